@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+class Clock;
+class WindowState;
+
+// `LogMessage`: appends "date time: message" to the log file beside the
+// executable and "time: message" to the protocol pane. An empty message
+// writes an empty line to the file only. The file is opened and closed on
+// every call; a failure raises IoError before the pane gets the line.
+class ActivityLog {
+public:
+    ActivityLog(QString logFile, const Clock& clock, WindowState& window);
+
+    void LogMessage(const QString& message);
+
+    // "dd.MM.yyyy HH:mm:ss", the time left out at exactly midnight.
+    static QString fileStamp(const QDateTime& moment);
+    static QString paneStamp(const QDateTime& moment);
+
+    const QString& logFile() const { return m_logFile; }
+
+private:
+    QString m_logFile;
+    const Clock& m_clock;
+    WindowState& m_window;
+};

@@ -1,0 +1,21 @@
+#include "core/AppPaths.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+AppPaths AppPaths::forExecutable(const QString& executablePath) {
+    const QFileInfo info(executablePath);
+    AppPaths paths;
+    paths.executable = executablePath;
+    paths.directory = info.path() + u'/';
+    // The name's suffix replaced; a name without one gets the extension added.
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString base = paths.directory + (dot > 0 ? name.left(dot) : name);
+    paths.iniFile = base + QStringLiteral(".ini");
+    paths.logFile = base + QStringLiteral(".log");
+    paths.exceptionFile = paths.directory + QStringLiteral("ausnahmen.txt");
+    return paths;
+}
+
+AppPaths AppPaths::current() { return forExecutable(QCoreApplication::applicationFilePath()); }

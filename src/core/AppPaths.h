@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The files kept beside the executable: its name with ".ini" and ".log", and
+// the exception list "ausnahmen.txt" in its directory.
+struct AppPaths {
+    QString executable;
+    QString iniFile;
+    QString logFile;
+    QString exceptionFile;
+    QString directory; // with its trailing separator
+
+    static AppPaths forExecutable(const QString& executablePath);
+    // For the running program (QCoreApplication::applicationFilePath()).
+    static AppPaths current();
+};

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// The program's small free utilities.
+namespace Mtools {
+// Decimal text of value, with "0" put in front of a single character.
+QString PadTwo(int value);
+
+// Hands a file to the desktop to open with its associated program; does
+// nothing for an empty name and reports nothing.
+void OpenDocument(const QString& fileName);
+// The window layer installs the desktop's opener; tests install their own.
+void setDocumentOpener(std::function<void(const QString&)> opener);
+
+// XOR of every character's code with the key byte; its own inverse.
+QString ScrambleText(const QString& text);
+} // namespace Mtools

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// The connection `database`: one Qt SQL connection of its own, opened from an
+// ADO-style connection string, never prompting.
+class Database {
+public:
+    Database();
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    void setConnectionString(const QString& connectionString);
+    QString connectionString() const { return m_connectionString; }
+
+    // Raises DbError carrying the driver's text; an SQLite file that does not
+    // exist is an error, never created.
+    void open();
+    void close();
+    bool isOpen() const;
+
+    QSqlDatabase handle() const;
+    QString connectionName() const { return m_name; }
+
+private:
+    QString m_name;
+    QString m_connectionString;
+};

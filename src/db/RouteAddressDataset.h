@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QHash>
+#include <QSqlQuery>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+
+class Database;
+
+// The dataset `RA2`: all of hm_routeaddresses, read when opened in
+// routeaddressid order, with the two fields the synchronisation uses.
+// Deletes and inserts reach the database at once (autocommit); locate uses
+// an in-memory index that ignores ASCII case, never a scan.
+class RouteAddressDataset {
+public:
+    explicit RouteAddressDataset(Database& database);
+    ~RouteAddressDataset();
+
+    void open(); // raises DbError
+    void close();
+    bool isOpen() const { return m_open; }
+
+    void first();
+    void next();
+    bool eof() const;
+
+    int routeaddressrouteid() const;   // 0 without a current row
+    QString routeaddressaddress() const; // empty without a current row
+
+    // Deletes the current row; the following row becomes current.
+    void deleteCurrent();
+    // Appends a row and stores it at once; the new row becomes current.
+    void insert(int routeId, const QString& address);
+    // Makes the first row whose address equals text (ASCII case ignored)
+    // current and returns true; false when there is none.
+    bool locate(const QString& text);
+
+    int recordCount() const { return m_live; }
+
+private:
+    struct Row {
+        int id = 0;
+        int routeId = 0;
+        QString address;
+        int nextSame = -1; // next row with the same lower-cased address
+        bool deleted = false;
+    };
+    void indexRow(int index);
+    void skipDeleted();
+
+    Database& m_database;
+    QVector<Row> m_rows;
+    QHash<QString, int> m_firstByAddress; // lower-cased address -> first row
+    int m_current = 0;
+    int m_live = 0;
+    bool m_open = false;
+    std::unique_ptr<QSqlQuery> m_delete;
+    std::unique_ptr<QSqlQuery> m_insert;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The system's single-byte code page, Windows-1252, converted byte for byte.
+// Reading never fails (the five unassigned bytes map to U+0081, U+008D, ...);
+// writing turns a character the code page lacks into '?'.
+namespace Ansi {
+QString decode(const QByteArray& bytes);
+QByteArray encode(const QString& text);
+// True when every character of text has a byte of its own in the code page.
+bool canEncode(const QString& text);
+} // namespace Ansi

@@ -1,0 +1,38 @@
+#include "platform/AsciiCase.h"
+
+namespace {
+inline char16_t lowerChar(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
+} // namespace
+
+bool AsciiCase::hasUpper(QStringView text) {
+    for (const QChar c : text) {
+        if (c.unicode() >= u'A' && c.unicode() <= u'Z') {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString AsciiCase::lower(const QString& text) {
+    // Most addresses are lower case already: share the text instead of copying.
+    if (!hasUpper(text)) {
+        return text;
+    }
+    QString out = text;
+    for (QChar& c : out) {
+        c = QChar(lowerChar(c.unicode()));
+    }
+    return out;
+}
+
+bool AsciiCase::equalIgnoringCase(QStringView a, QStringView b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (lowerChar(a[i].unicode()) != lowerChar(b[i].unicode())) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,190 @@
+#include "platform/ProfileFile.h"
+
+#include "platform/Ansi.h"
+#include "platform/AsciiCase.h"
+#include "platform/TarveloError.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+constexpr qsizetype kMaxValue = 2047;
+
+bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+
+QStringView trimmed(QStringView s) {
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && isBlank(s[b])) {
+        ++b;
+    }
+    while (e > b && isBlank(s[e - 1])) {
+        --e;
+    }
+    return s.mid(b, e - b);
+}
+
+// One physical line of the file and where it lies in the bytes.
+struct Line {
+    qsizetype begin; // first byte
+    qsizetype end;   // byte after the text, before the line break
+    qsizetype next;  // first byte of the following line
+};
+
+QList<Line> splitPhysical(const QByteArray& bytes) {
+    QList<Line> lines;
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (bytes[i] == '\r' || bytes[i] == '\n') {
+            qsizetype next = i + 1;
+            if (bytes[i] == '\r' && next < n && bytes[next] == '\n') {
+                ++next;
+            }
+            lines.append({start, i, next});
+            start = next;
+            i = next - 1;
+        }
+    }
+    if (start < n) {
+        lines.append({start, n, n});
+    }
+    return lines;
+}
+
+// The section name when the line is a section header.
+bool sectionOf(QStringView text, QString* name) {
+    const QStringView t = trimmed(text);
+    if (!t.startsWith(u'[')) {
+        return false;
+    }
+    const qsizetype close = t.indexOf(u']');
+    *name = (close < 0 ? t.mid(1) : t.mid(1, close - 1)).trimmed().toString();
+    return true;
+}
+
+// Key and raw value when the line is a key line.
+bool keyOf(QStringView text, QStringView* key, QStringView* value) {
+    const QStringView t = trimmed(text);
+    if (t.isEmpty() || t.startsWith(u';')) {
+        return false;
+    }
+    const qsizetype eq = t.indexOf(u'=');
+    if (eq < 0) {
+        return false;
+    }
+    *key = trimmed(t.left(eq));
+    *value = trimmed(t.mid(eq + 1));
+    return true;
+}
+
+bool sameName(QStringView a, QStringView b) { return AsciiCase::equalIgnoringCase(a, b); }
+
+QByteArray readAll(const QString& path, bool* exists) {
+    QFile file(path);
+    *exists = file.exists();
+    if (!*exists || !file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll();
+}
+
+} // namespace
+
+QString ProfileFile::readString(const QString& path, const QString& section, const QString& key,
+                                const QString& defaultValue) {
+    bool exists = false;
+    const QByteArray bytes = readAll(path, &exists);
+    bool inSection = false;
+    for (const Line& line : splitPhysical(bytes)) {
+        const QString text = Ansi::decode(bytes.mid(line.begin, line.end - line.begin));
+        QString name;
+        if (sectionOf(text, &name)) {
+            inSection = sameName(name, section);
+            continue;
+        }
+        QStringView k;
+        QStringView v;
+        if (inSection && keyOf(text, &k, &v) && sameName(k, key)) {
+            if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') &&
+                v.back() == v.front()) {
+                v = v.mid(1, v.size() - 2);
+            }
+            return v.left(kMaxValue).toString();
+        }
+    }
+    return defaultValue.left(kMaxValue);
+}
+
+void ProfileFile::writeString(const QString& path, const QString& section, const QString& key,
+                              const QString& value) {
+    bool exists = false;
+    const QByteArray bytes = readAll(path, &exists);
+    const QByteArray keyLine = Ansi::encode(key + u'=' + value);
+
+    // Where the new line goes: over the key's line, or after the last
+    // non-blank line of its section, or a new section at the end.
+    qsizetype replaceBegin = -1;
+    qsizetype replaceEnd = -1;
+    qsizetype sectionInsert = -1;
+    bool inSection = false;
+    bool found = false;
+    for (const Line& line : splitPhysical(bytes)) {
+        const QString text = Ansi::decode(bytes.mid(line.begin, line.end - line.begin));
+        QString name;
+        if (sectionOf(text, &name)) {
+            if (inSection) {
+                break;
+            }
+            inSection = sameName(name, section);
+            if (inSection) {
+                sectionInsert = line.next;
+            }
+            continue;
+        }
+        if (!inSection) {
+            continue;
+        }
+        QStringView k;
+        QStringView v;
+        if (keyOf(text, &k, &v) && sameName(k, key)) {
+            replaceBegin = line.begin;
+            replaceEnd = line.end;
+            found = true;
+            break;
+        }
+        if (!trimmed(text).isEmpty()) {
+            sectionInsert = line.next;
+        }
+    }
+
+    QByteArray out;
+    if (found) {
+        out = bytes.left(replaceBegin) + keyLine + bytes.mid(replaceEnd);
+    } else if (sectionInsert >= 0) {
+        QByteArray head = bytes.left(sectionInsert);
+        if (!head.isEmpty() && !head.endsWith('\n') && !head.endsWith('\r')) {
+            head += "\r\n";
+        }
+        out = head + keyLine + "\r\n" + bytes.mid(sectionInsert);
+    } else {
+        out = bytes;
+        if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) {
+            out += "\r\n";
+        }
+        out += "[" + Ansi::encode(section) + "]\r\n" + keyLine + "\r\n";
+    }
+
+    QSaveFile file(path);
+    bool ok = file.open(QIODevice::WriteOnly);
+    if (ok && !exists) {
+        // It holds the administrator password: readable by its owner only.
+        ok = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    ok = ok && file.write(out) == out.size() && file.commit();
+    if (!ok) {
+        throw TarveloError(QStringLiteral("In %1 kann nicht geschrieben werden").arg(path));
+    }
+}

@@ -1,0 +1,46 @@
+#include "platform/TarveloError.h"
+
+#include <cerrno>
+
+TarveloError::TarveloError(QString message)
+    : m_message(std::move(message)), m_utf8(m_message.toUtf8()) {}
+
+IoError::IoError(int code, QString message) : TarveloError(std::move(message)), m_code(code) {}
+
+IoError IoError::fromCode(int code) {
+    switch (code) {
+    case 2:
+        return IoError(code, QStringLiteral("Datei nicht gefunden"));
+    case 3:
+        return IoError(code, QStringLiteral("Ungültiger Dateiname"));
+    case 4:
+        return IoError(code, QStringLiteral("Zu viele geöffnete Dateien"));
+    case 5:
+        return IoError(code, QStringLiteral("Dateizugriff verweigert"));
+    default:
+        return IoError(code, QStringLiteral("E/A-Fehler %1").arg(code));
+    }
+}
+
+int IoError::windowsCodeFromErrno(int err) {
+    switch (err) {
+    case ENOENT:
+        return 2;
+    case ENAMETOOLONG:
+    case ENOTDIR:
+        return 3;
+    case EMFILE:
+    case ENFILE:
+        return 4;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return 5;
+    case ENOSPC:
+        return 112;
+    default:
+        return err;
+    }
+}
+
+IoError IoError::fromErrno(int err) { return fromCode(windowsCodeFromErrno(err)); }
