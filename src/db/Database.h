@@ -21,7 +21,10 @@ public:
     void close();
     bool isOpen() const;
 
+    // The Qt connection; closed or invalid while the connection is not open.
     QSqlDatabase handle() const;
+    // The open Qt connection; raises DbError while the connection is closed.
+    QSqlDatabase openHandle() const;
     QString connectionName() const { return m_name; }
 
 private:

@@ -48,7 +48,9 @@ private:
         bool deleted = false;
     };
     void indexRow(int index);
+    void unindexRow(int index);
     void skipDeleted();
+    int insertedId(int routeId, const QString& address);
 
     Database& m_database;
     QVector<Row> m_rows;
@@ -58,4 +60,5 @@ private:
     bool m_open = false;
     std::unique_ptr<QSqlQuery> m_delete;
     std::unique_ptr<QSqlQuery> m_insert;
+    bool m_insertReturnsId = false; // INSERT ... RETURNING (PostgreSQL)
 };

@@ -48,10 +48,15 @@ public:
     bool controlsDisabled() const { return m_disabled > 0; }
 
 signals:
-    void reset();                     // rows replaced or removed
+    void aboutToReset();              // before rows are replaced
+    void reset();                     // rows replaced
+    void aboutToRemoveRow(int row);   // before one row goes
+    void rowRemoved(int row);
     void currentRowChanged(int row);  // only while controls are enabled
 
 private:
+    void moveTo(int index);
+
     Database& m_database;
     QVector<Route> m_rows;
     int m_current = -1;

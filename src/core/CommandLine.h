@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// One switch of the command line, as the unattended run reads it.
+struct CommandLineSwitch {
+    enum Kind { Ignored, DbSync, Refresh, Domain, File };
+    Kind kind = Ignored;
+    QString value; // the domain filter ("@" in front) or the list path
+};
+
+namespace CommandLine {
+constexpr int kMaxValue = 255;
+// Recognises a switch in any ASCII case. The list path keeps its case: file
+// names on this platform are case-sensitive. An empty "/domain:" is ignored,
+// since a filter of "@" alone would hold every address.
+CommandLineSwitch parse(const QString& parameter);
+} // namespace CommandLine

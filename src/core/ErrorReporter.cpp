@@ -1,0 +1,40 @@
+#include "core/ErrorReporter.h"
+
+#include "core/ActivityLog.h"
+#include "platform/TarveloError.h"
+
+#include <cstdio>
+#include <exception>
+
+ErrorReporter::ErrorReporter(MessageBox messageBox) : m_messageBox(std::move(messageBox)) {}
+
+void ErrorReporter::report(const QString& message) {
+    m_reported = true;
+    if (m_messageBox) {
+        m_messageBox(message);
+        return;
+    }
+    const QByteArray text = message.toLocal8Bit();
+    std::fprintf(stderr, "%s\n", text.constData());
+    std::fflush(stderr);
+    if (m_log) {
+        try {
+            m_log->LogMessage(QStringLiteral("Fehler: ") + message);
+        } catch (const TarveloError& logError) {
+            // The log itself failed; standard error is all that is left.
+            std::fprintf(stderr, "%s\n", logError.message().toLocal8Bit().constData());
+        }
+    }
+}
+
+bool ErrorReporter::guard(const std::function<void()>& handler) {
+    try {
+        handler();
+        return true;
+    } catch (const TarveloError& error) {
+        report(error.message());
+    } catch (const std::exception& error) {
+        report(QString::fromLocal8Bit(error.what()));
+    }
+    return false;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class ActivityLog;
+
+// The one place where an error that ended a handler is reported: in a
+// message box captioned "Tarvelo" when there is a screen, else on standard
+// error and in the log, because nobody could click a box away.
+class ErrorReporter {
+public:
+    using MessageBox = std::function<void(const QString& message)>;
+
+    // Without a message box the reporter works as on a machine without screen.
+    explicit ErrorReporter(MessageBox messageBox = {});
+
+    void setLog(ActivityLog* log) { m_log = log; }
+    bool hasScreen() const { return static_cast<bool>(m_messageBox); }
+
+    void report(const QString& message);
+    bool errorReported() const { return m_reported; }
+
+    // Runs a handler; an error it raises ends it and is reported here.
+    // Returns false when the handler ended by an error.
+    bool guard(const std::function<void()>& handler);
+
+private:
+    MessageBox m_messageBox;
+    ActivityLog* m_log = nullptr;
+    bool m_reported = false;
+};

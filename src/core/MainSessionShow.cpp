@@ -1,0 +1,59 @@
+#include "core/CommandLine.h"
+#include "core/MainSession.h"
+#include "core/WindowState.h"
+
+#include <QFileInfo>
+
+void MainSession::FormShow(const QStringList& parameters) {
+    bool sync = false;
+    bool refresh = false;
+    LogMessage(QStringLiteral("%1 Parameter sind zu verarbeiten").arg(parameters.size()));
+    for (const QString& parameter : parameters) {
+        const CommandLineSwitch sw = CommandLine::parse(parameter);
+        switch (sw.kind) {
+        case CommandLineSwitch::DbSync:
+            sync = true;
+            break;
+        case CommandLineSwitch::Refresh:
+            refresh = true;
+            break;
+        case CommandLineSwitch::Domain:
+            m_window.setDomain(sw.value);
+            LogMessage(QStringLiteral("Verarbeite nur %1").arg(sw.value));
+            break;
+        case CommandLineSwitch::File: {
+            const QFileInfo info(sw.value);
+            if (sw.value.isEmpty() || !info.exists() || info.isDir()) {
+                LogMessage(QStringLiteral("Datei \"%1\" nicht gefunden").arg(sw.value));
+                LogMessage(QStringLiteral("Programm beendet"));
+                m_listFileMissing = true;
+                m_runRequested = true;
+                m_window.requestTermination();
+                return;
+            }
+            m_window.setEmailliste(sw.value);
+            sync = true;
+            break;
+        }
+        case CommandLineSwitch::Ignored:
+            break;
+        }
+    }
+    if (m_window.domain().isEmpty()) {
+        m_window.setDomain(QStringLiteral("*"));
+    }
+    m_runRequested = sync || refresh;
+    if (sync) {
+        LogMessage(QStringLiteral("Datenbank-Synchronisation"));
+        btsyncClick();
+    }
+    if (refresh) {
+        LogMessage(QStringLiteral("Hmailserver-Aktualisierung"));
+        HmailRefresh1Click();
+    }
+    if (sync || refresh) {
+        LogMessage(QStringLiteral("Schliesse Programm"));
+        m_window.requestTermination();
+    }
+    RoutenCellClick();
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+// A set of texts for fast tests against many subjects: whether a subject
+// contains any of them (one pass over the subject, Aho-Corasick), and whether
+// it begins with any of them. Empty texts are never added: they match nothing.
+class PatternTrie {
+public:
+    PatternTrie();
+
+    void add(QStringView pattern);
+    // Prepares the links for containsAny; call once after the last add.
+    void build();
+
+    bool isEmpty() const { return m_patternCount == 0; }
+
+    // True when some pattern occurs anywhere in text.
+    bool containsAny(QStringView text) const;
+    // True when text begins with some pattern.
+    bool prefixOf(QStringView text) const;
+
+private:
+    struct Node {
+        int fail = 0;
+        int childBegin = 0; // into m_childChars / m_childNodes once built
+        int childCount = 0;
+        bool terminal = false; // a pattern ends here
+        bool output = false;   // a pattern ends here or at a node of the fail chain
+    };
+    int child(int node, char16_t c) const;
+    int addChild(int node, char16_t c);
+
+    std::vector<Node> m_nodes;
+    // While adding, the children of each node, unsorted; after build, the
+    // flat, per-node sorted arrays below.
+    std::vector<std::vector<std::pair<char16_t, int>>> m_pending;
+    std::vector<char16_t> m_childChars;
+    std::vector<int> m_childNodes;
+    std::vector<int> m_rootNext; // the root's children by character, 0 for none
+    int m_patternCount = 0;
+    bool m_built = false;
+};

@@ -1,0 +1,40 @@
+#include "db/SqlExec.h"
+
+#include "platform/TarveloError.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+
+void SqlExec::fail(const QSqlQuery& query) {
+    QString text = query.lastError().text().trimmed();
+    if (text.isEmpty()) {
+        text = QStringLiteral("Unbekannter Datenbankfehler");
+    }
+    throw DbError(text);
+}
+
+void SqlExec::exec(QSqlQuery& query, const QString& sql) {
+    if (!query.exec(sql)) {
+        fail(query);
+    }
+}
+
+void SqlExec::prepare(QSqlQuery& query, const QString& sql) {
+    if (!query.prepare(sql)) {
+        fail(query);
+    }
+}
+
+void SqlExec::execPrepared(QSqlQuery& query) {
+    if (!query.exec()) {
+        fail(query);
+    }
+}
+
+int SqlExec::column(const QSqlQuery& query, const QString& name) {
+    const int index = query.record().indexOf(name);
+    if (index < 0) {
+        throw DbError(QStringLiteral("Die Abfrage liefert keine Spalte \"%1\"").arg(name));
+    }
+    return index;
+}

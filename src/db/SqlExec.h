@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QSqlQuery>
+#include <QString>
+
+// Checked statements: every failure raises DbError with the driver's text.
+namespace SqlExec {
+void exec(QSqlQuery& query, const QString& sql);
+void prepare(QSqlQuery& query, const QString& sql);
+void execPrepared(QSqlQuery& query);
+// Index of a result column by name; raises DbError when the result lacks it.
+int column(const QSqlQuery& query, const QString& name);
+[[noreturn]] void fail(const QSqlQuery& query);
+} // namespace SqlExec

@@ -1,0 +1,107 @@
+#pragma once
+
+#include "core/ErrorReporter.h"
+#include "core/MainSession.h"
+#include "core/WindowState.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class Dialogs;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTableView;
+class QToolButton;
+class QAction;
+class QFrame;
+class RoutesModel;
+class AddressModel;
+
+// The main window `fmain`: its controls hold the state that the handlers
+// read and write; each handler reads the controls, calls the session, and
+// writes the result back. Errors end the handler and are reported once.
+class Tfmain : public QMainWindow, public WindowState {
+    Q_OBJECT
+public:
+    Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, ErrorReporter& reporter,
+           QStringList parameters, QWidget* parent = nullptr);
+    ~Tfmain() override;
+
+    MainSession& session() { return *m_session; }
+    const MainSession& session() const { return *m_session; }
+
+    // WindowState
+    QString emailliste() const override;
+    void setEmailliste(const QString& text) override;
+    QString domain() const override;
+    void setDomain(const QString& text) override;
+    QString zaehler() const override;
+    void setZaehler(const QString& caption) override;
+    QStringList protokollLines() const override;
+    int protokollLineCount() const override;
+    void clearProtokoll() override;
+    void addProtokollLine(const QString& line) override;
+    void setSyncEnabled(bool enabled) override;
+    bool syncEnabled() const override;
+    void requestTermination() override;
+    bool terminationRequested() const { return m_terminationRequested; }
+    bool shown() const { return m_formShown; }
+
+    // Handlers, each behind the error guard.
+    void FormCreate();
+    void FormShow();
+    void btoeffnenClick();
+    void btsyncClick();
+    void RoutenCellClick();
+    void DomainExport1Click();
+    void Beenden1Click();
+    void HmailRefresh1Click();
+    void HMailPasswort1Click();
+    void Ausnahmen1Click();
+    void Ausnahmehinzufgen1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void layoutControls();
+    void deleteCurrentRow(QTableView* grid);
+    void guard(const std::function<void()>& handler);
+
+    std::unique_ptr<MainSession> m_session;
+    Dialogs& m_dialogs;
+    ErrorReporter& m_reporter;
+    QStringList m_parameters;
+    bool m_formShown = false;
+    bool m_terminationRequested = false;
+
+    QWidget* m_client = nullptr;
+    QFrame* Panel1 = nullptr;
+    QToolButton* btoeffnen = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QLineEdit* m_emailliste = nullptr;
+    QLabel* m_zaehler = nullptr;
+    QPushButton* btsync = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* m_domain = nullptr;
+    QListWidget* m_liste = nullptr;
+    QTableView* Routen = nullptr;
+    QTableView* DBGrid2 = nullptr;
+    QPlainTextEdit* Protokoll = nullptr;
+    QMenu* popup = nullptr;
+    RoutesModel* m_routesModel = nullptr;
+    AddressModel* m_addressModel = nullptr;
+};
+
+// The one main window of the process; set before its creation handler runs.
+extern Tfmain* fmain;

@@ -1,0 +1,49 @@
+#include "platform/AsciiCase.h"
+
+#include <gtest/gtest.h>
+
+TEST(AsciiCase, LowerChangesOnlyAToZ) {
+    EXPECT_EQ(AsciiCase::lower(QStringLiteral("Max.Mustermann@Example.DE")),
+              QStringLiteral("max.mustermann@example.de"));
+    EXPECT_EQ(AsciiCase::lower(QStringLiteral("ÄÖÜ")), QStringLiteral("ÄÖÜ"));
+    EXPECT_EQ(AsciiCase::lower(QStringLiteral("İSTANBUL")), QStringLiteral("İstanbul"));
+    EXPECT_EQ(AsciiCase::lower(QStringLiteral("ŠÉ\u212A")), QStringLiteral("ŠÉ\u212A"));
+    EXPECT_EQ(AsciiCase::lower(QStringLiteral("@[]^_`{")), QStringLiteral("@[]^_`{"));
+    EXPECT_EQ(AsciiCase::lower(QString()), QString());
+}
+
+TEST(AsciiCase, LowerCoversTheWholeAsciiRange) {
+    QString all;
+    QString expected;
+    for (char16_t c = 0; c < 0x180; ++c) {
+        all.append(QChar(c));
+        expected.append(QChar((c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c));
+    }
+    EXPECT_EQ(AsciiCase::lower(all), expected);
+}
+
+TEST(AsciiCase, LowerLeavesItsArgument) {
+    const QString original = QStringLiteral("ABC");
+    const QString copy = original;
+    EXPECT_EQ(AsciiCase::lower(copy), QStringLiteral("abc"));
+    EXPECT_EQ(copy, original);
+}
+
+TEST(AsciiCase, HasUpper) {
+    EXPECT_TRUE(AsciiCase::hasUpper(u"abZ"));
+    EXPECT_FALSE(AsciiCase::hasUpper(u"abäÄ"));
+    EXPECT_FALSE(AsciiCase::hasUpper(u""));
+}
+
+TEST(AsciiCase, EqualIgnoringCase) {
+    EXPECT_TRUE(AsciiCase::equalIgnoringCase(u"Hmail", u"HMAIL"));
+    EXPECT_TRUE(AsciiCase::equalIgnoringCase(u"", u""));
+    EXPECT_FALSE(AsciiCase::equalIgnoringCase(u"äb", u"Äb"));
+    EXPECT_FALSE(AsciiCase::equalIgnoringCase(u"i", u"İ"));
+    EXPECT_FALSE(AsciiCase::equalIgnoringCase(u"k", u"\u212A"));
+    EXPECT_FALSE(AsciiCase::equalIgnoringCase(u"ad", u"ads"));
+    EXPECT_FALSE(AsciiCase::equalIgnoringCase(u"ads", u"ad"));
+    // '@' and '`' sit 32 apart like the letters, but are no letters.
+    EXPECT_FALSE(AsciiCase::equalIgnoringCase(u"@", u"`"));
+    EXPECT_FALSE(AsciiCase::equalIgnoringCase(u"[", u"{"));
+}
