@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
@@ -44,12 +45,23 @@ int unattendedExitStatus(const Tfmain& window, const ErrorReporter& reporter) {
     return 0;
 }
 
+// Without a screen, standard error belongs to the program's own reports:
+// the toolkit's notes about the missing display would only alarm a scheduler.
+void quietToolkitNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     // A scheduled run has no screen: choose the platform that needs none.
     if (!hasDisplay() && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    if (!hasDisplay()) {
+        qInstallMessageHandler(quietToolkitNotes);
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvelo"));

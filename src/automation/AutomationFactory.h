@@ -11,7 +11,8 @@
 // the caller deletes it once done with it. An object with a parent stays its
 // parent's; the caller only uses it, and never past its parent's life. A plugin
 // therefore hands out fresh objects without a parent, or children of an object
-// the caller holds.
+// the caller holds. An object whose member returns the object itself is still
+// released once, by the handle that held it.
 //
 // Members must not throw: an object reports a failed call through
 // AutomationErrorSource.

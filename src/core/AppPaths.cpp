@@ -7,7 +7,10 @@ AppPaths AppPaths::forExecutable(const QString& executablePath) {
     const QFileInfo info(executablePath);
     AppPaths paths;
     paths.executable = executablePath;
-    paths.directory = info.path() + u'/';
+    paths.directory = info.path();
+    if (!paths.directory.endsWith(u'/')) {
+        paths.directory += u'/';
+    }
     // The name's suffix replaced; a name without one gets the extension added.
     const QString name = info.fileName();
     const qsizetype dot = name.lastIndexOf(u'.');

@@ -19,8 +19,9 @@ public:
     static QStringList initialQueryLines();
 
     void close();
-    // Replaces the query text of the closed dataset. routeId is the route
-    // whose rows it selects, the route that appended rows belong to.
+    // Replaces the query text (closing the dataset first). routeId is the
+    // route whose rows it selects, the route that appended rows belong to;
+    // -1 for a query over all routes, which takes no appended rows.
     void setQuery(const QStringList& lines, int routeId);
     QStringList queryLines() const { return m_lines; }
     void open(); // raises DbError
@@ -37,7 +38,8 @@ public:
     // Field of the current row; empty text without one.
     QString Addressrouteaddressaddress() const;
 
-    // Grid edits, each written to hm_routeaddresses at once (DbError).
+    // Grid edits, each written to hm_routeaddresses at once (DbError). The
+    // query selects no key: a row is found by its route and its address.
     void setAddress(int row, const QString& address);
     int appendRow(const QString& address);
     void deleteRow(int row);
@@ -46,16 +48,24 @@ signals:
     void aboutToReset();
     void reset();
     void rowChanged(int row);
+    void aboutToAppendRow(int row);
+    void rowAppended(int row);
+    void aboutToRemoveRow(int row);
+    void rowRemoved(int row);
     void currentRowChanged(int row);
 
 private:
     struct Row {
-        int id = 0;
         QString address;
     };
+    void checkRow(int row) const;
+    int rowId(int row, const QString& missingText);
+    void moveTo(int row);
+
     Database& m_database;
     QStringList m_lines;
-    int m_routeId = 0;
+    // The route the query selects; -1 (the initial query) for all routes.
+    int m_routeId = -1;
     QVector<Row> m_rows;
     int m_current = -1;
     bool m_open = false;

@@ -18,7 +18,9 @@ struct Entry {
     QString value;
 };
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
 
 QString trimBlanks(QStringView text) {
     qsizetype begin = 0;
@@ -130,7 +132,8 @@ public:
     QString required(std::initializer_list<const char*> names, const QString& shownName) const {
         const QString v = value(names);
         if (v.isEmpty()) {
-            throw DbError(QStringLiteral("Der Verbindungszeichenfolge fehlt \"%1\"").arg(shownName));
+            throw DbError(
+                QStringLiteral("Der Verbindungszeichenfolge fehlt \"%1\"").arg(shownName));
         }
         return v;
     }
@@ -144,7 +147,8 @@ int parsePort(const QString& text) {
     bool ok = false;
     const int port = text.trimmed().toInt(&ok);
     if (!ok || port < 1 || port > 65535) {
-        throw DbError(QStringLiteral("Ungültiger Port \"%1\" in der Verbindungszeichenfolge").arg(text));
+        throw DbError(
+            QStringLiteral("Ungültiger Port \"%1\" in der Verbindungszeichenfolge").arg(text));
     }
     return port;
 }
@@ -270,7 +274,9 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
     }
     QString odbc;
     for (const auto& [key, value] : pairs) {
-        odbc += key + u'=' + odbcValue(value) + u';';
+        // A value written in ODBC's braces ("{FreeTDS}") stays as written.
+        const bool braced = value.startsWith(u'{') && value.endsWith(u'}');
+        odbc += key + u'=' + (braced ? value : odbcValue(value)) + u';';
     }
     if (hasDriver) {
         // The driver manager reads DRIVER=/SERVER= strings as they are.

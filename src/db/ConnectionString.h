@@ -11,7 +11,7 @@ struct ConnectionSettings {
     int port = -1;
     QString user;
     QString password;
-    QString options;      // driver connect options
+    QString options; // driver connect options
 };
 
 // Raises DbError for an empty string, an unknown provider or a missing key.

@@ -51,11 +51,12 @@ void Database::open() {
     if (settings.driver == u"QSQLITE") {
         const QFileInfo file(settings.databaseName);
         if (!file.exists()) {
-            throw DbError(
-                QStringLiteral("Die Datenbank \"%1\" wurde nicht gefunden").arg(settings.databaseName));
+            throw DbError(QStringLiteral("Die Datenbank \"%1\" wurde nicht gefunden")
+                              .arg(settings.databaseName));
         }
         if (!file.isFile()) {
-            throw DbError(QStringLiteral("\"%1\" ist keine Datenbankdatei").arg(settings.databaseName));
+            throw DbError(
+                QStringLiteral("\"%1\" ist keine Datenbankdatei").arg(settings.databaseName));
         }
         databaseName = sqliteUri(settings.databaseName);
         options = QStringLiteral("QSQLITE_OPEN_URI");
@@ -106,7 +107,9 @@ bool Database::isOpen() const {
     return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
 }
 
-QSqlDatabase Database::handle() const { return QSqlDatabase::database(m_name, false); }
+QSqlDatabase Database::handle() const {
+    return QSqlDatabase::database(m_name, false);
+}
 
 QSqlDatabase Database::openHandle() const {
     if (!isOpen()) {

@@ -10,8 +10,12 @@
 #include <QVariant>
 
 namespace {
-DbError notOpen() { return DbError(QStringLiteral("Die Datenmenge ist nicht geöffnet")); }
-DbError noCurrentRow() { return DbError(QStringLiteral("Es gibt keinen aktuellen Datensatz")); }
+DbError notOpen() {
+    return DbError(QStringLiteral("Die Datenmenge ist nicht geöffnet"));
+}
+DbError noCurrentRow() {
+    return DbError(QStringLiteral("Es gibt keinen aktuellen Datensatz"));
+}
 } // namespace
 
 RouteAddressDataset::RouteAddressDataset(Database& database) : m_database(database) {}
@@ -110,7 +114,9 @@ void RouteAddressDataset::next() {
     }
 }
 
-bool RouteAddressDataset::eof() const { return !m_open || m_current >= m_rows.size(); }
+bool RouteAddressDataset::eof() const {
+    return !m_open || m_current >= m_rows.size();
+}
 
 int RouteAddressDataset::routeaddressrouteid() const {
     return eof() ? 0 : m_rows.at(m_current).routeId;
@@ -195,7 +201,7 @@ int RouteAddressDataset::insertedId(int routeId, const QString& address) {
                                            "WHERE routeaddressrouteid = ? "
                                            "AND routeaddressaddress = ?"));
     query.addBindValue(routeId);
-    query.addBindValue(address);
+    query.addBindValue(SqlExec::text(address));
     SqlExec::execPrepared(query);
     if (!query.next()) {
         SqlExec::fail(query);
@@ -208,7 +214,7 @@ void RouteAddressDataset::insert(int routeId, const QString& address) {
         throw notOpen();
     }
     m_insert->addBindValue(routeId);
-    m_insert->addBindValue(address);
+    m_insert->addBindValue(SqlExec::text(address));
     SqlExec::execPrepared(*m_insert);
     const int id = insertedId(routeId, address);
     m_insert->finish();

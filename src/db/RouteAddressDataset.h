@@ -26,7 +26,7 @@ public:
     void next();
     bool eof() const;
 
-    int routeaddressrouteid() const;   // 0 without a current row
+    int routeaddressrouteid() const;     // 0 without a current row
     QString routeaddressaddress() const; // empty without a current row
 
     // Deletes the current row; the following row becomes current.

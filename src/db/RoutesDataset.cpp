@@ -12,9 +12,9 @@ RoutesDataset::RoutesDataset(Database& database, QObject* parent)
     : QObject(parent), m_database(database) {}
 
 QStringList RoutesDataset::queryLines() {
-    return {QStringLiteral("select "),          QStringLiteral("  routeid,"),
+    return {QStringLiteral("select "),           QStringLiteral("  routeid,"),
             QStringLiteral("  routedomainname"), QString(),
-            QStringLiteral("from hm_routes"),   QStringLiteral("order by routedomainname")};
+            QStringLiteral("from hm_routes"),    QStringLiteral("order by routedomainname")};
 }
 
 void RoutesDataset::open() {
@@ -68,7 +68,9 @@ void RoutesDataset::setCurrentRow(int index) {
     moveTo(qBound(0, index, int(m_rows.size())));
 }
 
-void RoutesDataset::first() { setCurrentRow(0); }
+void RoutesDataset::first() {
+    setCurrentRow(0);
+}
 
 void RoutesDataset::next() {
     if (!eof()) {
@@ -76,9 +78,13 @@ void RoutesDataset::next() {
     }
 }
 
-bool RoutesDataset::eof() const { return m_current < 0 || m_current >= m_rows.size(); }
+bool RoutesDataset::eof() const {
+    return m_current < 0 || m_current >= m_rows.size();
+}
 
-int RoutesDataset::routesrouteid() const { return eof() ? 0 : m_rows.at(m_current).routeid; }
+int RoutesDataset::routesrouteid() const {
+    return eof() ? 0 : m_rows.at(m_current).routeid;
+}
 
 QString RoutesDataset::routesroutedomainname() const {
     return eof() ? QString() : m_rows.at(m_current).routedomainname;
@@ -102,7 +108,9 @@ void RoutesDataset::deleteCurrent() {
     setCurrentRow(row < m_rows.size() ? row : int(m_rows.size()) - 1);
 }
 
-void RoutesDataset::disableControls() { ++m_disabled; }
+void RoutesDataset::disableControls() {
+    ++m_disabled;
+}
 
 void RoutesDataset::enableControls() {
     if (m_disabled == 0) {

@@ -48,11 +48,11 @@ public:
     bool controlsDisabled() const { return m_disabled > 0; }
 
 signals:
-    void aboutToReset();              // before rows are replaced
-    void reset();                     // rows replaced
-    void aboutToRemoveRow(int row);   // before one row goes
+    void aboutToReset();            // before rows are replaced
+    void reset();                   // rows replaced
+    void aboutToRemoveRow(int row); // before one row goes
     void rowRemoved(int row);
-    void currentRowChanged(int row);  // only while controls are enabled
+    void currentRowChanged(int row); // only while controls are enabled
 
 private:
     void moveTo(int index);

@@ -38,3 +38,7 @@ int SqlExec::column(const QSqlQuery& query, const QString& name) {
     }
     return index;
 }
+
+QString SqlExec::text(const QString& value) {
+    return value.isNull() ? QStringLiteral("") : value;
+}

@@ -11,4 +11,6 @@ void execPrepared(QSqlQuery& query);
 // Index of a result column by name; raises DbError when the result lacks it.
 int column(const QSqlQuery& query, const QString& name);
 [[noreturn]] void fail(const QSqlQuery& query);
+// A text to bind: the empty text as such, never as NULL.
+QString text(const QString& value);
 } // namespace SqlExec

@@ -82,13 +82,18 @@ bool keyOf(QStringView text, QStringView* key, QStringView* value) {
 
 bool sameName(QStringView a, QStringView b) { return AsciiCase::equalIgnoringCase(a, b); }
 
-QByteArray readAll(const QString& path, bool* exists) {
+// The file's bytes. *exists tells whether there is a file of that name;
+// *readable is false when there is one but its bytes could not be read.
+QByteArray readAll(const QString& path, bool* exists, bool* readable) {
     QFile file(path);
     *exists = file.exists();
+    *readable = false;
     if (!*exists || !file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    return file.readAll();
+    QByteArray bytes = file.readAll();
+    *readable = file.error() == QFileDevice::NoError;
+    return bytes;
 }
 
 } // namespace
@@ -96,7 +101,8 @@ QByteArray readAll(const QString& path, bool* exists) {
 QString ProfileFile::readString(const QString& path, const QString& section, const QString& key,
                                 const QString& defaultValue) {
     bool exists = false;
-    const QByteArray bytes = readAll(path, &exists);
+    bool readable = false;
+    const QByteArray bytes = readAll(path, &exists, &readable);
     bool inSection = false;
     for (const Line& line : splitPhysical(bytes)) {
         const QString text = Ansi::decode(bytes.mid(line.begin, line.end - line.begin));
@@ -121,7 +127,12 @@ QString ProfileFile::readString(const QString& path, const QString& section, con
 void ProfileFile::writeString(const QString& path, const QString& section, const QString& key,
                               const QString& value) {
     bool exists = false;
-    const QByteArray bytes = readAll(path, &exists);
+    bool readable = false;
+    const QByteArray bytes = readAll(path, &exists, &readable);
+    if (exists && !readable) {
+        // Writing now would replace everything else in it by nothing.
+        throw TarveloError(QStringLiteral("In %1 kann nicht geschrieben werden").arg(path));
+    }
     const QByteArray keyLine = Ansi::encode(key + u'=' + value);
 
     // Where the new line goes: over the key's line, or after the last

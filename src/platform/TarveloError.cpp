@@ -37,9 +37,16 @@ int IoError::windowsCodeFromErrno(int err) {
     case EROFS:
         return 5;
     case ENOSPC:
+    case EDQUOT:
         return 112;
+    case EIO:
+        return 1117; // a device error, not "access denied"
+    case EINTR:
+        return 95;
     default:
-        return err;
+        // errno numbers 2..5 mean other failures than the Windows codes of
+        // the same numbers; any other errno is shown as it is.
+        return (err >= 2 && err <= 5) ? 31 : err;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/Ansi.h"
 
+#include "QStringPrinter.h"
+
 #include <gtest/gtest.h>
 
 namespace {

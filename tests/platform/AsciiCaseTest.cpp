@@ -1,5 +1,7 @@
 #include "platform/AsciiCase.h"
 
+#include "QStringPrinter.h"
+
 #include <gtest/gtest.h>
 
 TEST(AsciiCase, LowerChangesOnlyAToZ) {

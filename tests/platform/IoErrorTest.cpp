@@ -1,5 +1,7 @@
 #include "platform/TarveloError.h"
 
+#include "QStringPrinter.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -25,6 +27,8 @@ TEST(IoError, ErrnoMapsOntoWindowsCodes) {
     EXPECT_EQ(IoError::windowsCodeFromErrno(EPERM), 5);
     EXPECT_EQ(IoError::windowsCodeFromErrno(EROFS), 5);
     EXPECT_EQ(IoError::windowsCodeFromErrno(ENOSPC), 112);
+    // Over quota is a full disk for the user.
+    EXPECT_EQ(IoError::windowsCodeFromErrno(EDQUOT), 112);
 }
 
 TEST(IoError, FromErrnoCarriesMessageAndCode) {

@@ -1,0 +1,86 @@
+#include "automation/AutomationRegistry.h"
+
+#include "automation/AutomationFactory.h"
+#include "automation/OleErrorText.h"
+#include "platform/AsciiCase.h"
+#include "platform/TarveloError.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLibrary>
+#include <QPluginLoader>
+
+namespace {
+
+QString& searchDirectoryOverride() {
+    static QString dir;
+    return dir;
+}
+
+} // namespace
+
+QString AutomationRegistry::searchDirectory() {
+    if (!searchDirectoryOverride().isEmpty()) {
+        return searchDirectoryOverride();
+    }
+    if (QCoreApplication::instance() == nullptr) {
+        return {};
+    }
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/automation");
+}
+
+void AutomationRegistry::setSearchDirectory(const QString& dir) {
+    searchDirectoryOverride() = dir;
+}
+
+AutomationRegistry::Registration AutomationRegistry::find(const QString& progId) {
+    const QString dir = searchDirectory();
+    if (dir.isEmpty()) {
+        return {};
+    }
+    const QFileInfoList files = QDir(dir).entryInfoList(QDir::Files, QDir::Name);
+    for (const QFileInfo& file : files) {
+        if (!QLibrary::isLibrary(file.fileName())) {
+            continue;
+        }
+        // Reads the metadata without loading the library.
+        const QJsonObject metaData = QPluginLoader(file.absoluteFilePath()).metaData();
+        if (metaData.value(QLatin1String("IID")).toString() !=
+            QLatin1String(AutomationFactory_iid)) {
+            continue;
+        }
+        const QJsonArray progIds = metaData.value(QLatin1String("MetaData"))
+                                       .toObject()
+                                       .value(QLatin1String("ProgIDs"))
+                                       .toArray();
+        for (const QJsonValue& value : progIds) {
+            const QString registered = value.toString();
+            if (!registered.isEmpty() && AsciiCase::equalIgnoringCase(registered, progId)) {
+                return {file.absoluteFilePath(), registered};
+            }
+        }
+    }
+    return {};
+}
+
+AutomationObject createOleObject(const QString& progId) {
+    const AutomationRegistry::Registration registration = AutomationRegistry::find(progId);
+    if (registration.pluginPath.isEmpty()) {
+        throw TarveloError(OleErrorText::message(OleErrorText::CO_E_CLASSSTRING_CODE));
+    }
+    // The library stays loaded for the rest of the process: its objects may
+    // outlive this call, and the loader keeps the root object.
+    QPluginLoader loader(registration.pluginPath);
+    QObject* root = loader.instance();
+    if (root == nullptr) {
+        throw TarveloError(OleErrorText::message(OleErrorText::MOD_NOT_FOUND_CODE));
+    }
+    auto* factory = qobject_cast<AutomationFactory*>(root);
+    QObject* object = factory != nullptr ? factory->create(registration.progId) : nullptr;
+    if (object == nullptr) {
+        throw TarveloError(OleErrorText::message(OleErrorText::REGDB_E_CLASSNOTREG_CODE));
+    }
+    return AutomationObject(object);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "automation/AutomationObject.h"
+
+#include <QString>
+
+// Where automation classes come from: the Qt plugins in the "automation"
+// directory beside the executable, each naming its ProgIDs in its metadata
+// ({"ProgIDs": [...]}) and implementing AutomationFactory. ProgIDs match
+// ignoring the case of A to Z; the first plugin in file-name order that names
+// one serves it. The directory is read afresh for every look-up.
+class AutomationRegistry {
+public:
+    // A registered class: the plugin that serves it and the ProgID as the
+    // plugin spells it.
+    struct Registration {
+        QString pluginPath;
+        QString progId;
+    };
+
+    // The directory searched: the one set by setSearchDirectory(), else
+    // "automation" beside the running executable.
+    static QString searchDirectory();
+    // Searches dir instead; an empty text restores the default.
+    static void setSearchDirectory(const QString& dir);
+
+    // The registration of progId; an empty plugin path when there is none.
+    static Registration find(const QString& progId);
+};
+
+// A new object of the class registered as progId, owned by the handle.
+// Without a registration raises "Ungültige Klassenzeichenfolge"; a plugin that
+// cannot be loaded "Das angegebene Modul wurde nicht gefunden"; a plugin that
+// makes no object "Klasse nicht registriert".
+AutomationObject createOleObject(const QString& progId);

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Asks the running mail server to reload its routes through its administration
+// object "hMailServer.Application": logs in as "Administrator" with
+// adminPassword, gets "settings", its "routes", and calls "refresh". The login
+// passes the password by reference: what the object leaves in it is stored
+// back into adminPassword. Each call makes its own application object; every
+// object obtained is released on every way out. The first failing step raises
+// TarveloError with the object's or the system's message; the steps after it
+// are not made.
+void refreshRoutes(QString& adminPassword);

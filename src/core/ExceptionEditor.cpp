@@ -1,0 +1,36 @@
+#include "core/ExceptionEditor.h"
+
+#include "core/WorkingList.h"
+#include "db/AddressDataset.h"
+#include "platform/Ansi.h"
+#include "platform/AsciiCase.h"
+#include "platform/TextFile.h"
+
+QString ExceptionEditor::prefill(const AddressDataset& Address) {
+    return QStringLiteral(">") + Ansi::decode(Ansi::encode(Address.Addressrouteaddressaddress()));
+}
+
+bool ExceptionEditor::addException(const QString& exceptionFile, WorkingList& Liste,
+                                   const QString& entered) {
+    Liste.clear();
+    Liste.setSorted(true);
+    Liste.assign(TextFile::readLines(exceptionFile));
+    const QString exception = AsciiCase::lower(entered);
+    for (const QString& line : Liste.lines()) {
+        if (line == exception) {
+            return false;
+        }
+    }
+    Liste.add(exception);
+    TextFile::replaceLines(exceptionFile, Liste.lines());
+    return true;
+}
+
+bool ExceptionEditor::runAddCommand(const QString& exceptionFile, WorkingList& Liste,
+                                    const AddressDataset& Address, const InputBox& ask) {
+    const std::optional<QString> entered = ask(kCaption, kPrompt, prefill(Address));
+    if (!entered) {
+        return false;
+    }
+    return addException(exceptionFile, Liste, *entered);
+}

@@ -1,0 +1,63 @@
+#include "core/ExceptionList.h"
+
+#include "core/WorkingList.h"
+#include "platform/AsciiCase.h"
+#include "platform/TextFile.h"
+
+namespace {
+const QString kExcepted = QStringLiteral("-");
+}
+
+ExceptionList::ExceptionList(QStringList lines) : m_lines(std::move(lines)) {
+    for (const QString& line : m_lines) {
+        const QString lower = AsciiCase::lower(line);
+        m_fragments.add(lower);
+        if (line.startsWith(u'>')) {
+            m_prefixes.add(QStringView(lower).mid(1, kPrefixLength));
+        }
+    }
+    m_fragments.build();
+    m_prefixes.build();
+}
+
+ExceptionList ExceptionList::load(const QString& path) {
+    return ExceptionList(TextFile::readLines(path));
+}
+
+bool ExceptionList::lineExcepts(const QString& line, QStringView lowerEntry) {
+    const QString lower = AsciiCase::lower(line);
+    if (!lower.isEmpty() && lowerEntry.contains(lower)) {
+        return true;
+    }
+    if (line.startsWith(u'>')) {
+        const QStringView prefix = QStringView(lower).mid(1, kPrefixLength);
+        if (!prefix.isEmpty() && lowerEntry.startsWith(prefix)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ExceptionList::excepts(QStringView lowerEntry) const {
+    // Which line matches first does not change the outcome: an entry is
+    // excepted as soon as any line matches it.
+    return m_prefixes.prefixOf(lowerEntry) || m_fragments.containsAny(lowerEntry);
+}
+
+void ExceptionList::apply(WorkingList& list, QStringList* lowered) const {
+    const int n = list.count();
+    if (lowered) {
+        lowered->clear();
+        lowered->reserve(n);
+    }
+    for (int i = 0; i < n; ++i) {
+        QString lower = AsciiCase::lower(list.at(i));
+        if (excepts(lower)) {
+            list.replace(i, kExcepted);
+            lower = kExcepted;
+        }
+        if (lowered) {
+            lowered->append(std::move(lower));
+        }
+    }
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "core/PatternTrie.h"
+
+#include <QString>
+#include <QStringList>
+
+class WorkingList;
+
+// The exception list "ausnahmen.txt": one exception per line. Every line
+// excepts each address that contains it; a line beginning with ">" also
+// excepts each address that begins with the rest of the line (at most 255
+// characters). Letter case (A to Z) does not matter; empty lines except
+// nothing.
+class ExceptionList {
+public:
+    // The longest prefix a ">" line gives.
+    static constexpr int kPrefixLength = 255;
+
+    explicit ExceptionList(QStringList lines);
+    // Reads the file; "Datei %s kann nicht geöffnet werden" when it cannot.
+    static ExceptionList load(const QString& path);
+
+    const QStringList& lines() const { return m_lines; }
+
+    // Whether an entry, already lower-cased, is excepted by some line.
+    bool excepts(QStringView lowerEntry) const;
+    // The rule of one line for one lower-cased entry.
+    static bool lineExcepts(const QString& line, QStringView lowerEntry);
+
+    // Replaces every excepted entry of the list by "-", in place. When
+    // lowered is given it receives every entry lower-cased, "-" for the
+    // excepted ones, in list order.
+    void apply(WorkingList& list, QStringList* lowered = nullptr) const;
+
+private:
+    QStringList m_lines;
+    PatternTrie m_fragments; // every non-empty line, lower-cased
+    PatternTrie m_prefixes;  // the rest of every ">" line, lower-cased
+};

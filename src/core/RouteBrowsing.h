@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class AddressDataset;
+class RoutesDataset;
+
+// The addresses of the current route in the dataset `Address`, and their
+// export to a text file.
+namespace RouteBrowsing {
+// The query text that selects the addresses of one route.
+QStringList addressQuery(int routeId);
+
+// Loads the addresses of the current route of routes into Address (route id
+// 0 without a current row). Raises DbError.
+void RoutenCellClick(const RoutesDataset& routes, AddressDataset& Address);
+
+// The name the save dialog proposes: the current route's domain name (empty
+// without a current row) and ".txt".
+QString exportFileName(const RoutesDataset& routes);
+
+// Writes the rows of Address, first to last, one address per line, each
+// ended by CR LF, in Windows-1252 ('?' for characters it lacks). An existing
+// file is replaced; a route without addresses gives an empty file. Address
+// stands at its end afterwards. A file that cannot be created or written
+// raises IoError ("Dateizugriff verweigert", "E/A-Fehler %d", ...); a file
+// left incomplete by a failed write is removed. Address not open raises
+// DbError before any file is touched.
+void exportAddresses(AddressDataset& Address, const QString& path);
+} // namespace RouteBrowsing

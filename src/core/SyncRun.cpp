@@ -1,0 +1,243 @@
+#include "core/SyncRun.h"
+
+#include "core/ActivityLog.h"
+#include "core/ExceptionList.h"
+#include "core/Mtools.h"
+#include "core/RouteMatcher.h"
+#include "core/StringViewIndex.h"
+#include "core/WindowState.h"
+#include "core/WorkingList.h"
+#include "db/RouteAddressDataset.h"
+#include "db/RoutesDataset.h"
+#include "platform/AsciiCase.h"
+#include "platform/Clock.h"
+#include "platform/TextFile.h"
+
+#include <QFileInfo>
+#include <QStringMatcher>
+
+#include <optional>
+#include <vector>
+
+namespace {
+
+const QString kAllRoutes = QStringLiteral("*");
+
+// From the moment the run takes the Start button and the routes grid until
+// it gives them back: on every way out the button is enabled, the grid
+// follows the routes again and RA2 is closed if the run opened it.
+class RunControls {
+public:
+    explicit RunControls(SyncContext& context) : m_context(context) {
+        m_context.routes.disableControls();
+        m_context.window.setSyncEnabled(false);
+    }
+    ~RunControls() {
+        if (!m_taken) {
+            return;
+        }
+        // Runs while an error is on its way out: it must not throw.
+        try {
+            if (m_ra2Opened) {
+                m_context.RA2.close();
+            }
+        } catch (...) {
+        }
+        m_context.window.setSyncEnabled(true);
+        m_context.routes.enableControls();
+    }
+    RunControls(const RunControls&) = delete;
+    RunControls& operator=(const RunControls&) = delete;
+
+    void openRA2() {
+        m_ra2Opened = true;
+        m_context.RA2.open();
+    }
+
+    // The normal end: RA2 closed, the button enabled, the first route current
+    // and the grid following it again.
+    void finish() {
+        m_context.RA2.close();
+        m_ra2Opened = false;
+        m_context.window.setSyncEnabled(true);
+        m_context.routes.first();
+        m_context.routes.enableControls();
+        m_taken = false;
+    }
+
+private:
+    SyncContext& m_context;
+    bool m_taken = true;
+    bool m_ra2Opened = false;
+};
+
+class SyncRun {
+public:
+    explicit SyncRun(SyncContext& context)
+        : m_context(context), m_window(context.window), m_domain(context.window.domain()),
+          m_allRoutes(m_domain == kAllRoutes) {}
+
+    void run();
+
+private:
+    void deletePass();
+    void insertPass();
+    void writeProtocolFile();
+
+    SyncContext& m_context;
+    WindowState& m_window;
+    const QString m_domain;
+    const bool m_allRoutes;
+    QStringList m_lowered; // the entries of Liste lower-cased, "-" for excepted ones
+};
+
+bool isExistingFile(const QString& path) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    const QFileInfo info(path);
+    return info.exists() && !info.isDir();
+}
+
+void SyncRun::run() {
+    if (m_domain.isEmpty()) {
+        m_window.setZaehler(QStringLiteral("keine Domain angegeben"));
+        return;
+    }
+    m_context.log.LogMessage(QStringLiteral("Domain: ") + m_domain);
+    m_context.log.LogMessage(QStringLiteral("Verarbeite: ") + m_window.emailliste());
+
+    std::optional<ExceptionList> exceptions(ExceptionList::load(m_context.exceptionFile));
+
+    RunControls controls(m_context);
+    const QString listFile = m_window.emailliste();
+    if (!isExistingFile(listFile)) {
+        return;
+    }
+    m_context.Liste.assign(TextFile::readLines(listFile));
+
+    exceptions->apply(m_context.Liste, &m_lowered);
+    exceptions.reset();
+
+    m_context.routes.first();
+    m_window.clearProtokoll();
+    m_window.addProtokollLine(QStringLiteral("Datei: ") + listFile);
+
+    controls.openRA2();
+    deletePass();
+    insertPass();
+
+    controls.finish();
+    if (m_context.RoutenCellClick) {
+        m_context.RoutenCellClick();
+    }
+
+    writeProtocolFile();
+    m_window.setZaehler(QStringLiteral("%1 Änderungen").arg(m_window.protokollLineCount()));
+    m_context.log.LogMessage(QStringLiteral("Ende DBsync"));
+}
+
+// Every row of the table, whatever its route, in the table's order: a row
+// whose address no list entry names (ASCII case ignored) is deleted when its
+// lower-cased address contains the domain filter, or the filter is "*".
+void SyncRun::deletePass() {
+    StringViewIndex wanted(m_lowered.size());
+    for (int i = 0; i < m_lowered.size(); ++i) {
+        wanted.insert(m_lowered.at(i), i);
+    }
+    const QStringMatcher filter(m_domain);
+    RouteAddressDataset& RA2 = m_context.RA2;
+    RA2.first();
+    while (!RA2.eof()) {
+        const QString address = AsciiCase::lower(RA2.routeaddressaddress());
+        if (wanted.find(address) < 0 && (m_allRoutes || filter.indexIn(address) >= 0)) {
+            // The line goes first: after a failed delete the pane shows it.
+            m_window.addProtokollLine(QStringLiteral("Delete ") + address);
+            RA2.deleteCurrent(); // the following row becomes current
+        } else {
+            RA2.next();
+        }
+    }
+}
+
+// Route by route in the routes' order, and within a route in the list's
+// order, every entry that falls to the route and that the table lacks (ASCII
+// case ignored, any route) is inserted as written in the list.
+void SyncRun::insertPass() {
+    RoutesDataset& routes = m_context.routes;
+    RouteAddressDataset& RA2 = m_context.RA2;
+
+    QStringList names;
+    names.reserve(routes.rowCount());
+    for (int i = 0; i < routes.rowCount(); ++i) {
+        names.append(AsciiCase::lower(routes.row(i).routedomainname));
+    }
+    const RouteMatcher matcher(names, m_domain);
+
+    // The entries grouped by their route, in list order within each group.
+    const int entryCount = static_cast<int>(m_lowered.size());
+    std::vector<int> routeOf(static_cast<size_t>(entryCount));
+    std::vector<int> groupStart(static_cast<size_t>(routes.rowCount()) + 1, 0);
+    for (int e = 0; e < entryCount; ++e) {
+        const int route = matcher.routeFor(m_lowered.at(e));
+        routeOf[static_cast<size_t>(e)] = route;
+        if (route >= 0) {
+            ++groupStart[static_cast<size_t>(route) + 1];
+        }
+    }
+    for (size_t r = 1; r < groupStart.size(); ++r) {
+        groupStart[r] += groupStart[r - 1];
+    }
+    std::vector<int> grouped(static_cast<size_t>(groupStart.back()));
+    {
+        std::vector<int> fill(groupStart.begin(), groupStart.end() - 1);
+        for (int e = 0; e < entryCount; ++e) {
+            const int route = routeOf[static_cast<size_t>(e)];
+            if (route >= 0) {
+                grouped[static_cast<size_t>(fill[static_cast<size_t>(route)]++)] = e;
+            }
+        }
+    }
+    routeOf = {};
+    m_lowered = {};
+
+    const WorkingList& Liste = m_context.Liste;
+    while (!routes.eof()) {
+        const size_t route = static_cast<size_t>(routes.currentRow());
+        const int routeId = routes.routesrouteid();
+        const QString prefix = QStringLiteral("Insert %1 ").arg(routeId);
+        for (int k = groupStart[route]; k < groupStart[route + 1]; ++k) {
+            const QString& entry = Liste.at(grouped[static_cast<size_t>(k)]);
+            if (RA2.locate(entry)) {
+                continue;
+            }
+            m_window.addProtokollLine(prefix + entry);
+            RA2.insert(routeId, entry);
+        }
+        routes.next();
+    }
+}
+
+void SyncRun::writeProtocolFile() {
+    if (m_context.ProtokollDir.isEmpty()) {
+        return;
+    }
+    const QDate date = m_context.clock.now().date();
+    const QTime time = m_context.clock.now().time();
+    const QString path = m_context.ProtokollDir + protocolFileName(date, time);
+    if (m_window.protokollLineCount() > 0) {
+        TextFile::replaceLines(path, m_window.protokollLines());
+    }
+}
+
+} // namespace
+
+QString protocolFileName(const QDate& date, const QTime& time) {
+    return QStringLiteral("hmail-") + QString::number(date.year()) + Mtools::PadTwo(date.month()) +
+           Mtools::PadTwo(date.day()) + QStringLiteral("-") + Mtools::PadTwo(time.hour()) +
+           Mtools::PadTwo(time.minute()) + Mtools::PadTwo(time.second()) + QStringLiteral(".log");
+}
+
+void btsyncClick(SyncContext& context) {
+    SyncRun(context).run();
+}

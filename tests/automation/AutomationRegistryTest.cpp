@@ -1,0 +1,73 @@
+#include "automation/AutomationRegistry.h"
+#include "ErrorOf.h"
+#include "StandinScratch.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <gtest/gtest.h>
+
+TEST(AutomationRegistry, PluginInTheSearchDirectoryRegistersItsProgIds) {
+    StandinScratch scratch;
+    const AutomationRegistry::Registration registration =
+        AutomationRegistry::find(QStringLiteral("HMAILSERVER.application"));
+    EXPECT_TRUE(registration.pluginPath.startsWith(scratch.automationDir()));
+    EXPECT_EQ(registration.progId, QStringLiteral("hMailServer.Application"));
+
+    {
+        AutomationObject object = createOleObject(QStringLiteral("hmailserver.APPLICATION"));
+        ASSERT_FALSE(object.isNull());
+        EXPECT_STREQ(object.object()->metaObject()->className(), "StandinApplication");
+        EXPECT_EQ(object.object()->parent(), nullptr);
+    }
+    EXPECT_EQ(scratch.events(), (QStringList{QStringLiteral("create application"),
+                                             QStringLiteral("release application")}));
+}
+
+TEST(AutomationRegistry, UnregisteredProgIdIsAnInvalidClassString) {
+    const QString invalid = QStringLiteral("Ungültige Klassenzeichenfolge");
+    {
+        StandinScratch scratch;
+        EXPECT_EQ(errorOf([] { createOleObject(QStringLiteral("hMailServer.Applicatio")); }),
+                  invalid);
+        EXPECT_EQ(errorOf([] { createOleObject(QString()); }), invalid);
+        // Nothing was made.
+        EXPECT_FALSE(QFile::exists(scratch.path(QStringLiteral("standin.log"))));
+
+        AutomationRegistry::setSearchDirectory(scratch.path(QStringLiteral("leer")));
+        EXPECT_EQ(errorOf([] { createOleObject(QStringLiteral("hMailServer.Application")); }),
+                  invalid);
+    }
+    EXPECT_EQ(AutomationRegistry::find(QStringLiteral("hMailServer.Application")).pluginPath,
+              QString());
+}
+
+TEST(AutomationRegistry, OtherFilesInTheDirectoryAreSkipped) {
+    StandinScratch scratch;
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(scratch.automationDir() + u'/' + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
+    // Sorted before the stand-in: a text file, a broken library, a library
+    // without plugin metadata.
+    write(QStringLiteral("aaa.txt"), "hMailServer.Application\n");
+    write(QStringLiteral("libaaa.so"), QByteArray(4096, '\x7f'));
+    write(QStringLiteral("libaab.so"), QByteArray("\x7f"
+                                                  "ELF") +
+                                           QByteArray(60, '\0'));
+
+    AutomationObject object = createOleObject(QStringLiteral("hMailServer.Application"));
+    EXPECT_FALSE(object.isNull());
+    EXPECT_EQ(errorOf([] { createOleObject(QStringLiteral("Other.Application")); }),
+              QStringLiteral("Ungültige Klassenzeichenfolge"));
+}
+
+TEST(AutomationRegistry, DefaultSearchDirectoryIsBesideTheExecutable) {
+    AutomationRegistry::setSearchDirectory(QString());
+    ASSERT_NE(QCoreApplication::instance(), nullptr);
+    EXPECT_EQ(AutomationRegistry::searchDirectory(),
+              QCoreApplication::applicationDirPath() + QStringLiteral("/automation"));
+    // The test program ships no plugins.
+    EXPECT_EQ(errorOf([] { createOleObject(QStringLiteral("hMailServer.Application")); }),
+              QStringLiteral("Ungültige Klassenzeichenfolge"));
+}

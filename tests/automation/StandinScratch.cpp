@@ -1,0 +1,64 @@
+#include "StandinScratch.h"
+
+#include "automation/AutomationRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char* const variableSuffixes[] = {"LOG",       "FAIL",    "FAIL_DESC",
+                                        "FAIL_CODE", "MISSING", "PASSWORD_OUT"};
+
+QByteArray variableName(const char* suffix) {
+    return QByteArray("TARVELO_STANDIN_") + suffix;
+}
+
+} // namespace
+
+StandinScratch::StandinScratch() {
+    clearVariables();
+    EXPECT_TRUE(m_dir.isValid());
+    EXPECT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("automation")));
+    const QString plugin = QStringLiteral(TARVELO_STANDIN_PLUGIN);
+    EXPECT_TRUE(QFile::copy(plugin, automationDir() + u'/' + QFileInfo(plugin).fileName()));
+    AutomationRegistry::setSearchDirectory(automationDir());
+    set("LOG", path(QStringLiteral("standin.log")));
+}
+
+StandinScratch::~StandinScratch() {
+    AutomationRegistry::setSearchDirectory(QString());
+    clearVariables();
+}
+
+QString StandinScratch::path(const QString& name) const {
+    return m_dir.filePath(name);
+}
+
+void StandinScratch::set(const char* suffix, const QString& value) {
+    qputenv(variableName(suffix).constData(), value.toUtf8());
+}
+
+void StandinScratch::clearVariables() {
+    for (const char* suffix : variableSuffixes) {
+        qunsetenv(variableName(suffix).constData());
+    }
+}
+
+QStringList StandinScratch::events() const {
+    QFile log(path(QStringLiteral("standin.log")));
+    if (!log.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    QStringList lines = QString::fromUtf8(log.readAll()).split(u'\n');
+    if (!lines.isEmpty() && lines.last().isEmpty()) {
+        lines.removeLast();
+    }
+    return lines;
+}
+
+int StandinScratch::count(const QString& event) const {
+    return static_cast<int>(events().count(event));
+}

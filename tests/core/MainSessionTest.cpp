@@ -1,0 +1,153 @@
+#include "core/MainSession.h"
+
+#include "TestDatabases.h"
+#include "core/Mtools.h"
+#include "core/WindowState.h"
+#include "platform/Ansi.h"
+#include "platform/Clock.h"
+#include "platform/ProfileFile.h"
+#include "platform/TarveloError.h"
+#include "platform/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class MainSessionTest : public ::testing::Test {
+protected:
+    MainSessionTest()
+        : paths(AppPaths::forExecutable(dir.filePath("tarvelo"))),
+          clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3))) {}
+
+    QStringList logLines() const {
+        QFile file(paths.logFile);
+        file.open(QIODevice::ReadOnly);
+        return TextFile::splitLines(Ansi::decode(file.readAll()));
+    }
+
+    QTemporaryDir dir;
+    AppPaths paths;
+    ManualClock clock;
+    MemoryWindowState window;
+};
+
+} // namespace
+
+TEST_F(MainSessionTest, StartWithoutConfigurationReportsTheDatabaseAndKeepsEmptyValues) {
+    MainSession session(paths, clock, window);
+    window.setEmailliste("vorher");
+    EXPECT_THROW(session.FormCreate(), DbError);
+    EXPECT_EQ(session.AdminPassword, "");
+    EXPECT_EQ(session.ProtokollDir, "");
+    EXPECT_EQ(window.emailliste(), "");
+    EXPECT_FALSE(session.database.isOpen());
+    EXPECT_FALSE(session.routes.isOpen());
+    EXPECT_EQ(logLines(), QStringList({"", "07.12.2026 09:05:03: Start des Programms"}));
+    // The pane shows the start line only: an empty message adds nothing there.
+    EXPECT_EQ(window.protokollLines(), QStringList({"09:05:03: Start des Programms"}));
+    // Reading creates no configuration file.
+    EXPECT_FALSE(QFile::exists(paths.iniFile));
+}
+
+TEST_F(MainSessionTest, StartReadsEveryValueAndOpensTheRoutes) {
+    const QString connection = createSqliteDatabase(dir.filePath("hm.db"), true);
+    ProfileFile::writeString(paths.iniFile, "SQL", "Provider", connection);
+    ProfileFile::writeString(paths.iniFile, "Hmail", "admin", Mtools::ScrambleText("Geh eim!"));
+    ProfileFile::writeString(paths.iniFile, "ad", "emails", "/srv/liste.txt");
+    ProfileFile::writeString(paths.iniFile, "Options", "Protokoll", "/var/log/tarvelo/");
+    QFile ini(paths.iniFile);
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray before = ini.readAll();
+    ini.close();
+
+    MainSession session(paths, clock, window);
+    session.FormCreate();
+    EXPECT_EQ(session.AdminPassword, "Geh eim!");
+    EXPECT_EQ(window.emailliste(), "/srv/liste.txt");
+    EXPECT_EQ(session.ProtokollDir, "/var/log/tarvelo/");
+    EXPECT_TRUE(session.routes.isOpen());
+    EXPECT_GT(session.routes.rowCount(), 0);
+    EXPECT_EQ(logLines(), QStringList({"", "07.12.2026 09:05:03: Start des Programms",
+                                       "07.12.2026 09:05:03: Datenbank geöffnet"}));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), before) << "start-up never writes the configuration";
+}
+
+TEST_F(MainSessionTest, CloseWithEmptyListWritesEmptyPathAndMinusOne) {
+    MainSession session(paths, clock, window);
+    window.setEmailliste("");
+    session.FormClose();
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "ad", "emails", "unset"), "");
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "ad", "timestamp"), "-1");
+    QFile ini(paths.iniFile);
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), QByteArray("[ad]\r\nemails=\r\ntimestamp=-1\r\n"));
+    EXPECT_EQ(logLines(), QStringList({"07.12.2026 09:05:03: Programm wird geschlossen"}));
+}
+
+TEST_F(MainSessionTest, CloseAfterChoosingAFileStoresItsPathAndDosTime) {
+    const QString list = dir.filePath("Adressen Liste.txt");
+    {
+        QFile file(list);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("a@example.com\r\n");
+        // 14 March 2025, 17:42:37 local time: seconds are stored halved.
+        ASSERT_TRUE(file.setFileTime(QDateTime(QDate(2025, 3, 14), QTime(17, 42, 37)),
+                                     QFileDevice::FileModificationTime));
+    }
+    const qint64 expected = ((2025 - 1980) << 25) | (3 << 21) | (14 << 16) | (17 << 11) |
+                            (42 << 5) | (37 / 2);
+    MainSession session(paths, clock, window);
+    window.setEmailliste(list);
+    session.FormClose();
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "ad", "emails"), list);
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "ad", "timestamp"), QString::number(expected));
+}
+
+TEST_F(MainSessionTest, CloseKeepsOtherSectionsAndNamesMissingFilesAndDirectoriesMinusOne) {
+    ProfileFile::writeString(paths.iniFile, "SQL", "Provider", "Provider=SQLite;Data Source=x");
+    MainSession session(paths, clock, window);
+    window.setEmailliste(dir.path());
+    session.FormClose();
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "ad", "timestamp"), "-1");
+    window.setEmailliste(dir.filePath("fehlt.txt"));
+    session.FormClose();
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "ad", "timestamp"), "-1");
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "SQL", "Provider"),
+              "Provider=SQLite;Data Source=x");
+}
+
+TEST_F(MainSessionTest, CloseWithUnwritableConfigurationRaisesAndDoesNotLog) {
+    // A directory in the configuration file's place cannot be replaced.
+    ASSERT_TRUE(QDir().mkpath(paths.iniFile));
+    MainSession session(paths, clock, window);
+    try {
+        session.FormClose();
+        FAIL() << "no error";
+    } catch (const TarveloError& error) {
+        EXPECT_EQ(error.message(), "In " + paths.iniFile + " kann nicht geschrieben werden");
+    }
+    EXPECT_TRUE(logLines().isEmpty());
+}
+
+TEST_F(MainSessionTest, StoredPasswordTakesEffectAtTheNextStartOnly) {
+    const QString connection = createSqliteDatabase(dir.filePath("hm.db"), true);
+    ProfileFile::writeString(paths.iniFile, "SQL", "Provider", connection);
+    ProfileFile::writeString(paths.iniFile, "Hmail", "admin", Mtools::ScrambleText("alt"));
+    {
+        MainSession session(paths, clock, window);
+        session.FormCreate();
+        session.storeAdminPassword("neu");
+        EXPECT_EQ(session.AdminPassword, "alt");
+    }
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "Hmail", "admin"), Mtools::ScrambleText("neu"));
+    MainSession next(paths, clock, window);
+    next.FormCreate();
+    EXPECT_EQ(next.AdminPassword, "neu");
+    next.storeAdminPassword("");
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "Hmail", "admin", "unset"), "");
+}

@@ -1,0 +1,174 @@
+#include "SyncTestBed.h"
+
+#include "TestDatabases.h"
+#include "TestEnvironment.h"
+#include "core/RouteBrowsing.h"
+#include "platform/Ansi.h"
+#include "platform/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+#include <stdexcept>
+
+namespace {
+[[noreturn]] void failed(const QString& what, const QSqlQuery& query) {
+    throw std::runtime_error(
+        (what + QStringLiteral(": ") + query.lastError().text()).toStdString());
+}
+} // namespace
+
+void execOn(Database& database, const QString& sql) {
+    QSqlQuery query(database.handle());
+    if (!query.exec(sql)) {
+        failed(sql, query);
+    }
+}
+
+void seedTables(Database& database, const QList<SeedRoute>& routes, const QList<TableRow>& rows) {
+    QSqlDatabase db = database.handle();
+    if (!db.transaction()) {
+        throw std::runtime_error("cannot begin a transaction");
+    }
+    execOn(database, QStringLiteral("DELETE FROM hm_routeaddresses"));
+    execOn(database, QStringLiteral("DELETE FROM hm_routes"));
+    {
+        QSqlQuery query(db);
+        const QString sql = QStringLiteral(
+            "INSERT INTO hm_routes (routeid, routedomainname, routedescription, "
+            "routetargetsmthost, routetargetsmtport, routenooftries, routeminutesbetweentry, "
+            "routealladdresses, routeuseauthentication, routeauthenticationusername, "
+            "routeauthenticationpassword, routetreatsecurityaslocal, routeconnectionsecurity, "
+            "routetreatsenderaslocaldomain) "
+            "VALUES (?, ?, '', 'localhost', 25, 4, 15, 0, 0, '', '', 0, 0, 0)");
+        if (!query.prepare(sql)) {
+            failed(sql, query);
+        }
+        for (const SeedRoute& route : routes) {
+            query.addBindValue(route.id);
+            query.addBindValue(route.name.isNull() ? QStringLiteral("") : route.name);
+            if (!query.exec()) {
+                failed(sql, query);
+            }
+        }
+    }
+    {
+        QSqlQuery query(db);
+        const QString sql = QStringLiteral("INSERT INTO hm_routeaddresses (routeaddressrouteid, "
+                                           "routeaddressaddress) VALUES (?, ?)");
+        if (!query.prepare(sql)) {
+            failed(sql, query);
+        }
+        for (const TableRow& row : rows) {
+            query.addBindValue(row.first);
+            // An empty address is a text, never NULL.
+            query.addBindValue(row.second.isNull() ? QStringLiteral("") : row.second);
+            if (!query.exec()) {
+                failed(sql, query);
+            }
+        }
+    }
+    if (!db.commit()) {
+        throw std::runtime_error("cannot commit");
+    }
+}
+
+QList<TableRow> tableRows(Database& database) {
+    QSqlQuery query(database.handle());
+    query.setForwardOnly(true);
+    const QString sql = QStringLiteral("select routeaddressrouteid, routeaddressaddress from "
+                                       "hm_routeaddresses order by routeaddressid");
+    if (!query.exec(sql)) {
+        failed(sql, query);
+    }
+    QList<TableRow> rows;
+    while (query.next()) {
+        rows.append({query.value(0).toInt(), query.value(1).toString()});
+    }
+    return rows;
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return QByteArray("<fehlt>");
+    }
+    return file.readAll();
+}
+
+QString scratchTemplate() {
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    const QString base = shm.isDir() && shm.isWritable() ? shm.filePath() : QDir::tempPath();
+    return base + QStringLiteral("/tarvelo-sync-XXXXXX");
+}
+
+SyncTestBed::SyncTestBed(const QString& connectionString)
+    : logFile(dir.filePath(QStringLiteral("tarvelo.log"))),
+      exceptionFile(dir.filePath(QStringLiteral("ausnahmen.txt"))),
+      listFile(dir.filePath(QStringLiteral("liste.txt"))),
+      protocolDir(dir.filePath(QStringLiteral("protokoll")) + u'/'), routes(database),
+      RA2(database), Address(database), clock(QDateTime(QDate(2024, 3, 5), QTime(7, 8, 9))),
+      log(logFile, clock, window) {
+    ensureCoreApplication();
+    if (!dir.isValid()) {
+        throw std::runtime_error("no scratch directory");
+    }
+    QDir().mkpath(protocolDir);
+    connection = connectionString.isEmpty()
+                     ? createSqliteDatabase(dir.filePath(QStringLiteral("hm.db")))
+                     : connectionString;
+    database.setConnectionString(connection);
+    database.open();
+    if (database.handle().driverName() == QStringLiteral("QSQLITE")) {
+        // The runs write row by row; nothing here needs to survive a crash.
+        execOn(database, QStringLiteral("PRAGMA synchronous=OFF"));
+    }
+    routes.open();
+    writeExceptions({});
+    window.setDomain(QStringLiteral("*"));
+    window.setEmailliste(listFile);
+}
+
+SyncTestBed::~SyncTestBed() {
+    RA2.close();
+    Address.close();
+    routes.close();
+    database.close();
+}
+
+void SyncTestBed::seed(const QList<SeedRoute>& seedRoutes, const QList<TableRow>& seedRows) {
+    seedTables(database, seedRoutes, seedRows);
+    routes.open();
+}
+
+void SyncTestBed::writeList(const QStringList& lines) {
+    TextFile::replaceLines(listFile, lines);
+}
+
+void SyncTestBed::writeExceptions(const QStringList& lines) {
+    TextFile::replaceLines(exceptionFile, lines);
+}
+
+SyncContext SyncTestBed::context() {
+    return SyncContext{
+        window,       log,   Liste,
+        routes,       RA2,   exceptionFile,
+        ProtokollDir, clock, [this] { RouteBrowsing::RoutenCellClick(routes, Address); }};
+}
+
+void SyncTestBed::run() {
+    SyncContext c = context();
+    btsyncClick(c);
+}
+
+QStringList SyncTestBed::logFileLines() const {
+    QFile file(logFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return TextFile::splitLines(Ansi::decode(file.readAll()));
+}

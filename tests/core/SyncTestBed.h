@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/ActivityLog.h"
+#include "core/SyncRun.h"
+#include "core/WindowState.h"
+#include "core/WorkingList.h"
+#include "db/AddressDataset.h"
+#include "db/Database.h"
+#include "db/RouteAddressDataset.h"
+#include "db/RoutesDataset.h"
+#include "platform/Clock.h"
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+struct SeedRoute {
+    int id;
+    QString name;
+};
+using TableRow = QPair<int, QString>; // routeaddressrouteid, routeaddressaddress
+
+// Fills hm_routes (with the given ids) and hm_routeaddresses (ids given by the
+// database, in the given order) in one transaction, emptying both first.
+void seedTables(Database& database, const QList<SeedRoute>& routes, const QList<TableRow>& rows);
+// hm_routeaddresses in routeaddressid order, read through database.
+QList<TableRow> tableRows(Database& database);
+// Runs one statement through database; raises std::runtime_error.
+void execOn(Database& database, const QString& sql);
+
+// A window state that also records every change of the Start button.
+class RecordingWindowState : public MemoryWindowState {
+public:
+    void setSyncEnabled(bool enabled) override {
+        buttonHistory.append(enabled);
+        MemoryWindowState::setSyncEnabled(enabled);
+    }
+    QList<bool> buttonHistory;
+};
+
+QByteArray fileBytes(const QString& path);
+
+// A scratch directory in memory where the system has one (/dev/shm): the runs
+// replace files atomically, and each replacement waits for the disk otherwise.
+QString scratchTemplate();
+
+// One installation for synchronisation runs: a scratch directory with an
+// SQLite database (or the database of a given connection string), the log
+// file, the exception file, the address list file and the protocol directory,
+// the datasets and the window state.
+class SyncTestBed {
+public:
+    // Without a connection string: a fresh SQLite file in the scratch directory.
+    explicit SyncTestBed(const QString& connectionString = QString());
+    ~SyncTestBed();
+
+    // Replaces both tables and reopens routes.
+    void seed(const QList<SeedRoute>& routes, const QList<TableRow>& rows);
+    void writeList(const QStringList& lines);
+    void writeExceptions(const QStringList& lines);
+
+    SyncContext context();
+    void run();
+    QList<TableRow> rows() { return tableRows(database); }
+    QStringList logFileLines() const;
+
+    QTemporaryDir dir{scratchTemplate()};
+    QString connection;
+    QString logFile;
+    QString exceptionFile;
+    QString listFile;
+    QString protocolDir; // with its trailing separator
+    Database database;
+    RoutesDataset routes;
+    RouteAddressDataset RA2;
+    AddressDataset Address;
+    RecordingWindowState window;
+    ManualClock clock;
+    ActivityLog log;
+    WorkingList Liste;
+    QString ProtokollDir;
+};

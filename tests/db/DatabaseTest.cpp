@@ -1,0 +1,140 @@
+#include "db/Database.h"
+#include "TestDatabases.h"
+#include "TestEnvironment.h"
+#include "platform/TarveloError.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+namespace {
+
+QString openError(const QString& connectionString) {
+    ensureCoreApplication();
+    Database database;
+    database.setConnectionString(connectionString);
+    try {
+        database.open();
+    } catch (const DbError& error) {
+        EXPECT_FALSE(database.isOpen());
+        return error.message();
+    }
+    return QStringLiteral("<opened>");
+}
+
+int routeCount(const Database& database) {
+    QSqlQuery query(database.openHandle());
+    EXPECT_TRUE(query.exec(QStringLiteral("select count(*) from hm_routes")));
+    EXPECT_TRUE(query.next());
+    return query.value(0).toInt();
+}
+
+} // namespace
+
+TEST(Database, OpensAnSqliteFileAndCloses) {
+    ensureCoreApplication();
+    QTemporaryDir dir;
+    const QString connection =
+        createSqliteDatabase(dir.filePath(QStringLiteral("hm mail.db")), true);
+    Database database;
+    database.setConnectionString(connection);
+    EXPECT_EQ(database.connectionString(), connection);
+    EXPECT_FALSE(database.isOpen());
+    database.open();
+    EXPECT_TRUE(database.isOpen());
+    EXPECT_EQ(routeCount(database), 4);
+    // Opening again (the start-up closes, then opens) gives a working connection.
+    database.close();
+    EXPECT_FALSE(database.isOpen());
+    database.open();
+    EXPECT_EQ(routeCount(database), 4);
+    database.close();
+    EXPECT_FALSE(database.isOpen());
+    try {
+        database.openHandle();
+        ADD_FAILURE() << "a closed connection handed out";
+    } catch (const DbError& error) {
+        EXPECT_EQ(error.message(), "Die Verbindung zur Datenbank ist nicht geöffnet");
+    }
+}
+
+TEST(Database, EachInstanceIsAConnectionOfItsOwn) {
+    ensureCoreApplication();
+    QTemporaryDir dir;
+    const QString connection = createSqliteDatabase(dir.filePath(QStringLiteral("a.db")), true);
+    Database first;
+    Database second;
+    EXPECT_NE(first.connectionName(), second.connectionName());
+    first.setConnectionString(connection);
+    second.setConnectionString(connection);
+    first.open();
+    second.open();
+    first.close();
+    EXPECT_TRUE(second.isOpen());
+    EXPECT_EQ(routeCount(second), 4);
+}
+
+TEST(Database, MissingSqliteFileIsAnErrorAndIsNotCreated) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fehlt.db"));
+    EXPECT_EQ(openError(QStringLiteral("Provider=SQLite;Data Source=") + path),
+              QStringLiteral("Die Datenbank \"%1\" wurde nicht gefunden").arg(path));
+    EXPECT_FALSE(QFileInfo::exists(path));
+
+    // Nor in a directory that does not exist.
+    const QString deeper = dir.filePath(QStringLiteral("nichtda/fehlt.db"));
+    EXPECT_EQ(openError(QStringLiteral("Provider=SQLite;Data Source=") + deeper),
+              QStringLiteral("Die Datenbank \"%1\" wurde nicht gefunden").arg(deeper));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("nichtda"))));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size(), 0);
+}
+
+TEST(Database, SqliteDirectoryOrOtherFileIsAnError) {
+    QTemporaryDir dir;
+    EXPECT_EQ(openError(QStringLiteral("Provider=SQLite;Data Source=") + dir.path()),
+              QStringLiteral("\"%1\" ist keine Datenbankdatei").arg(dir.path()));
+
+    const QString text = dir.filePath(QStringLiteral("liste.txt"));
+    QFile file(text);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    const QString message = openError(QStringLiteral("Provider=SQLite;Data Source=") + text);
+    EXPECT_NE(message, "<opened>");
+    EXPECT_FALSE(message.isEmpty());
+    EXPECT_TRUE(message.contains(QStringLiteral("not a database"))) << message.toStdString();
+}
+
+TEST(Database, ConnectionStringErrorsComeFromOpen) {
+    EXPECT_EQ(openError(QString()), "Keine Verbindungszeichenfolge angegeben");
+    EXPECT_EQ(openError(QStringLiteral("Provider=Jet;Data Source=x.mdb")),
+              "Unbekannter Provider \"Jet\"");
+}
+
+TEST(Database, PostgresqlOpensAndAWrongPasswordCarriesTheServersText) {
+    ensureCoreApplication();
+    const QString connection = createPostgresDatabase(true);
+    Database database;
+    database.setConnectionString(connection);
+    database.open();
+    EXPECT_TRUE(database.isOpen());
+    EXPECT_EQ(routeCount(database), 4);
+
+    const QString message =
+        openError(withConnectionKey(connection, QStringLiteral("Password"), QStringLiteral("x")));
+    EXPECT_TRUE(message.contains(QStringLiteral("password authentication failed")))
+        << message.toStdString();
+}
+
+TEST(Database, UnreachableServerFailsWithTheDriversText) {
+    // Port 1 on the local host: nobody listens, the connection is refused.
+    const QString message = openError(
+        QStringLiteral("Provider=PostgreSQL;Data Source=127.0.0.1;Port=1;Initial Catalog=hm;"
+                       "User ID=hm;Password=x"));
+    EXPECT_NE(message, "<opened>");
+    EXPECT_TRUE(message.contains(QStringLiteral("127.0.0.1"))) << message.toStdString();
+}

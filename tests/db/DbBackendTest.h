@@ -1,0 +1,49 @@
+#pragma once
+
+#include "TestDatabases.h"
+#include "TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <ostream>
+
+// The database tests run alike on an SQLite file and on the PostgreSQL server
+// that the test command started.
+enum class Backend { Sqlite, Postgres };
+
+inline std::ostream& operator<<(std::ostream& out, Backend backend) {
+    return out << (backend == Backend::Sqlite ? "SQLite" : "PostgreSQL");
+}
+
+inline std::string backendName(const testing::TestParamInfo<Backend>& info) {
+    return info.param == Backend::Sqlite ? "SQLite" : "PostgreSQL";
+}
+
+// Each test gets a fresh database holding the demo data of schema/demo.sql:
+// routes 1 example.com, 2 example.org, 3 sub.example.com, 4 mail.example.net.
+class DbBackendTest : public testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override {
+        ensureCoreApplication();
+        ASSERT_TRUE(m_dir.isValid());
+        m_connection = freshDatabase(true);
+    }
+
+    QString freshDatabase(bool withDemoData) {
+        if (GetParam() == Backend::Sqlite) {
+            return createSqliteDatabase(m_dir.filePath(QStringLiteral("hm%1.db").arg(++m_files)),
+                                        withDemoData);
+        }
+        return createPostgresDatabase(withDemoData);
+    }
+
+    QTemporaryDir m_dir;
+    QString m_connection;
+    int m_files = 0;
+};
+
+#define TARVELO_DB_BACKENDS(Suite)                                                                 \
+    INSTANTIATE_TEST_SUITE_P(Backends, Suite, testing::Values(Backend::Sqlite, Backend::Postgres), \
+                             backendName)

@@ -1,0 +1,296 @@
+#include "db/RouteAddressDataset.h"
+#include "DbBackendTest.h"
+#include "db/Database.h"
+#include "platform/AsciiCase.h"
+#include "platform/TarveloError.h"
+
+#include <QRandomGenerator>
+
+namespace {
+
+using Rows = QList<QPair<int, QString>>;
+
+class RouteAddressDatasetTest : public DbBackendTest {
+protected:
+    void SetUp() override {
+        DbBackendTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        m_database.setConnectionString(m_connection);
+        m_database.open();
+    }
+    Database m_database;
+};
+
+// The rows from the current one to the end.
+Rows rest(RouteAddressDataset& ra2) {
+    Rows seen;
+    while (!ra2.eof()) {
+        seen.append({ra2.routeaddressrouteid(), ra2.routeaddressaddress()});
+        ra2.next();
+    }
+    return seen;
+}
+
+Rows all(RouteAddressDataset& ra2) {
+    ra2.first();
+    return rest(ra2);
+}
+
+// Moves to the row with exactly this address (a walk, for the tests only).
+void moveTo(RouteAddressDataset& ra2, const QString& address) {
+    ra2.first();
+    while (!ra2.eof() && ra2.routeaddressaddress() != address) {
+        ra2.next();
+    }
+    ASSERT_FALSE(ra2.eof()) << address.toStdString();
+}
+
+} // namespace
+
+TEST_P(RouteAddressDatasetTest, ReadsTheWholeTableInIdOrder) {
+    execSql(m_connection, QStringLiteral("insert into hm_routeaddresses "
+                                         "(routeaddressrouteid, routeaddressaddress) "
+                                         "values (99, 'orphan@nowhere.example')"));
+    RouteAddressDataset ra2(m_database);
+    EXPECT_TRUE(ra2.eof());
+    ra2.open();
+    EXPECT_TRUE(ra2.isOpen());
+    EXPECT_EQ(ra2.recordCount(), 15);
+    // The current row after opening is the first.
+    EXPECT_EQ(ra2.routeaddressaddress(), "alice@example.com");
+    const Rows table = routeAddressRows(m_connection);
+    EXPECT_EQ(rest(ra2), table);
+    EXPECT_EQ(table.last(), qMakePair(99, QStringLiteral("orphan@nowhere.example")));
+    EXPECT_TRUE(ra2.eof());
+    EXPECT_EQ(ra2.routeaddressrouteid(), 0);
+    EXPECT_EQ(ra2.routeaddressaddress(), "");
+    ra2.next();
+    EXPECT_TRUE(ra2.eof());
+
+    ra2.close();
+    EXPECT_FALSE(ra2.isOpen());
+    EXPECT_TRUE(ra2.eof());
+    EXPECT_EQ(ra2.recordCount(), 0);
+    EXPECT_EQ(ra2.routeaddressrouteid(), 0);
+    EXPECT_EQ(ra2.routeaddressaddress(), "");
+    EXPECT_THROW(ra2.locate(QStringLiteral("alice@example.com")), DbError);
+    EXPECT_THROW(ra2.insert(1, QStringLiteral("x@example.com")), DbError);
+    EXPECT_THROW(ra2.deleteCurrent(), DbError);
+}
+
+TEST_P(RouteAddressDatasetTest, DeletingMakesTheNextRowCurrentAndReachesTheDatabase) {
+    RouteAddressDataset ra2(m_database);
+    ra2.open();
+    Rows expected = routeAddressRows(m_connection);
+
+    // Two consecutive rows, without stepping between them.
+    moveTo(ra2, QStringLiteral("Bob@Example.com"));
+    ra2.deleteCurrent();
+    EXPECT_EQ(ra2.routeaddressaddress(), "carol@example.com");
+    expected.removeAt(1);
+    EXPECT_EQ(routeAddressRows(m_connection), expected);
+    ra2.deleteCurrent();
+    EXPECT_EQ(ra2.routeaddressaddress(), "postmaster@example.com");
+    expected.removeAt(1);
+    EXPECT_EQ(routeAddressRows(m_connection), expected);
+    EXPECT_EQ(ra2.recordCount(), 12);
+
+    // The last row: end of data afterwards.
+    moveTo(ra2, QStringLiteral("oscar@mail.example.net"));
+    ra2.deleteCurrent();
+    EXPECT_TRUE(ra2.eof());
+    EXPECT_EQ(ra2.routeaddressaddress(), "");
+    EXPECT_THROW(ra2.deleteCurrent(), DbError);
+    expected.removeLast();
+    EXPECT_EQ(routeAddressRows(m_connection), expected);
+
+    // Walking again skips the deleted rows.
+    EXPECT_EQ(all(ra2), expected);
+
+    // Everything, row by row, as the delete pass does.
+    ra2.first();
+    while (!ra2.eof()) {
+        ra2.deleteCurrent();
+    }
+    EXPECT_EQ(ra2.recordCount(), 0);
+    EXPECT_TRUE(routeAddressRows(m_connection).isEmpty());
+    ra2.first();
+    EXPECT_TRUE(ra2.eof());
+}
+
+TEST_P(RouteAddressDatasetTest, InsertStoresAtOnceAndMakesTheRowCurrent) {
+    RouteAddressDataset ra2(m_database);
+    ra2.open();
+    Rows expected = routeAddressRows(m_connection);
+    ra2.insert(2, QStringLiteral("Neu@Example.org"));
+    EXPECT_FALSE(ra2.eof());
+    EXPECT_EQ(ra2.routeaddressrouteid(), 2);
+    EXPECT_EQ(ra2.routeaddressaddress(), "Neu@Example.org");
+    expected.append({2, QStringLiteral("Neu@Example.org")});
+    EXPECT_EQ(routeAddressRows(m_connection), expected);
+    EXPECT_EQ(ra2.recordCount(), 15);
+
+    // Text beyond ASCII is stored as it is.
+    ra2.insert(3, QStringLiteral("jürgen.weiß@sub.example.com"));
+    expected.append({3, QStringLiteral("jürgen.weiß@sub.example.com")});
+    EXPECT_EQ(routeAddressRows(m_connection), expected);
+    EXPECT_EQ(all(ra2), expected);
+
+    // The inserted row knows its key: deleting it removes exactly that row.
+    ASSERT_TRUE(ra2.locate(QStringLiteral("neu@example.org")));
+    ra2.deleteCurrent();
+    expected.removeAt(expected.size() - 2);
+    EXPECT_EQ(routeAddressRows(m_connection), expected);
+    EXPECT_EQ(ra2.routeaddressaddress(), "jürgen.weiß@sub.example.com");
+
+    // Opened again, the table is read anew, inserted rows included.
+    ra2.close();
+    ra2.open();
+    EXPECT_EQ(all(ra2), expected);
+}
+
+TEST_P(RouteAddressDatasetTest, LocateIgnoresTheCaseOfAsciiLettersOnly) {
+    RouteAddressDataset ra2(m_database);
+    ra2.open();
+    EXPECT_TRUE(ra2.locate(QStringLiteral("BOB@EXAMPLE.COM")));
+    EXPECT_EQ(ra2.routeaddressaddress(), "Bob@Example.com");
+    EXPECT_EQ(ra2.routeaddressrouteid(), 1);
+    EXPECT_TRUE(ra2.locate(QStringLiteral("Judy@Mail.Example.NET")));
+    EXPECT_EQ(ra2.routeaddressaddress(), "judy@mail.example.net");
+    EXPECT_EQ(ra2.routeaddressrouteid(), 4);
+    // Whole value only.
+    EXPECT_FALSE(ra2.locate(QStringLiteral("judy@mail.example")));
+    EXPECT_FALSE(ra2.locate(QStringLiteral(" judy@mail.example.net")));
+    EXPECT_FALSE(ra2.locate(QString()));
+
+    ra2.insert(1, QStringLiteral("ÄX@example.com"));
+    EXPECT_FALSE(ra2.locate(QStringLiteral("äx@example.com")));
+    EXPECT_TRUE(ra2.locate(QStringLiteral("ÄX@EXAMPLE.COM")));
+    EXPECT_TRUE(ra2.locate(QStringLiteral("Äx@example.com")));
+    EXPECT_EQ(ra2.routeaddressaddress(), "ÄX@example.com");
+    ra2.insert(1, QStringLiteral("äx@example.com"));
+    EXPECT_TRUE(ra2.locate(QStringLiteral("äX@Example.com")));
+    EXPECT_EQ(ra2.routeaddressaddress(), "äx@example.com");
+    EXPECT_TRUE(ra2.locate(QStringLiteral("ÄX@example.com")));
+    EXPECT_EQ(ra2.routeaddressaddress(), "ÄX@example.com");
+
+    // An empty address is a value like any other.
+    EXPECT_FALSE(ra2.locate(QString()));
+    ra2.insert(2, QString());
+    EXPECT_TRUE(ra2.locate(QString()));
+    EXPECT_EQ(ra2.routeaddressrouteid(), 2);
+}
+
+TEST_P(RouteAddressDatasetTest, LocateFindsTheFirstOfEqualRowsAndFollowsChanges) {
+    execSql(m_connection, QStringLiteral("insert into hm_routeaddresses (routeaddressrouteid, "
+                                         "routeaddressaddress) values (2, 'Dup@Example.net');"
+                                         "insert into hm_routeaddresses (routeaddressrouteid, "
+                                         "routeaddressaddress) values (3, 'x@example.com');"
+                                         "insert into hm_routeaddresses (routeaddressrouteid, "
+                                         "routeaddressaddress) values (4, 'dup@example.NET');"
+                                         "insert into hm_routeaddresses (routeaddressrouteid, "
+                                         "routeaddressaddress) values (1, 'DUP@EXAMPLE.NET');"));
+    RouteAddressDataset ra2(m_database);
+    ra2.open();
+    ASSERT_TRUE(ra2.locate(QStringLiteral("dup@example.net")));
+    EXPECT_EQ(ra2.routeaddressrouteid(), 2);
+    // Stepping on from a located row walks the table in order.
+    ra2.next();
+    EXPECT_EQ(ra2.routeaddressaddress(), "x@example.com");
+
+    // The first one deleted: the next equal row is found.
+    ASSERT_TRUE(ra2.locate(QStringLiteral("DUP@example.net")));
+    ra2.deleteCurrent();
+    ASSERT_TRUE(ra2.locate(QStringLiteral("dup@example.net")));
+    EXPECT_EQ(ra2.routeaddressrouteid(), 4);
+    // A middle one deleted (not the first of its kind).
+    moveTo(ra2, QStringLiteral("DUP@EXAMPLE.NET"));
+    ra2.deleteCurrent();
+    ASSERT_TRUE(ra2.locate(QStringLiteral("dup@example.net")));
+    EXPECT_EQ(ra2.routeaddressrouteid(), 4);
+    ra2.deleteCurrent();
+    EXPECT_FALSE(ra2.locate(QStringLiteral("dup@example.net")));
+
+    // Inserted again: found, behind the older rows of another address.
+    ra2.insert(3, QStringLiteral("Dup@example.net"));
+    ra2.insert(4, QStringLiteral("DUP@example.net"));
+    ASSERT_TRUE(ra2.locate(QStringLiteral("dup@example.net")));
+    EXPECT_EQ(ra2.routeaddressrouteid(), 3);
+    EXPECT_EQ(routeAddressRows(m_connection).last(),
+              qMakePair(4, QStringLiteral("DUP@example.net")));
+}
+
+// Many mixed changes against a plain list that plays the table: walking,
+// locating and the table itself always agree.
+TEST_P(RouteAddressDatasetTest, IndexStaysRightThroughManyChanges) {
+    RouteAddressDataset ra2(m_database);
+    ra2.open();
+    Rows model = routeAddressRows(m_connection);
+    QRandomGenerator random(4711);
+    const QStringList names = {"a@x.de", "A@X.DE", "b@x.de", "B@x.de",
+                               "c@y.de", "ä@x.de", "Ä@x.de"};
+    for (int step = 0; step < 150; ++step) {
+        const int choice = random.bounded(3);
+        if (choice == 0) {
+            const QString address = names.at(random.bounded(names.size()));
+            const int route = random.bounded(1, 5);
+            ra2.insert(route, address);
+            model.append({route, address});
+        } else if (choice == 1 && !model.isEmpty()) {
+            const int index = random.bounded(int(model.size()));
+            ra2.first();
+            for (int i = 0; i < index; ++i) {
+                ra2.next();
+            }
+            ra2.deleteCurrent();
+            model.removeAt(index);
+            if (index < model.size()) {
+                ASSERT_EQ(ra2.routeaddressaddress(), model.at(index).second);
+            } else {
+                ASSERT_TRUE(ra2.eof());
+            }
+        } else {
+            const QString wanted = names.at(random.bounded(names.size()));
+            int expected = -1;
+            for (int i = 0; i < model.size(); ++i) {
+                if (AsciiCase::equalIgnoringCase(model.at(i).second, wanted)) {
+                    expected = i;
+                    break;
+                }
+            }
+            ASSERT_EQ(ra2.locate(wanted), expected >= 0) << step;
+            if (expected >= 0) {
+                // The same row: walking on from it gives the rest of the table.
+                ASSERT_EQ(rest(ra2), model.mid(expected)) << step;
+            }
+        }
+        ASSERT_EQ(ra2.recordCount(), model.size());
+    }
+    EXPECT_EQ(all(ra2), model);
+    EXPECT_EQ(routeAddressRows(m_connection), model);
+}
+
+TEST_P(RouteAddressDatasetTest, DatabaseErrorsCarryTheDriversText) {
+    RouteAddressDataset ra2(m_database);
+    ra2.open();
+    execSql(m_connection, QStringLiteral("drop table hm_routeaddresses"));
+    try {
+        ra2.insert(1, QStringLiteral("x@example.com"));
+        ADD_FAILURE() << "inserted without the table";
+    } catch (const DbError& error) {
+        EXPECT_FALSE(error.message().isEmpty());
+    }
+    ra2.close();
+    try {
+        ra2.open();
+        ADD_FAILURE() << "opened without the table";
+    } catch (const DbError& error) {
+        EXPECT_TRUE(error.message().contains(QStringLiteral("hm_routeaddresses")))
+            << error.message().toStdString();
+    }
+    EXPECT_FALSE(ra2.isOpen());
+}
+
+TARVELO_DB_BACKENDS(RouteAddressDatasetTest);

@@ -1,0 +1,108 @@
+#include "ScratchInstall.h"
+
+#include "TestDatabases.h"
+#include "platform/Ansi.h"
+#include "platform/ProfileFile.h"
+#include "platform/TextFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+ScratchInstall::ScratchInstall() {
+    if (!m_dir.isValid()) {
+        throw std::runtime_error("no scratch directory");
+    }
+    const QString target = path("tarvelo");
+    if (!QFile::copy(QStringLiteral(TARVELO_EXECUTABLE), target)) {
+        throw std::runtime_error("cannot copy the executable");
+    }
+    QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::ExeOwner);
+}
+
+void ScratchInstall::writeFile(const QString& name, const QByteArray& bytes) const {
+    QFile file(path(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) {
+        throw std::runtime_error("cannot write a scratch file");
+    }
+}
+
+QByteArray ScratchInstall::readFile(const QString& name) const {
+    QFile file(path(name));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll();
+}
+
+void ScratchInstall::setIni(const QString& section, const QString& key,
+                            const QString& value) const {
+    ProfileFile::writeString(path("tarvelo.ini"), section, key, value);
+}
+
+QString ScratchInstall::useSqliteDatabase(bool withDemoData) const {
+    const QString connection = createSqliteDatabase(path("hmailserver.db"), withDemoData);
+    setIni("SQL", "Provider", connection);
+    return connection;
+}
+
+void ScratchInstall::installStandIn() const {
+    QDir(dir()).mkpath("automation");
+    const QString plugin = QStringLiteral(TARVELO_STANDIN_PLUGIN);
+    const QString target = path("automation/" + QFileInfo(plugin).fileName());
+    QFile::remove(target);
+    if (!QFile::copy(plugin, target)) {
+        throw std::runtime_error("cannot copy the stand-in plugin");
+    }
+}
+
+ScratchInstall::Result ScratchInstall::run(const QStringList& arguments,
+                                           const QStringList& extraEnvironment) const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // A scheduler's machine: no screen of any kind, the program chooses.
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    for (const QString& assignment : extraEnvironment) {
+        const qsizetype eq = assignment.indexOf('=');
+        env.insert(assignment.left(eq), assignment.mid(eq + 1));
+    }
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(path("tarvelo"), arguments);
+    Result result;
+    if (!process.waitForStarted(30000)) {
+        return result;
+    }
+    // A run that would wait for a click never ends by itself: give up then.
+    result.finished = process.waitForFinished(60000);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.standardError = QString::fromLocal8Bit(process.readAllStandardError());
+    result.standardOutput = QString::fromLocal8Bit(process.readAllStandardOutput());
+    return result;
+}
+
+QStringList ScratchInstall::logMessages() const {
+    static const QRegularExpression stamp(
+        QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}( \\d\\d:\\d\\d:\\d\\d)?: "));
+    QStringList messages;
+    for (const QString& line : TextFile::splitLines(Ansi::decode(readFile("tarvelo.log")))) {
+        if (line.isEmpty()) {
+            messages.append(QString());
+            continue;
+        }
+        const auto match = stamp.match(line);
+        messages.append(match.hasMatch() ? line.mid(match.capturedLength()) : "<?>" + line);
+    }
+    return messages;
+}

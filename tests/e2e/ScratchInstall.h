@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// The real executable copied into a scratch directory of its own, with the
+// files an administrator keeps beside it, run the way a scheduler runs it:
+// no display, no standard input.
+class ScratchInstall {
+public:
+    ScratchInstall();
+
+    QString dir() const { return m_dir.path(); }
+    QString path(const QString& name) const { return m_dir.filePath(name); }
+
+    void writeFile(const QString& name, const QByteArray& bytes) const;
+    QByteArray readFile(const QString& name) const;
+    void setIni(const QString& section, const QString& key, const QString& value) const;
+    // A fresh SQLite database from schema/, wired into tarvelo.ini.
+    QString useSqliteDatabase(bool withDemoData = true) const;
+    // Copies the stand-in of the mail server's administration object.
+    void installStandIn() const;
+
+    struct Result {
+        bool finished = false;
+        int exitCode = -1;
+        QString standardError;
+        QString standardOutput;
+    };
+    Result run(const QStringList& arguments, const QStringList& extraEnvironment = {}) const;
+
+    // Lines of tarvelo.log without their date and time ("" for blank lines).
+    QStringList logMessages() const;
+
+private:
+    QTemporaryDir m_dir;
+};

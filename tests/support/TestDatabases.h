@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// Databases for tests: SQLite files built from schema/, and fresh databases on
+// the throw-away PostgreSQL server that scripts/with-postgres started.
+
+// Path of a file in schema/.
+QString schemaPath(const QString& fileName);
+
+// Creates a fresh SQLite file (replacing one of that name) from
+// schema/sqlite.sql, with schema/demo.sql when asked; returns its connection
+// string "Provider=SQLite;Data Source=<filePath>".
+QString createSqliteDatabase(const QString& filePath, bool withDemoData = false);
+
+// Creates a fresh, uniquely named database on the server named by
+// TARVELO_TEST_PG, with schema/postgresql.sql (and schema/demo.sql); returns
+// its connection string. Without TARVELO_TEST_PG the test fails: PostgreSQL
+// tests run under `make check` (scripts/with-postgres).
+QString createPostgresDatabase(bool withDemoData = false);
+
+// The statements of an SQL script: split at ';' outside quotes, comments
+// dropped, empty statements left out.
+QStringList splitSqlStatements(const QString& script);
+
+// Runs SQL (one or more statements) through a connection of its own.
+void execSql(const QString& connectionString, const QString& sql);
+
+// (routeaddressrouteid, routeaddressaddress) of hm_routeaddresses in
+// routeaddressid order, read through a connection of its own.
+QList<QPair<int, QString>> routeAddressRows(const QString& connectionString);
+
+// (routeid, routedomainname) of hm_routes in routeid order, read likewise.
+QList<QPair<int, QString>> routeRows(const QString& connectionString);
+
+// Inserts a route with the given domain name (all other columns filled) and
+// returns its routeid.
+int insertRoute(const QString& connectionString, const QString& domainName);
+
+// Connection string with the key's value replaced (or added).
+QString withConnectionKey(const QString& connectionString, const QString& key,
+                          const QString& value);
