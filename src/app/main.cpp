@@ -31,9 +31,6 @@ int unattendedExitStatus(const Tfmain& window, const ErrorReporter& reporter) {
     if (window.session().listFileMissing()) {
         return 2;
     }
-    if (reporter.errorReported()) {
-        return 1;
-    }
     if (!window.session().runRequested()) {
         std::fprintf(stderr, "%s\n",
                      QStringLiteral("Tarvelo: Die Bedienung im Fenster braucht einen Bildschirm; "
@@ -42,7 +39,7 @@ int unattendedExitStatus(const Tfmain& window, const ErrorReporter& reporter) {
                          .constData());
         return 1;
     }
-    return 0;
+    return reporter.errorReported() ? 1 : 0;
 }
 
 // Without a screen, standard error belongs to the program's own reports:

@@ -42,7 +42,7 @@ int RouteMatcher::routeFor(QStringView lowerEntry) const {
                 break;
             }
             const int route = m_index.find(tail.first(length));
-            if (route >= 0 && (best < 0 || route > best)) {
+            if (route >= 0 && (best < 0 || route < best)) {
                 best = route;
                 if (best == 0) {
                     return best;

@@ -104,7 +104,11 @@ public:
                                           "zz",
                                           ">" + QString(250, u'l') + "@b.org",
                                           ">" + QString(255, u'l') + "nothing-here",
-                                          ">" + QString(256, u'l')};
+                                          ">" + QString(256, u'l'),
+                                          // The 255th character of the rest decides; a
+                                          // 256th does not count.
+                                          ">" + QString(250, u'l') + "@b.oX",
+                                          ">" + QString(250, u'l') + "@b.orX"};
         return pick(lines);
     }
 

@@ -138,3 +138,13 @@ TEST(Database, UnreachableServerFailsWithTheDriversText) {
     EXPECT_NE(message, "<opened>");
     EXPECT_TRUE(message.contains(QStringLiteral("127.0.0.1"))) << message.toStdString();
 }
+
+TEST(Database, SqlServerThroughFreeTdsFailsWithTheDriversText) {
+    // Nobody listens on port 1: the ODBC driver reports, without a prompt.
+    const QString message = openError(QStringLiteral(
+        "Provider=SQLOLEDB.1;Password=x;Persist Security Info=True;User ID=sa;"
+        "Initial Catalog=hmailserver;Data Source=127.0.0.1,1"));
+    EXPECT_NE(message, "<opened>");
+    EXPECT_FALSE(message.isEmpty());
+    EXPECT_FALSE(message.contains(QStringLiteral("Driver not loaded"))) << message.toStdString();
+}

@@ -27,7 +27,7 @@ TEST(Startup, WithoutConfigurationReportsTheDatabaseErrorAndStillShowsTheWindow)
 TEST(Startup, LogOfAStartReadsBlankLineStartDatabaseParameters) {
     ScratchInstall install;
     install.useSqliteDatabase();
-    install.writeFile("tarvelo.log", "01.01.2026 10:00:00: älter\r\n");
+    install.writeFile("tarvelo.log", "01.01.2026 10:00:00: \xE4lter\r\n");
     const auto result = install.run({});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1) << "no run asked for without a display";

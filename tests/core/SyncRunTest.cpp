@@ -1,0 +1,210 @@
+#include "SyncTestBed.h"
+
+#include "QStringPrinter.h"
+#include "core/RouteBrowsing.h"
+#include "platform/TarveloError.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kEnd = QStringLiteral("07:08:09: Ende DBsync");
+
+// Routes b.org (3), example.com (1), example.com.au (2), in that order.
+class SyncRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window().addProtokollLine(QStringLiteral("früher"));
+        window().setZaehler(QStringLiteral("vorher"));
+    }
+    void seed(const QList<TableRow>& rows) {
+        bed.seed({{1, "example.com"}, {2, "example.com.au"}, {3, "b.org"}}, rows);
+    }
+    RecordingWindowState& window() { return bed.window; }
+    QString header() const { return QStringLiteral("Datei: ") + bed.listFile; }
+    // Runs and returns the pane's lines.
+    QStringList run(const QString& domain) {
+        window().setDomain(domain);
+        bed.run();
+        return window().protokollLines();
+    }
+
+    SyncTestBed bed;
+};
+
+TEST_F(SyncRunTest, EmptyDomainOnlySaysSoInTheCounter) {
+    seed({{1, "stale@example.com"}});
+    bed.writeList({"new@example.com"});
+    EXPECT_EQ(run(""), QStringList({"früher"}));
+    EXPECT_EQ(window().zaehler(), "keine Domain angegeben");
+    EXPECT_TRUE(window().buttonHistory.isEmpty());
+    EXPECT_TRUE(window().syncEnabled());
+    EXPECT_FALSE(QFile::exists(bed.logFile));
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{1, "stale@example.com"}}));
+    EXPECT_EQ(bed.Liste.count(), 0);
+}
+
+TEST_F(SyncRunTest, StarDeletesStaleRowsOfEveryRouteAndInsertsIntoTheRouteOfTheDomain) {
+    seed({{1, "old@example.com"},
+          {3, "keep@b.org"},
+          {2, "Old2@Example.com.au"},
+          {77, "orphan@nowhere.org"}});
+    bed.writeList({"keep@b.org", "New@Example.COM", "new@b.org", "x@unknown.org", "plain"});
+    EXPECT_EQ(run("*"), QStringList({header(), "Delete old@example.com",
+                                     "Delete old2@example.com.au", "Delete orphan@nowhere.org",
+                                     "Insert 3 new@b.org", "Insert 1 New@Example.COM", kEnd}));
+    EXPECT_EQ(bed.rows(),
+              QList<TableRow>({{3, "keep@b.org"}, {3, "new@b.org"}, {1, "New@Example.COM"}}));
+    EXPECT_EQ(window().zaehler(), "6 Änderungen");
+    EXPECT_EQ(window().buttonHistory, QList<bool>({false, true}));
+    EXPECT_FALSE(bed.routes.controlsDisabled());
+    EXPECT_FALSE(bed.RA2.isOpen());
+    EXPECT_EQ(bed.logFileLines(), QStringList({"05.03.2024 07:08:09: Domain: *",
+                                               "05.03.2024 07:08:09: Verarbeite: " + bed.listFile,
+                                               "05.03.2024 07:08:09: Ende DBsync"}));
+    // The first route is current again and the address grid shows it.
+    EXPECT_EQ(bed.routes.currentRow(), 0);
+    EXPECT_EQ(bed.Address.queryLines(), RouteBrowsing::addressQuery(3));
+    ASSERT_EQ(bed.Address.rowCount(), 2);
+    EXPECT_EQ(bed.Address.addressAt(0), "keep@b.org");
+    EXPECT_EQ(bed.Address.addressAt(1), "new@b.org");
+}
+
+TEST_F(SyncRunTest, DomainFilterDeletesByContainmentButInsertsByEquality) {
+    seed({{2, "stale@example.com.au"}, {3, "stale@b.org"}, {1, "stale@example.com"}});
+    bed.writeList({"new@example.com", "new@example.com.au", "new@b.org"});
+    // "@example.com" occurs in addresses of example.com.au as well: their
+    // stale rows go, and their entries go to the route example.com.
+    EXPECT_EQ(run("@example.com"),
+              QStringList({header(), "Delete stale@example.com.au", "Delete stale@example.com",
+                           "Insert 1 new@example.com", "Insert 1 new@example.com.au", kEnd}));
+    EXPECT_EQ(
+        bed.rows(),
+        QList<TableRow>({{3, "stale@b.org"}, {1, "new@example.com"}, {1, "new@example.com.au"}}));
+
+    // Without "@" the filter equals no route: it deletes, but inserts nothing.
+    seed({{3, "stale@b.org"}, {1, "stale@example.com"}});
+    bed.writeList({"new@b.org"});
+    EXPECT_EQ(run("b.org"), QStringList({header(), "Delete stale@b.org", kEnd}));
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{1, "stale@example.com"}}));
+}
+
+TEST_F(SyncRunTest, FilterWithACapitalLetterMatchesNothing) {
+    seed({{1, "stale@example.com"}});
+    bed.writeList({"new@example.com"});
+    bed.ProtokollDir = bed.protocolDir;
+    EXPECT_EQ(run("@Example.com"), QStringList({header(), kEnd}));
+    EXPECT_EQ(window().zaehler(), "1 Änderungen");
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{1, "stale@example.com"}}));
+    // A run without changes still writes its protocol: the header alone.
+    EXPECT_EQ(fileBytes(bed.protocolDir + "hmail-20240305-070809.log"),
+              ("Datei: " + bed.listFile + "\r\n").toUtf8());
+}
+
+TEST_F(SyncRunTest, RowsTheListNamesInAnyCaseOrUnderAnyRouteStay) {
+    seed({{1, "A@Example.COM"}, {3, "x@example.com"}, {99, "y@b.org"}});
+    bed.writeList({"a@example.com", "x@example.com", "Y@B.org"});
+    EXPECT_EQ(run("*"), QStringList({header(), kEnd}));
+    EXPECT_EQ(bed.rows(),
+              QList<TableRow>({{1, "A@Example.COM"}, {3, "x@example.com"}, {99, "y@b.org"}}));
+}
+
+TEST_F(SyncRunTest, RepeatedLinesAreInsertedOnce) {
+    seed({});
+    bed.writeList({"n@b.org", "N@B.ORG", "n@b.org", "m@b.org"});
+    EXPECT_EQ(run("@b.org"), QStringList({header(), "Insert 3 n@b.org", "Insert 3 m@b.org", kEnd}));
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "n@b.org"}, {3, "m@b.org"}}));
+}
+
+TEST_F(SyncRunTest, EmptyLinesAreNeverInsertedAndKeepOnlyAnEmptyAddress) {
+    seed({{3, ""}, {3, "a@b.org"}});
+    bed.writeList({"", "a@b.org", ""});
+    EXPECT_EQ(run("*"), QStringList({header(), kEnd}));
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, ""}, {3, "a@b.org"}}));
+
+    bed.writeList({"a@b.org"});
+    EXPECT_EQ(run("*"), QStringList({header(), "Delete ", kEnd}));
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "a@b.org"}}));
+}
+
+TEST_F(SyncRunTest, ConsecutiveStaleRowsAreAllDeleted) {
+    seed({{3, "s1@b.org"},
+          {3, "s2@b.org"},
+          {3, "s3@b.org"},
+          {3, "keep@b.org"},
+          {3, "s4@b.org"},
+          {3, "s5@b.org"}});
+    bed.writeList({"keep@b.org"});
+    EXPECT_EQ(run("@b.org"),
+              QStringList({header(), "Delete s1@b.org", "Delete s2@b.org", "Delete s3@b.org",
+                           "Delete s4@b.org", "Delete s5@b.org", kEnd}));
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "keep@b.org"}}));
+    EXPECT_EQ(window().zaehler(), "6 Änderungen");
+}
+
+TEST_F(SyncRunTest, EntryHoldingSeveralRoutesDomainsGoesToTheFirstRouteInNameOrder) {
+    seed({});
+    bed.writeList({"a@example.com@b.org", "x@example.com.au", "y@example.com"});
+    // b.org comes before example.com; "@example.com" occurs in
+    // "x@example.com.au", and example.com comes before example.com.au.
+    EXPECT_EQ(run("*"), QStringList({header(), "Insert 3 a@example.com@b.org",
+                                     "Insert 1 x@example.com.au", "Insert 1 y@example.com", kEnd}));
+}
+
+TEST_F(SyncRunTest, ExceptedEntriesBecomeDashesAndTheirRowsGoUnderTheFilter) {
+    seed({{1, "boss@example.com"}, {3, "Spam@b.org"}, {3, "-"}, {1, "spamalot@example.com"}});
+    bed.writeExceptions({"SPAM", ">Boss@", ""});
+    bed.writeList({"spam@b.org", "Boss@example.com", "ok@example.com", "-", "spamalot@example.com",
+                   "xboss@example.com"});
+    EXPECT_EQ(run("@example.com"),
+              QStringList({header(), "Delete boss@example.com", "Delete spamalot@example.com",
+                           "Insert 1 ok@example.com", "Insert 1 xboss@example.com", kEnd}));
+    EXPECT_EQ(bed.Liste.lines(),
+              QStringList({"-", "-", "ok@example.com", "-", "-", "xboss@example.com"}));
+    // Outside the filter the excepted row stays; the row "-" matches the list.
+    EXPECT_EQ(bed.rows(),
+              QList<TableRow>(
+                  {{3, "Spam@b.org"}, {3, "-"}, {1, "ok@example.com"}, {1, "xboss@example.com"}}));
+}
+
+TEST_F(SyncRunTest, SortedListInsertsInAlphabeticalOrderUnsortedInFileOrder) {
+    const QStringList list = {"c@b.org", "A@b.org", "x@example.com", "b@b.org"};
+    seed({});
+    bed.writeList(list);
+    EXPECT_EQ(run("*"), QStringList({header(), "Insert 3 c@b.org", "Insert 3 A@b.org",
+                                     "Insert 3 b@b.org", "Insert 1 x@example.com", kEnd}));
+    EXPECT_EQ(bed.Liste.lines(), list);
+
+    seed({});
+    bed.Liste.setSorted(true);
+    EXPECT_EQ(run("*"), QStringList({header(), "Insert 3 A@b.org", "Insert 3 b@b.org",
+                                     "Insert 3 c@b.org", "Insert 1 x@example.com", kEnd}));
+    EXPECT_EQ(bed.Liste.lines(), QStringList({"A@b.org", "b@b.org", "c@b.org", "x@example.com"}));
+}
+
+TEST(SyncProtocolFileName, PadsMonthDayAndTimeButNotTheYear) {
+    EXPECT_EQ(protocolFileName(QDate(2024, 3, 5), QTime(7, 8, 9)), "hmail-20240305-070809.log");
+    EXPECT_EQ(protocolFileName(QDate(2024, 12, 31), QTime(23, 59, 59)),
+              "hmail-20241231-235959.log");
+    EXPECT_EQ(protocolFileName(QDate(999, 1, 2), QTime(0, 0, 0)), "hmail-9990102-000000.log");
+}
+
+TEST_F(SyncRunTest, TwoRunsInOneSecondLeaveTheSecondProtocol) {
+    seed({{3, "stale@b.org"}});
+    bed.writeList({"new@b.org"});
+    bed.ProtokollDir = bed.protocolDir;
+    run("*");
+    const QString file = bed.protocolDir + "hmail-20240305-070809.log";
+    EXPECT_EQ(
+        fileBytes(file),
+        ("Datei: " + bed.listFile + "\r\nDelete stale@b.org\r\nInsert 3 new@b.org\r\n").toUtf8());
+    run("*");
+    EXPECT_EQ(fileBytes(file), ("Datei: " + bed.listFile + "\r\n").toUtf8());
+    EXPECT_EQ(QDir(bed.protocolDir).entryList(QDir::Files),
+              QStringList({"hmail-20240305-070809.log"}));
+}
+
+} // namespace

@@ -1,0 +1,236 @@
+#include "ScratchInstall.h"
+
+#include "TestDatabases.h"
+#include "core/Mtools.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+// The unattended road: the executable started by a scheduler with switches,
+// on a machine without a display, against a real SQLite database.
+
+namespace {
+
+class UnattendedRun : public ::testing::Test {
+protected:
+    void SetUp() override {
+        connection = install.useSqliteDatabase(true);
+        install.setIni("Options", "Protokoll", install.path("prot/"));
+        QDir(install.dir()).mkpath("prot");
+        install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
+        install.writeFile("liste.txt", "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
+                                       "postmaster@example.com\r\nnewsletter@example.com\r\n");
+    }
+
+    QStringList protocolFiles() const {
+        return QDir(install.path("prot")).entryList({"hmail-*.log"}, QDir::Files, QDir::Name);
+    }
+
+    QStringList exampleComRows() const {
+        QStringList rows;
+        for (const auto& row : routeAddressRows(connection)) {
+            if (row.first == 1) {
+                rows.append(row.second);
+            }
+        }
+        rows.sort();
+        return rows;
+    }
+
+    QStringList standInCalls() const {
+        QFile file(install.path("standin.log"));
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        QStringList calls;
+        for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+            if (!line.startsWith("create ") && !line.startsWith("release ")) {
+                calls.append(line);
+            }
+        }
+        return calls;
+    }
+
+    QString standInLog() const { return "TARVELO_STANDIN_LOG=" + install.path("standin.log"); }
+
+    ScratchInstall install;
+    QString connection;
+};
+
+const QStringList kExampleComBefore = {"Bob@Example.com", "alice@example.com", "carol@example.com",
+                                       "postmaster@example.com"};
+const QStringList kExampleComAfter = {"Bob@Example.com", "alice@example.com", "dora@example.com",
+                                      "postmaster@example.com"};
+
+} // namespace
+
+TEST_F(UnattendedRun, FileDomainAndRefreshDoTheWholeJob) {
+    install.installStandIn();
+    install.setIni("Hmail", "admin", Mtools::ScrambleText("Geheim 1!"));
+    QFile ini(install.path("tarvelo.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray iniBefore = ini.readAll();
+    ini.close();
+
+    const auto result =
+        install.run({"/file:" + install.path("liste.txt"), "/domain:Example.COM", "/refresh"},
+                    {standInLog()});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(result.standardError, "");
+
+    EXPECT_EQ(exampleComRows(), kExampleComAfter);
+    const QStringList files = protocolFiles();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(install.readFile("prot/" + files[0]),
+              "Datei: " + install.path("liste.txt").toLocal8Bit() +
+                  "\r\nDelete carol@example.com\r\nInsert 1 dora@example.com\r\n");
+    EXPECT_EQ(install.logMessages(),
+              QStringList({"", "Start des Programms", "Datenbank geöffnet",
+                           "3 Parameter sind zu verarbeiten", "Verarbeite nur @example.com",
+                           "Datenbank-Synchronisation", "Domain: @example.com",
+                           "Verarbeite: " + install.path("liste.txt"), "Ende DBsync",
+                           "Hmailserver-Aktualisierung", "Schliesse Programm"}));
+    EXPECT_EQ(standInCalls(),
+              QStringList({"authenticate Administrator Geheim 1!", "settings", "routes", "refresh"}));
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_EQ(ini.readAll(), iniBefore) << "an unattended run never writes the configuration";
+}
+
+TEST_F(UnattendedRun, SwitchesInCapitalsWorkAndNearMissesAreIgnored) {
+    install.setIni("ad", "emails", install.path("liste.txt"));
+    auto result = install.run({"/dbsyncx", "dbsync", "/domain:"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1) << "nothing asked for";
+    EXPECT_EQ(exampleComRows(), kExampleComBefore);
+    EXPECT_TRUE(install.logMessages().contains("3 Parameter sind zu verarbeiten"));
+    EXPECT_FALSE(install.logMessages().contains("Datenbank-Synchronisation"));
+    EXPECT_FALSE(install.logMessages().join('\n').contains("Verarbeite nur"))
+        << "an empty domain switch is ignored";
+
+    result = install.run({"/DBSYNC", "/DOMAIN:@EXAMPLE.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(exampleComRows(), kExampleComAfter);
+    const QStringList log = install.logMessages();
+    EXPECT_TRUE(log.contains("Verarbeite nur @example.com"));
+    EXPECT_TRUE(log.contains("Domain: @example.com"));
+    EXPECT_EQ(log.last(), "Schliesse Programm");
+}
+
+TEST_F(UnattendedRun, ExistingFileWithoutDbsyncStillRunsAndTheLastValuesWin) {
+    install.writeFile("andere.txt", "x@example.org\r\n");
+    const auto result = install.run({"/file:" + install.path("andere.txt"), "/domain:example.org",
+                                     "/file:" + install.path("liste.txt"),
+                                     "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(exampleComRows(), kExampleComAfter);
+    const QStringList log = install.logMessages();
+    EXPECT_TRUE(log.contains("Domain: @example.com"));
+    EXPECT_TRUE(log.contains("Verarbeite: " + install.path("liste.txt")));
+}
+
+TEST_F(UnattendedRun, MissingListFileEndsAtOnceWithStatusTwo) {
+    install.installStandIn();
+    const QString missing = install.path("fehlt.txt");
+    const auto result = install.run(
+        {"/dbsync", "/refresh", "/file:" + missing, "/domain:example.com"}, {standInLog()});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.standardError, "") << "no message box, so nothing on standard error";
+    const QStringList log = install.logMessages();
+    EXPECT_EQ(log.mid(3), QStringList({"4 Parameter sind zu verarbeiten",
+                                       "Datei \"" + missing + "\" nicht gefunden",
+                                       "Programm beendet"}));
+    EXPECT_EQ(exampleComRows(), kExampleComBefore);
+    EXPECT_TRUE(standInCalls().isEmpty());
+    EXPECT_TRUE(protocolFiles().isEmpty());
+}
+
+TEST_F(UnattendedRun, EmptyFileSwitchCountsAsMissing) {
+    const auto result = install.run({"/file:"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(install.logMessages().mid(3),
+              QStringList({"1 Parameter sind zu verarbeiten", "Datei \"\" nicht gefunden",
+                           "Programm beendet"}));
+}
+
+TEST_F(UnattendedRun, FilePathKeepsItsCaseAndIsCutAt255Characters) {
+    // This file system tells "Liste.TXT" from "liste.txt".
+    install.writeFile("Liste.TXT", "dora@example.com\r\n");
+    auto result = install.run({"/FILE:" + install.path("Liste.TXT"), "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_TRUE(install.logMessages().contains("Verarbeite: " + install.path("Liste.TXT")));
+
+    // A name that makes the path exactly 255 characters long; the switch
+    // carries more, which is cut off before the file is looked for.
+    const QString prefix = install.dir() + "/";
+    ASSERT_LT(prefix.size(), 200);
+    const QString name = QString(255 - prefix.size() - 4, 'l') + ".txt";
+    install.writeFile(name, "alice@example.com\r\n");
+    result = install.run({"/file:" + prefix + name + "-ueberlang.txt", "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_TRUE(install.logMessages().contains("Verarbeite: " + prefix + name))
+        << install.logMessages().join("\n").toStdString();
+}
+
+TEST_F(UnattendedRun, RefreshAloneUsesAllRoutesAndTerminates) {
+    install.installStandIn();
+    const auto result = install.run({"/REFRESH"}, {standInLog()});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(install.logMessages().mid(3),
+              QStringList({"1 Parameter sind zu verarbeiten", "Hmailserver-Aktualisierung",
+                           "Schliesse Programm"}));
+    EXPECT_EQ(standInCalls(),
+              QStringList({"authenticate Administrator ", "settings", "routes", "refresh"}));
+    EXPECT_EQ(exampleComRows(), kExampleComBefore);
+}
+
+TEST_F(UnattendedRun, RefreshFailingAtEachCallIsReportedWithStatusOne) {
+    install.installStandIn();
+    for (const QString member : {"authenticate", "settings", "routes", "refresh"}) {
+        SCOPED_TRACE(member.toStdString());
+        QFile::remove(install.path("tarvelo.log"));
+        const auto result =
+            install.run({"/refresh"}, {standInLog(), "TARVELO_STANDIN_FAIL=" + member,
+                                       "TARVELO_STANDIN_FAIL_DESC=Anmeldung abgelehnt. \r\n",
+                                       "TARVELO_STANDIN_FAIL_CODE=0x80004005"});
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.standardError, "Anmeldung abgelehnt\n");
+        const QStringList log = install.logMessages();
+        EXPECT_EQ(log.last(), "Fehler: Anmeldung abgelehnt");
+        EXPECT_FALSE(log.contains("Schliesse Programm"));
+    }
+}
+
+TEST_F(UnattendedRun, RefreshWithoutRegisteredObjectIsReported) {
+    const auto result = install.run({"/refresh"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.standardError, "Ungültige Klassenzeichenfolge\n");
+    EXPECT_FALSE(install.logMessages().contains("Schliesse Programm"));
+}
+
+TEST_F(UnattendedRun, FailingRunSkipsTheRefresh) {
+    install.installStandIn();
+    QFile::remove(install.path("ausnahmen.txt"));
+    const auto result = install.run(
+        {"/file:" + install.path("liste.txt"), "/domain:example.com", "/refresh"}, {standInLog()});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    const QString message = "Datei " + install.path("ausnahmen.txt") + " kann nicht geöffnet werden";
+    EXPECT_EQ(result.standardError, message + "\n");
+    const QStringList log = install.logMessages();
+    EXPECT_EQ(log.last(), "Fehler: " + message);
+    EXPECT_FALSE(log.contains("Hmailserver-Aktualisierung"));
+    EXPECT_TRUE(standInCalls().isEmpty());
+    EXPECT_EQ(exampleComRows(), kExampleComBefore);
+}
