@@ -7,8 +7,10 @@
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QScreen>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 #include <QUrl>
 
 #include <cstdio>
@@ -63,13 +65,20 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarvelo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Tarvelo"));
+    // The toolkit's own texts (file dialogs, edit menus) in German, where
+    // the system has Qt's translations.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&toolkitTexts);
+    }
 
     const bool screen = platformHasScreen();
     DesktopDialogs dialogs;
-    ErrorReporter reporter(screen ? ErrorReporter::MessageBox(
-                                        [&dialogs](const QString& message) {
-                                            dialogs.message(fmain, message);
-                                        })
+    ErrorReporter reporter(screen ? ErrorReporter::MessageBox([&dialogs](const QString& message) {
+        dialogs.message(fmain, message);
+    })
                                   : ErrorReporter::MessageBox());
     Mtools::setDocumentOpener(
         [](const QString& fileName) { QDesktopServices::openUrl(QUrl::fromLocalFile(fileName)); });
@@ -82,7 +91,6 @@ int main(int argc, char* argv[]) {
     // while the command line is processed reaches the loop.
     int status = 0;
     QTimer::singleShot(0, &window, [&] {
-        window.move(window.screen()->availableGeometry().center() - window.rect().center());
         window.show();
         if (!screen) {
             status = unattendedExitStatus(window, reporter);

@@ -120,3 +120,13 @@ void RouteBrowsing::exportAddresses(AddressDataset& Address, const QString& path
     file.write(buffer);
     file.close();
 }
+
+bool RouteBrowsing::runExportCommand(const RoutesDataset& routes, AddressDataset& Address,
+                                     const SaveDialog& ask) {
+    const std::optional<QString> path = ask(exportFileName(routes));
+    if (!path) {
+        return false;
+    }
+    exportAddresses(Address, *path);
+    return true;
+}

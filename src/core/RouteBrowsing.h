@@ -3,6 +3,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+#include <optional>
+
 class AddressDataset;
 class RoutesDataset;
 
@@ -28,4 +31,12 @@ QString exportFileName(const RoutesDataset& routes);
 // left incomplete by a failed write is removed. Address not open raises
 // DbError before any file is touched.
 void exportAddresses(AddressDataset& Address, const QString& path);
+
+// The save dialog: shown with the proposed file name; the chosen path, or no
+// value when the user cancels.
+using SaveDialog = std::function<std::optional<QString>(const QString& proposedName)>;
+
+// The whole export command: propose, ask, write. Cancelling writes nothing.
+// Returns whether a file was written.
+bool runExportCommand(const RoutesDataset& routes, AddressDataset& Address, const SaveDialog& ask);
 } // namespace RouteBrowsing

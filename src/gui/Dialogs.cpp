@@ -7,8 +7,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
+
 namespace {
 const QString kCaption = QStringLiteral("Tarvelo");
+constexpr int kInputLength = 255;
 } // namespace
 
 DesktopDialogs::DesktopDialogs() = default;
@@ -16,26 +19,35 @@ DesktopDialogs::~DesktopDialogs() = default;
 
 std::optional<QString> DesktopDialogs::openListFile(QWidget* parent) {
     QFileDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("open"));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     // A name that does not exist yet is accepted as typed.
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
-    dialog.setNameFilters({QStringLiteral("Textdateien (*.txt)"), QStringLiteral("alle Dateien  (*)")});
-    if (!m_lastOpenDirectory.isEmpty()) {
-        dialog.setDirectory(m_lastOpenDirectory);
+    // Shown as "Textdateien" and "alle Dateien", without their patterns (the
+    // dialog trims the blank that ends the second name); "*" takes every file.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+    dialog.setNameFilters(
+        {QStringLiteral("Textdateien (*.txt)"), QStringLiteral("alle Dateien (*)")});
+    // The picker starts from its own last choice, not from the list path.
+    if (!m_lastOpenFile.isEmpty()) {
+        const QFileInfo last(m_lastOpenFile);
+        dialog.setDirectory(last.absolutePath());
+        dialog.selectFile(last.fileName());
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    const QString chosen = QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
-    m_lastOpenDirectory = QFileInfo(chosen).path();
-    return chosen;
+    m_lastOpenFile = QFileInfo(dialog.selectedFiles().constFirst()).absoluteFilePath();
+    return m_lastOpenFile;
 }
 
 std::optional<QString> DesktopDialogs::saveExportFile(QWidget* parent, const QString& proposed) {
     QFileDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("Save"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     dialog.setNameFilters({QStringLiteral("Textdateien (*.txt)")});
     // The export overwrites an existing file without asking.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
@@ -55,8 +67,10 @@ std::optional<QString> DesktopDialogs::inputBox(QWidget* parent, const QString& 
     dialog.setTextValue(text);
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+    // At most 255 typed characters; a longer prefill stays whole.
     if (auto* edit = dialog.findChild<QLineEdit*>()) {
-        edit->setMaxLength(255);
+        edit->setMaxLength(std::max<int>(kInputLength, int(text.size())));
+        edit->setText(text);
     }
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;

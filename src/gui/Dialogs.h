@@ -35,5 +35,5 @@ public:
     void message(QWidget* parent, const QString& text) override;
 
 private:
-    QString m_lastOpenDirectory; // the picker starts from its own last choice
+    QString m_lastOpenFile; // the picker starts from its own last choice
 };

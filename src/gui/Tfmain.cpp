@@ -1,15 +1,13 @@
 #include "gui/Tfmain.h"
 
-#include "core/Mtools.h"
 #include "db/AddressModel.h"
 #include "db/RoutesModel.h"
-#include "gui/Dialogs.h"
+#include "gui/AddressGridModel.h"
+#include "gui/RowIndicatorHeader.h"
 
 #include <QApplication>
-#include <QCloseEvent>
 #include <QFrame>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,21 +24,47 @@
 Tfmain* fmain = nullptr;
 
 namespace {
+// The client area below the menu bar: the panel, the grids, the status bar.
 constexpr int kClientWidth = 771;
 constexpr int kPanelHeight = 56;
 constexpr int kGridsHeight = 451;
 constexpr int kStatusHeight = 19;
+constexpr int kRoutenWidth = 191;
+constexpr int kDBGrid2Width = 295;
+constexpr int kProtokollWidth = 275;
+constexpr int kRowHeight = 18;
+
+void prepareGrid(QTableView* grid, QWidget* window) {
+    auto* indicator = new RowIndicatorHeader(grid);
+    grid->setVerticalHeader(indicator);
+    indicator->setDefaultSectionSize(kRowHeight);
+    indicator->followCurrentRow(grid);
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    grid->horizontalHeader()->setHighlightSections(false);
+    grid->horizontalHeader()->setStretchLastSection(false);
+    grid->installEventFilter(window);
+}
 } // namespace
 
-Tfmain::Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs,
-               ErrorReporter& reporter, QStringList parameters, QWidget* parent)
+Tfmain::Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, ErrorReporter& reporter,
+               QStringList parameters, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_reporter(reporter),
       m_parameters(std::move(parameters)) {
     setObjectName(QStringLiteral("fmain"));
     m_session = std::make_unique<MainSession>(paths, clock, *this);
     m_reporter.setLog(&m_session->log());
     buildControls();
+    buildGrids();
+    buildStatusBar();
     buildMenus();
+    connectControls();
+    // The client area below the menu bar is 771 by 526 pixels.
+    resize(kClientWidth,
+           menuBar()->sizeHint().height() + kPanelHeight + kGridsHeight + kStatusHeight);
+    layoutControls();
+    centreOnScreen();
     fmain = this;
     FormCreate();
 }
@@ -52,13 +76,29 @@ Tfmain::~Tfmain() {
     }
 }
 
-void Tfmain::guard(const std::function<void()>& handler) { m_reporter.guard(handler); }
+void Tfmain::guard(const std::function<void()>& handler) {
+    m_reporter.guard(handler);
+}
+
+void Tfmain::centreOnScreen() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    const QSize outer = frameGeometry().size();
+    move(area.x() + (area.width() - outer.width()) / 2,
+         area.y() + (area.height() - outer.height()) / 2);
+}
 
 void Tfmain::buildControls() {
     setWindowTitle(QStringLiteral("Tarvelo"));
     QFont font(QStringLiteral("Sans Serif"), 8);
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
+    QPalette windowPalette = palette();
+    windowPalette.setColor(QPalette::Window, windowPalette.color(QPalette::Button));
+    setPalette(windowPalette);
 
     // The client area of a document frame: darker wherever no control lies.
     m_client = new QWidget(this);
@@ -74,9 +114,7 @@ void Tfmain::buildControls() {
     Panel1->setFrameShape(QFrame::Panel);
     Panel1->setFrameShadow(QFrame::Raised);
     Panel1->setAutoFillBackground(true);
-    QPalette panelPalette = Panel1->palette();
-    panelPalette.setColor(QPalette::Window, panelPalette.color(QPalette::Button));
-    Panel1->setPalette(panelPalette);
+    Panel1->setPalette(windowPalette);
 
     btoeffnen = new QToolButton(Panel1);
     btoeffnen->setObjectName(QStringLiteral("btoeffnen"));
@@ -85,6 +123,7 @@ void Tfmain::buildControls() {
     btoeffnen->setIconSize(QSize(16, 16));
     btoeffnen->setGeometry(5, 3, 23, 22);
     btoeffnen->setFocusPolicy(Qt::NoFocus);
+    btoeffnen->setToolTip(QStringLiteral("Adressliste wählen"));
 
     SpeedButton1 = new QToolButton(Panel1);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
@@ -93,6 +132,7 @@ void Tfmain::buildControls() {
     SpeedButton1->setIconSize(QSize(18, 18));
     SpeedButton1->setGeometry(5, 26, 23, 22);
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
+    SpeedButton1->setToolTip(QStringLiteral("Adressen der Route exportieren"));
 
     m_emailliste = new QLineEdit(Panel1);
     m_emailliste->setObjectName(QStringLiteral("emailliste"));
@@ -100,8 +140,7 @@ void Tfmain::buildControls() {
 
     m_zaehler = new QLabel(QStringLiteral("..."), Panel1);
     m_zaehler->setObjectName(QStringLiteral("zaehler"));
-    m_zaehler->move(40, 30);
-    m_zaehler->resize(250, 16);
+    m_zaehler->setGeometry(40, 30, 250, 16);
 
     btsync = new QPushButton(QStringLiteral("Start"), Panel1);
     btsync->setObjectName(QStringLiteral("btsync"));
@@ -121,94 +160,61 @@ void Tfmain::buildControls() {
     m_liste->setGeometry(655, 10, 101, 26);
     m_liste->setVisible(false);
 
-    Routen = new QTableView(m_client);
-    Routen->setObjectName(QStringLiteral("Routen"));
-    m_routesModel = new RoutesModel(m_session->routes, Routen);
-    Routen->setModel(m_routesModel);
-    Routen->setShowGrid(false);
-    Routen->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Routen->setSelectionBehavior(QAbstractItemView::SelectRows);
-    Routen->setSelectionMode(QAbstractItemView::SingleSelection);
-    Routen->setTabKeyNavigation(true);
-    Routen->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    Routen->setColumnWidth(0, 150);
-    Routen->verticalHeader()->setDefaultSectionSize(18);
-    Routen->installEventFilter(this);
-
-    DBGrid2 = new QTableView(m_client);
-    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
-    m_addressModel = new AddressModel(m_session->Address, DBGrid2);
-    m_addressModel->setErrorSink([this](const QString& message) { m_reporter.report(message); });
-    DBGrid2->setModel(m_addressModel);
-    DBGrid2->setShowGrid(true);
-    DBGrid2->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid2->setSelectionMode(QAbstractItemView::SingleSelection);
-    DBGrid2->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                             QAbstractItemView::AnyKeyPressed);
-    DBGrid2->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    DBGrid2->setColumnWidth(0, 262);
-    DBGrid2->verticalHeader()->setDefaultSectionSize(18);
-    DBGrid2->setContextMenuPolicy(Qt::CustomContextMenu);
-    DBGrid2->installEventFilter(this);
-
     Protokoll = new QPlainTextEdit(m_client);
     Protokoll->setObjectName(QStringLiteral("Protokoll"));
     Protokoll->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Protokoll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Protokoll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Protokoll->setTabChangesFocus(true);
+}
 
-    auto* status = new QStatusBar(this);
-    status->setObjectName(QStringLiteral("Status"));
-    status->setSizeGripEnabled(false);
-    auto* notice = new QLabel(QStringLiteral("Tarvelo: Routen-Abgleich"), status);
+void Tfmain::buildGrids() {
+    Routen = new QTableView(m_client);
+    Routen->setObjectName(QStringLiteral("Routen"));
+    m_routesModel = new RoutesModel(m_session->routes, Routen);
+    m_routesModel->setErrorSink([this](const QString& message) { m_reporter.report(message); });
+    Routen->setModel(m_routesModel);
+    prepareGrid(Routen, this);
+    Routen->setShowGrid(false);
+    Routen->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    Routen->setTabKeyNavigation(true);
+    Routen->setColumnWidth(0, 150);
+    // Only the left button acts on the route grid.
+    Routen->viewport()->installEventFilter(this);
+
+    DBGrid2 = new QTableView(m_client);
+    DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
+    m_addressModel = new AddressModel(m_session->Address, DBGrid2);
+    m_addressModel->setErrorSink([this](const QString& message) { m_reporter.report(message); });
+    m_addressGrid = new AddressGridModel(*m_addressModel, DBGrid2);
+    DBGrid2->setModel(m_addressGrid);
+    prepareGrid(DBGrid2, this);
+    DBGrid2->setShowGrid(true);
+    DBGrid2->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                             QAbstractItemView::AnyKeyPressed);
+    DBGrid2->setTabKeyNavigation(false);
+    DBGrid2->setColumnWidth(0, 262);
+    DBGrid2->setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+void Tfmain::buildStatusBar() {
+    Status = new QStatusBar(this);
+    Status->setObjectName(QStringLiteral("Status"));
+    Status->setSizeGripEnabled(false);
+    auto* notice = new QLabel(QStringLiteral("Routen-Abgleich"), Status);
     notice->setObjectName(QStringLiteral("StatusPanel0"));
+    notice->setFrameShape(QFrame::Panel);
+    notice->setFrameShadow(QFrame::Sunken);
     notice->setFixedWidth(120);
-    auto* second = new QLabel(status);
+    auto* second = new QLabel(Status);
     second->setObjectName(QStringLiteral("StatusPanel1"));
+    second->setFrameShape(QFrame::Panel);
+    second->setFrameShadow(QFrame::Sunken);
     second->setFixedWidth(50);
-    status->addWidget(notice);
-    status->addWidget(second);
-    status->setFixedHeight(kStatusHeight);
-    setStatusBar(status);
-
-    // Keyboard order: the grids, the panel's fields, then the protocol.
-    setTabOrder(Routen, DBGrid2);
-    setTabOrder(DBGrid2, m_emailliste);
-    setTabOrder(m_emailliste, btsync);
-    setTabOrder(btsync, m_domain);
-    setTabOrder(m_domain, Protokoll);
-
-    // Keep the dataset's current row and the grid's in step.
-    connect(Routen->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid() && current.row() != m_session->routes.currentRow()) {
-                    m_session->routes.setCurrentRow(current.row());
-                }
-            });
-    connect(&m_session->routes, &RoutesDataset::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && row < m_routesModel->rowCount()) {
-            Routen->setCurrentIndex(m_routesModel->index(row, 0));
-        }
-    });
-    connect(DBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid()) {
-                    m_session->Address.setCurrentRow(current.row());
-                }
-            });
-    // Only a left click on a data cell loads the route's addresses.
-    connect(Routen, &QTableView::clicked, this, [this](const QModelIndex& index) {
-        if (index.isValid() && (QApplication::mouseButtons() & Qt::RightButton) == 0) {
-            m_session->routes.setCurrentRow(index.row());
-            RoutenCellClick();
-        }
-    });
-    connect(btoeffnen, &QToolButton::clicked, this, &Tfmain::btoeffnenClick);
-    connect(SpeedButton1, &QToolButton::clicked, this, &Tfmain::DomainExport1Click);
-    connect(btsync, &QPushButton::clicked, this, &Tfmain::btsyncClick);
-
-    const QSize client(kClientWidth, kPanelHeight + kGridsHeight);
-    resize(client.width(), client.height() + kStatusHeight);
+    Status->addWidget(notice);
+    Status->addWidget(second);
+    Status->setFixedHeight(kStatusHeight);
+    setStatusBar(Status);
 }
 
 void Tfmain::buildMenus() {
@@ -243,18 +249,73 @@ void Tfmain::buildMenus() {
     QAction* add = popup->addAction(QStringLiteral("&Ausnahme hinzufügen"));
     add->setObjectName(QStringLiteral("Ausnahmehinzufgen1"));
     connect(add, &QAction::triggered, this, &Tfmain::Ausnahmehinzufgen1Click);
+}
+
+void Tfmain::connectControls() {
+    // Keyboard order: the grids, the panel's fields, then the protocol.
+    setTabOrder(Routen, DBGrid2);
+    setTabOrder(DBGrid2, m_emailliste);
+    setTabOrder(m_emailliste, btsync);
+    setTabOrder(btsync, m_domain);
+    setTabOrder(m_domain, Protokoll);
+    Routen->setFocus();
+
+    // The route grid and the dataset `routes` share one current row.
+    connect(Routen->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid() && current.row() != m_session->routes.currentRow()) {
+                    m_session->routes.setCurrentRow(current.row());
+                }
+            });
+    connect(&m_session->routes, &RoutesDataset::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row < m_routesModel->rowCount()) {
+            Routen->setCurrentIndex(m_routesModel->index(row, 0));
+        }
+    });
+    // So do the address grid and the dataset `Address`; an appended row
+    // that was left empty goes away when the user moves to another row.
+    connect(DBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                if (previous.isValid() && m_addressGrid->isPendingRow(previous.row()) &&
+                    (!current.isValid() || current.row() != previous.row())) {
+                    m_addressGrid->cancelPendingRow();
+                }
+                if (current.isValid() && current.row() != m_session->Address.currentRow()) {
+                    m_session->Address.setCurrentRow(current.row());
+                }
+            });
+    connect(&m_session->Address, &AddressDataset::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && row < m_addressGrid->rowCount() && DBGrid2->currentIndex().row() != row) {
+            DBGrid2->setCurrentIndex(m_addressGrid->index(row, 0));
+        }
+    });
+
+    // A left click on a data cell of the route grid loads that route's
+    // addresses; the view has made the clicked row current before.
+    connect(Routen, &QTableView::clicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) {
+            m_session->routes.setCurrentRow(index.row());
+            RoutenCellClick();
+        }
+    });
     connect(DBGrid2, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { popup->popup(DBGrid2->viewport()->mapToGlobal(pos)); });
+    connect(btoeffnen, &QToolButton::clicked, this, &Tfmain::btoeffnenClick);
+    connect(SpeedButton1, &QToolButton::clicked, this, &Tfmain::DomainExport1Click);
+    connect(btsync, &QPushButton::clicked, this, &Tfmain::btsyncClick);
 }
 
 void Tfmain::layoutControls() {
+    // The panel across the top; the grids and the protocol side by side
+    // below it, each at its own width, filling the height down to the status
+    // bar. What they leave free shows the client area.
     const int width = m_client->width();
-    const int height = m_client->height();
+    const int gridsHeight = std::max(0, m_client->height() - kPanelHeight);
     Panel1->setGeometry(0, 0, width, kPanelHeight);
-    const int gridsHeight = std::max(0, height - kPanelHeight);
-    Routen->setGeometry(0, kPanelHeight, 191, gridsHeight);
-    DBGrid2->setGeometry(191, kPanelHeight, 295, gridsHeight);
-    Protokoll->setGeometry(191 + 295, kPanelHeight, 275, gridsHeight);
+    Routen->setGeometry(0, kPanelHeight, kRoutenWidth, gridsHeight);
+    DBGrid2->setGeometry(kRoutenWidth, kPanelHeight, kDBGrid2Width, gridsHeight);
+    Protokoll->setGeometry(kRoutenWidth + kDBGrid2Width, kPanelHeight, kProtokollWidth,
+                           gridsHeight);
 }
 
 void Tfmain::resizeEvent(QResizeEvent* event) {
@@ -262,40 +323,26 @@ void Tfmain::resizeEvent(QResizeEvent* event) {
     layoutControls();
 }
 
-bool Tfmain::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && (watched == Routen || watched == DBGrid2)) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Delete && (key->modifiers() & Qt::ControlModifier)) {
-            deleteCurrentRow(static_cast<QTableView*>(watched));
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
-void Tfmain::deleteCurrentRow(QTableView* grid) {
-    const QModelIndex current = grid->currentIndex();
-    if (!current.isValid() || !m_dialogs.confirm(this, QStringLiteral("Datensatz löschen?"))) {
-        return;
-    }
-    guard([&] {
-        if (grid == Routen) {
-            m_session->routes.setCurrentRow(current.row());
-            m_session->routes.deleteCurrent();
-        } else {
-            m_session->Address.deleteRow(current.row());
-        }
-    });
-}
-
 // --- WindowState ---------------------------------------------------------
 
-QString Tfmain::emailliste() const { return m_emailliste->text(); }
-void Tfmain::setEmailliste(const QString& text) { m_emailliste->setText(text); }
-QString Tfmain::domain() const { return m_domain->text(); }
-void Tfmain::setDomain(const QString& text) { m_domain->setText(text); }
-QString Tfmain::zaehler() const { return m_zaehler->text(); }
-void Tfmain::setZaehler(const QString& caption) { m_zaehler->setText(caption); }
+QString Tfmain::emailliste() const {
+    return m_emailliste->text();
+}
+void Tfmain::setEmailliste(const QString& text) {
+    m_emailliste->setText(text);
+}
+QString Tfmain::domain() const {
+    return m_domain->text();
+}
+void Tfmain::setDomain(const QString& text) {
+    m_domain->setText(text);
+}
+QString Tfmain::zaehler() const {
+    return m_zaehler->text();
+}
+void Tfmain::setZaehler(const QString& caption) {
+    m_zaehler->setText(caption);
+}
 
 QStringList Tfmain::protokollLines() const {
     QStringList lines;
@@ -313,98 +360,20 @@ int Tfmain::protokollLineCount() const {
     return (blocks == 1 && Protokoll->document()->isEmpty()) ? 0 : blocks;
 }
 
-void Tfmain::clearProtokoll() { Protokoll->clear(); }
-void Tfmain::addProtokollLine(const QString& line) { Protokoll->appendPlainText(line); }
-void Tfmain::setSyncEnabled(bool enabled) { btsync->setEnabled(enabled); }
-bool Tfmain::syncEnabled() const { return btsync->isEnabled(); }
+void Tfmain::clearProtokoll() {
+    Protokoll->clear();
+}
+void Tfmain::addProtokollLine(const QString& line) {
+    Protokoll->appendPlainText(line);
+}
+void Tfmain::setSyncEnabled(bool enabled) {
+    btsync->setEnabled(enabled);
+}
+bool Tfmain::syncEnabled() const {
+    return btsync->isEnabled();
+}
 
 void Tfmain::requestTermination() {
     m_terminationRequested = true;
     QCoreApplication::quit();
-}
-
-// --- Handlers --------------------------------------------------------------
-
-void Tfmain::FormCreate() {
-    guard([this] { m_session->FormCreate(); });
-}
-
-void Tfmain::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    layoutControls();
-    if (!m_formShown) {
-        m_formShown = true;
-        FormShow();
-    }
-}
-
-void Tfmain::FormShow() {
-    guard([this] { m_session->FormShow(m_parameters); });
-}
-
-void Tfmain::closeEvent(QCloseEvent* event) {
-    if (m_terminationRequested) {
-        event->accept();
-        return;
-    }
-    // A configuration that cannot be written keeps the window open.
-    if (m_reporter.guard([this] { m_session->FormClose(); })) {
-        event->accept();
-    } else {
-        event->ignore();
-    }
-}
-
-void Tfmain::Beenden1Click() { close(); }
-
-void Tfmain::btoeffnenClick() {
-    guard([this] {
-        if (const auto chosen = m_dialogs.openListFile(this)) {
-            setEmailliste(*chosen);
-        }
-    });
-}
-
-void Tfmain::btsyncClick() {
-    guard([this] { m_session->btsyncClick(); });
-}
-
-void Tfmain::RoutenCellClick() {
-    guard([this] { m_session->RoutenCellClick(); });
-}
-
-void Tfmain::HmailRefresh1Click() {
-    guard([this] { m_session->HmailRefresh1Click(); });
-}
-
-void Tfmain::HMailPasswort1Click() {
-    guard([this] {
-        if (const auto entered =
-                m_dialogs.inputBox(this, QStringLiteral("Hmail Admin"), QStringLiteral("Passwort"),
-                                   QString())) {
-            m_session->storeAdminPassword(*entered);
-        }
-    });
-}
-
-void Tfmain::DomainExport1Click() {
-    guard([this] {
-        if (const auto chosen = m_dialogs.saveExportFile(this, m_session->exportProposal())) {
-            m_session->DomainExport(*chosen);
-        }
-    });
-}
-
-void Tfmain::Ausnahmen1Click() {
-    guard([this] { Mtools::OpenDocument(m_session->paths().exceptionFile); });
-}
-
-void Tfmain::Ausnahmehinzufgen1Click() {
-    guard([this] {
-        if (const auto entered =
-                m_dialogs.inputBox(this, QStringLiteral("Ausnahme hinzufügen"),
-                                   QStringLiteral("Ausnahme"), m_session->exceptionPrefill())) {
-            m_session->addException(*entered);
-        }
-    });
 }

@@ -19,8 +19,11 @@ class QTableView;
 class QToolButton;
 class QAction;
 class QFrame;
+class QKeyEvent;
+class QStatusBar;
 class RoutesModel;
 class AddressModel;
+class AddressGridModel;
 
 // The main window `fmain`: its controls hold the state that the handlers
 // read and write; each handler reads the controls, calls the session, and
@@ -52,6 +55,9 @@ public:
     bool terminationRequested() const { return m_terminationRequested; }
     bool shown() const { return m_formShown; }
 
+    // Places the window in the middle of its screen (done at every start).
+    void centreOnScreen();
+
     // Handlers, each behind the error guard.
     void FormCreate();
     void FormShow();
@@ -73,9 +79,15 @@ protected:
 
 private:
     void buildControls();
+    void buildGrids();
+    void buildStatusBar();
     void buildMenus();
+    void connectControls();
     void layoutControls();
+    // Keys of the grids: Ctrl+Delete, and appending in the address grid.
+    bool gridKeyPress(QTableView* grid, const QKeyEvent& key);
     void deleteCurrentRow(QTableView* grid);
+    void appendAddressRow();
     void guard(const std::function<void()>& handler);
 
     std::unique_ptr<MainSession> m_session;
@@ -98,9 +110,11 @@ private:
     QTableView* Routen = nullptr;
     QTableView* DBGrid2 = nullptr;
     QPlainTextEdit* Protokoll = nullptr;
+    QStatusBar* Status = nullptr;
     QMenu* popup = nullptr;
     RoutesModel* m_routesModel = nullptr;
     AddressModel* m_addressModel = nullptr;
+    AddressGridModel* m_addressGrid = nullptr;
 };
 
 // The one main window of the process; set before its creation handler runs.

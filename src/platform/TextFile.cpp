@@ -55,7 +55,10 @@ QStringList TextFile::readLines(const QString& path) {
 void TextFile::replaceLines(const QString& path, const QStringList& lines) {
     QSaveFile file(path);
     const QByteArray bytes = joinLines(lines);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    // flush() before commit(): commit() does not look at a failed flush of the
+    // buffered tail and would put a truncated file in place of the old one.
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
+        !file.commit()) {
         throw TarveloError(QStringLiteral("Datei %1 kann nicht erstellt werden").arg(path));
     }
 }

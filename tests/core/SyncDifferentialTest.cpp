@@ -84,31 +84,14 @@ public:
     }
 
     QString exceptionLine() {
-        static const QStringList lines = {"spam",
-                                          "SPAM",
-                                          "example",
-                                          "@b.org",
-                                          "x",
-                                          ">boss",
-                                          ">BOSS@",
-                                          ">",
-                                          "",
-                                          ">a@",
-                                          ">-",
-                                          "-",
-                                          "\u00e4",
-                                          "@EXAMPLE.COM",
-                                          ">mail.",
-                                          "@",
-                                          ">>",
-                                          "zz",
-                                          ">" + QString(250, u'l') + "@b.org",
-                                          ">" + QString(255, u'l') + "nothing-here",
-                                          ">" + QString(256, u'l'),
-                                          // The 255th character of the rest decides; a
-                                          // 256th does not count.
-                                          ">" + QString(250, u'l') + "@b.oX",
-                                          ">" + QString(250, u'l') + "@b.orX"};
+        static const QStringList lines = {
+            "spam", "SPAM", "example", "@b.org", "x", ">boss", ">BOSS@", ">", "", ">a@", ">-", "-",
+            "\u00e4", "@EXAMPLE.COM", ">mail.", "@", ">>", "zz",
+            ">" + QString(250, u'l') + "@b.org", ">" + QString(255, u'l') + "nothing-here",
+            ">" + QString(256, u'l'),
+            // The 255th character of the rest decides; a
+            // 256th does not count.
+            ">" + QString(250, u'l') + "@b.oX", ">" + QString(250, u'l') + "@b.orX"};
         return pick(lines);
     }
 

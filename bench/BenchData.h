@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+// A generated installation for the benchmark: routes with overlapping
+// domain names (a name, the name with a further label, the name under a
+// subdomain, names with capitals), a table of route addresses and an address
+// list that differ in about 2% (1% stale rows, 1% new entries), list entries
+// in other letter case, repeated lines, empty lines, and entries that the
+// exception list (fragment and prefix lines) excepts.
+struct BenchData {
+    QList<QPair<int, QString>> routes; // routeid, routedomainname
+    QList<QPair<int, QString>> rows;   // routeaddressrouteid, routeaddressaddress
+    QStringList list;
+    QStringList exceptions;
+};
+
+BenchData generateBenchData(int entries, int routeCount, unsigned seed);

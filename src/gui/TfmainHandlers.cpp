@@ -1,0 +1,189 @@
+// The main window's handlers and the events of its controls.
+#include "gui/Tfmain.h"
+
+#include "core/Mtools.h"
+#include "gui/AddressGridModel.h"
+#include "gui/Dialogs.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QTableView>
+
+void Tfmain::FormCreate() {
+    guard([this] { m_session->FormCreate(); });
+}
+
+void Tfmain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    layoutControls();
+    if (!m_formShown) {
+        m_formShown = true;
+        FormShow();
+    }
+}
+
+void Tfmain::FormShow() {
+    guard([this] { m_session->FormShow(m_parameters); });
+}
+
+void Tfmain::closeEvent(QCloseEvent* event) {
+    if (m_terminationRequested) {
+        event->accept();
+        return;
+    }
+    // A configuration that cannot be written keeps the window open.
+    if (m_reporter.guard([this] { m_session->FormClose(); })) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+// The same road as the window's close button.
+void Tfmain::Beenden1Click() {
+    close();
+}
+
+void Tfmain::btoeffnenClick() {
+    guard([this] {
+        if (const auto chosen = m_dialogs.openListFile(this)) {
+            setEmailliste(*chosen);
+        }
+    });
+}
+
+void Tfmain::btsyncClick() {
+    guard([this] { m_session->btsyncClick(); });
+}
+
+void Tfmain::RoutenCellClick() {
+    guard([this] { m_session->RoutenCellClick(); });
+}
+
+void Tfmain::HmailRefresh1Click() {
+    guard([this] { m_session->HmailRefresh1Click(); });
+}
+
+void Tfmain::HMailPasswort1Click() {
+    guard([this] {
+        if (const auto entered = m_dialogs.inputBox(this, QStringLiteral("Hmail Admin"),
+                                                    QStringLiteral("Passwort"), QString())) {
+            m_session->storeAdminPassword(*entered);
+        }
+    });
+}
+
+void Tfmain::DomainExport1Click() {
+    guard([this] {
+        if (const auto chosen = m_dialogs.saveExportFile(this, m_session->exportProposal())) {
+            m_session->DomainExport(*chosen);
+        }
+    });
+}
+
+void Tfmain::Ausnahmen1Click() {
+    guard([this] { Mtools::OpenDocument(m_session->paths().exceptionFile); });
+}
+
+void Tfmain::Ausnahmehinzufgen1Click() {
+    guard([this] {
+        if (const auto entered =
+                m_dialogs.inputBox(this, QStringLiteral("Ausnahme hinzufügen"),
+                                   QStringLiteral("Ausnahme"), m_session->exceptionPrefill())) {
+            m_session->addException(*entered);
+        }
+    });
+}
+
+// --- Grid events -------------------------------------------------------------
+
+bool Tfmain::eventFilter(QObject* watched, QEvent* event) {
+    // The route grid answers the left mouse button only: another button
+    // neither moves its current row nor loads addresses.
+    if (watched == Routen->viewport()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            if (static_cast<QMouseEvent*>(event)->button() != Qt::LeftButton) {
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (event->type() == QEvent::KeyPress && (watched == Routen || watched == DBGrid2)) {
+        if (gridKeyPress(static_cast<QTableView*>(watched), *static_cast<QKeyEvent*>(event))) {
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool Tfmain::gridKeyPress(QTableView* grid, const QKeyEvent& key) {
+    const Qt::KeyboardModifiers modifiers =
+        key.modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
+    if (key.key() == Qt::Key_Delete && modifiers == Qt::ControlModifier) {
+        deleteCurrentRow(grid);
+        return true;
+    }
+    // Keys that come from an open cell editor are the editor's.
+    if (grid != DBGrid2 || modifiers != Qt::NoModifier ||
+        grid->indexWidget(grid->currentIndex()) != nullptr) {
+        return false;
+    }
+    // Appending, as in a database grid: Insert, or Down on the last row,
+    // adds an empty row; Escape drops it again while nothing was entered.
+    const int row = grid->currentIndex().isValid() ? grid->currentIndex().row() : -1;
+    const int rows = m_addressGrid->rowCount();
+    switch (key.key()) {
+    case Qt::Key_Insert:
+        appendAddressRow();
+        return true;
+    case Qt::Key_Down:
+        if (m_addressGrid->isPendingRow(row)) {
+            return true;
+        }
+        if (rows == 0 || row == rows - 1) {
+            appendAddressRow();
+            return true;
+        }
+        return false;
+    case Qt::Key_Escape:
+        if (m_addressGrid->isPendingRow(row)) {
+            m_addressGrid->cancelPendingRow();
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void Tfmain::appendAddressRow() {
+    if (!m_session->Address.isOpen()) {
+        return;
+    }
+    const QModelIndex cell = m_addressGrid->index(m_addressGrid->appendPendingRow(), 0);
+    DBGrid2->setCurrentIndex(cell);
+    DBGrid2->scrollTo(cell);
+}
+
+void Tfmain::deleteCurrentRow(QTableView* grid) {
+    const QModelIndex current = grid->currentIndex();
+    if (!current.isValid() || !m_dialogs.confirm(this, QStringLiteral("Datensatz löschen?"))) {
+        return;
+    }
+    guard([&] {
+        if (grid == Routen) {
+            m_session->routes.setCurrentRow(current.row());
+            m_session->routes.deleteCurrent();
+        } else if (m_addressGrid->isPendingRow(current.row())) {
+            m_addressGrid->cancelPendingRow();
+        } else {
+            m_session->Address.deleteRow(current.row());
+        }
+    });
+}

@@ -1,0 +1,147 @@
+#include "core/ExceptionEditor.h"
+
+#include "FileSizeLimit.h"
+#include "QStringPrinter.h"
+#include "SyncTestBed.h"
+#include "core/RouteBrowsing.h"
+#include "core/WorkingList.h"
+#include "platform/TarveloError.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(bytes);
+}
+
+class ExceptionEditorTest : public ::testing::Test {
+protected:
+    bool add(const QString& entered) {
+        return ExceptionEditor::addException(bed.exceptionFile, bed.Liste, entered);
+    }
+    QByteArray file() const { return fileBytes(bed.exceptionFile); }
+
+    SyncTestBed bed;
+};
+
+TEST_F(ExceptionEditorTest, PrefillIsTheCurrentAddressAsTheCodePageHoldsIt) {
+    bed.seed({{1, "example.com"}, {2, "leer.org"}},
+             {{1, "Info@Example.com"}, {1, "\u03a9mega@example.com"}});
+    bed.routes.setCurrentRow(0);
+    RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+    EXPECT_EQ(ExceptionEditor::prefill(bed.Address), ">Info@Example.com");
+    bed.Address.next();
+    EXPECT_EQ(ExceptionEditor::prefill(bed.Address), ">?mega@example.com");
+
+    bed.routes.setCurrentRow(1);
+    RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+    EXPECT_EQ(ExceptionEditor::prefill(bed.Address), ">");
+}
+
+TEST_F(ExceptionEditorTest, AddingRewritesTheWholeFileSortedWithCrLf) {
+    writeBytes(bed.exceptionFile, "zeta\nAlpha\rmid\r\n");
+    bed.Liste.assign({"vom letzten Lauf"});
+    EXPECT_TRUE(add(">Beta@X.org"));
+    EXPECT_EQ(file(), ">beta@x.org\r\nAlpha\r\nmid\r\nzeta\r\n");
+    EXPECT_TRUE(bed.Liste.sorted());
+    EXPECT_EQ(bed.Liste.lines(), QStringList({">beta@x.org", "Alpha", "mid", "zeta"}));
+
+    EXPECT_TRUE(add("Müller"));
+    EXPECT_EQ(file(), ">beta@x.org\r\nAlpha\r\nmid\r\nm\xfcller\r\nzeta\r\n");
+}
+
+TEST_F(ExceptionEditorTest, DuplicatesAreFoundByExactComparisonOfTheLoweredEntry) {
+    writeBytes(bed.exceptionFile, "spam\nBoss\n");
+    EXPECT_FALSE(add("SPAM"));
+    // Nothing written: the file keeps its order and line breaks.
+    EXPECT_EQ(file(), "spam\nBoss\n");
+    EXPECT_EQ(bed.Liste.lines(), QStringList({"Boss", "spam"}));
+
+    // A stored line with capitals is no duplicate of the lowered entry.
+    EXPECT_TRUE(add("BOSS"));
+    EXPECT_EQ(file(), "Boss\r\nboss\r\nspam\r\n");
+    EXPECT_FALSE(add("Boss"));
+}
+
+TEST_F(ExceptionEditorTest, AnEmptyEntryIsAddedOnce) {
+    writeBytes(bed.exceptionFile, "spam\r\n");
+    EXPECT_TRUE(add(""));
+    EXPECT_EQ(file(), "\r\nspam\r\n");
+    EXPECT_FALSE(add(""));
+    EXPECT_EQ(file(), "\r\nspam\r\n");
+}
+
+TEST_F(ExceptionEditorTest, MissingFileIsReportedAndLeavesTheListEmptyAndSorted) {
+    QFile::remove(bed.exceptionFile);
+    bed.Liste.assign({"vom letzten Lauf"});
+    try {
+        add("x");
+        FAIL() << "no error";
+    } catch (const TarveloError& e) {
+        EXPECT_EQ(e.message(), "Datei " + bed.exceptionFile + " kann nicht geöffnet werden");
+    }
+    EXPECT_EQ(bed.Liste.count(), 0);
+    EXPECT_TRUE(bed.Liste.sorted());
+    EXPECT_FALSE(QFile::exists(bed.exceptionFile));
+}
+
+TEST_F(ExceptionEditorTest, FailedWriteLeavesTheFileAsItWas) {
+    const QByteArray before = "spam\nboss\n";
+    writeBytes(bed.exceptionFile, before);
+    std::optional<QString> failure;
+    {
+        const FileSizeLimit limit(before.size() + 4);
+        try {
+            add("a-much-longer-exception@example.com");
+        } catch (const TarveloError& e) {
+            failure = e.message();
+        }
+    }
+    EXPECT_EQ(failure, "Datei " + bed.exceptionFile + " kann nicht erstellt werden");
+    EXPECT_EQ(file(), before);
+    EXPECT_EQ(QDir(bed.dir.path()).entryList({"ausnahmen.txt*"}, QDir::Files | QDir::Hidden),
+              QStringList({"ausnahmen.txt"}));
+}
+
+TEST_F(ExceptionEditorTest, TheCommandAsksWithCaptionPromptAndPrefillAndCancelChangesNothing) {
+    bed.seed({{1, "example.com"}}, {{1, "Info@Example.com"}});
+    RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+    writeBytes(bed.exceptionFile, "spam\n");
+    bed.Liste.assign({"c", "a"});
+    QStringList asked;
+    const auto cancel = [&](const QString& caption, const QString& prompt, const QString& text) {
+        asked = {caption, prompt, text};
+        return std::optional<QString>();
+    };
+    EXPECT_FALSE(ExceptionEditor::runAddCommand(bed.exceptionFile, bed.Liste, bed.Address, cancel));
+    EXPECT_EQ(asked, QStringList({"Ausnahme hinzufügen", "Ausnahme", ">Info@Example.com"}));
+    EXPECT_EQ(file(), "spam\n");
+    EXPECT_EQ(bed.Liste.lines(), QStringList({"c", "a"}));
+    EXPECT_FALSE(bed.Liste.sorted());
+
+    const auto accept = [](const QString&, const QString&, const QString& text) {
+        return std::optional<QString>(text);
+    };
+    EXPECT_TRUE(ExceptionEditor::runAddCommand(bed.exceptionFile, bed.Liste, bed.Address, accept));
+    EXPECT_EQ(file(), ">info@example.com\r\nspam\r\n");
+}
+
+// Once the command has run, the next synchronisation holds the list sorted.
+TEST_F(ExceptionEditorTest, AfterAddingTheRunInsertsInAlphabeticalOrder) {
+    bed.seed({{3, "b.org"}}, {});
+    writeBytes(bed.exceptionFile, "");
+    add(">c@");
+    bed.writeList({"d@b.org", "a@b.org", "c@b.org"});
+    bed.run();
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "a@b.org"}, {3, "d@b.org"}}));
+    EXPECT_EQ(bed.Liste.lines(), QStringList({"a@b.org", "-", "d@b.org"}));
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+#include "core/RouteBrowsing.h"
+
+#include "FileSizeLimit.h"
+#include "QStringPrinter.h"
+#include "SyncTestBed.h"
+#include "platform/TarveloError.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <optional>
+
+namespace {
+
+class ExportTest : public ::testing::Test {
+protected:
+    // Routes b.org (3), example.com (1), leer.org (2) in that order.
+    void SetUp() override {
+        bed.seed({{1, "example.com"}, {2, "leer.org"}, {3, "b.org"}},
+                 {{1, "zeta@example.com"},
+                  {3, "a@b.org"},
+                  {1, "M\u00fcller@example.com"},
+                  {1, "\u03a9mega@example.com"},
+                  {1, "alpha@example.com"}});
+    }
+    void load(int row) {
+        bed.routes.setCurrentRow(row);
+        RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+    }
+    QString target() const { return bed.dir.filePath("export.txt"); }
+    template <typename F> std::optional<IoError> ioFailure(F&& f) {
+        try {
+            f();
+        } catch (const IoError& e) {
+            return e;
+        }
+        return std::nullopt;
+    }
+
+    SyncTestBed bed;
+};
+
+TEST_F(ExportTest, LoadingARouteSetsTheThreeQueryLinesAndShowsItsAddressesSorted) {
+    load(1);
+    EXPECT_EQ(bed.Address.queryLines(),
+              QStringList({"select routeaddressaddress from hm_routeaddresses",
+                           "where routeaddressrouteid = 1", "order by routeaddressaddress"}));
+    ASSERT_EQ(bed.Address.rowCount(), 4);
+    EXPECT_EQ(bed.Address.addressAt(0), "M\u00fcller@example.com");
+    EXPECT_EQ(bed.Address.addressAt(1), "alpha@example.com");
+
+    // Without routes the rows of route 0 are selected: none.
+    bed.seed({}, {{0, "null@route.org"}, {1, "a@b.org"}});
+    RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+    EXPECT_EQ(bed.Address.queryLines().at(1), "where routeaddressrouteid = 0");
+    ASSERT_EQ(bed.Address.rowCount(), 1);
+    EXPECT_EQ(bed.Address.addressAt(0), "null@route.org");
+}
+
+TEST_F(ExportTest, TheProposedNameIsTheDomainWithTxt) {
+    load(1);
+    EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes), "example.com.txt");
+    bed.seed({}, {});
+    EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes), ".txt");
+}
+
+TEST_F(ExportTest, WritesTheLoadedAddressesInGridOrderWithCrLfInTheCodePage) {
+    load(1);
+    ASSERT_TRUE(RouteBrowsing::runExportCommand(bed.routes, bed.Address, [&](const QString& name) {
+        EXPECT_EQ(name, "example.com.txt");
+        return std::optional<QString>(target());
+    }));
+    EXPECT_EQ(fileBytes(target()), QByteArray("M\xfcller@example.com\r\nalpha@example.com\r\n"
+                                              "zeta@example.com\r\n?mega@example.com\r\n"));
+    EXPECT_TRUE(bed.Address.eof());
+}
+
+TEST_F(ExportTest, AnEmptyRouteGivesAZeroByteFileOverwritingTheOldOne) {
+    QFile old(target());
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("alter Inhalt\r\n");
+    old.close();
+    load(2);
+    RouteBrowsing::exportAddresses(bed.Address, target());
+    EXPECT_TRUE(QFile::exists(target()));
+    EXPECT_EQ(fileBytes(target()), QByteArray());
+}
+
+TEST_F(ExportTest, TheKeyboardMovesTheProposalButTheAddressesLastLoadedAreWritten) {
+    load(0);
+    bed.routes.setCurrentRow(1);
+    std::optional<QString> proposed;
+    RouteBrowsing::runExportCommand(bed.routes, bed.Address, [&](const QString& name) {
+        proposed = name;
+        return std::optional<QString>(target());
+    });
+    EXPECT_EQ(proposed, "example.com.txt");
+    EXPECT_EQ(fileBytes(target()), QByteArray("a@b.org\r\n"));
+}
+
+TEST_F(ExportTest, CancellingWritesNothing) {
+    QFile old(target());
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("alter Inhalt\r\n");
+    old.close();
+    load(1);
+    EXPECT_FALSE(RouteBrowsing::runExportCommand(
+        bed.routes, bed.Address, [](const QString&) { return std::optional<QString>(); }));
+    EXPECT_EQ(fileBytes(target()), QByteArray("alter Inhalt\r\n"));
+}
+
+TEST_F(ExportTest, FileThatCannotBeCreatedRaisesTheSystemError) {
+    load(1);
+    const std::optional<IoError> missingDir = ioFailure(
+        [&] { RouteBrowsing::exportAddresses(bed.Address, bed.dir.filePath("fehlt/x.txt")); });
+    ASSERT_TRUE(missingDir.has_value());
+    EXPECT_EQ(missingDir->message(), "Datei nicht gefunden");
+
+    const std::optional<IoError> notADir = ioFailure(
+        [&] { RouteBrowsing::exportAddresses(bed.Address, bed.dir.filePath("hm.db/x.txt")); });
+    ASSERT_TRUE(notADir.has_value());
+    EXPECT_EQ(notADir->message(), "Ungültiger Dateiname");
+}
+
+TEST_F(ExportTest, APartlyWrittenFileIsRemovedAfterAWriteError) {
+    load(1);
+    std::optional<IoError> failure;
+    {
+        const FileSizeLimit limit(10);
+        failure = ioFailure([&] { RouteBrowsing::exportAddresses(bed.Address, target()); });
+    }
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->message(), IoError::fromErrno(EFBIG).message());
+    EXPECT_FALSE(QFile::exists(target()));
+}
+
+TEST_F(ExportTest, AddressesNeverLoadedAreAnErrorBeforeAnyFileIsMade) {
+    try {
+        RouteBrowsing::exportAddresses(bed.Address, target());
+        FAIL() << "no error";
+    } catch (const DbError& e) {
+        EXPECT_FALSE(e.message().isEmpty());
+    }
+    EXPECT_FALSE(QFile::exists(target()));
+}
+
+} // namespace

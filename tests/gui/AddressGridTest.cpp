@@ -1,0 +1,172 @@
+#include "GuiTestBed.h"
+
+#include "TestDatabases.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTest>
+
+namespace {
+
+using AddressGridTest = GuiTestBed;
+
+// Opens the cell editor on a row of the address grid, replaces its text
+// by typing and confirms with Enter.
+void typeIntoCell(QTableView* grid, int row, const QString& text) {
+    const QModelIndex cell = grid->model()->index(row, 0);
+    grid->setCurrentIndex(cell);
+    grid->edit(cell);
+    auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell));
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The grid takes the entry over once the event loop runs again.
+    QCoreApplication::processEvents();
+}
+
+} // namespace
+
+TEST_F(AddressGridTest, CtrlDeleteAsksAndDeletesTheRowOnlyWhenConfirmed) {
+    openWindow();
+    clickCell(DBGrid2(), 1);
+    const auto before = tableRows();
+
+    dialogs.confirmAnswers.push_back(false);
+    QTest::keyClick(DBGrid2(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.questions, QStringList({"Datensatz löschen?"}));
+    EXPECT_EQ(tableRows(), before);
+    EXPECT_EQ(shownAddresses().size(), 4);
+
+    // Delete alone is no command.
+    QTest::keyClick(DBGrid2(), Qt::Key_Delete);
+    EXPECT_EQ(dialogs.questions.size(), 1);
+
+    dialogs.confirmAnswers.push_back(true);
+    QTest::keyClick(DBGrid2(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.questions.size(), 2);
+    EXPECT_EQ(addressesOfRoute(1),
+              QStringList({"Bob@Example.com", "carol@example.com", "postmaster@example.com"}));
+    EXPECT_EQ(tableRows().size(), before.size() - 1);
+    EXPECT_EQ(shownAddresses(),
+              QStringList({"Bob@Example.com", "carol@example.com", "postmaster@example.com"}));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(AddressGridTest, CtrlDeleteInTheRouteGridDeletesTheCurrentRoute) {
+    openWindow();
+    QTest::keyClick(Routen(), Qt::Key_Down);
+    QTest::keyClick(Routen(), Qt::Key_Down);
+    QTest::keyClick(Routen(), Qt::Key_Down);
+    const auto before = routeRows(connection);
+
+    dialogs.confirmAnswers.push_back(false);
+    QTest::keyClick(Routen(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(routeRows(connection), before);
+
+    dialogs.confirmAnswers.push_back(true);
+    QTest::keyClick(Routen(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.questions, QStringList({"Datensatz löschen?", "Datensatz löschen?"}));
+    QStringList names;
+    for (const auto& route : routeRows(connection)) {
+        names.append(route.second);
+    }
+    EXPECT_EQ(names, QStringList({"example.com", "example.org", "mail.example.net"}));
+    EXPECT_EQ(shownTexts(Routen()),
+              QStringList({"example.com", "example.org", "mail.example.net"}));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(AddressGridTest, AnEditInTheGridReachesTheDatabase) {
+    openWindow();
+    typeIntoCell(DBGrid2(), 2, QStringLiteral("carla@example.com"));
+    EXPECT_EQ(addressesOfRoute(1), QStringList({"alice@example.com", "Bob@Example.com",
+                                                "carla@example.com", "postmaster@example.com"}));
+    EXPECT_EQ(shownAddresses()[2], "carla@example.com");
+    EXPECT_EQ(tableRows().size(), 14);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(AddressGridTest, DownOnTheLastRowAppendsARowThatIsStoredWhenFilled) {
+    openWindow();
+    QAbstractItemModelTester tester(DBGrid2()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    clickCell(DBGrid2(), 3);
+    QTest::keyClick(DBGrid2(), Qt::Key_Down);
+    ASSERT_EQ(shownAddresses().size(), 5);
+    EXPECT_EQ(shownAddresses()[4], "");
+    EXPECT_EQ(DBGrid2()->currentIndex().row(), 4);
+    EXPECT_EQ(DBGrid2()->model()->headerData(4, Qt::Vertical).toString(), "*");
+    EXPECT_EQ(tableRows().size(), 14) << "nothing stored before something is entered";
+    // Down once more stays on the new row.
+    QTest::keyClick(DBGrid2(), Qt::Key_Down);
+    EXPECT_EQ(shownAddresses().size(), 5);
+
+    typeIntoCell(DBGrid2(), 4, QStringLiteral("neu@example.com"));
+    EXPECT_EQ(addressesOfRoute(1),
+              QStringList({"alice@example.com", "Bob@Example.com", "carol@example.com",
+                           "postmaster@example.com", "neu@example.com"}));
+    EXPECT_EQ(shownAddresses().size(), 5);
+    EXPECT_EQ(shownAddresses()[4], "neu@example.com");
+    EXPECT_NE(DBGrid2()->model()->headerData(4, Qt::Vertical).toString(), "*");
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(AddressGridTest, AnAppendedRowLeftEmptyGoesAwayWithoutTrace) {
+    openWindow();
+    QAbstractItemModelTester tester(DBGrid2()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    clickCell(DBGrid2(), 0);
+    QTest::keyClick(DBGrid2(), Qt::Key_Insert);
+    EXPECT_EQ(shownAddresses().size(), 5);
+    EXPECT_EQ(DBGrid2()->currentIndex().row(), 4);
+    QTest::keyClick(DBGrid2(), Qt::Key_Up);
+    EXPECT_EQ(shownAddresses().size(), 4);
+    EXPECT_EQ(DBGrid2()->currentIndex().row(), 3);
+
+    QTest::keyClick(DBGrid2(), Qt::Key_Insert);
+    QTest::keyClick(DBGrid2(), Qt::Key_Escape);
+    EXPECT_EQ(shownAddresses().size(), 4);
+
+    // Ctrl+Delete on it asks, then drops it.
+    QTest::keyClick(DBGrid2(), Qt::Key_Insert);
+    dialogs.confirmAnswers.push_back(true);
+    QTest::keyClick(DBGrid2(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(shownAddresses().size(), 4);
+
+    // Confirming an empty cell stores nothing either; loading a route drops it.
+    QTest::keyClick(DBGrid2(), Qt::Key_Insert);
+    typeIntoCell(DBGrid2(), 4, QString());
+    EXPECT_EQ(shownAddresses().size(), 5);
+    clickCell(Routen(), 1);
+    EXPECT_EQ(shownAddresses().size(), 3);
+    EXPECT_EQ(tableRows().size(), 14);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(AddressGridTest, ARouteWithoutAddressesTakesItsFirstAddress) {
+    const int routeId = insertRoute(connection, QStringLiteral("leer.example"));
+    openWindow();
+    ASSERT_EQ(shownTexts(Routen())[2], "leer.example");
+    clickCell(Routen(), 2);
+    ASSERT_TRUE(shownAddresses().isEmpty());
+
+    QTest::keyClick(DBGrid2(), Qt::Key_Down);
+    ASSERT_EQ(shownAddresses().size(), 1);
+    typeIntoCell(DBGrid2(), 0, QStringLiteral("erste@leer.example"));
+    EXPECT_EQ(addressesOfRoute(routeId), QStringList({"erste@leer.example"}));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(AddressGridTest, AnAddressTheDatabaseRefusesIsReportedOnce) {
+    openWindow();
+    QTest::keyClick(DBGrid2(), Qt::Key_Insert);
+    typeIntoCell(DBGrid2(), 4, QString(256, QChar(u'x')));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(tableRows().size(), 14);
+    // The window stays usable.
+    clickCell(Routen(), 1);
+    EXPECT_EQ(shownAddresses().size(), 3);
+}

@@ -1,0 +1,252 @@
+#include "GuiTestBed.h"
+
+#include "TestDatabases.h"
+#include "core/Mtools.h"
+#include "platform/Ansi.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QToolButton>
+
+namespace {
+
+using CommandsTest = GuiTestBed;
+
+// The Start button's state each time a line reaches the protocol pane.
+struct PaneWatch {
+    QStringList lines;
+    QList<bool> startEnabled;
+};
+
+void watchPane(Tfmain& w, PaneWatch& watch) {
+    auto* pane = w.findChild<QPlainTextEdit*>(QStringLiteral("Protokoll"));
+    auto* start = w.findChild<QPushButton*>(QStringLiteral("btsync"));
+    QObject::connect(pane, &QPlainTextEdit::textChanged, pane, [pane, start, &watch] {
+        const QString last = pane->document()->lastBlock().text();
+        if (!last.isEmpty()) {
+            watch.lines.append(last);
+            watch.startEnabled.append(start->isEnabled());
+        }
+    });
+}
+
+QStringList protocolFiles(const QString& directory) {
+    return QDir(directory).entryList({QStringLiteral("hmail-*.log")}, QDir::Files, QDir::Name);
+}
+
+// Installs a document opener for one test and removes it afterwards.
+class RecordingOpener {
+public:
+    RecordingOpener() {
+        Mtools::setDocumentOpener([this](const QString& name) { opened.append(name); });
+    }
+    ~RecordingOpener() { Mtools::setDocumentOpener({}); }
+    QStringList opened;
+};
+
+} // namespace
+
+TEST_F(CommandsTest, EveryMenuItemAndButtonReachesItsHandler) {
+    RecordingOpener opener;
+    Tfmain& w = openWindow();
+    const QString protocols = dir.filePath("protokolle");
+
+    dialogs.openAnswers.push_back(std::nullopt);
+    QTest::mouseClick(control<QToolButton>("btoeffnen"), Qt::LeftButton);
+    EXPECT_EQ(dialogs.openCalls, 1);
+
+    dialogs.saveAnswers.push_back(std::nullopt);
+    QTest::mouseClick(control<QToolButton>("SpeedButton1"), Qt::LeftButton);
+    dialogs.saveAnswers.push_back(std::nullopt);
+    action("DomainExport1")->trigger();
+    EXPECT_EQ(dialogs.saveProposals, QStringList({"example.com.txt", "example.com.txt"}));
+
+    dialogs.inputAnswers.push_back(std::nullopt);
+    action("HMailPasswort1")->trigger();
+    dialogs.inputAnswers.push_back(std::nullopt);
+    action("Ausnahmehinzufgen1")->trigger();
+    ASSERT_EQ(dialogs.inputs.size(), 2);
+    EXPECT_EQ(dialogs.inputs[0].caption, "Hmail Admin");
+    EXPECT_EQ(dialogs.inputs[1].caption, "Ausnahme hinzufügen");
+
+    action("Ausnahmen1")->trigger();
+    EXPECT_EQ(opener.opened, QStringList({paths.exceptionFile}));
+
+    // No administration object is registered here: the refresh reports so.
+    action("HmailRefresh1")->trigger();
+    EXPECT_EQ(messages, QStringList({"Ungültige Klassenzeichenfolge"}));
+    messages.clear();
+
+    // The Start button and "&Datenbank-Sync" run the synchronisation.
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    EXPECT_EQ(w.zaehler(), "14 Änderungen");
+    EXPECT_EQ(protocolFiles(protocols), QStringList({"hmail-20260304-050607.log"}));
+    clock.set(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 8)));
+    action("DatenbankSync1")->trigger();
+    EXPECT_EQ(w.zaehler(), "1 Änderungen");
+    EXPECT_EQ(protocolFiles(protocols),
+              QStringList({"hmail-20260304-050607.log", "hmail-20260304-050608.log"}));
+
+    action("Beenden1")->trigger();
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(logLines().last(), "04.03.2026 05:06:08: Programm wird geschlossen");
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(CommandsTest, StartButtonIsDisabledWhileTheRunWorksAndEnabledAfter) {
+    Tfmain& w = openWindow();
+    PaneWatch watch;
+    watchPane(w, watch);
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    ASSERT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+
+    // Header, twelve deletions and one insertion while the run works; the
+    // closing log line after the button came back.
+    ASSERT_EQ(watch.lines.size(), 2 + 14 + 1);
+    for (int i = 2; i < 16; ++i) {
+        EXPECT_FALSE(watch.startEnabled[i]) << watch.lines[i].toStdString();
+    }
+    EXPECT_EQ(watch.lines[2], "Datei: " + listFile);
+    EXPECT_EQ(watch.lines[15], "Insert 2 neu@example.org");
+    EXPECT_EQ(watch.lines[16], "05:06:07: Ende DBsync");
+    EXPECT_TRUE(watch.startEnabled[16]);
+    EXPECT_TRUE(control<QPushButton>("btsync")->isEnabled());
+    EXPECT_EQ(addressesOfRoute(2), QStringList({"neu@example.org"}));
+    // The address grid shows the first route again.
+    EXPECT_EQ(shownAddresses(), QStringList({"alice@example.com"}));
+}
+
+TEST_F(CommandsTest, StartButtonComesBackAfterAFailedRunAndTheWindowStaysUsable) {
+    Tfmain& w = openWindow();
+    execSql(connection, "ALTER TABLE hm_routeaddresses RENAME TO hm_weg");
+    PaneWatch watch;
+    watchPane(w, watch);
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].contains("hm_routeaddresses")) << messages[0].toStdString();
+    ASSERT_EQ(watch.lines.size(), 3);
+    EXPECT_EQ(watch.lines[2], "Datei: " + listFile);
+    EXPECT_FALSE(watch.startEnabled[2]);
+    EXPECT_TRUE(control<QPushButton>("btsync")->isEnabled());
+    EXPECT_EQ(w.zaehler(), "...");
+
+    // Mended, the next run goes through.
+    execSql(connection, "ALTER TABLE hm_weg RENAME TO hm_routeaddresses");
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(w.zaehler(), "14 Änderungen");
+    EXPECT_TRUE(control<QPushButton>("btsync")->isEnabled());
+}
+
+TEST_F(CommandsTest, OpenDialogSetsTheListPathOnlyWhenConfirmed) {
+    Tfmain& w = openWindow();
+    EXPECT_EQ(w.emailliste(), listFile);
+
+    dialogs.openAnswers.push_back(std::nullopt);
+    QTest::mouseClick(control<QToolButton>("btoeffnen"), Qt::LeftButton);
+    EXPECT_EQ(w.emailliste(), listFile);
+
+    // A name that does not exist is taken as it is.
+    const QString missing = dir.filePath("gibt-es-nicht.txt");
+    dialogs.openAnswers.push_back(missing);
+    QTest::mouseClick(control<QToolButton>("btoeffnen"), Qt::LeftButton);
+    EXPECT_EQ(w.emailliste(), missing);
+    EXPECT_EQ(control<QLineEdit>("emailliste")->text(), missing);
+    EXPECT_TRUE(messages.isEmpty());
+    // Stored only when the window closes.
+    EXPECT_FALSE(iniText().contains("gibt-es-nicht"));
+}
+
+TEST_F(CommandsTest, BeendenClosesExactlyLikeTheCloseButton) {
+    const QString chosen = dir.filePath("andere-liste.txt");
+    writeFile(chosen, "x@example.com\r\n");
+    const QByteArray iniBefore = fileBytes(paths.iniFile);
+
+    auto closeAndRecord = [&](bool throughMenu) {
+        writeFile(paths.iniFile, iniBefore);
+        QFile::remove(paths.logFile);
+        Tfmain& w = openWindow();
+        w.setEmailliste(chosen);
+        if (throughMenu) {
+            action("Beenden1")->trigger();
+        } else {
+            EXPECT_TRUE(w.close());
+        }
+        EXPECT_FALSE(w.isVisible());
+        dropWindow();
+        return std::make_pair(fileBytes(paths.iniFile), logLines());
+    };
+    const auto byMenu = closeAndRecord(true);
+    const auto byButton = closeAndRecord(false);
+
+    EXPECT_EQ(byMenu, byButton);
+    EXPECT_TRUE(Ansi::decode(byMenu.first).contains("emails=" + chosen));
+    EXPECT_EQ(byMenu.second.last(), "04.03.2026 05:06:07: Programm wird geschlossen");
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(CommandsTest, CloseWhoseConfigurationCannotBeWrittenKeepsTheWindowOpen) {
+    Tfmain& w = openWindow();
+    // The configuration file's place is taken by a directory.
+    ASSERT_TRUE(QFile::remove(paths.iniFile));
+    ASSERT_TRUE(QDir().mkdir(paths.iniFile));
+
+    action("Beenden1")->trigger();
+    EXPECT_EQ(messages, QStringList({"In " + paths.iniFile + " kann nicht geschrieben werden"}));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_NE(logLines().last(), "04.03.2026 05:06:07: Programm wird geschlossen");
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(messages.size(), 2);
+    EXPECT_TRUE(w.isVisible());
+
+    // Still usable; once the file can be written, the window closes.
+    clickCell(Routen(), 1);
+    EXPECT_EQ(shownAddresses().size(), 3);
+    ASSERT_TRUE(QDir().rmdir(paths.iniFile));
+    EXPECT_TRUE(w.close());
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_EQ(logLines().last(), "04.03.2026 05:06:07: Programm wird geschlossen");
+    EXPECT_EQ(messages.size(), 2);
+}
+
+TEST_F(CommandsTest, AnErrorInAHandlerShowsOneMessageAndTheWindowStaysUsable) {
+    Tfmain& w = openWindow();
+    ASSERT_TRUE(QFile::remove(paths.exceptionFile));
+
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    EXPECT_EQ(messages,
+              QStringList({"Datei " + paths.exceptionFile + " kann nicht geöffnet werden"}));
+    EXPECT_TRUE(control<QPushButton>("btsync")->isEnabled());
+
+    dialogs.inputAnswers.push_back(QStringLiteral(">neu@"));
+    action("Ausnahmehinzufgen1")->trigger();
+    EXPECT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages.last(), messages.first());
+
+    dialogs.saveAnswers.push_back(dir.filePath("fehlt/export.txt"));
+    action("DomainExport1")->trigger();
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_EQ(messages.last(), "Datei nicht gefunden");
+
+    action("HmailRefresh1")->trigger();
+    EXPECT_EQ(messages.size(), 4);
+
+    // The window goes on working.
+    clickCell(Routen(), 3);
+    EXPECT_EQ(shownAddresses(), QStringList({"frank@sub.example.com", "grace@sub.example.com",
+                                             "heidi@sub.example.com"}));
+    writeFile(paths.exceptionFile, "");
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    EXPECT_EQ(w.zaehler(), "14 Änderungen");
+    EXPECT_EQ(messages.size(), 4);
+}

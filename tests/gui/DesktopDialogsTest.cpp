@@ -1,0 +1,170 @@
+#include "QStringPrinter.h"
+#include "gui/Dialogs.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+// Acts on the dialog of the given kind as soon as it is shown (from inside
+// its modal loop); a dialog that never shows fails the test.
+template <typename Dialog> void whenShown(std::function<void(Dialog*)> act) {
+    auto* timer = new QTimer;
+    auto attempts = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act, attempts] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<Dialog*>(widget);
+            if (dialog != nullptr && dialog->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                act(dialog);
+                return;
+            }
+        }
+        if (++*attempts > 500) {
+            timer->stop();
+            timer->deleteLater();
+            ADD_FAILURE() << "the dialog did not show";
+        }
+    });
+    timer->start(10);
+}
+
+QPushButton* buttonWithText(QWidget* dialog, const QString& text) {
+    for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+        if (button->text() == text && button->isVisible()) {
+            return button;
+        }
+    }
+    return nullptr;
+}
+
+QStringList buttonTexts(QWidget* dialog) {
+    QStringList texts;
+    for (const QPushButton* button : dialog->findChildren<QPushButton*>()) {
+        if (button->isVisible()) {
+            texts.append(button->text());
+        }
+    }
+    texts.sort();
+    return texts;
+}
+
+} // namespace
+
+TEST(DesktopDialogsTest, InputBoxShowsCaptionPromptAndTakesAtMost255Characters) {
+    DesktopDialogs dialogs;
+    whenShown<QInputDialog>([](QInputDialog* box) {
+        EXPECT_EQ(box->windowTitle(), "Hmail Admin");
+        EXPECT_EQ(box->labelText(), "Passwort");
+        EXPECT_EQ(buttonTexts(box), QStringList({"Abbrechen", "OK"}));
+        auto* edit = box->findChild<QLineEdit*>();
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->echoMode(), QLineEdit::Normal);
+        EXPECT_EQ(edit->text(), "");
+        QTest::keyClicks(edit, QString(300, QChar(u'p')));
+        EXPECT_EQ(edit->text().size(), 255);
+        QTest::mouseClick(buttonWithText(box, "OK"), Qt::LeftButton);
+    });
+    EXPECT_EQ(dialogs.inputBox(nullptr, "Hmail Admin", "Passwort", QString()),
+              QString(255, QChar(u'p')));
+
+    whenShown<QInputDialog>([](QInputDialog* box) {
+        QTest::keyClicks(box->findChild<QLineEdit*>(), "geheim");
+        QTest::mouseClick(buttonWithText(box, "Abbrechen"), Qt::LeftButton);
+    });
+    EXPECT_EQ(dialogs.inputBox(nullptr, "Hmail Admin", "Passwort", QString()), std::nullopt);
+}
+
+TEST(DesktopDialogsTest, InputBoxKeepsALongPrefillWhole) {
+    DesktopDialogs dialogs;
+    const QString prefill = QStringLiteral(">") + QString(255, QChar(u'a'));
+    whenShown<QInputDialog>([&prefill](QInputDialog* box) {
+        EXPECT_EQ(box->windowTitle(), "Ausnahme hinzufügen");
+        EXPECT_EQ(box->findChild<QLineEdit*>()->text(), prefill);
+        QTest::mouseClick(buttonWithText(box, "OK"), Qt::LeftButton);
+    });
+    EXPECT_EQ(dialogs.inputBox(nullptr, "Ausnahme hinzufügen", "Ausnahme", prefill), prefill);
+}
+
+TEST(DesktopDialogsTest, OpenDialogAcceptsANewNameAndStartsFromItsLastChoice) {
+    QTemporaryDir dir;
+    DesktopDialogs dialogs;
+    whenShown<QFileDialog>([&dir](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->objectName(), "open");
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::AnyFile);
+        EXPECT_EQ(dialog->defaultSuffix(), "txt");
+        EXPECT_EQ(dialog->nameFilters(), QStringList({"Textdateien (*.txt)", "alle Dateien (*)"}));
+        EXPECT_TRUE(dialog->testOption(QFileDialog::HideNameFilterDetails));
+        dialog->setDirectory(dir.path());
+        dialog->selectFile(QStringLiteral("neue-liste"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    const QString chosen = dir.filePath("neue-liste.txt");
+    EXPECT_EQ(dialogs.openListFile(nullptr), chosen);
+    EXPECT_FALSE(QFile::exists(chosen));
+
+    whenShown<QFileDialog>([&chosen](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->selectedFiles(), QStringList({chosen}));
+        dialog->reject();
+    });
+    EXPECT_EQ(dialogs.openListFile(nullptr), std::nullopt);
+}
+
+TEST(DesktopDialogsTest, SaveDialogProposesTheNameAndOverwritesWithoutAsking) {
+    QTemporaryDir dir;
+    const QString existing = dir.filePath("example.com.txt");
+    QFile file(existing);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    DesktopDialogs dialogs;
+    whenShown<QFileDialog>([&dir](QFileDialog* dialog) {
+        EXPECT_EQ(dialog->objectName(), "Save");
+        EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_EQ(dialog->defaultSuffix(), "txt");
+        EXPECT_EQ(dialog->nameFilters(), QStringList({"Textdateien (*.txt)"}));
+        EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        ASSERT_FALSE(dialog->selectedFiles().isEmpty());
+        EXPECT_TRUE(dialog->selectedFiles().constFirst().endsWith("/example.com.txt"));
+        dialog->setDirectory(dir.path());
+        dialog->selectFile(QStringLiteral("example.com.txt"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    EXPECT_EQ(dialogs.saveExportFile(nullptr, "example.com.txt"), existing);
+}
+
+TEST(DesktopDialogsTest, ConfirmationAndMessageCarryTheProgramsCaption) {
+    DesktopDialogs dialogs;
+    whenShown<QMessageBox>([](QMessageBox* box) {
+        EXPECT_EQ(box->windowTitle(), "Tarvelo");
+        EXPECT_EQ(box->text(), "Datensatz löschen?");
+        EXPECT_EQ(buttonTexts(box), QStringList({"Abbrechen", "OK"}));
+        QTest::mouseClick(buttonWithText(box, "OK"), Qt::LeftButton);
+    });
+    EXPECT_TRUE(dialogs.confirm(nullptr, "Datensatz löschen?"));
+    whenShown<QMessageBox>([](QMessageBox* box) {
+        QTest::mouseClick(buttonWithText(box, "Abbrechen"), Qt::LeftButton);
+    });
+    EXPECT_FALSE(dialogs.confirm(nullptr, "Datensatz löschen?"));
+
+    whenShown<QMessageBox>([](QMessageBox* box) {
+        EXPECT_EQ(box->windowTitle(), "Tarvelo");
+        EXPECT_EQ(box->text(), "Datei nicht gefunden");
+        EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        box->accept();
+    });
+    dialogs.message(nullptr, "Datei nicht gefunden");
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "core/AppPaths.h"
+#include "core/ErrorReporter.h"
+#include "gui/Dialogs.h"
+#include "gui/Tfmain.h"
+#include "platform/Clock.h"
+
+#include "QStringPrinter.h"
+
+#include <QModelIndex>
+#include <QPair>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <optional>
+
+class QAbstractItemModel;
+class QAction;
+class QTableView;
+
+// Dialogs answered in advance; every question asked is recorded. A question
+// without a prepared answer fails the test and is answered with "cancel".
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Input {
+        QString caption;
+        QString prompt;
+        QString text;
+    };
+
+    std::optional<QString> openListFile(QWidget* parent) override;
+    std::optional<QString> saveExportFile(QWidget* parent, const QString& proposed) override;
+    std::optional<QString> inputBox(QWidget* parent, const QString& caption, const QString& prompt,
+                                    const QString& text) override;
+    bool confirm(QWidget* parent, const QString& question) override;
+    void message(QWidget* parent, const QString& text) override;
+
+    std::deque<std::optional<QString>> openAnswers;
+    std::deque<std::optional<QString>> saveAnswers;
+    std::deque<std::optional<QString>> inputAnswers;
+    std::deque<bool> confirmAnswers;
+
+    int openCalls = 0;
+    QStringList saveProposals;
+    QList<Input> inputs;
+    QStringList questions;
+};
+
+// A scratch installation beside a would-be executable: tarvelo.ini pointing
+// at an SQLite database with the demo routes (example.com 1, example.org 2,
+// sub.example.com 3, mail.example.net 4; shown ordered by name), an address
+// list, ausnahmen.txt and a protocol directory; and the real window over it.
+class GuiTestBed : public ::testing::Test {
+protected:
+    GuiTestBed();
+    ~GuiTestBed() override;
+
+    // Creates the window (FormCreate) and shows it (FormShow).
+    Tfmain& openWindow(const QStringList& parameters = {});
+    // Creates the window only.
+    Tfmain& createWindow(const QStringList& parameters = {});
+    // Destroys the window without closing it, as the end of the process does.
+    void dropWindow();
+    Tfmain& window() { return *m_window; }
+
+    template <typename T> T* control(const QString& name) {
+        T* found = m_window->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name.toStdString();
+        return found;
+    }
+    QTableView* Routen();
+    QTableView* DBGrid2();
+    QAction* action(const QString& name);
+
+    // Mouse on a data cell of a grid, through its viewport.
+    void clickCell(QTableView* grid, int row, Qt::MouseButton button = Qt::LeftButton);
+    // The texts a grid shows in its one column.
+    static QStringList shownTexts(const QTableView* grid);
+    QStringList shownAddresses();
+
+    QList<QPair<int, QString>> tableRows() const;
+    QStringList addressesOfRoute(int routeId) const;
+    QStringList logLines() const;
+    QString iniText() const;
+    QByteArray fileBytes(const QString& path) const;
+    void writeFile(const QString& path, const QByteArray& bytes) const;
+
+    QTemporaryDir dir;
+    AppPaths paths;
+    QString connection;
+    QString listFile;
+    ManualClock clock;
+    ScriptedDialogs dialogs;
+    QStringList messages; // what the message box showed, one entry per box
+    ErrorReporter reporter;
+
+private:
+    std::unique_ptr<Tfmain> m_window;
+};

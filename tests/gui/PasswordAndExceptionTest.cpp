@@ -1,0 +1,119 @@
+#include "GuiTestBed.h"
+
+#include "core/Mtools.h"
+#include "platform/ProfileFile.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTableView>
+
+namespace {
+
+using PasswordCommandTest = GuiTestBed;
+using ExceptionCommandTest = GuiTestBed;
+
+QString storedAdmin(const QString& ini) {
+    return ProfileFile::readString(ini, "Hmail", "admin", QStringLiteral("<fehlt>"));
+}
+
+} // namespace
+
+TEST_F(PasswordCommandTest, OkStoresTheEntryScrambledAndTheRunningProgramKeepsTheOld) {
+    Tfmain& w = openWindow();
+    ASSERT_EQ(w.session().AdminPassword, "alt-geheim");
+    dialogs.inputAnswers.push_back(QStringLiteral("Neu Geheim!"));
+    action("HMailPasswort1")->trigger();
+
+    ASSERT_EQ(dialogs.inputs.size(), 1);
+    EXPECT_EQ(dialogs.inputs[0].caption, "Hmail Admin");
+    EXPECT_EQ(dialogs.inputs[0].prompt, "Passwort");
+    EXPECT_EQ(dialogs.inputs[0].text, "");
+    EXPECT_EQ(storedAdmin(paths.iniFile), Mtools::ScrambleText("Neu Geheim!"));
+    EXPECT_NE(storedAdmin(paths.iniFile), "Neu Geheim!");
+    EXPECT_FALSE(iniText().contains("Neu Geheim!"));
+    EXPECT_EQ(w.session().AdminPassword, "alt-geheim");
+
+    // The next start reads the new one.
+    openWindow();
+    EXPECT_EQ(window().session().AdminPassword, "Neu Geheim!");
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PasswordCommandTest, EmptyEntryIsStoredEmptyAndCancelWritesNothing) {
+    openWindow();
+    const QByteArray before = fileBytes(paths.iniFile);
+    dialogs.inputAnswers.push_back(std::nullopt);
+    action("HMailPasswort1")->trigger();
+    EXPECT_EQ(fileBytes(paths.iniFile), before);
+
+    dialogs.inputAnswers.push_back(QString());
+    action("HMailPasswort1")->trigger();
+    EXPECT_EQ(storedAdmin(paths.iniFile), "");
+    EXPECT_EQ(window().session().AdminPassword, "alt-geheim");
+    openWindow();
+    EXPECT_EQ(window().session().AdminPassword, "");
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PasswordCommandTest, PasswordOfTheFullInputLengthRoundTrips) {
+    openWindow();
+    QString password;
+    for (int i = 0; i < 255; ++i) {
+        password.append(QChar(0x21 + (i * 7) % 94)); // printable ASCII, no blank
+    }
+    dialogs.inputAnswers.push_back(password);
+    action("HMailPasswort1")->trigger();
+    EXPECT_EQ(storedAdmin(paths.iniFile).size(), 255);
+    openWindow();
+    EXPECT_EQ(window().session().AdminPassword, password);
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(PasswordCommandTest, ConfigurationThatCannotBeWrittenIsReportedOnce) {
+    openWindow();
+    ASSERT_TRUE(QFile::remove(paths.iniFile));
+    ASSERT_TRUE(QDir().mkdir(paths.iniFile));
+    dialogs.inputAnswers.push_back(QStringLiteral("geheim"));
+    action("HMailPasswort1")->trigger();
+    EXPECT_EQ(messages, QStringList({"In " + paths.iniFile + " kann nicht geschrieben werden"}));
+    EXPECT_EQ(window().session().AdminPassword, "alt-geheim");
+    ASSERT_TRUE(QDir().rmdir(paths.iniFile));
+}
+
+TEST_F(ExceptionCommandTest, PopupOffersTheCurrentAddressAndRewritesTheFileSorted) {
+    openWindow();
+    clickCell(DBGrid2(), 1);
+    ASSERT_EQ(window().session().Address.Addressrouteaddressaddress(), "alice@example.com");
+
+    dialogs.inputAnswers.push_back(QStringLiteral(">Alice@Example.COM"));
+    action("Ausnahmehinzufgen1")->trigger();
+    ASSERT_EQ(dialogs.inputs.size(), 1);
+    EXPECT_EQ(dialogs.inputs[0].caption, "Ausnahme hinzufügen");
+    EXPECT_EQ(dialogs.inputs[0].prompt, "Ausnahme");
+    EXPECT_EQ(dialogs.inputs[0].text, ">alice@example.com");
+    EXPECT_EQ(fileBytes(paths.exceptionFile), ">alice@example.com\r\n>info@\r\nbeta\r\nzeta\r\n");
+
+    // The same entry again writes nothing; cancel writes nothing.
+    writeFile(paths.exceptionFile, "zeta\r\n>alice@example.com\r\n");
+    dialogs.inputAnswers.push_back(QStringLiteral(">alice@example.com"));
+    action("Ausnahmehinzufgen1")->trigger();
+    EXPECT_EQ(fileBytes(paths.exceptionFile), "zeta\r\n>alice@example.com\r\n");
+    dialogs.inputAnswers.push_back(std::nullopt);
+    action("Ausnahmehinzufgen1")->trigger();
+    EXPECT_EQ(fileBytes(paths.exceptionFile), "zeta\r\n>alice@example.com\r\n");
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(ExceptionCommandTest, AusnahmenOpensTheExceptionFileByItsFullPath) {
+    QStringList opened;
+    Mtools::setDocumentOpener([&opened](const QString& name) { opened.append(name); });
+    openWindow();
+    action("Ausnahmen1")->trigger();
+    Mtools::setDocumentOpener({});
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened[0], dir.filePath("ausnahmen.txt"));
+    EXPECT_TRUE(QFileInfo(opened[0]).isAbsolute());
+    EXPECT_TRUE(messages.isEmpty());
+}

@@ -1,0 +1,199 @@
+#include "GuiTestBed.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTest>
+#include <QToolButton>
+
+namespace {
+
+using WindowLayoutTest = GuiTestBed;
+
+QRect rectIn(const QWidget* widget, const QWidget* ancestor) {
+    return QRect(widget->mapTo(ancestor, QPoint(0, 0)), widget->size());
+}
+
+QStringList actionNames(const QMenu* menu) {
+    QStringList names;
+    for (const QAction* action : menu->actions()) {
+        names.append(action->objectName() + QStringLiteral("=") +
+                     (action->isSeparator() ? QStringLiteral("-") : action->text()));
+    }
+    return names;
+}
+
+} // namespace
+
+TEST_F(WindowLayoutTest, ClientAreaPanelGridsAndStatusBarHaveTheirSizes) {
+    Tfmain& w = openWindow();
+    const QMenuBar* menu = w.menuBar();
+    const QWidget* client = w.centralWidget();
+    const auto* status = control<QStatusBar>("Status");
+    ASSERT_TRUE(client && status);
+
+    // Below the menu bar: 771 by 526, panel 56, grids 451, status bar 19.
+    EXPECT_EQ(w.width(), 771);
+    EXPECT_EQ(w.height(), menu->height() + 526);
+    EXPECT_EQ(client->geometry(), QRect(0, menu->height(), 771, 507));
+    EXPECT_EQ(status->geometry(), QRect(0, menu->height() + 507, 771, 19));
+
+    EXPECT_EQ(rectIn(control<QWidget>("Panel1"), client), QRect(0, 0, 771, 56));
+    EXPECT_EQ(rectIn(Routen(), client), QRect(0, 56, 191, 451));
+    EXPECT_EQ(rectIn(DBGrid2(), client), QRect(191, 56, 295, 451));
+    EXPECT_EQ(rectIn(control<QWidget>("Protokoll"), client), QRect(486, 56, 275, 451));
+
+    // The ten pixels right of the protocol show the darker client area.
+    EXPECT_EQ(client->childAt(765, 200), nullptr);
+    EXPECT_TRUE(client->autoFillBackground());
+    EXPECT_LT(client->palette().color(QPalette::Window).lightness(),
+              w.palette().color(QPalette::Window).lightness());
+    EXPECT_EQ(w.palette().color(QPalette::Window), w.palette().color(QPalette::Button));
+
+    // Two panels in the status bar, 120 and 50 pixels, the second empty.
+    const auto* first = control<QLabel>("StatusPanel0");
+    const auto* second = control<QLabel>("StatusPanel1");
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->width(), 120);
+    EXPECT_FALSE(first->text().isEmpty());
+    EXPECT_EQ(second->width(), 50);
+    EXPECT_TRUE(second->text().isEmpty());
+    EXPECT_LT(first->x(), second->x());
+}
+
+TEST_F(WindowLayoutTest, PanelControlsStandAtTheirPositions) {
+    openWindow();
+    const auto* panel = control<QWidget>("Panel1");
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(control<QToolButton>("btoeffnen")->geometry(), QRect(5, 3, 23, 22));
+    EXPECT_EQ(control<QToolButton>("SpeedButton1")->geometry(), QRect(5, 26, 23, 22));
+    EXPECT_EQ(control<QLineEdit>("emailliste")->geometry(), QRect(35, 5, 256, 21));
+    EXPECT_EQ(control<QLabel>("zaehler")->pos(), QPoint(40, 30));
+    EXPECT_EQ(control<QPushButton>("btsync")->geometry(), QRect(300, 5, 75, 25));
+    EXPECT_EQ(control<QLabel>("Label1")->pos(), QPoint(385, 10));
+    EXPECT_EQ(control<QLineEdit>("Domain")->geometry(), QRect(430, 5, 221, 21));
+    const auto* liste = control<QListWidget>("Liste");
+    ASSERT_NE(liste, nullptr);
+    EXPECT_EQ(liste->geometry(), QRect(655, 10, 101, 26));
+    EXPECT_FALSE(liste->isVisible());
+    for (const char* name : {"btoeffnen", "SpeedButton1", "emailliste", "zaehler", "btsync",
+                             "Label1", "Domain", "Liste"}) {
+        EXPECT_EQ(control<QWidget>(name)->parentWidget(), panel) << name;
+    }
+    EXPECT_EQ(control<QLabel>("Label1")->text(), "Domain");
+    EXPECT_EQ(control<QPushButton>("btsync")->text(), "Start");
+    EXPECT_FALSE(control<QToolButton>("btoeffnen")->icon().isNull());
+    EXPECT_FALSE(control<QToolButton>("SpeedButton1")->icon().isNull());
+}
+
+TEST_F(WindowLayoutTest, CaptionFontAndPlaceOnTheScreen) {
+    Tfmain& w = createWindow();
+    EXPECT_EQ(w.windowTitle(), "Tarvelo");
+    EXPECT_EQ(w.font().pointSize(), 8);
+    // Before it is shown: "Domain" empty, the counter "...".
+    EXPECT_EQ(control<QLineEdit>("Domain")->text(), "");
+    EXPECT_EQ(control<QLabel>("zaehler")->text(), "...");
+    // Centred on the screen.
+    const QRect area = w.screen()->availableGeometry();
+    const QPoint offset = w.frameGeometry().center() - area.center();
+    EXPECT_LE(std::abs(offset.x()), 1) << offset.x();
+    EXPECT_LE(std::abs(offset.y()), 1) << offset.y();
+}
+
+TEST_F(WindowLayoutTest, GridsShowOneColumnEach) {
+    openWindow();
+    QTableView* routen = Routen();
+    EXPECT_EQ(routen->model()->columnCount(), 1);
+    EXPECT_EQ(routen->model()->headerData(0, Qt::Horizontal).toString(), "routedomainname");
+    EXPECT_EQ(routen->columnWidth(0), 150);
+    EXPECT_FALSE(routen->showGrid());
+    EXPECT_EQ(routen->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_TRUE(routen->tabKeyNavigation());
+    EXPECT_TRUE(routen->horizontalHeader()->isVisible());
+    EXPECT_TRUE(routen->verticalHeader()->isVisible());
+    EXPECT_EQ(routen->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+    EXPECT_EQ(shownTexts(routen),
+              QStringList({"example.com", "example.org", "mail.example.net", "sub.example.com"}));
+
+    QTableView* grid = DBGrid2();
+    EXPECT_EQ(grid->model()->columnCount(), 1);
+    EXPECT_EQ(grid->model()->headerData(0, Qt::Horizontal).toString(), "routeaddressaddress");
+    EXPECT_EQ(grid->columnWidth(0), 262);
+    EXPECT_TRUE(grid->showGrid());
+    EXPECT_TRUE(grid->editTriggers() & QAbstractItemView::AnyKeyPressed);
+    EXPECT_TRUE(grid->editTriggers() & QAbstractItemView::DoubleClicked);
+    EXPECT_FALSE(grid->tabKeyNavigation());
+    EXPECT_TRUE(grid->verticalHeader()->isVisible());
+    EXPECT_EQ(grid->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
+    EXPECT_TRUE(grid->model()->flags(grid->model()->index(0, 0)) & Qt::ItemIsEditable);
+
+    const auto* protokoll = control<QPlainTextEdit>("Protokoll");
+    EXPECT_EQ(protokoll->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(protokoll->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(protokoll->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_FALSE(protokoll->isReadOnly());
+}
+
+TEST_F(WindowLayoutTest, KeyboardOrderRunsThroughGridsPanelAndProtocol) {
+    Tfmain& w = openWindow();
+    // The widgets that Tab reaches, in the window's focus chain.
+    QStringList order;
+    QWidget* start = Routen();
+    QWidget* widget = start;
+    do {
+        if ((widget->focusPolicy() & Qt::TabFocus) && widget->isVisibleTo(&w) &&
+            widget->isEnabled() && widget->window() == &w) {
+            order.append(widget->objectName());
+        }
+        widget = widget->nextInFocusChain();
+    } while (widget != start && order.size() < 50);
+    EXPECT_EQ(order,
+              QStringList({"Routen", "DBGrid2", "emailliste", "btsync", "Domain", "Protokoll"}));
+
+    // And with the keys: Tab from the list path reaches the Start button,
+    // and Tab leaves the protocol for the route grid.
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    control<QWidget>("emailliste")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), control<QWidget>("btsync"));
+    control<QWidget>("Protokoll")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Routen());
+}
+
+TEST_F(WindowLayoutTest, MenusCarryTheirItemsAndTheAddressGridItsPopup) {
+    Tfmain& w = openWindow();
+    QStringList titles;
+    for (const QAction* action : w.menuBar()->actions()) {
+        titles.append(action->menu()->objectName() + QStringLiteral("=") + action->text());
+    }
+    EXPECT_EQ(titles, QStringList({"Datei1=&Datei", "Formulare1=&Formulare"}));
+    EXPECT_EQ(actionNames(control<QMenu>("Datei1")),
+              QStringList({"DomainExport1=Domain - &Export", "Beenden1=&Beenden"}));
+    EXPECT_EQ(actionNames(control<QMenu>("Formulare1")),
+              QStringList({"DatenbankSync1=&Datenbank-Sync", "HmailRefresh1=&Hmail-Refresh",
+                           "HMailPasswort1=HMail-Passwort", "N1=-", "Ausnahmen1=Ausnahmen"}));
+    auto* popup = control<QMenu>("popup");
+    ASSERT_NE(popup, nullptr);
+    EXPECT_EQ(actionNames(popup), QStringList({"Ausnahmehinzufgen1=&Ausnahme hinzufügen"}));
+
+    // The right mouse button on the address grid opens it.
+    QWidget* viewport = DBGrid2()->viewport();
+    const QPoint pos = DBGrid2()->visualRect(DBGrid2()->model()->index(1, 0)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
+    QApplication::sendEvent(viewport, &event);
+    EXPECT_TRUE(popup->isVisible());
+    popup->close();
+}
