@@ -21,4 +21,6 @@ AppPaths AppPaths::forExecutable(const QString& executablePath) {
     return paths;
 }
 
-AppPaths AppPaths::current() { return forExecutable(QCoreApplication::applicationFilePath()); }
+AppPaths AppPaths::current() {
+    return forExecutable(QCoreApplication::applicationFilePath());
+}

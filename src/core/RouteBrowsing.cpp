@@ -104,7 +104,7 @@ QString RouteBrowsing::exportFileName(const RoutesDataset& routes) {
 
 void RouteBrowsing::exportAddresses(AddressDataset& Address, const QString& path) {
     if (!Address.isOpen()) {
-        throw DbError(QStringLiteral("Operation bei geschlossener Datenmenge nicht möglich"));
+        throw DbError(QStringLiteral("Die Datenmenge ist nicht geöffnet"));
     }
     ExportFile file(path);
     QByteArray buffer;

@@ -38,7 +38,10 @@ void RowIndicatorHeader::paintSection(QPainter* painter, const QRect& rect,
     option.rect = rect;
     option.section = logicalIndex;
     option.text.clear();
+    // The style leaves the painter's clip changed behind it.
+    painter->save();
     style()->drawControl(QStyle::CE_Header, &option, painter, this);
+    painter->restore();
 
     const bool current = m_view != nullptr && m_view->currentIndex().isValid() &&
                          m_view->currentIndex().row() == logicalIndex;

@@ -12,7 +12,9 @@ namespace {
 
 constexpr qsizetype kMaxValue = 2047;
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
 
 QStringView trimmed(QStringView s) {
     qsizetype b = 0;
@@ -80,7 +82,9 @@ bool keyOf(QStringView text, QStringView* key, QStringView* value) {
     return true;
 }
 
-bool sameName(QStringView a, QStringView b) { return AsciiCase::equalIgnoringCase(a, b); }
+bool sameName(QStringView a, QStringView b) {
+    return AsciiCase::equalIgnoringCase(a, b);
+}
 
 // The file's bytes. *exists tells whether there is a file of that name;
 // *readable is false when there is one but its bytes could not be read.
@@ -194,7 +198,9 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
         // It holds the administrator password: readable by its owner only.
         ok = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
-    ok = ok && file.write(out) == out.size() && file.commit();
+    // A failed final flush (a full disk) must fail the write: commit() alone
+    // would put the short file in place of the configuration.
+    ok = ok && file.write(out) == out.size() && file.flush() && file.commit();
     if (!ok) {
         throw TarveloError(QStringLiteral("In %1 kann nicht geschrieben werden").arg(path));
     }

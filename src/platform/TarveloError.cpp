@@ -50,4 +50,6 @@ int IoError::windowsCodeFromErrno(int err) {
     }
 }
 
-IoError IoError::fromErrno(int err) { return fromCode(windowsCodeFromErrno(err)); }
+IoError IoError::fromErrno(int err) {
+    return fromCode(windowsCodeFromErrno(err));
+}

@@ -62,9 +62,8 @@ TEST_F(ActivityLogTest, EarlierLinesAreKept) {
     log.LogMessage(QStringLiteral("Programm wird geschlossen"));
     m_clock.set(at(2026, 12, 7, 23, 59, 59, 999));
     log.LogMessage(QStringLiteral("Ende DBsync"));
-    EXPECT_EQ(bytesOf(logPath()), earlier +
-                                      "07.12.2026 09:05:03: Programm wird geschlossen\r\n"
-                                      "07.12.2026 23:59:59: Ende DBsync\r\n");
+    EXPECT_EQ(bytesOf(logPath()), earlier + "07.12.2026 09:05:03: Programm wird geschlossen\r\n"
+                                            "07.12.2026 23:59:59: Ende DBsync\r\n");
     EXPECT_EQ(m_window.protokollLines(),
               QStringList({"09:05:03: Programm wird geschlossen", "23:59:59: Ende DBsync"}));
 }
@@ -84,9 +83,8 @@ TEST_F(ActivityLogTest, AtMidnightTheFileLineHasTheDateOnly) {
                                              "08.12.2026: bruchteil\r\n"
                                              "08.12.2026 00:00:01: danach\r\n"
                                              "02.01.2027 12:00:00: mittag\r\n"));
-    EXPECT_EQ(m_window.protokollLines(),
-              QStringList({"00:00:00: msg", "00:00:00: bruchteil", "00:00:01: danach",
-                           "12:00:00: mittag"}));
+    EXPECT_EQ(m_window.protokollLines(), QStringList({"00:00:00: msg", "00:00:00: bruchteil",
+                                                      "00:00:01: danach", "12:00:00: mittag"}));
 }
 
 TEST_F(ActivityLogTest, EmptyMessageLeavesThePane) {
@@ -102,7 +100,8 @@ TEST_F(ActivityLogTest, UmlautsAreWrittenInWindows1252) {
     ActivityLog log(logPath(), m_clock, m_window);
     log.LogMessage(QStringLiteral("Datenbank geöffnet"));
     log.LogMessage(QStringLiteral("Verarbeite: /daten/Müller €.txt"));
-    EXPECT_EQ(bytesOf(logPath()), QByteArray("07.12.2026 09:05:03: Datenbank ge\xF6" "ffnet\r\n"
+    EXPECT_EQ(bytesOf(logPath()), QByteArray("07.12.2026 09:05:03: Datenbank ge\xF6"
+                                             "ffnet\r\n"
                                              "07.12.2026 09:05:03: Verarbeite: /daten/M\xFC"
                                              "ller \x80.txt\r\n"));
     EXPECT_EQ(m_window.protokollLines(),
@@ -145,10 +144,13 @@ TEST_F(ActivityLogTest, LogBelowARegularFileFailsAndLeavesThePane) {
 }
 
 TEST(ActivityLogStamps, GermanShapes) {
-    EXPECT_EQ(ActivityLog::fileStamp(at(2026, 1, 2, 3, 4, 5)), QStringLiteral("02.01.2026 03:04:05"));
+    EXPECT_EQ(ActivityLog::fileStamp(at(2026, 1, 2, 3, 4, 5)),
+              QStringLiteral("02.01.2026 03:04:05"));
     EXPECT_EQ(ActivityLog::fileStamp(at(2026, 1, 2, 0, 0, 0)), QStringLiteral("02.01.2026"));
-    EXPECT_EQ(ActivityLog::fileStamp(at(2026, 1, 2, 0, 1, 0)), QStringLiteral("02.01.2026 00:01:00"));
-    EXPECT_EQ(ActivityLog::fileStamp(at(2026, 1, 2, 1, 0, 0)), QStringLiteral("02.01.2026 01:00:00"));
+    EXPECT_EQ(ActivityLog::fileStamp(at(2026, 1, 2, 0, 1, 0)),
+              QStringLiteral("02.01.2026 00:01:00"));
+    EXPECT_EQ(ActivityLog::fileStamp(at(2026, 1, 2, 1, 0, 0)),
+              QStringLiteral("02.01.2026 01:00:00"));
     EXPECT_EQ(ActivityLog::paneStamp(at(2026, 1, 2, 0, 0, 0)), QStringLiteral("00:00:00"));
     EXPECT_EQ(ActivityLog::paneStamp(at(2026, 1, 2, 23, 7, 9)), QStringLiteral("23:07:09"));
 }

@@ -142,7 +142,7 @@ TEST_F(ExportTest, AddressesNeverLoadedAreAnErrorBeforeAnyFileIsMade) {
         RouteBrowsing::exportAddresses(bed.Address, target());
         FAIL() << "no error";
     } catch (const DbError& e) {
-        EXPECT_FALSE(e.message().isEmpty());
+        EXPECT_EQ(e.message(), "Die Datenmenge ist nicht geöffnet");
     }
     EXPECT_FALSE(QFile::exists(target()));
 }

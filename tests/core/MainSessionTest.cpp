@@ -95,6 +95,8 @@ TEST_F(MainSessionTest, CloseAfterChoosingAFileStoresItsPathAndDosTime) {
         QFile file(list);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("a@example.com\r\n");
+        file.close();
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
         // 14 March 2025, 17:42:37 local time: seconds are stored halved.
         ASSERT_TRUE(file.setFileTime(QDateTime(QDate(2025, 3, 14), QTime(17, 42, 37)),
                                      QFileDevice::FileModificationTime));

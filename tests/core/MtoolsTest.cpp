@@ -25,7 +25,9 @@ TEST(MtoolsPadTwo, SingleCharacterGetsALeadingZero) {
 
 // --- ScrambleText ------------------------------------------------------------
 
-TEST(MtoolsScrambleText, EmptyStaysEmpty) { EXPECT_EQ(Mtools::ScrambleText(QString()), QString()); }
+TEST(MtoolsScrambleText, EmptyStaysEmpty) {
+    EXPECT_EQ(Mtools::ScrambleText(QString()), QString());
+}
 
 TEST(MtoolsScrambleText, NoCharacterKeepsItsValue) {
     QByteArray all;

@@ -3,6 +3,7 @@
 #include "TestDatabases.h"
 #include "core/Mtools.h"
 #include "platform/Ansi.h"
+#include "platform/ProfileFile.h"
 
 #include <QAction>
 #include <QDir>
@@ -249,4 +250,27 @@ TEST_F(CommandsTest, AnErrorInAHandlerShowsOneMessageAndTheWindowStaysUsable) {
     QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
     EXPECT_EQ(w.zaehler(), "14 Änderungen");
     EXPECT_EQ(messages.size(), 4);
+}
+
+TEST_F(CommandsTest, AWindowWhoseDatabaseCannotBeOpenedStillComesUpUsable) {
+    ProfileFile::writeString(paths.iniFile, "SQL", "Provider",
+                             "Provider=SQLite;Data Source=" + dir.filePath("fehlt.db"));
+    Tfmain& w = openWindow();
+    EXPECT_TRUE(w.isVisible());
+    // Creation reports the connection, showing reports the address query.
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains("fehlt.db")) << messages[0].toStdString();
+    EXPECT_EQ(Routen()->model()->rowCount(), 0);
+    EXPECT_EQ(w.domain(), "*");
+
+    // The grids take no keys that need data; the commands still answer.
+    QTest::keyClick(DBGrid2(), Qt::Key_Insert);
+    QTest::keyClick(Routen(), Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(DBGrid2()->model()->rowCount(), 0);
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+    dialogs.openAnswers.push_back(listFile);
+    QTest::mouseClick(control<QToolButton>("btoeffnen"), Qt::LeftButton);
+    EXPECT_EQ(dialogs.openCalls, 1);
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(messages.size(), 2);
 }

@@ -197,3 +197,30 @@ TEST_F(WindowLayoutTest, MenusCarryTheirItemsAndTheAddressGridItsPopup) {
     EXPECT_TRUE(popup->isVisible());
     popup->close();
 }
+
+TEST_F(WindowLayoutTest, RowIndicatorMarksTheCurrentRowAndAnAppendedRow) {
+    openWindow();
+    // Dark pixels of the indicator beside a row.
+    auto marked = [](QTableView* grid, int row) {
+        QHeaderView* indicator = grid->verticalHeader();
+        const QImage image = indicator->viewport()->grab().toImage();
+        const int top = indicator->sectionViewportPosition(row);
+        int dark = 0;
+        for (int y = top + 2; y < top + indicator->sectionSize(row) - 2; ++y) {
+            for (int x = 2; x < image.width() - 2; ++x) {
+                dark += QColor(image.pixel(x, y)).lightness() < 100 ? 1 : 0;
+            }
+        }
+        return dark;
+    };
+    EXPECT_EQ(Routen()->verticalHeader()->width(), 12);
+    EXPECT_GT(marked(Routen(), 0), 0);
+    EXPECT_EQ(marked(Routen(), 1), 0);
+    QTest::keyClick(Routen(), Qt::Key_Down);
+    EXPECT_EQ(marked(Routen(), 0), 0);
+    EXPECT_GT(marked(Routen(), 1), 0);
+
+    QTest::keyClick(DBGrid2(), Qt::Key_Insert);
+    EXPECT_GT(marked(DBGrid2(), 4), 0);
+    EXPECT_EQ(marked(DBGrid2(), 3), 0);
+}

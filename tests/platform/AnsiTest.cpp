@@ -8,10 +8,9 @@ namespace {
 
 // Windows-1252 at 0x80..0x9F, written out from the code page chart; 0 marks
 // the five bytes the page leaves unassigned.
-constexpr char16_t kChart[32] = {
-    u'€', 0,      u'‚', u'ƒ', u'„', u'…', u'†', u'‡', u'ˆ', u'‰', u'Š',
-    u'‹', u'Œ',   0,    u'Ž', 0,    0,    u'‘', u'’', u'“', u'”', u'•',
-    u'–', u'—',   u'˜', u'™', u'š', u'›', u'œ', 0,    u'ž', u'Ÿ'};
+constexpr char16_t kChart[32] = {u'€', 0,    u'‚', u'ƒ', u'„', u'…', u'†', u'‡', u'ˆ', u'‰', u'Š',
+                                 u'‹', u'Œ', 0,    u'Ž', 0,    0,    u'‘', u'’', u'“', u'”', u'•',
+                                 u'–', u'—', u'˜', u'™', u'š', u'›', u'œ', 0,    u'ž', u'Ÿ'};
 
 QByteArray allBytes() {
     QByteArray bytes;
@@ -74,7 +73,9 @@ TEST(Ansi, UnassignedBytesKeepTheirValue) {
 
 TEST(Ansi, UmlautsAreTheirLatinOneBytes) {
     EXPECT_EQ(Ansi::encode(QStringLiteral("äöüßÄÖÜ")), QByteArray("\xE4\xF6\xFC\xDF\xC4\xD6\xDC"));
-    EXPECT_EQ(Ansi::decode(QByteArray("Datenbank ge\xF6""ffnet")), QStringLiteral("Datenbank geöffnet"));
+    EXPECT_EQ(Ansi::decode(QByteArray("Datenbank ge\xF6"
+                                      "ffnet")),
+              QStringLiteral("Datenbank geöffnet"));
 }
 
 TEST(Ansi, CharacterThePageLacksBecomesQuestionMark) {

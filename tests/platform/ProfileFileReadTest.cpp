@@ -19,8 +19,8 @@ protected:
     }
     QString read(const QString& path, const char* section, const char* key,
                  const QString& def = QStringLiteral("<default>")) {
-        return ProfileFile::readString(path, QString::fromLatin1(section),
-                                       QString::fromLatin1(key), def);
+        return ProfileFile::readString(path, QString::fromLatin1(section), QString::fromLatin1(key),
+                                       def);
     }
     QTemporaryDir m_dir;
 };
@@ -107,8 +107,7 @@ TEST_F(ProfileFileRead, FirstMatchingKeyWins) {
 }
 
 TEST_F(ProfileFileRead, ValueMayHoldEqualSignsAndSemicolons) {
-    const QString path =
-        ini("[SQL]\r\nProvider=Provider=SQLite;Data Source=/daten/hmail.db;\r\n");
+    const QString path = ini("[SQL]\r\nProvider=Provider=SQLite;Data Source=/daten/hmail.db;\r\n");
     EXPECT_EQ(read(path, "SQL", "Provider"),
               QStringLiteral("Provider=SQLite;Data Source=/daten/hmail.db;"));
 }

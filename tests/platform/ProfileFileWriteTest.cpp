@@ -64,8 +64,8 @@ QByteArray replaced(QByteArray bytes, const QByteArray& before, const QByteArray
 TEST_F(ProfileFileWrite, ReplacesTheKeyLineInPlaceAndKeepsEveryOtherByte) {
     const QString file = withContent(kHandKept);
     ProfileFile::writeString(file, "ad", "emails", QStringLiteral("/neu/liste.txt"));
-    EXPECT_EQ(readBytes(file), replaced(kHandKept, "  Emails =  /alt/liste.txt  ",
-                                        "emails=/neu/liste.txt"));
+    EXPECT_EQ(readBytes(file),
+              replaced(kHandKept, "  Emails =  /alt/liste.txt  ", "emails=/neu/liste.txt"));
     EXPECT_EQ(ProfileFile::readString(file, "ad", "emails"), QStringLiteral("/neu/liste.txt"));
 }
 

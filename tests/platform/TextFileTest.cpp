@@ -1,5 +1,5 @@
-#include "platform/TarveloError.h"
 #include "platform/TextFile.h"
+#include "platform/TarveloError.h"
 
 #include "FileTestTools.h"
 
@@ -71,7 +71,8 @@ TEST(TextFileSplit, FinalBreakAddsNoEntryAndEmptyTextHasNoLines) {
 }
 
 TEST(TextFileSplit, LinesAreNotTrimmed) {
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("  a \t\r\n\tb")), QStringList({"  a \t", "\tb"}));
+    EXPECT_EQ(TextFile::splitLines(QStringLiteral("  a \t\r\n\tb")),
+              QStringList({"  a \t", "\tb"}));
 }
 
 TEST(TextFileJoin, EveryLineEndsWithCrLf) {
@@ -103,7 +104,8 @@ TEST_F(TextFileTest, ReadLinesOfMissingFileNamesThePath) {
 TEST_F(TextFileTest, ReplaceLinesWritesCrLfAfterEveryLine) {
     const QString file = path("out.txt");
     TextFile::replaceLines(file, {"erste", "", QStringLiteral("zweite äöüß €"), "  x  "});
-    EXPECT_EQ(readBytes(file), QByteArray("erste\r\n\r\nzweite \xE4\xF6\xFC\xDF \x80\r\n  x  \r\n"));
+    EXPECT_EQ(readBytes(file),
+              QByteArray("erste\r\n\r\nzweite \xE4\xF6\xFC\xDF \x80\r\n  x  \r\n"));
 }
 
 TEST_F(TextFileTest, ReplaceLinesReplacesTheWholeFile) {
@@ -178,7 +180,8 @@ TEST_F(TextFileTest, AppendLineKeepsEverythingBefore) {
     ASSERT_TRUE(writeBytes(file, old));
     TextFile::appendLine(file, QString());
     TextFile::appendLine(file, QStringLiteral("Datenbank geöffnet"));
-    EXPECT_EQ(readBytes(file), old + "\r\nDatenbank ge\xF6" "ffnet\r\n");
+    EXPECT_EQ(readBytes(file), old + "\r\nDatenbank ge\xF6"
+                                     "ffnet\r\n");
 }
 
 TEST_F(TextFileTest, AppendLineToReadOnlyFileIsAccessDenied) {
