@@ -6,8 +6,8 @@
 #include "platform/ProfileFile.h"
 
 MainSession::MainSession(AppPaths paths, const Clock& clock, WindowState& window)
-    : routes(database), RA2(database), Address(database), m_paths(std::move(paths)),
-      m_clock(clock), m_window(window), m_log(m_paths.logFile, clock, window) {}
+    : routes(database), RA2(database), Address(database), m_paths(std::move(paths)), m_clock(clock),
+      m_window(window), m_log(m_paths.logFile, clock, window) {}
 
 MainSession::~MainSession() = default;
 

@@ -5,22 +5,31 @@
 #include "core/SyncRun.h"
 
 void MainSession::btsyncClick() {
-    SyncContext context{m_window,        m_log,        Liste,   routes, RA2,
-                        m_paths.exceptionFile, ProtokollDir, m_clock, [this] { RoutenCellClick(); }};
+    SyncContext context{m_window,     m_log,   Liste,
+                        routes,       RA2,     m_paths.exceptionFile,
+                        ProtokollDir, m_clock, [this] { RoutenCellClick(); }};
     ::btsyncClick(context);
 }
 
-void MainSession::RoutenCellClick() { RouteBrowsing::RoutenCellClick(routes, Address); }
+void MainSession::RoutenCellClick() {
+    RouteBrowsing::RoutenCellClick(routes, Address);
+}
 
-void MainSession::HmailRefresh1Click() { refreshRoutes(AdminPassword); }
+void MainSession::HmailRefresh1Click() {
+    refreshRoutes(AdminPassword);
+}
 
-QString MainSession::exportProposal() const { return RouteBrowsing::exportFileName(routes); }
+QString MainSession::exportProposal() const {
+    return RouteBrowsing::exportFileName(routes);
+}
 
 void MainSession::DomainExport(const QString& fileName) {
     RouteBrowsing::exportAddresses(Address, fileName);
 }
 
-QString MainSession::exceptionPrefill() const { return ExceptionEditor::prefill(Address); }
+QString MainSession::exceptionPrefill() const {
+    return ExceptionEditor::prefill(Address);
+}
 
 void MainSession::addException(const QString& entered) {
     ExceptionEditor::addException(m_paths.exceptionFile, Liste, entered);

@@ -28,7 +28,9 @@ void Mtools::OpenDocument(const QString& fileName) {
     opener()(fileName);
 }
 
-void Mtools::setDocumentOpener(std::function<void(const QString&)> fn) { opener() = std::move(fn); }
+void Mtools::setDocumentOpener(std::function<void(const QString&)> fn) {
+    opener() = std::move(fn);
+}
 
 QString Mtools::ScrambleText(const QString& text) {
     // The key works on the 8-bit code of each character in the code page.

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 namespace {
-inline char16_t foldAscii(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
+inline char16_t foldAscii(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? c + 32 : c;
+}
 } // namespace
 
 bool WorkingList::lessThan(const QString& a, const QString& b) {

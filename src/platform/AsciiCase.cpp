@@ -1,7 +1,9 @@
 #include "platform/AsciiCase.h"
 
 namespace {
-inline char16_t lowerChar(char16_t c) { return (c >= u'A' && c <= u'Z') ? c + 32 : c; }
+inline char16_t lowerChar(char16_t c) {
+    return (c >= u'A' && c <= u'Z') ? c + 32 : c;
+}
 } // namespace
 
 bool AsciiCase::hasUpper(QStringView text) {

@@ -5,8 +5,10 @@
 qint32 DosDateTime::pack(const QDateTime& local) {
     const QDate d = local.date();
     const QTime t = local.time();
-    const quint32 date = (quint32(d.year() - 1980) << 9) | (quint32(d.month()) << 5) | quint32(d.day());
-    const quint32 time = (quint32(t.hour()) << 11) | (quint32(t.minute()) << 5) | quint32(t.second() / 2);
+    const quint32 date =
+        (quint32(d.year() - 1980) << 9) | (quint32(d.month()) << 5) | quint32(d.day());
+    const quint32 time =
+        (quint32(t.hour()) << 11) | (quint32(t.minute()) << 5) | quint32(t.second() / 2);
     return static_cast<qint32>((date << 16) | time);
 }
 

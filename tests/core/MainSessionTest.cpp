@@ -101,8 +101,8 @@ TEST_F(MainSessionTest, CloseAfterChoosingAFileStoresItsPathAndDosTime) {
         ASSERT_TRUE(file.setFileTime(QDateTime(QDate(2025, 3, 14), QTime(17, 42, 37)),
                                      QFileDevice::FileModificationTime));
     }
-    const qint64 expected = ((2025 - 1980) << 25) | (3 << 21) | (14 << 16) | (17 << 11) |
-                            (42 << 5) | (37 / 2);
+    const qint64 expected =
+        ((2025 - 1980) << 25) | (3 << 21) | (14 << 16) | (17 << 11) | (42 << 5) | (37 / 2);
     MainSession session(paths, clock, window);
     window.setEmailliste(list);
     session.FormClose();
@@ -146,7 +146,8 @@ TEST_F(MainSessionTest, StoredPasswordTakesEffectAtTheNextStartOnly) {
         session.storeAdminPassword("neu");
         EXPECT_EQ(session.AdminPassword, "alt");
     }
-    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "Hmail", "admin"), Mtools::ScrambleText("neu"));
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "Hmail", "admin"),
+              Mtools::ScrambleText("neu"));
     MainSession next(paths, clock, window);
     next.FormCreate();
     EXPECT_EQ(next.AdminPassword, "neu");

@@ -38,13 +38,13 @@ TEST(Startup, LogOfAStartReadsBlankLineStartDatabaseParameters) {
     const QByteArray bytes = install.readFile("tarvelo.log");
     EXPECT_TRUE(bytes.startsWith("01.01.2026 10:00:00: \xE4lter\r\n\r\n"));
     EXPECT_TRUE(bytes.endsWith(": 0 Parameter sind zu verarbeiten\r\n"));
-    EXPECT_TRUE(bytes.contains(": Datenbank ge\xF6" "ffnet\r\n"));
+    EXPECT_TRUE(bytes.contains(": Datenbank ge\xF6"
+                               "ffnet\r\n"));
 }
 
 TEST(Startup, MissingSqliteFileIsAnErrorAndNotCreated) {
     ScratchInstall install;
-    install.setIni("SQL", "Provider",
-                   "Provider=SQLite;Data Source=" + install.path("fehlt.db"));
+    install.setIni("SQL", "Provider", "Provider=SQLite;Data Source=" + install.path("fehlt.db"));
     const auto result = install.run({"/dbsync"});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1);

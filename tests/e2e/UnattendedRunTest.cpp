@@ -20,8 +20,9 @@ protected:
         install.setIni("Options", "Protokoll", install.path("prot/"));
         QDir(install.dir()).mkpath("prot");
         install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
-        install.writeFile("liste.txt", "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
-                                       "postmaster@example.com\r\nnewsletter@example.com\r\n");
+        install.writeFile("liste.txt",
+                          "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
+                          "postmaster@example.com\r\nnewsletter@example.com\r\n");
     }
 
     QStringList protocolFiles() const {
@@ -45,7 +46,8 @@ protected:
             return {};
         }
         QStringList calls;
-        for (const QString& line : QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
+        for (const QString& line :
+             QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts)) {
             if (!line.startsWith("create ") && !line.startsWith("release ")) {
                 calls.append(line);
             }
@@ -74,9 +76,8 @@ TEST_F(UnattendedRun, FileDomainAndRefreshDoTheWholeJob) {
     const QByteArray iniBefore = ini.readAll();
     ini.close();
 
-    const auto result =
-        install.run({"/file:" + install.path("liste.txt"), "/domain:Example.COM", "/refresh"},
-                    {standInLog()});
+    const auto result = install.run(
+        {"/file:" + install.path("liste.txt"), "/domain:Example.COM", "/refresh"}, {standInLog()});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
     EXPECT_EQ(result.standardError, "");
@@ -93,8 +94,8 @@ TEST_F(UnattendedRun, FileDomainAndRefreshDoTheWholeJob) {
                            "Datenbank-Synchronisation", "Domain: @example.com",
                            "Verarbeite: " + install.path("liste.txt"), "Ende DBsync",
                            "Hmailserver-Aktualisierung", "Schliesse Programm"}));
-    EXPECT_EQ(standInCalls(),
-              QStringList({"authenticate Administrator Geheim 1!", "settings", "routes", "refresh"}));
+    EXPECT_EQ(standInCalls(), QStringList({"authenticate Administrator Geheim 1!", "settings",
+                                           "routes", "refresh"}));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     EXPECT_EQ(ini.readAll(), iniBefore) << "an unattended run never writes the configuration";
 }
@@ -123,8 +124,7 @@ TEST_F(UnattendedRun, SwitchesInCapitalsWorkAndNearMissesAreIgnored) {
 TEST_F(UnattendedRun, ExistingFileWithoutDbsyncStillRunsAndTheLastValuesWin) {
     install.writeFile("andere.txt", "x@example.org\r\n");
     const auto result = install.run({"/file:" + install.path("andere.txt"), "/domain:example.org",
-                                     "/file:" + install.path("liste.txt"),
-                                     "/domain:example.com"});
+                                     "/file:" + install.path("liste.txt"), "/domain:example.com"});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
     EXPECT_EQ(exampleComRows(), kExampleComAfter);
@@ -142,9 +142,9 @@ TEST_F(UnattendedRun, MissingListFileEndsAtOnceWithStatusTwo) {
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.standardError, "") << "no message box, so nothing on standard error";
     const QStringList log = install.logMessages();
-    EXPECT_EQ(log.mid(3), QStringList({"4 Parameter sind zu verarbeiten",
-                                       "Datei \"" + missing + "\" nicht gefunden",
-                                       "Programm beendet"}));
+    EXPECT_EQ(log.mid(3),
+              QStringList({"4 Parameter sind zu verarbeiten",
+                           "Datei \"" + missing + "\" nicht gefunden", "Programm beendet"}));
     EXPECT_EQ(exampleComRows(), kExampleComBefore);
     EXPECT_TRUE(standInCalls().isEmpty());
     EXPECT_TRUE(protocolFiles().isEmpty());
@@ -226,7 +226,8 @@ TEST_F(UnattendedRun, FailingRunSkipsTheRefresh) {
         {"/file:" + install.path("liste.txt"), "/domain:example.com", "/refresh"}, {standInLog()});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1);
-    const QString message = "Datei " + install.path("ausnahmen.txt") + " kann nicht geöffnet werden";
+    const QString message =
+        "Datei " + install.path("ausnahmen.txt") + " kann nicht geöffnet werden";
     EXPECT_EQ(result.standardError, message + "\n");
     const QStringList log = install.logMessages();
     EXPECT_EQ(log.last(), "Fehler: " + message);
