@@ -49,7 +49,14 @@ QStringList TextFile::readLines(const QString& path) {
     if (!file.open(QIODevice::ReadOnly)) {
         throw TarveloError(QStringLiteral("Datei %1 kann nicht geöffnet werden").arg(path));
     }
-    return splitLines(Ansi::decode(file.readAll()));
+    errno = 0;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        // A part of the file is no list: callers would take the missing
+        // lines for removed ones.
+        throw IoError::fromErrno(errno != 0 ? errno : EIO);
+    }
+    return splitLines(Ansi::decode(bytes));
 }
 
 void TextFile::replaceLines(const QString& path, const QStringList& lines) {

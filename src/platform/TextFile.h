@@ -10,7 +10,7 @@ QStringList splitLines(const QString& text);
 QByteArray joinLines(const QStringList& lines);
 
 // Reads a whole line file. A file that cannot be opened raises
-// "Datei %s kann nicht geöffnet werden".
+// "Datei %s kann nicht geöffnet werden"; a failing read raises IoError.
 QStringList readLines(const QString& path);
 
 // Replaces the file with the lines in one atomic step: on any failure the old

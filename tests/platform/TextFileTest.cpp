@@ -99,6 +99,23 @@ TEST_F(TextFileTest, ReadLinesOfMissingFileNamesThePath) {
               QStringLiteral("Datei %1 kann nicht geöffnet werden").arg(missing));
 }
 
+TEST_F(TextFileTest, ReadLinesOfADirectoryFails) {
+    // Read as an empty list, a directory would make every address look stale.
+    const QString dir = path("liste.txt");
+    ASSERT_TRUE(QDir().mkdir(dir));
+    EXPECT_EQ(errorOf([&] { TextFile::readLines(dir); }),
+              QStringLiteral("Datei %1 kann nicht geöffnet werden").arg(dir));
+}
+
+TEST_F(TextFileTest, ReadLinesReportsAFailingRead) {
+    // Reading this process's memory from address 0 fails with an I/O error
+    // after the open succeeded: no part of a file may pass for all of it.
+    const auto error = ioErrorOf([] { TextFile::readLines(QStringLiteral("/proc/self/mem")); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->message(), IoError::fromCode(error->code()).message());
+    EXPECT_NE(error->code(), 5);
+}
+
 // --- replacing -----------------------------------------------------------
 
 TEST_F(TextFileTest, ReplaceLinesWritesCrLfAfterEveryLine) {
