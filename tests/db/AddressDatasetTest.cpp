@@ -25,17 +25,8 @@ QStringList shown(AddressDataset& address) {
     return rows;
 }
 
-class AddressDatasetTest : public DbBackendTest {
+class AddressDatasetTest : public OpenDbBackendTest {
 protected:
-    void SetUp() override {
-        DbBackendTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        m_database.setConnectionString(m_connection);
-        m_database.open();
-    }
-
     // Loads the addresses of a route as the route grid's click does.
     void load(AddressDataset& address, int routeId) {
         address.close();
@@ -51,8 +42,6 @@ protected:
         }
         return QStringLiteral("<no error>");
     }
-
-    Database m_database;
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "TestDatabases.h"
 #include "TestEnvironment.h"
+#include "db/Database.h"
 
 #include <gtest/gtest.h>
 
@@ -42,6 +43,20 @@ protected:
     QTemporaryDir m_dir;
     QString m_connection;
     int m_files = 0;
+};
+
+// The same, with the connection `database` open on that fresh database.
+class OpenDbBackendTest : public DbBackendTest {
+protected:
+    void SetUp() override {
+        DbBackendTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        m_database.setConnectionString(m_connection);
+        m_database.open();
+    }
+    Database m_database;
 };
 
 #define TARVELO_DB_BACKENDS(Suite)                                                                 \

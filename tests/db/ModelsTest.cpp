@@ -10,18 +10,7 @@
 
 namespace {
 
-class ModelsTest : public DbBackendTest {
-protected:
-    void SetUp() override {
-        DbBackendTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        m_database.setConnectionString(m_connection);
-        m_database.open();
-    }
-    Database m_database;
-};
+using ModelsTest = OpenDbBackendTest;
 
 QStringList column(const QAbstractItemModel& model) {
     QStringList cells;

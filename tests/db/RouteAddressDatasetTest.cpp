@@ -10,18 +10,7 @@ namespace {
 
 using Rows = QList<QPair<int, QString>>;
 
-class RouteAddressDatasetTest : public DbBackendTest {
-protected:
-    void SetUp() override {
-        DbBackendTest::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        m_database.setConnectionString(m_connection);
-        m_database.open();
-    }
-    Database m_database;
-};
+using RouteAddressDatasetTest = OpenDbBackendTest;
 
 // The rows from the current one to the end.
 Rows rest(RouteAddressDataset& ra2) {
