@@ -15,10 +15,10 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j$(JOBS)
 
-# The whole suite, the PostgreSQL tests against a throw-away server that
-# this command starts and removes again.
+# The whole suite, the PostgreSQL and MariaDB tests against throw-away
+# servers that this command starts and removes again.
 check: build
-	scripts/with-postgres ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	scripts/with-postgres scripts/with-mariadb ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
 
 # A demo directory with the executable, its configuration, an SQLite
 # database, an address list and an exception list; then one unattended run.

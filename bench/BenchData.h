@@ -12,8 +12,8 @@
 // in other letter case, repeated lines, empty lines, and entries that the
 // exception list (fragment and prefix lines) excepts.
 struct BenchData {
-    QList<QPair<int, QString>> routes; // routeid, routedomainname
-    QList<QPair<int, QString>> rows;   // routeaddressrouteid, routeaddressaddress
+    QList<QPair<qint64, QString>> routes; // routeid, routedomainname
+    QList<QPair<qint64, QString>> rows;   // routeaddressrouteid, routeaddressaddress
     QStringList list;
     QStringList exceptions;
 };

@@ -1,7 +1,8 @@
--- The mail server's route tables, for PostgreSQL.
+-- The mail server's route tables, for PostgreSQL, as the mail server creates
+-- them: bigserial keys, no index besides the primary keys, a UTF8 database.
 
 CREATE TABLE hm_routes (
-  routeid SERIAL PRIMARY KEY,
+  routeid BIGSERIAL PRIMARY KEY,
   routedomainname VARCHAR(255) NOT NULL,
   routedescription VARCHAR(255) NOT NULL,
   routetargetsmthost VARCHAR(255) NOT NULL,
@@ -18,9 +19,7 @@ CREATE TABLE hm_routes (
 );
 
 CREATE TABLE hm_routeaddresses (
-  routeaddressid SERIAL PRIMARY KEY,
-  routeaddressrouteid INTEGER NOT NULL,
+  routeaddressid BIGSERIAL PRIMARY KEY,
+  routeaddressrouteid BIGINT NOT NULL,
   routeaddressaddress VARCHAR(255) NOT NULL
 );
-
-CREATE INDEX idx_hm_routeaddresses ON hm_routeaddresses (routeaddressrouteid);

@@ -28,7 +28,7 @@ namespace reference {
 // hm_routeaddresses as the run sees it through RA2.
 class TableModel {
 public:
-    explicit TableModel(QList<QPair<int, QString>> rows) : m_rows(std::move(rows)) {}
+    explicit TableModel(QList<QPair<qint64, QString>> rows) : m_rows(std::move(rows)) {}
 
     void open() {
         m_current = 0;
@@ -54,10 +54,10 @@ public:
         }
         return false;
     }
-    const QList<QPair<int, QString>>& rows() const { return m_rows; }
+    const QList<QPair<qint64, QString>>& rows() const { return m_rows; }
 
 private:
-    QList<QPair<int, QString>> m_rows;
+    QList<QPair<qint64, QString>> m_rows;
     int m_current = 0;
     bool m_open = false;
 };

@@ -20,7 +20,7 @@ struct SeedRoute {
     int id;
     QString name;
 };
-using TableRow = QPair<int, QString>; // routeaddressrouteid, routeaddressaddress
+using TableRow = QPair<qint64, QString>; // routeaddressrouteid, routeaddressaddress
 
 // Fills hm_routes (with the given ids) and hm_routeaddresses (ids given by the
 // database, in the given order) in one transaction, emptying both first.

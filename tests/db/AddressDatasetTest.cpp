@@ -7,7 +7,7 @@
 
 namespace {
 
-using Rows = QList<QPair<int, QString>>;
+using Rows = QList<QPair<qint64, QString>>;
 
 QStringList routeQuery(int routeId) {
     return {QStringLiteral("select routeaddressaddress from hm_routeaddresses"),
@@ -113,7 +113,7 @@ TEST_P(AddressDatasetTest, EditsReachTheDatabaseAtOnce) {
     address.setAddress(1, QStringLiteral("Erin.Neu@example.org"));
     EXPECT_EQ(changed.size(), 1);
     EXPECT_EQ(address.addressAt(1), "Erin.Neu@example.org");
-    const int erin = int(expected.indexOf(qMakePair(2, QStringLiteral("erin@example.org"))));
+    const int erin = int(expected.indexOf(qMakePair(qint64(2), QStringLiteral("erin@example.org"))));
     ASSERT_GE(erin, 0);
     expected[erin].second = QStringLiteral("Erin.Neu@example.org");
     EXPECT_EQ(routeAddressRows(m_connection), expected);
@@ -132,7 +132,7 @@ TEST_P(AddressDatasetTest, EditsReachTheDatabaseAtOnce) {
     EXPECT_EQ(removed.size(), 1);
     EXPECT_EQ(address.rowCount(), 3);
     EXPECT_EQ(address.Addressrouteaddressaddress(), "Erin.Neu@example.org");
-    expected.removeOne(qMakePair(2, QStringLiteral("dave@example.org")));
+    expected.removeOne(qMakePair(qint64(2), QStringLiteral("dave@example.org")));
     EXPECT_EQ(routeAddressRows(m_connection), expected);
 
     // Loaded again, the database's order holds.
@@ -211,7 +211,7 @@ TEST_P(AddressDatasetTest, EditsInTheQueryOverAllRoutesFindTheRowByAddress) {
     ASSERT_EQ(address.addressAt(0), "Bob@Example.com");
     address.setAddress(0, QStringLiteral("bob@example.com"));
     EXPECT_EQ(routeAddressRows(m_connection).at(1),
-              qMakePair(1, QStringLiteral("bob@example.com")));
+              qMakePair(qint64(1), QStringLiteral("bob@example.com")));
     address.deleteRow(0);
     EXPECT_EQ(routeAddressRows(m_connection).size(), 13);
 }

@@ -10,16 +10,42 @@
 
 #include <ostream>
 
-// The database tests run alike on an SQLite file and on the PostgreSQL server
-// that the test command started.
-enum class Backend { Sqlite, Postgres };
+// The database tests run alike on an SQLite file and on the PostgreSQL and
+// MariaDB servers that the test command started.
+enum class Backend { Sqlite, Postgres, MariaDb };
+
+inline const char* backendText(Backend backend) {
+    switch (backend) {
+    case Backend::Sqlite:
+        return "SQLite";
+    case Backend::Postgres:
+        return "PostgreSQL";
+    case Backend::MariaDb:
+        return "MariaDB";
+    }
+    return "?";
+}
 
 inline std::ostream& operator<<(std::ostream& out, Backend backend) {
-    return out << (backend == Backend::Sqlite ? "SQLite" : "PostgreSQL");
+    return out << backendText(backend);
 }
 
 inline std::string backendName(const testing::TestParamInfo<Backend>& info) {
-    return info.param == Backend::Sqlite ? "SQLite" : "PostgreSQL";
+    return backendText(info.param);
+}
+
+// A fresh database on the backend; an SQLite file goes into dir.
+inline QString createBackendDatabase(Backend backend, const QString& sqliteFile,
+                                     bool withDemoData) {
+    switch (backend) {
+    case Backend::Sqlite:
+        return createSqliteDatabase(sqliteFile, withDemoData);
+    case Backend::Postgres:
+        return createPostgresDatabase(withDemoData);
+    case Backend::MariaDb:
+        return createMariaDbDatabase(withDemoData);
+    }
+    return {};
 }
 
 // Each test gets a fresh database holding the demo data of schema/demo.sql:
@@ -33,11 +59,8 @@ protected:
     }
 
     QString freshDatabase(bool withDemoData) {
-        if (GetParam() == Backend::Sqlite) {
-            return createSqliteDatabase(m_dir.filePath(QStringLiteral("hm%1.db").arg(++m_files)),
-                                        withDemoData);
-        }
-        return createPostgresDatabase(withDemoData);
+        return createBackendDatabase(
+            GetParam(), m_dir.filePath(QStringLiteral("hm%1.db").arg(++m_files)), withDemoData);
     }
 
     QTemporaryDir m_dir;
@@ -60,5 +83,6 @@ protected:
 };
 
 #define TARVELO_DB_BACKENDS(Suite)                                                                 \
-    INSTANTIATE_TEST_SUITE_P(Backends, Suite, testing::Values(Backend::Sqlite, Backend::Postgres), \
-                             backendName)
+    INSTANTIATE_TEST_SUITE_P(                                                                      \
+        Backends, Suite, testing::Values(Backend::Sqlite, Backend::Postgres, Backend::MariaDb),    \
+        backendName)

@@ -8,7 +8,7 @@
 
 namespace {
 
-using Rows = QList<QPair<int, QString>>;
+using Rows = QList<QPair<qint64, QString>>;
 
 using RouteAddressDatasetTest = OpenDbBackendTest;
 
@@ -51,7 +51,7 @@ TEST_P(RouteAddressDatasetTest, ReadsTheWholeTableInIdOrder) {
     EXPECT_EQ(ra2.routeaddressaddress(), "alice@example.com");
     const Rows table = routeAddressRows(m_connection);
     EXPECT_EQ(rest(ra2), table);
-    EXPECT_EQ(table.last(), qMakePair(99, QStringLiteral("orphan@nowhere.example")));
+    EXPECT_EQ(table.last(), qMakePair(qint64(99), QStringLiteral("orphan@nowhere.example")));
     EXPECT_TRUE(ra2.eof());
     EXPECT_EQ(ra2.routeaddressrouteid(), 0);
     EXPECT_EQ(ra2.routeaddressaddress(), "");
@@ -208,7 +208,7 @@ TEST_P(RouteAddressDatasetTest, LocateFindsTheFirstOfEqualRowsAndFollowsChanges)
     ASSERT_TRUE(ra2.locate(QStringLiteral("dup@example.net")));
     EXPECT_EQ(ra2.routeaddressrouteid(), 3);
     EXPECT_EQ(routeAddressRows(m_connection).last(),
-              qMakePair(4, QStringLiteral("DUP@example.net")));
+              qMakePair(qint64(4), QStringLiteral("DUP@example.net")));
 }
 
 // Many mixed changes against a plain list that plays the table: walking,

@@ -16,8 +16,8 @@ protected:
     Database m_database;
 };
 
-QList<QPair<int, QString>> walk(RoutesDataset& routes) {
-    QList<QPair<int, QString>> seen;
+QList<QPair<qint64, QString>> walk(RoutesDataset& routes) {
+    QList<QPair<qint64, QString>> seen;
     routes.first();
     while (!routes.eof()) {
         seen.append({routes.routesrouteid(), routes.routesroutedomainname()});
@@ -42,7 +42,7 @@ TEST_P(RoutesDatasetTest, ReadsTheRoutesInDomainNameOrder) {
     EXPECT_TRUE(routes.isOpen());
     ASSERT_EQ(routes.rowCount(), 4);
     EXPECT_EQ(routes.currentRow(), 0);
-    const QList<QPair<int, QString>> expected = {
+    const QList<QPair<qint64, QString>> expected = {
         {1, "example.com"}, {2, "example.org"}, {4, "mail.example.net"}, {3, "sub.example.com"}};
     EXPECT_EQ(walk(routes), expected);
     EXPECT_EQ(routes.row(2).routeid, 4);
@@ -107,7 +107,7 @@ TEST_P(RoutesDatasetTest, DeletingARouteReachesTheDatabaseAtOnce) {
     EXPECT_EQ(removed.size(), 1);
     EXPECT_EQ(routes.rowCount(), 3);
     EXPECT_EQ(routes.routesroutedomainname(), "mail.example.net");
-    const QList<QPair<int, QString>> left = {
+    const QList<QPair<qint64, QString>> left = {
         {1, "example.com"}, {3, "sub.example.com"}, {4, "mail.example.net"}};
     EXPECT_EQ(routeRows(m_connection), left);
 

@@ -20,7 +20,7 @@
 
 namespace {
 
-using Rows = QList<QPair<int, QString>>;
+using Rows = QList<QPair<qint64, QString>>;
 
 QByteArray bytesOf(const QString& path) {
     QFile file(path);
@@ -130,8 +130,8 @@ TEST_P(SyncDbTest, DomainFilterTouchesOnlyItsRoute) {
                         "Delete postmaster@example.com\r", "Insert 1 Neu@Example.com\r", ""}));
     const Rows rows = routeAddressRows(m_connection);
     EXPECT_EQ(rows.size(), 12);
-    EXPECT_EQ(rows.first(), qMakePair(1, QStringLiteral("alice@example.com")));
-    EXPECT_EQ(rows.last(), qMakePair(1, QStringLiteral("Neu@Example.com")));
+    EXPECT_EQ(rows.first(), qMakePair(qint64(1), QStringLiteral("alice@example.com")));
+    EXPECT_EQ(rows.last(), qMakePair(qint64(1), QStringLiteral("Neu@Example.com")));
 }
 
 TARVELO_DB_BACKENDS(SyncDbTest);

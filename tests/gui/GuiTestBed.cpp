@@ -124,7 +124,7 @@ QStringList GuiTestBed::shownAddresses() {
     return shownTexts(DBGrid2());
 }
 
-QList<QPair<int, QString>> GuiTestBed::tableRows() const {
+QList<QPair<qint64, QString>> GuiTestBed::tableRows() const {
     return routeAddressRows(connection);
 }
 

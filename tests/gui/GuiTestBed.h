@@ -83,7 +83,7 @@ protected:
     static QStringList shownTexts(const QTableView* grid);
     QStringList shownAddresses();
 
-    QList<QPair<int, QString>> tableRows() const;
+    QList<QPair<qint64, QString>> tableRows() const;
     QStringList addressesOfRoute(int routeId) const;
     QStringList logLines() const;
     QString iniText() const;

@@ -42,17 +42,17 @@ void openOrThrow(Database& database, const QString& connectionString) {
     }
 }
 
-QList<QPair<int, QString>> readPairs(const QString& connectionString, const QString& sql) {
+QList<QPair<qint64, QString>> readPairs(const QString& connectionString, const QString& sql) {
     Database database;
     openOrThrow(database, connectionString);
-    QList<QPair<int, QString>> rows;
+    QList<QPair<qint64, QString>> rows;
     QSqlQuery query(database.handle());
     query.setForwardOnly(true);
     if (!query.exec(sql)) {
         sqlFailure(sql, query);
     }
     while (query.next()) {
-        rows.append({query.value(0).toInt(), query.value(1).toString()});
+        rows.append({query.value(0).toLongLong(), query.value(1).toString()});
     }
     return rows;
 }
@@ -155,19 +155,30 @@ QString createSqliteDatabase(const QString& filePath, bool withDemoData) {
     return connectionString;
 }
 
-QString createPostgresDatabase(bool withDemoData) {
-    const QString server = qEnvironmentVariable("TARVELO_TEST_PG");
+namespace {
+QString testServer(const char* variable, const char* what) {
+    const QString server = qEnvironmentVariable(variable);
     if (server.isEmpty()) {
-        const char* message = "TARVELO_TEST_PG is not set: the PostgreSQL tests need the server "
-                              "that `make check` starts (scripts/with-postgres COMMAND)";
+        const std::string message = std::string(variable) + " is not set: the " + what +
+                                    " tests need the server that `make check` starts";
         ADD_FAILURE() << message;
         throw std::runtime_error(message);
     }
-    const QString name = QStringLiteral("tarvelo_t%1_%2_%3")
-                             .arg(QCoreApplication::applicationPid())
-                             .arg(databaseCounter.fetchAndAddRelaxed(1) + 1)
-                             .arg(QDateTime::currentMSecsSinceEpoch() % 1000000);
-    // The name is made here, of letters, digits and '_': no user text.
+    return server;
+}
+
+// A database name made here, of letters, digits and '_': no user text.
+QString freshDatabaseName() {
+    return QStringLiteral("tarvelo_t%1_%2_%3")
+        .arg(QCoreApplication::applicationPid())
+        .arg(databaseCounter.fetchAndAddRelaxed(1) + 1)
+        .arg(QDateTime::currentMSecsSinceEpoch() % 1000000);
+}
+} // namespace
+
+QString createPostgresDatabase(bool withDemoData) {
+    const QString server = testServer("TARVELO_TEST_PG", "PostgreSQL");
+    const QString name = freshDatabaseName();
     // Copying the files is quicker than the WAL-logged copy of a small
     // template; servers before version 15 know only the former, unnamed.
     try {
@@ -184,19 +195,34 @@ QString createPostgresDatabase(bool withDemoData) {
     return connectionString;
 }
 
-QList<QPair<int, QString>> routeAddressRows(const QString& connectionString) {
+QString createMariaDbDatabase(bool withDemoData) {
+    const QString server = testServer("TARVELO_TEST_MYSQL", "MariaDB");
+    const QString name = freshDatabaseName();
+    // As the mail server's installer creates its database.
+    execSql(server, QStringLiteral("CREATE DATABASE %1 character set 'utf8'").arg(name));
+    const QString connectionString =
+        withConnectionKey(server, QStringLiteral("Initial Catalog"), name);
+    QString script = readSchemaFile(QStringLiteral("mysql.sql"));
+    if (withDemoData) {
+        script += u'\n' + readSchemaFile(QStringLiteral("demo.sql"));
+    }
+    execStatements(connectionString, script, true);
+    return connectionString;
+}
+
+QList<QPair<qint64, QString>> routeAddressRows(const QString& connectionString) {
     return readPairs(connectionString,
                      QStringLiteral("select routeaddressrouteid, routeaddressaddress "
                                     "from hm_routeaddresses order by routeaddressid"));
 }
 
-QList<QPair<int, QString>> routeRows(const QString& connectionString) {
+QList<QPair<qint64, QString>> routeRows(const QString& connectionString) {
     return readPairs(connectionString,
                      QStringLiteral("select routeid, routedomainname from hm_routes "
                                     "order by routeid"));
 }
 
-int insertRoute(const QString& connectionString, const QString& domainName) {
+qint64 insertRoute(const QString& connectionString, const QString& domainName) {
     Database database;
     openOrThrow(database, connectionString);
     QSqlQuery query(database.handle());
@@ -218,7 +244,7 @@ int insertRoute(const QString& connectionString, const QString& domainName) {
     if (!query.exec(select) || !query.next()) {
         sqlFailure(select, query);
     }
-    return query.value(0).toInt();
+    return query.value(0).toLongLong();
 }
 
 QString withConnectionKey(const QString& connectionString, const QString& key,

@@ -6,7 +6,8 @@
 #include <QStringList>
 
 // Databases for tests: SQLite files built from schema/, and fresh databases on
-// the throw-away PostgreSQL server that scripts/with-postgres started.
+// the throw-away PostgreSQL and MariaDB servers that scripts/with-postgres and
+// scripts/with-mariadb started.
 
 // Path of a file in schema/.
 QString schemaPath(const QString& fileName);
@@ -22,6 +23,11 @@ QString createSqliteDatabase(const QString& filePath, bool withDemoData = false)
 // tests run under `make check` (scripts/with-postgres).
 QString createPostgresDatabase(bool withDemoData = false);
 
+// The same on the throw-away MariaDB server that scripts/with-mariadb started
+// (TARVELO_TEST_MYSQL): a database created with character set 'utf8', the
+// mail server's tables of schema/mysql.sql.
+QString createMariaDbDatabase(bool withDemoData = false);
+
 // The statements of an SQL script: split at ';' outside quotes, comments
 // dropped, empty statements left out.
 QStringList splitSqlStatements(const QString& script);
@@ -31,14 +37,14 @@ void execSql(const QString& connectionString, const QString& sql);
 
 // (routeaddressrouteid, routeaddressaddress) of hm_routeaddresses in
 // routeaddressid order, read through a connection of its own.
-QList<QPair<int, QString>> routeAddressRows(const QString& connectionString);
+QList<QPair<qint64, QString>> routeAddressRows(const QString& connectionString);
 
 // (routeid, routedomainname) of hm_routes in routeid order, read likewise.
-QList<QPair<int, QString>> routeRows(const QString& connectionString);
+QList<QPair<qint64, QString>> routeRows(const QString& connectionString);
 
 // Inserts a route with the given domain name (all other columns filled) and
 // returns its routeid.
-int insertRoute(const QString& connectionString, const QString& domainName);
+qint64 insertRoute(const QString& connectionString, const QString& domainName);
 
 // Connection string with the key's value replaced (or added).
 QString withConnectionKey(const QString& connectionString, const QString& key,
