@@ -21,7 +21,9 @@ public:
     virtual ~AutomationFactory() = default;
 
     // A new object of the class registered as progId (spelled as in the
-    // plugin's metadata), or nullptr when the plugin cannot make one.
+    // plugin's metadata), or nullptr when the plugin cannot make one. A root
+    // object that also implements AutomationErrorSource may leave the reason
+    // there; the creation then fails with that description.
     virtual QObject* create(const QString& progId) = 0;
 };
 

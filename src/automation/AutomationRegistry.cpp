@@ -1,5 +1,6 @@
 #include "automation/AutomationRegistry.h"
 
+#include "automation/AutomationErrorSource.h"
 #include "automation/AutomationFactory.h"
 #include "automation/OleErrorText.h"
 #include "platform/AsciiCase.h"
@@ -80,6 +81,13 @@ AutomationObject createOleObject(const QString& progId) {
     auto* factory = qobject_cast<AutomationFactory*>(root);
     QObject* object = factory != nullptr ? factory->create(registration.progId) : nullptr;
     if (object == nullptr) {
+        // A plugin that can say why it made nothing (e.g. it is not set up) is heard.
+        auto* errorSource = qobject_cast<AutomationErrorSource*>(root);
+        QString description;
+        quint32 code = 0;
+        if (errorSource != nullptr && errorSource->takeError(&description, &code)) {
+            throw TarveloError(OleErrorText::forException(description, code));
+        }
         throw TarveloError(OleErrorText::message(OleErrorText::REGDB_E_CLASSNOTREG_CODE));
     }
     return AutomationObject(object);

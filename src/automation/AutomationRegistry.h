@@ -31,5 +31,5 @@ public:
 // A new object of the class registered as progId, owned by the handle.
 // Without a registration raises "Ungültige Klassenzeichenfolge"; a plugin that
 // cannot be loaded "Das angegebene Modul wurde nicht gefunden"; a plugin that
-// makes no object "Klasse nicht registriert".
+// makes no object "Klasse nicht registriert", or the reason it gives.
 AutomationObject createOleObject(const QString& progId);

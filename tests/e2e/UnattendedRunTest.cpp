@@ -1,10 +1,15 @@
 #include "ScratchInstall.h"
 
+#include "RemoteStandin.h"
 #include "TestDatabases.h"
 #include "core/Mtools.h"
+#include "platform/ProfileFile.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -234,4 +239,147 @@ TEST_F(UnattendedRun, FailingRunSkipsTheRefresh) {
     EXPECT_FALSE(log.contains("Hmailserver-Aktualisierung"));
     EXPECT_TRUE(standInCalls().isEmpty());
     EXPECT_EQ(exampleComRows(), kExampleComBefore);
+}
+
+// The route refresh through the shipped administration plugin, which runs it
+// on the mail server's Windows host; a stand-in takes the place of the
+// command that reaches that host.
+
+namespace {
+
+class UnattendedRemoteRefresh : public UnattendedRun {
+protected:
+    // Every file of the installation but those the stand-in keeps for the test.
+    QStringList filesHolding(const QString& secret) const {
+        QStringList found;
+        QDirIterator it(install.dir(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            if (file.startsWith(remote.hostDir() + '/')) {
+                continue;
+            }
+            QFile f(file);
+            if (f.open(QIODevice::ReadOnly) && RemoteStandin::holdsSecret(f.readAll(), secret)) {
+                found.append(file);
+            }
+        }
+        return found;
+    }
+
+    RemoteStandin remote{install.path("automation")};
+};
+
+} // namespace
+
+TEST_F(UnattendedRemoteRefresh, RefreshLogsInOnTheMailServerHostAndReloadsTheRoutes) {
+    // Typographic quotes, blanks, $, backticks and 0xA0-0xFF, as far as the
+    // configuration file can hold them.
+    const QString password = QString::fromUtf8("‘Geh eim’ “$x” `a` ‚ \u00A0äÿ");
+    install.setIni("Hmail", "admin", Mtools::ScrambleText(password));
+    ASSERT_EQ(Mtools::ScrambleText(
+                  ProfileFile::readString(install.path("tarvelo.ini"), "Hmail", "admin")),
+              password);
+
+    const auto result = install.run({"/refresh"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(result.standardError, "");
+    EXPECT_EQ(install.logMessages().mid(3),
+              QStringList({"1 Parameter sind zu verarbeiten", "Hmailserver-Aktualisierung",
+                           "Schliesse Programm"}));
+
+    const auto calls = remote.calls();
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0].arguments, RemoteStandin::kArguments);
+    RemoteStandin::expectRefreshScript(calls[0].input, "Administrator", password);
+    RemoteStandin::expectSecretKept(calls[0], password);
+    EXPECT_EQ(filesHolding(password), QStringList());
+}
+
+TEST_F(UnattendedRemoteRefresh, ErrorOfTheMailServerIsReportedTrimmedWithStatusOne) {
+    remote.answer(1, "Warnung: Verbindung langsam\r\n"
+                     "You do not have access to this property / method. \r\n\r\n");
+    const auto result = install.run({"/refresh"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    const QString message = "You do not have access to this property / method";
+    EXPECT_EQ(result.standardError, message + "\n");
+    const QStringList log = install.logMessages();
+    EXPECT_TRUE(log.contains("Hmailserver-Aktualisierung"));
+    EXPECT_EQ(log.last(), "Fehler: " + message);
+    EXPECT_FALSE(log.contains("Schliesse Programm"));
+    EXPECT_EQ(remote.calls().size(), 1);
+}
+
+TEST_F(UnattendedRemoteRefresh, RefreshThatCannotReachTheHostIsAClearErrorAndNeverHangs) {
+    const QString missingProgram = install.path("fehlt/ssh");
+    struct Case {
+        const char* what;
+        std::function<void()> prepare;
+        QString message;
+        QStringList environment;
+    };
+    const Case cases[] = {
+        {"no configuration file",
+         [&] { QFile::remove(remote.configFile()); },
+         "Die Routen-Aktualisierung ist nicht eingerichtet: Datei " + remote.configFile() +
+             " fehlt (Abschnitt [Remote], Schlüssel Command: der Befehl, der PowerShell auf dem "
+             "Mailserver startet)",
+         {}},
+        {"empty command",
+         [&] { remote.setCommand(""); },
+         "Die Routen-Aktualisierung ist nicht eingerichtet: In " + remote.configFile() +
+             " steht im Abschnitt [Remote] kein Befehl unter Command",
+         {}},
+        {"command that does not exist",
+         [&] { remote.setCommand(missingProgram + " -T mailhost"); },
+         "Der Befehl \"" + missingProgram +
+             "\" kann nicht gestartet werden (nicht gefunden oder nicht ausführbar; eingetragen "
+             "in " +
+             remote.configFile() + ")",
+         {}},
+        {"command that never ends",
+         [&] {
+             remote.setCommand(remote.defaultCommand());
+             remote.setFlag("hang");
+         },
+         "Zeitüberschreitung: Der Befehl \"" + remote.program() +
+             "\" hat sich nach 2 Sekunden nicht beendet und wurde abgebrochen",
+         {"TARVELO_TEST_REFRESH_TIMEOUT_MS=2000"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(install.path("tarvelo.log"));
+        c.prepare();
+        const auto result = install.run({"/refresh"}, c.environment);
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.standardError, c.message + "\n");
+        const QStringList log = install.logMessages();
+        EXPECT_EQ(log.last(), "Fehler: " + c.message);
+        EXPECT_FALSE(log.contains("Schliesse Programm"));
+    }
+}
+
+TEST_F(UnattendedRemoteRefresh, FullRoadSynchronisesThenRefreshesOnce) {
+    install.setIni("Hmail", "admin", Mtools::ScrambleText("Geheim 1!"));
+    const auto result =
+        install.run({"/file:" + install.path("liste.txt"), "/domain:example.com", "/refresh"},
+                    {"STANDIN_SNAPSHOT=" + install.path("hmailserver.db")});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(exampleComRows(), kExampleComAfter);
+    EXPECT_EQ(protocolFiles().size(), 1);
+    const QStringList log = install.logMessages();
+    EXPECT_EQ(log.mid(log.indexOf("Ende DBsync")),
+              QStringList({"Ende DBsync", "Hmailserver-Aktualisierung", "Schliesse Programm"}));
+
+    const auto calls = remote.calls();
+    ASSERT_EQ(calls.size(), 1);
+    RemoteStandin::expectRefreshScript(calls[0].input, "Administrator", "Geheim 1!");
+    // When the command started, the synchronisation had been made.
+    install.writeFile("beim-refresh.db", calls[0].snapshot);
+    const auto rowsThen =
+        routeAddressRows("Provider=SQLite;Data Source=" + install.path("beim-refresh.db"));
+    EXPECT_EQ(rowsThen, routeAddressRows(connection));
 }

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "RemoteCommand.h"
+
+#include <QByteArray>
+#include <QString>
+
+// One start of the remote command: input written to its standard input, which
+// is then closed, and its end awaited for at most timeoutMs; a command still
+// running then is killed. It gets the program's own environment; its standard
+// output is not kept.
+namespace RemoteRun {
+
+struct Outcome {
+    bool succeeded = false;
+    // The German message when the command did not succeed: the last non-empty
+    // line it wrote on standard error, or what became of it.
+    QString errorDescription;
+};
+
+Outcome run(const RemoteCommand& command, const QByteArray& input, int timeoutMs);
+
+// The last line of text that holds more than blanks and control characters;
+// empty when there is none.
+QString lastNonEmptyLine(const QString& text);
+
+// Standard error as UTF-8 where it is valid UTF-8, else in the system's code page.
+QString decodeOutput(const QByteArray& bytes);
+
+} // namespace RemoteRun

@@ -1,0 +1,256 @@
+#include "RemoteStandin.h"
+#include "automation/AutomationRegistry.h"
+#include "automation/RouteRefresh.h"
+#include "platform/TarveloError.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+
+// The shipped "hMailServer.Application", loaded from a copy as the program
+// loads it, with a stand-in for the command that reaches the mail server's host.
+
+namespace {
+
+const char* const kTimeoutVariable = "TARVELO_TEST_REFRESH_TIMEOUT_MS";
+
+class HmailServerPlugin : public ::testing::Test {
+protected:
+    HmailServerPlugin() : remote(scratch.filePath(QStringLiteral("automation"))) {
+        AutomationRegistry::setSearchDirectory(remote.automationDir());
+        qunsetenv(kTimeoutVariable);
+    }
+    ~HmailServerPlugin() override {
+        AutomationRegistry::setSearchDirectory(QString());
+        qunsetenv(kTimeoutVariable);
+    }
+
+    // One refresh as the program makes it; the error's message, or "" on success.
+    QString refresh(QString& password) {
+        try {
+            refreshRoutes(password);
+        } catch (const TarveloError& error) {
+            return error.message();
+        }
+        return {};
+    }
+
+    QString refresh() {
+        QString password = QStringLiteral("Geheim");
+        return refresh(password);
+    }
+
+    QTemporaryDir scratch;
+    RemoteStandin remote;
+};
+
+} // namespace
+
+TEST_F(HmailServerPlugin, RefreshStartsTheCommandOnceWithTheScriptOnItsInput) {
+    QString password = QStringLiteral("Geheim 1ä");
+    EXPECT_EQ(refresh(password), QString());
+    EXPECT_EQ(password, QStringLiteral("Geheim 1ä"));
+
+    const auto calls = remote.calls();
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0].arguments, RemoteStandin::kArguments);
+    RemoteStandin::expectRefreshScript(calls[0].input, QStringLiteral("Administrator"), password);
+    RemoteStandin::expectSecretKept(calls[0], password);
+
+    // Each refresh makes its own object and starts the command again.
+    EXPECT_EQ(refresh(password), QString());
+    ASSERT_EQ(remote.calls().size(), 2);
+    EXPECT_EQ(remote.calls()[1].input, calls[0].input);
+}
+
+TEST_F(HmailServerPlugin, LogsInWithTheTextsGivenAndLeavesThePasswordAsItWas) {
+    AutomationObject application = createOleObject(QStringLiteral("hMailServer.Application"));
+    QList<AutomationArgument> login{
+        AutomationArgument::byValue(QStringLiteral("Jörg ‘Postmeister’")),
+        AutomationArgument::reference(QStringLiteral("pa$$ ’wort")),
+    };
+    application.call(QStringLiteral("Authenticate"), login);
+    EXPECT_EQ(login[1].value.toString(), QStringLiteral("pa$$ ’wort"));
+    EXPECT_TRUE(remote.calls().isEmpty()) << "the login alone reaches nobody";
+
+    AutomationObject settings = application.get(QStringLiteral("Settings"));
+    AutomationObject routes = settings.get(QStringLiteral("Routes"));
+    EXPECT_TRUE(remote.calls().isEmpty());
+    routes.call(QStringLiteral("Refresh"));
+    const auto calls = remote.calls();
+    ASSERT_EQ(calls.size(), 1);
+    RemoteStandin::expectRefreshScript(calls[0].input, QStringLiteral("Jörg ‘Postmeister’"),
+                                       QStringLiteral("pa$$ ’wort"));
+}
+
+TEST_F(HmailServerPlugin, EveryPasswordArrivesUnchanged) {
+    QString upperHalf;
+    for (char16_t c = 0xA0; c <= 0xFF; ++c) {
+        upperHalf.append(QChar(c));
+    }
+    const QString passwords[] = {
+        QString(),
+        QStringLiteral("‘einfach’ ‚tief‛"),
+        QStringLiteral("“doppelt” „unten“"),
+        QStringLiteral("'; exit 0; '"),
+        QStringLiteral("\"\"\" ''"),
+        QStringLiteral("  Leer  zeichen  "),
+        QStringLiteral("$env:USERNAME $(Get-Date) ${x} $_"),
+        QStringLiteral("`n`t`` `"),
+        QStringLiteral("a\\b/c#d;e|f&g<h>i"),
+        upperHalf,
+        QStringLiteral("€‰Œœ—™") + QChar(0x81) + QChar(0x9D),
+        QString(255, QChar(u'ÿ')),
+    };
+    for (const QString& password : passwords) {
+        SCOPED_TRACE(password.toStdString());
+        QString given = password;
+        EXPECT_EQ(refresh(given), QString());
+        EXPECT_EQ(given, password);
+        const auto calls = remote.calls();
+        ASSERT_FALSE(calls.isEmpty());
+        RemoteStandin::expectRefreshScript(calls.last().input, QStringLiteral("Administrator"),
+                                           password);
+        RemoteStandin::expectSecretKept(calls.last(), password);
+    }
+    EXPECT_EQ(remote.calls().size(), std::size(passwords));
+}
+
+TEST_F(HmailServerPlugin, CommandIsSplitLikeACommandLineAndNeverGoesThroughAShell) {
+    const QString pwned = scratch.filePath(QStringLiteral("pwned"));
+    // Read with the program's own profile rules: names in any case, blanks
+    // around the value, comments.
+    remote.writeConfig("; Befehl auf dem Mailserver\r\n[REMOTE]\r\n  command =  \"" +
+                       remote.program().toUtf8() + "\" \"ein Argument\" $(touch " + pwned.toUtf8() +
+                       ") ; * | && `id` $HOME >x  \r\n");
+    EXPECT_EQ(refresh(), QString());
+    const auto calls = remote.calls();
+    ASSERT_EQ(calls.size(), 1);
+    EXPECT_EQ(calls[0].arguments, QStringList({"ein Argument", "$(touch", pwned + ")", ";", "*",
+                                               "|", "&&", "`id`", "$HOME", ">x"}));
+    EXPECT_FALSE(QFile::exists(pwned));
+    EXPECT_FALSE(QFile::exists(remote.hostDir() + QStringLiteral("/x")));
+}
+
+TEST_F(HmailServerPlugin, FailingCommandReportsItsLastLineOnStandardError) {
+    struct Case {
+        const char* what;
+        int status;
+        QByteArray standardError;
+        const char* flag;
+        QString message;
+    };
+    const QString program = remote.program();
+    const Case cases[] = {
+        {"PowerShell's message, trimmed", 1,
+         "Warnung: erste Zeile\r\n\r\nAnmeldung fehlgeschlagen. \r\n  \r\n\n", nullptr,
+         QStringLiteral("Anmeldung fehlgeschlagen")},
+        {"ssh that never read its input", 255,
+         "ssh: Could not resolve hostname mailhost: Name or service not known\r\n", "noread",
+         QStringLiteral("ssh: Could not resolve hostname mailhost: Name or service not known")},
+        {"lone CRs end lines too", 1, "erste\rzweite...\r", nullptr, QStringLiteral("zweite")},
+        {"UTF-8", 1, "Zugriff für Administrator verweigert.\n", nullptr,
+         QStringLiteral("Zugriff für Administrator verweigert")},
+        {"the system's code page", 1, "Zugriff f\xFCr Administrator verweigert.\n", nullptr,
+         QStringLiteral("Zugriff für Administrator verweigert")},
+        {"no message", 3, "", nullptr,
+         QStringLiteral("Der Befehl \"%1\" endete mit Status 3 ohne Fehlermeldung").arg(program)},
+        {"only blank lines", 1, " \r\n\t\n", nullptr,
+         QStringLiteral("Der Befehl \"%1\" endete mit Status 1 ohne Fehlermeldung").arg(program)},
+        {"warnings of a command that succeeded", 0, "Warning: Permanently added 'mailhost'\n",
+         nullptr, QString()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(remote.hostDir() + QStringLiteral("/noread"));
+        remote.answer(c.status, c.standardError);
+        if (c.flag != nullptr) {
+            remote.setFlag(c.flag);
+        }
+        EXPECT_EQ(refresh(), c.message);
+    }
+    EXPECT_EQ(remote.calls().size(), std::size(cases));
+}
+
+TEST_F(HmailServerPlugin, ErrorTextThatQuotesTheScriptHidesThePassword) {
+    // As PowerShell quotes the line it could not run.
+    remote.setFlag("echo");
+    remote.answer(1);
+    QString password = QStringLiteral("Geheim 1ä");
+    const QString message = refresh(password);
+    EXPECT_TRUE(message.startsWith(QStringLiteral("try {"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("FromBase64String('***')")));
+    EXPECT_FALSE(RemoteStandin::holdsSecret(message.toUtf8(), password)) << message.toStdString();
+}
+
+TEST_F(HmailServerPlugin, WithoutUsableConfigurationNoObjectIsMade) {
+    const QString notSetUp =
+        QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: In %1 steht im "
+                       "Abschnitt [Remote] kein Befehl unter Command")
+            .arg(remote.configFile());
+    const QByteArray configs[] = {
+        "",
+        "[Remote]\r\nCommand=\r\n",
+        "[Remote]\r\nCommand=   \t\r\n",
+        "[Remote]\r\nCommand=\"\"\r\n",
+        "[Remote]\r\nKommando=ssh mailhost\r\n",
+        "[Andere]\r\nCommand=ssh mailhost\r\n[Remote]\r\n",
+    };
+    for (const QByteArray& config : configs) {
+        SCOPED_TRACE(config.toStdString());
+        remote.writeConfig(config);
+        EXPECT_EQ(refresh(), notSetUp);
+    }
+
+    ASSERT_TRUE(QFile::remove(remote.configFile()));
+    QString password = QStringLiteral("Geheim");
+    EXPECT_EQ(refresh(password),
+              QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: Datei %1 fehlt "
+                             "(Abschnitt [Remote], Schlüssel Command: der Befehl, der PowerShell "
+                             "auf dem Mailserver startet)")
+                  .arg(remote.configFile()));
+    EXPECT_EQ(password, QStringLiteral("Geheim"));
+    EXPECT_TRUE(remote.calls().isEmpty());
+
+    // Read afresh for every object: once written, it counts.
+    remote.setCommand(remote.defaultCommand());
+    EXPECT_EQ(refresh(), QString());
+    EXPECT_EQ(remote.calls().size(), 1);
+}
+
+TEST_F(HmailServerPlugin, CommandThatCannotBeStartedIsNamed) {
+    const QString notExecutable = remote.hostDir() + QStringLiteral("/nur-lesbar");
+    ASSERT_TRUE(QFile::copy(remote.program(), notExecutable));
+    ASSERT_TRUE(QFile::setPermissions(notExecutable, QFileDevice::ReadOwner));
+    for (const QString& program : {scratch.filePath(QStringLiteral("fehlt/ssh")),
+                                   QStringLiteral("tarvelo-kein-ssh"), notExecutable}) {
+        SCOPED_TRACE(program.toStdString());
+        remote.setCommand(u'"' + program + QStringLiteral("\" -T mailhost"));
+        EXPECT_EQ(refresh(),
+                  QStringLiteral("Der Befehl \"%1\" kann nicht gestartet werden (nicht gefunden "
+                                 "oder nicht ausführbar; eingetragen in %2)")
+                      .arg(program, remote.configFile()));
+    }
+    EXPECT_TRUE(remote.calls().isEmpty());
+}
+
+TEST_F(HmailServerPlugin, CommandThatNeverEndsIsEndedAfterTheTimeLimit) {
+    qputenv(kTimeoutVariable, "2000");
+    remote.setFlag("hang");
+    EXPECT_EQ(refresh(),
+              QStringLiteral("Zeitüberschreitung: Der Befehl \"%1\" hat sich nach 2 Sekunden "
+                             "nicht beendet und wurde abgebrochen")
+                  .arg(remote.program()));
+    const auto calls = remote.calls();
+    ASSERT_EQ(calls.size(), 1);
+    // Its input had been written and closed; the command itself is gone.
+    RemoteStandin::expectRefreshScript(calls[0].input, QStringLiteral("Administrator"),
+                                       QStringLiteral("Geheim"));
+    ASSERT_GT(calls[0].pid, 0);
+    EXPECT_EQ(::kill(static_cast<pid_t>(calls[0].pid), 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+}
