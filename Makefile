@@ -3,8 +3,9 @@ BUILD ?= build
 DEMO ?= demo
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+PREFIX ?= /opt/tarvelo
 
-.PHONY: deps build check demo run bench screenshot format clean
+.PHONY: deps build check demo run bench screenshot install package lint format clean
 
 deps:
 	@scripts/install-deps
@@ -34,6 +35,23 @@ bench: build
 
 screenshot: demo
 	scripts/screenshot $(DEMO) $(BUILD)/screenshot.png
+
+# The program, its plugins and the two example files into PREFIX, with sudo
+# when PREFIX is not yours; tarvelo.ini, ausnahmen.txt and tarvelo.log there
+# stay as they are.
+install: build
+	@dir='$(PREFIX)'; while [ ! -e "$$dir" ]; do dir=$$(dirname "$$dir"); done; \
+	sudo=; [ -w "$$dir" ] || sudo=sudo; \
+	echo "$$sudo cmake --install $(BUILD) --prefix $(PREFIX)"; \
+	$$sudo cmake --install $(BUILD) --prefix '$(PREFIX)'
+
+# The Debian package $(BUILD)/tarvelo_<version>_amd64.deb.
+package: build
+	cmake --build $(BUILD) --target package
+
+# Fails when any source file differs from the formatting of .clang-format.
+lint: deps
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
