@@ -2,6 +2,7 @@
 
 #include "core/WindowState.h"
 #include "platform/Clock.h"
+#include "platform/OneLine.h"
 #include "platform/TextFile.h"
 
 #include <QDateTime>
@@ -21,11 +22,12 @@ QString ActivityLog::paneStamp(const QDateTime& moment) {
     return moment.toString(QStringLiteral("HH:mm:ss"));
 }
 
-void ActivityLog::LogMessage(const QString& message) {
-    if (message.isEmpty()) {
+void ActivityLog::LogMessage(const QString& text) {
+    if (text.isEmpty()) {
         TextFile::appendLine(m_logFile, QString());
         return;
     }
+    const QString message = OneLine::forLog(text);
     TextFile::appendLine(m_logFile, fileStamp(m_clock.now()) + QStringLiteral(": ") + message);
     m_window.addProtokollLine(paneStamp(m_clock.now()) + QStringLiteral(": ") + message);
 }

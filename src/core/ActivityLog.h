@@ -8,8 +8,10 @@ class WindowState;
 
 // `LogMessage`: appends "date time: message" to the log file beside the
 // executable and "time: message" to the protocol pane. An empty message
-// writes an empty line to the file only. The file is opened and closed on
-// every call; a failure raises IoError before the pane gets the line.
+// writes an empty line to the file only. Control characters inside the
+// message become blanks, so every entry is one line. The file is opened and
+// closed on every call; a failure raises IoError before the pane gets the
+// line.
 class ActivityLog {
 public:
     ActivityLog(QString logFile, const Clock& clock, WindowState& window);

@@ -85,14 +85,14 @@ constexpr qsizetype kChunk = 64 * 1024;
 
 } // namespace
 
-QStringList RouteBrowsing::addressQuery(int routeId) {
+QStringList RouteBrowsing::addressQuery(qint64 routeId) {
     return {QStringLiteral("select routeaddressaddress from hm_routeaddresses"),
             QStringLiteral("where routeaddressrouteid = %1").arg(routeId),
             QStringLiteral("order by routeaddressaddress")};
 }
 
 void RouteBrowsing::RoutenCellClick(const RoutesDataset& routes, AddressDataset& Address) {
-    const int routeId = routes.routesrouteid();
+    const qint64 routeId = routes.routesrouteid();
     Address.close();
     Address.setQuery(addressQuery(routeId), routeId);
     Address.open();
@@ -104,7 +104,7 @@ QString RouteBrowsing::exportFileName(const RoutesDataset& routes) {
 
 void RouteBrowsing::exportAddresses(AddressDataset& Address, const QString& path) {
     if (!Address.isOpen()) {
-        throw DbError(QStringLiteral("Die Datenmenge ist nicht geöffnet"));
+        throw DbError::notOpen();
     }
     ExportFile file(path);
     QByteArray buffer;

@@ -13,7 +13,7 @@ class RoutesDataset;
 // export to a text file.
 namespace RouteBrowsing {
 // The query text that selects the addresses of one route.
-QStringList addressQuery(int routeId);
+QStringList addressQuery(qint64 routeId);
 
 // Loads the addresses of the current route of routes into Address (route id
 // 0 without a current row). Raises DbError.

@@ -8,10 +8,6 @@
 
 namespace {
 
-// Seconds a connection attempt may take before it fails, so that an
-// unreachable server ends in an error instead of a hanging window.
-const int ConnectTimeoutSeconds = 15;
-
 struct Entry {
     QString key;   // as written, blanks removed at both ends
     QString lower; // key lower-cased, for matching
@@ -190,6 +186,13 @@ QString odbcValue(const QString& value) {
     return u'{' + escaped + u'}';
 }
 
+// The login and the wait for any answer on the connection, bounded.
+QString odbcTimeouts() {
+    return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
+        .arg(kConnectTimeoutSeconds)
+        .arg(kStatementTimeoutSeconds);
+}
+
 bool isTrue(const QString& value) {
     const QString v = AsciiCase::lower(value.trimmed());
     return v == u"sspi" || v == u"true" || v == u"yes";
@@ -227,11 +230,28 @@ ConnectionSettings sqlServer(const Keys& keys) {
     if (!catalog.isEmpty()) {
         odbc += QStringLiteral("DATABASE=") + odbcValue(catalog) + u';';
     }
+    // Without a TDS version FreeTDS tries the old 5.0 protocol after 7.x:
+    // against a server that does not answer it then waits for ever, and that
+    // login sends the password in clear.
+    const QString tdsVersion = keys.value({"tds_version"});
+    odbc += QStringLiteral("TDS_Version=") +
+            (tdsVersion.isEmpty() ? QStringLiteral("7.4") : odbcValue(tdsVersion)) + u';';
     if (isTrue(keys.value({"integrated security", "trusted_connection"}))) {
         odbc += QStringLiteral("Trusted_Connection=yes;");
     } else {
         const QString user = keys.value({"user id", "uid", "user"});
         const QString password = keys.value({"password", "pwd"});
+        // FreeTDS ends a braced value at the first '}' and knows no escape
+        // for it: such a login would fail as if the password were wrong.
+        if (user.contains(u'}')) {
+            throw DbError(QStringLiteral("Die Benutzerkennung (User ID) enthält das Zeichen \"}\", "
+                                         "das der SQL-Server-Treiber FreeTDS nicht übermitteln "
+                                         "kann"));
+        }
+        if (password.contains(u'}')) {
+            throw DbError(QStringLiteral("Das Kennwort (Password) enthält das Zeichen \"}\", das "
+                                         "der SQL-Server-Treiber FreeTDS nicht übermitteln kann"));
+        }
         if (!user.isEmpty()) {
             odbc += QStringLiteral("UID=") + odbcValue(user) + u';';
         }
@@ -240,9 +260,10 @@ ConnectionSettings sqlServer(const Keys& keys) {
         }
     }
     ConnectionSettings s;
+    s.server = ConnectionSettings::Server::SqlServer;
     s.driver = QStringLiteral("QODBC");
     s.databaseName = odbc;
-    s.options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(ConnectTimeoutSeconds);
+    s.options = odbcTimeouts();
     return s;
 }
 
@@ -292,9 +313,10 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
         odbc = odbcValue(dsn) + u';' + odbc;
     }
     ConnectionSettings s;
+    s.server = ConnectionSettings::Server::OtherOdbc;
     s.driver = QStringLiteral("QODBC");
     s.databaseName = odbc;
-    s.options = QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(ConnectTimeoutSeconds);
+    s.options = odbcTimeouts();
     return s;
 }
 
@@ -312,9 +334,16 @@ ConnectionSettings serverDatabase(const Keys& keys, const QString& driver) {
     s.user = keys.value({"user id", "uid", "user"});
     s.password = keys.value({"password", "pwd"});
     if (driver == u"QPSQL") {
-        s.options = QStringLiteral("connect_timeout=%1").arg(ConnectTimeoutSeconds);
+        s.server = ConnectionSettings::Server::Postgres;
+        s.options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
     } else {
-        s.options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1").arg(ConnectTimeoutSeconds);
+        // The server answers a lock wait with its error after the session's
+        // bound; the read time-out ends the wait for a server gone silent.
+        s.server = ConnectionSettings::Server::MySql;
+        s.options = QStringLiteral("MYSQL_OPT_CONNECT_TIMEOUT=%1;MYSQL_OPT_READ_TIMEOUT=%2;"
+                                   "MYSQL_OPT_WRITE_TIMEOUT=%2")
+                        .arg(kConnectTimeoutSeconds)
+                        .arg(kStatementTimeoutSeconds + 5);
     }
     return s;
 }
@@ -339,6 +368,7 @@ ConnectionSettings parseConnectionString(const QString& connectionString) {
     }
     if (p == u"sqlite") {
         ConnectionSettings s;
+        s.server = ConnectionSettings::Server::Sqlite;
         s.driver = QStringLiteral("QSQLITE");
         s.databaseName = keys.required({"data source"}, QStringLiteral("Data Source"));
         return s;

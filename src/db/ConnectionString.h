@@ -5,6 +5,9 @@
 // What an ADO-style connection string ("Provider=...;Data Source=...") says,
 // translated for a Qt SQL driver.
 struct ConnectionSettings {
+    // The server behind the driver, for the settings each one needs.
+    enum class Server { Sqlite, Postgres, MySql, SqlServer, OtherOdbc };
+    Server server = Server::OtherOdbc;
     QString driver;       // QSQLITE, QPSQL, QMYSQL, QODBC
     QString databaseName; // file (SQLite), database, or the ODBC connection string
     QString host;
@@ -14,5 +17,12 @@ struct ConnectionSettings {
     QString options; // driver connect options
 };
 
-// Raises DbError for an empty string, an unknown provider or a missing key.
+// Seconds that a connection attempt, and any statement's wait for a lock or
+// an answer, may take before it fails: the bound that the original
+// data-access layer gave every command.
+inline constexpr int kConnectTimeoutSeconds = 15;
+inline constexpr int kStatementTimeoutSeconds = 30;
+
+// Raises DbError for an empty string, an unknown provider, a missing key, or
+// a SQL Server login that FreeTDS cannot carry.
 ConnectionSettings parseConnectionString(const QString& connectionString);

@@ -23,6 +23,43 @@ QString sqliteUri(const QString& path) {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     return QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw");
 }
+void execOrThrow(QSqlDatabase& db, const QString& sql) {
+    QSqlQuery query(db);
+    if (!query.exec(sql)) {
+        throw DbError(driverText(query.lastError()));
+    }
+}
+
+// No statement waits longer than the bound for a lock or for the server's
+// answer: the error then carries the driver's text, as any database failure.
+void applySessionBounds(QSqlDatabase& db, ConnectionSettings::Server server) {
+    const QString seconds = QString::number(kStatementTimeoutSeconds);
+    switch (server) {
+    case ConnectionSettings::Server::Sqlite:
+        // A file that is no SQLite database opens without complaint; the
+        // first read tells.
+        execOrThrow(db, QStringLiteral("select count(*) from sqlite_master"));
+        break;
+    case ConnectionSettings::Server::Postgres:
+        execOrThrow(db, QStringLiteral("SET lock_timeout = '%1s'").arg(seconds));
+        execOrThrow(db, QStringLiteral("SET statement_timeout = '%1s'").arg(seconds));
+        break;
+    case ConnectionSettings::Server::MySql: {
+        execOrThrow(db, QStringLiteral("SET SESSION lock_wait_timeout = %1, "
+                                       "innodb_lock_wait_timeout = %1")
+                            .arg(seconds));
+        // MariaDB bounds every statement; MySQL lacks the setting.
+        QSqlQuery maxTime(db);
+        maxTime.exec(QStringLiteral("SET SESSION max_statement_time = %1").arg(seconds));
+        break;
+    }
+    case ConnectionSettings::Server::SqlServer:
+        execOrThrow(db, QStringLiteral("SET LOCK_TIMEOUT %1").arg(kStatementTimeoutSeconds * 1000));
+        break;
+    case ConnectionSettings::Server::OtherOdbc:
+        break;
+    }
+}
 } // namespace
 
 Database::Database()
@@ -59,7 +96,9 @@ void Database::open() {
                 QStringLiteral("\"%1\" ist keine Datenbankdatei").arg(settings.databaseName));
         }
         databaseName = sqliteUri(settings.databaseName);
-        options = QStringLiteral("QSQLITE_OPEN_URI");
+        // A write waits for another writer's lock this long, then fails.
+        options = QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
+                      .arg(kStatementTimeoutSeconds * 1000);
     }
 
     if (QSqlDatabase::contains(m_name)) {
@@ -83,16 +122,11 @@ void Database::open() {
     if (!db.open()) {
         throw DbError(driverText(db.lastError()));
     }
-    if (settings.driver == u"QSQLITE") {
-        // A file that is no SQLite database opens without complaint; the
-        // first read tells.
-        QSqlQuery probe(db);
-        if (!probe.exec(QStringLiteral("select count(*) from sqlite_master"))) {
-            const QString text = driverText(probe.lastError());
-            probe.finish();
-            db.close();
-            throw DbError(text);
-        }
+    try {
+        applySessionBounds(db, settings.server);
+    } catch (const DbError&) {
+        db.close();
+        throw;
     }
 }
 

@@ -9,15 +9,6 @@
 #include <QSqlError>
 #include <QVariant>
 
-namespace {
-DbError notOpen() {
-    return DbError(QStringLiteral("Die Datenmenge ist nicht geöffnet"));
-}
-DbError noCurrentRow() {
-    return DbError(QStringLiteral("Es gibt keinen aktuellen Datensatz"));
-}
-} // namespace
-
 RouteAddressDataset::RouteAddressDataset(Database& database) : m_database(database) {}
 
 RouteAddressDataset::~RouteAddressDataset() = default;
@@ -38,8 +29,8 @@ void RouteAddressDataset::open() {
         const int addressColumn = SqlExec::column(query, QStringLiteral("routeaddressaddress"));
         while (query.next()) {
             Row row;
-            row.id = query.value(idColumn).toInt();
-            row.routeId = query.value(routeColumn).toInt();
+            row.id = query.value(idColumn).toLongLong();
+            row.routeId = query.value(routeColumn).toLongLong();
             row.address = query.value(addressColumn).toString();
             rows.append(std::move(row));
         }
@@ -103,11 +94,17 @@ void RouteAddressDataset::skipDeleted() {
 }
 
 void RouteAddressDataset::first() {
+    if (!m_open) {
+        throw DbError::notOpen();
+    }
     m_current = 0;
     skipDeleted();
 }
 
 void RouteAddressDataset::next() {
+    if (!m_open) {
+        throw DbError::notOpen();
+    }
     if (!eof()) {
         ++m_current;
         skipDeleted();
@@ -118,7 +115,7 @@ bool RouteAddressDataset::eof() const {
     return !m_open || m_current >= m_rows.size();
 }
 
-int RouteAddressDataset::routeaddressrouteid() const {
+qint64 RouteAddressDataset::routeaddressrouteid() const {
     return eof() ? 0 : m_rows.at(m_current).routeId;
 }
 
@@ -167,10 +164,10 @@ void RouteAddressDataset::unindexRow(int index) {
 
 void RouteAddressDataset::deleteCurrent() {
     if (!m_open) {
-        throw notOpen();
+        throw DbError::notOpen();
     }
     if (eof()) {
-        throw noCurrentRow();
+        throw DbError::noCurrentRow();
     }
     m_delete->addBindValue(m_rows.at(m_current).id);
     SqlExec::execPrepared(*m_delete);
@@ -184,16 +181,16 @@ void RouteAddressDataset::deleteCurrent() {
     skipDeleted();
 }
 
-int RouteAddressDataset::insertedId(int routeId, const QString& address) {
+qint64 RouteAddressDataset::insertedId(qint64 routeId, const QString& address) {
     if (m_insertReturnsId) {
         if (!m_insert->next()) {
             SqlExec::fail(*m_insert);
         }
-        return m_insert->value(0).toInt();
+        return m_insert->value(0).toLongLong();
     }
     const QVariant id = m_insert->lastInsertId();
     if (id.isValid() && !id.isNull()) {
-        return id.toInt();
+        return id.toLongLong();
     }
     // A driver that cannot tell: the newest row with these values is ours.
     QSqlQuery query(m_database.openHandle());
@@ -206,17 +203,17 @@ int RouteAddressDataset::insertedId(int routeId, const QString& address) {
     if (!query.next()) {
         SqlExec::fail(query);
     }
-    return query.value(0).toInt();
+    return query.value(0).toLongLong();
 }
 
-void RouteAddressDataset::insert(int routeId, const QString& address) {
+void RouteAddressDataset::insert(qint64 routeId, const QString& address) {
     if (!m_open) {
-        throw notOpen();
+        throw DbError::notOpen();
     }
     m_insert->addBindValue(routeId);
     m_insert->addBindValue(SqlExec::text(address));
     SqlExec::execPrepared(*m_insert);
-    const int id = insertedId(routeId, address);
+    const qint64 id = insertedId(routeId, address);
     m_insert->finish();
 
     Row row;
@@ -232,7 +229,7 @@ void RouteAddressDataset::insert(int routeId, const QString& address) {
 
 bool RouteAddressDataset::locate(const QString& text) {
     if (!m_open) {
-        throw notOpen();
+        throw DbError::notOpen();
     }
     const auto it = m_firstByAddress.constFind(AsciiCase::lower(text));
     if (it == m_firstByAddress.constEnd()) {

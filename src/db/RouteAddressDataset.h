@@ -22,17 +22,19 @@ public:
     void close();
     bool isOpen() const { return m_open; }
 
+    // Moves; a dataset that is not open refuses them (DbError), as it
+    // refuses locate, delete and insert.
     void first();
     void next();
     bool eof() const;
 
-    int routeaddressrouteid() const;     // 0 without a current row
+    qint64 routeaddressrouteid() const;  // 0 without a current row
     QString routeaddressaddress() const; // empty without a current row
 
     // Deletes the current row; the following row becomes current.
     void deleteCurrent();
     // Appends a row and stores it at once; the new row becomes current.
-    void insert(int routeId, const QString& address);
+    void insert(qint64 routeId, const QString& address);
     // Makes the first row whose address equals text (ASCII case ignored)
     // current and returns true; false when there is none.
     bool locate(const QString& text);
@@ -41,8 +43,8 @@ public:
 
 private:
     struct Row {
-        int id = 0;
-        int routeId = 0;
+        qint64 id = 0;
+        qint64 routeId = 0;
         QString address;
         int nextSame = -1; // next row with the same lower-cased address
         bool deleted = false;
@@ -50,7 +52,7 @@ private:
     void indexRow(int index);
     void unindexRow(int index);
     void skipDeleted();
-    int insertedId(int routeId, const QString& address);
+    qint64 insertedId(qint64 routeId, const QString& address);
 
     Database& m_database;
     QVector<Row> m_rows;

@@ -26,7 +26,7 @@ void RoutesDataset::open() {
         const int idColumn = SqlExec::column(query, QStringLiteral("routeid"));
         const int nameColumn = SqlExec::column(query, QStringLiteral("routedomainname"));
         while (query.next()) {
-            rows.append({query.value(idColumn).toInt(), query.value(nameColumn).toString()});
+            rows.append({query.value(idColumn).toLongLong(), query.value(nameColumn).toString()});
         }
         if (query.lastError().isValid()) {
             SqlExec::fail(query);
@@ -69,10 +69,12 @@ void RoutesDataset::setCurrentRow(int index) {
 }
 
 void RoutesDataset::first() {
+    requireOpen();
     setCurrentRow(0);
 }
 
 void RoutesDataset::next() {
+    requireOpen();
     if (!eof()) {
         setCurrentRow(m_current + 1);
     }
@@ -82,7 +84,7 @@ bool RoutesDataset::eof() const {
     return m_current < 0 || m_current >= m_rows.size();
 }
 
-int RoutesDataset::routesrouteid() const {
+qint64 RoutesDataset::routesrouteid() const {
     return eof() ? 0 : m_rows.at(m_current).routeid;
 }
 
@@ -90,9 +92,16 @@ QString RoutesDataset::routesroutedomainname() const {
     return eof() ? QString() : m_rows.at(m_current).routedomainname;
 }
 
+void RoutesDataset::requireOpen() const {
+    if (!m_open) {
+        throw DbError::notOpen();
+    }
+}
+
 void RoutesDataset::deleteCurrent() {
+    requireOpen();
     if (eof()) {
-        throw DbError(QStringLiteral("Es gibt keinen aktuellen Datensatz"));
+        throw DbError::noCurrentRow();
     }
     QSqlQuery query(m_database.openHandle());
     SqlExec::prepare(query, QStringLiteral("DELETE FROM hm_routes WHERE routeid = ?"));

@@ -8,7 +8,7 @@
 class Database;
 
 struct Route {
-    int routeid = 0;
+    qint64 routeid = 0;
     QString routedomainname;
 };
 
@@ -31,12 +31,13 @@ public:
 
     int currentRow() const { return m_current; } // -1 without rows
     void setCurrentRow(int index);
+    // Moves; a dataset that is not open refuses them (DbError).
     void first();
     void next();
     bool eof() const; // past the last row (or no rows)
 
     // Fields of the current row: 0 and the empty text without one.
-    int routesrouteid() const;
+    qint64 routesrouteid() const;
     QString routesroutedomainname() const;
 
     // Deletes the current row from hm_routes and from the list.
@@ -56,6 +57,7 @@ signals:
 
 private:
     void moveTo(int index);
+    void requireOpen() const;
 
     Database& m_database;
     QVector<Route> m_rows;

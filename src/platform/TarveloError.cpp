@@ -53,3 +53,11 @@ int IoError::windowsCodeFromErrno(int err) {
 IoError IoError::fromErrno(int err) {
     return fromCode(windowsCodeFromErrno(err));
 }
+
+DbError DbError::notOpen() {
+    return DbError(QStringLiteral("Die Datenmenge ist nicht geöffnet"));
+}
+
+DbError DbError::noCurrentRow() {
+    return DbError(QStringLiteral("Es gibt keinen aktuellen Datensatz"));
+}

@@ -35,4 +35,8 @@ private:
 class DbError : public TarveloError {
 public:
     using TarveloError::TarveloError;
+    // A move or change on a dataset that is not open.
+    static DbError notOpen();
+    // A change of the current row where there is none.
+    static DbError noCurrentRow();
 };

@@ -109,6 +109,25 @@ TEST_F(ActivityLogTest, UmlautsAreWrittenInWindows1252) {
                            QStringLiteral("09:05:03: Verarbeite: /daten/Müller €.txt")}));
 }
 
+// A driver's message over several lines, a tab, a path with a line break
+// given on the command line: each entry stays one line of the log and of the
+// pane, so nobody can forge a line of its own.
+TEST_F(ActivityLogTest, ControlCharactersInAMessageBecomeBlanks) {
+    ActivityLog log(logPath(), m_clock, m_window);
+    log.LogMessage(QStringLiteral("Fehler: connection refused\n\tIs the server running?\r\n"));
+    log.LogMessage(QStringLiteral("Verarbeite: /x\r07.12.2026 09:05:03: Ende DBsync"));
+    log.LogMessage(QStringLiteral("a\u2028b\u2029c\u0085d\u007fe\u0000f"));
+    EXPECT_EQ(bytesOf(logPath()),
+              QByteArray("07.12.2026 09:05:03: Fehler: connection refused  Is the server running?  "
+                         "\r\n"
+                         "07.12.2026 09:05:03: Verarbeite: /x 07.12.2026 09:05:03: Ende DBsync\r\n"
+                         "07.12.2026 09:05:03: a b c d e f\r\n"));
+    EXPECT_EQ(m_window.protokollLines(),
+              QStringList({"09:05:03: Fehler: connection refused  Is the server running?  ",
+                           "09:05:03: Verarbeite: /x 07.12.2026 09:05:03: Ende DBsync",
+                           "09:05:03: a b c d e f"}));
+}
+
 TEST_F(ActivityLogTest, EveryCallReopensTheFile) {
     ActivityLog log(logPath(), m_clock, m_window);
     log.LogMessage(QStringLiteral("eins"));

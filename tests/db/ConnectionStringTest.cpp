@@ -22,7 +22,8 @@ TEST(ConnectionString, SqlOleDbStringOfTheMailServerBecomesFreeTdsOdbc) {
         "Initial Catalog=hmailserver;Data Source=DBSRV\\SQLEXPRESS");
     EXPECT_EQ(s.driver, "QODBC");
     EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=DBSRV\\SQLEXPRESS;DATABASE=hmailserver;"
-                              "UID=sa;PWD=geheim;");
+                              "TDS_Version=7.4;UID=sa;PWD=geheim;");
+    EXPECT_EQ(s.options, "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30");
     EXPECT_TRUE(s.host.isEmpty());
     EXPECT_TRUE(s.user.isEmpty());
     EXPECT_TRUE(s.password.isEmpty());
@@ -35,28 +36,63 @@ TEST(ConnectionString, EverySqlServerProviderAndServerForm) {
             QStringLiteral("Provider=%1;Data Source=db.example.net,1433;Initial Catalog=hm")
                 .arg(QLatin1String(provider)));
         EXPECT_EQ(s.driver, "QODBC") << provider;
-        EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=db.example.net;PORT=1433;DATABASE=hm;")
+        EXPECT_EQ(s.databaseName,
+                  "DRIVER={FreeTDS};SERVER=db.example.net;PORT=1433;DATABASE=hm;TDS_Version=7.4;")
             << provider;
     }
-    EXPECT_EQ(parseConnectionString("Provider=SQLOLEDB.1;Data Source=(local)").databaseName,
-              "DRIVER={FreeTDS};SERVER=localhost;");
-    EXPECT_EQ(parseConnectionString("Provider=SQLOLEDB.1;Data Source=.\\SQLEXPRESS").databaseName,
-              "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;");
+    // Every documented Data Source form names a TDS version, so that FreeTDS
+    // never falls back to the old protocol and its endless wait.
+    const struct {
+        const char* dataSource;
+        const char* odbc;
+    } forms[] = {
+        {"srv", "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.4;"},
+        {"srv\\SQLEXPRESS", "DRIVER={FreeTDS};SERVER=srv\\SQLEXPRESS;TDS_Version=7.4;"},
+        {"srv,1444", "DRIVER={FreeTDS};SERVER=srv;PORT=1444;TDS_Version=7.4;"},
+        {"tcp:srv,1444", "DRIVER={FreeTDS};SERVER=srv;PORT=1444;TDS_Version=7.4;"},
+        {"(local)", "DRIVER={FreeTDS};SERVER=localhost;TDS_Version=7.4;"},
+        {".", "DRIVER={FreeTDS};SERVER=localhost;TDS_Version=7.4;"},
+        {".\\SQLEXPRESS", "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;TDS_Version=7.4;"},
+        {"(local)\\SQLEXPRESS", "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;TDS_Version=7.4;"},
+    };
+    for (const auto& form : forms) {
+        EXPECT_EQ(parseConnectionString(QStringLiteral("Provider=SQLOLEDB.1;Data Source=") +
+                                        QLatin1String(form.dataSource))
+                      .databaseName,
+                  QLatin1String(form.odbc))
+            << form.dataSource;
+    }
+    // A version the string gives itself is kept.
+    EXPECT_EQ(
+        parseConnectionString("Provider=SQLOLEDB.1;Data Source=srv;tds_version=7.2").databaseName,
+        "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.2;");
+}
+
+TEST(ConnectionString, ALoginFreeTdsCannotCarryIsRefusedBeforeConnecting) {
+    EXPECT_EQ(errorOf("Provider=SQLOLEDB.1;Data Source=srv;User ID=sa;Password=ge}heim"),
+              "Das Kennwort (Password) enthält das Zeichen \"}\", das der SQL-Server-Treiber "
+              "FreeTDS nicht übermitteln kann");
+    EXPECT_EQ(errorOf("Provider=SQLNCLI11;Data Source=srv;User ID=s}a;Password=x"),
+              "Die Benutzerkennung (User ID) enthält das Zeichen \"}\", das der "
+              "SQL-Server-Treiber FreeTDS nicht übermitteln kann");
+    // A trusted connection sends neither.
+    EXPECT_EQ(errorOf("Provider=SQLOLEDB.1;Data Source=srv;Integrated Security=SSPI;Password=}"),
+              "<no error>");
 }
 
 TEST(ConnectionString, IntegratedSecurityMeansTrustedConnectionWithoutLogin) {
     const ConnectionSettings s =
         parseConnectionString("Provider=SQLOLEDB.1;Integrated Security=SSPI;User ID=sa;Password=x;"
                               "Initial Catalog=hmailserver;Data Source=srv");
-    EXPECT_EQ(s.databaseName,
-              "DRIVER={FreeTDS};SERVER=srv;DATABASE=hmailserver;Trusted_Connection=yes;");
+    EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=srv;DATABASE=hmailserver;TDS_Version=7.4;"
+                              "Trusted_Connection=yes;");
 }
 
 TEST(ConnectionString, KeysIgnoreCaseBlanksAndQuotesAreRemoved) {
     const ConnectionSettings s =
         parseConnectionString("  provider = \"sqloledb.1\" ; DATA SOURCE = 'srv' ;user id=  sa  ;"
-                              " PASSWORD = \"a;b\"\"c}\" ;;");
-    EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=srv;UID=sa;PWD={a;b\"c}}};");
+                              " PASSWORD = \"a;b\"\"c{\" ;;");
+    EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.4;UID=sa;PWD={a;b\"c{};");
 }
 
 TEST(ConnectionString, OdbcProviderPassesTheOtherKeysOn) {
@@ -115,6 +151,8 @@ TEST(ConnectionString, PostgresqlAndMysqlHostPortCatalogLogin) {
     EXPECT_EQ(s.databaseName, "hm");
     EXPECT_EQ(s.user, "u");
     EXPECT_EQ(s.password, "p");
+    EXPECT_EQ(s.options, "MYSQL_OPT_CONNECT_TIMEOUT=15;MYSQL_OPT_READ_TIMEOUT=35;"
+                         "MYSQL_OPT_WRITE_TIMEOUT=35");
 }
 
 TEST(ConnectionString, ErrorsAreClearAndGerman) {

@@ -6,6 +6,8 @@
 
 #include <QRandomGenerator>
 
+#include <functional>
+
 namespace {
 
 using Rows = QList<QPair<qint64, QString>>;
@@ -64,9 +66,21 @@ TEST_P(RouteAddressDatasetTest, ReadsTheWholeTableInIdOrder) {
     EXPECT_EQ(ra2.recordCount(), 0);
     EXPECT_EQ(ra2.routeaddressrouteid(), 0);
     EXPECT_EQ(ra2.routeaddressaddress(), "");
-    EXPECT_THROW(ra2.locate(QStringLiteral("alice@example.com")), DbError);
-    EXPECT_THROW(ra2.insert(1, QStringLiteral("x@example.com")), DbError);
-    EXPECT_THROW(ra2.deleteCurrent(), DbError);
+    // A closed dataset refuses every move and change, as the original layer
+    // did: a run whose dataset never opened ends before it changes anything.
+    for (const auto& refused : std::initializer_list<std::function<void()>>{
+             [&] { ra2.first(); }, [&] { ra2.next(); },
+             [&] { ra2.locate(QStringLiteral("alice@example.com")); },
+             [&] { ra2.insert(1, QStringLiteral("x@example.com")); },
+             [&] { ra2.deleteCurrent(); }}) {
+        try {
+            refused();
+            ADD_FAILURE() << "a closed dataset moved or changed";
+        } catch (const DbError& error) {
+            EXPECT_EQ(error.message(), "Die Datenmenge ist nicht geöffnet");
+        }
+    }
+    EXPECT_EQ(routeAddressRows(m_connection), table);
 }
 
 TEST_P(RouteAddressDatasetTest, DeletingMakesTheNextRowCurrentAndReachesTheDatabase) {

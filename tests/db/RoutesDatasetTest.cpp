@@ -83,6 +83,11 @@ TEST_P(RoutesDatasetTest, FieldsWithoutACurrentRowAreZeroAndEmpty) {
     EXPECT_FALSE(routes.isOpen());
     EXPECT_EQ(routes.rowCount(), 0);
     EXPECT_EQ(routes.routesrouteid(), 0);
+    EXPECT_EQ(routes.routesroutedomainname(), "");
+    // Routes that never loaded refuse to move: a run ends at its first walk.
+    EXPECT_THROW(routes.first(), DbError);
+    EXPECT_THROW(routes.next(), DbError);
+    EXPECT_THROW(routes.deleteCurrent(), DbError);
 
     // No routes at all.
     openDatabase(freshDatabase(false));

@@ -1,5 +1,5 @@
 // The synchronisation run on each database: rows and protocol file, byte for
-// byte, on SQLite and on the PostgreSQL server.
+// byte, on SQLite and on the PostgreSQL and MariaDB servers.
 
 #include "DbBackendTest.h"
 
@@ -13,10 +13,12 @@
 #include "db/RouteAddressDataset.h"
 #include "db/RoutesDataset.h"
 #include "platform/Clock.h"
+#include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QSqlQuery>
 
 namespace {
 
@@ -132,6 +134,86 @@ TEST_P(SyncDbTest, DomainFilterTouchesOnlyItsRoute) {
     EXPECT_EQ(rows.size(), 12);
     EXPECT_EQ(rows.first(), qMakePair(qint64(1), QStringLiteral("alice@example.com")));
     EXPECT_EQ(rows.last(), qMakePair(qint64(1), QStringLiteral("Neu@Example.com")));
+}
+
+// The mail server's keys are bigserial on PostgreSQL, and SQLite's integer
+// is 64-bit: ids beyond 31 bits are read, compared and printed in full.
+// MariaDB's keys are the mail server's int and mediumint, so there the ids go
+// to the top of their range.
+TEST_P(SyncDbTest, IdsBeyondThirtyOneBitsReachTheRightRows) {
+    const bool mariaDb = GetParam() == Backend::MariaDb;
+    const qint64 routeId = mariaDb ? 2147483647 : 2147483648;
+    const qint64 staleRowId = mariaDb ? 8388000 : 4294967297;
+    execSql(m_connection,
+            QStringLiteral("INSERT INTO hm_routes (routeid, routedomainname, routedescription, "
+                           "routetargetsmthost, routetargetsmtport, routenooftries, "
+                           "routeminutesbetweentry, routealladdresses, routeuseauthentication, "
+                           "routeauthenticationusername, routeauthenticationpassword, "
+                           "routetreatsecurityaslocal, routeconnectionsecurity, "
+                           "routetreatsenderaslocaldomain) VALUES (%1, 'big.example', '', "
+                           "'localhost', 25, 4, 15, 0, 0, '', '', 0, 0, 0)")
+                .arg(routeId));
+    execSql(m_connection, QStringLiteral("INSERT INTO hm_routeaddresses (routeaddressid, "
+                                         "routeaddressrouteid, routeaddressaddress) VALUES "
+                                         "(%1, %2, 'stale@big.example')")
+                              .arg(staleRowId)
+                              .arg(routeId));
+    if (GetParam() == Backend::Postgres) {
+        execSql(m_connection,
+                QStringLiteral("SELECT setval('hm_routeaddresses_routeaddressid_seq', "
+                               "%1)")
+                    .arg(staleRowId));
+    }
+    routes.open();
+    Rows before = routeAddressRows(m_connection);
+    QStringList list;
+    for (const auto& row : before) {
+        if (row.second != u"stale@big.example") {
+            list.append(row.second);
+        }
+    }
+    list.append(QStringLiteral("new@big.example"));
+    TextFile::replaceLines(exceptionFile, {});
+    TextFile::replaceLines(listFile, list);
+    run();
+
+    EXPECT_EQ(bytesOf(protocolFile).split('\n').mid(1),
+              QByteArrayList({"Delete stale@big.example\r",
+                              "Insert " + QByteArray::number(routeId) + " new@big.example\r", ""}));
+    Rows expected = before;
+    expected.removeOne(qMakePair(routeId, QStringLiteral("stale@big.example")));
+    expected.append(qMakePair(routeId, QStringLiteral("new@big.example")));
+    EXPECT_EQ(routeAddressRows(m_connection), expected);
+
+    // The new row's id follows the stale one's: the wanted rows keep theirs.
+    Database check;
+    check.setConnectionString(m_connection);
+    check.open();
+    QSqlQuery query(check.handle());
+    ASSERT_TRUE(query.exec(QStringLiteral("SELECT routeaddressid FROM hm_routeaddresses WHERE "
+                                          "routeaddressaddress = 'new@big.example'")));
+    ASSERT_TRUE(query.next());
+    EXPECT_GT(query.value(0).toLongLong(), staleRowId);
+}
+
+// Routes that never loaded: the run refuses to walk them before it changes
+// anything, however stale the table's rows are.
+TEST_P(SyncDbTest, RoutesThatFailedToLoadRefuseTheRunBeforeAnyChange) {
+    routes.close();
+    TextFile::replaceLines(exceptionFile, {});
+    TextFile::replaceLines(listFile, {"new@example.com"});
+    const Rows before = routeAddressRows(m_connection);
+    QString error;
+    try {
+        run();
+    } catch (const TarveloError& e) {
+        error = e.message();
+    }
+    EXPECT_EQ(error, QStringLiteral("Die Datenmenge ist nicht geöffnet"));
+    EXPECT_EQ(routeAddressRows(m_connection), before);
+    EXPECT_TRUE(window.syncEnabled());
+    EXPECT_FALSE(RA2.isOpen());
+    EXPECT_FALSE(QFile::exists(protocolFile));
 }
 
 TARVELO_DB_BACKENDS(SyncDbTest);
