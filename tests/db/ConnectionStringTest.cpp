@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QRegularExpression>
+
 namespace {
 
 QString errorOf(const QString& connectionString) {
@@ -177,4 +180,28 @@ TEST(ConnectionString, ErrorsAreClearAndGerman) {
     EXPECT_EQ(errorOf("Provider=SQLite;Data Source=\"x.db\" y"),
               "Die Verbindungszeichenfolge ist fehlerhaft");
     EXPECT_EQ(errorOf("Provider=SQLite;x.db"), "Die Verbindungszeichenfolge ist fehlerhaft");
+}
+
+// The examples README gives per database are connection strings that work.
+TEST(ConnectionString, TheReadmesExamplesParse) {
+    QFile readme(QStringLiteral(TARVELO_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const QRegularExpression row(QStringLiteral("^\\| [^|]+ \\| `(Provider=[^`]+)` \\|$"),
+                                 QRegularExpression::MultilineOption);
+    QStringList drivers;
+    for (auto it = row.globalMatch(text); it.hasNext();) {
+        const QString example = it.next().captured(1);
+        const ConnectionSettings s = parseConnectionString(example);
+        drivers.append(s.driver);
+        if (s.driver == u"QODBC" && example.contains(u"SQLOLEDB")) {
+            EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=mailsrv\\SQLEXPRESS;"
+                                      "DATABASE=hmailserver;TDS_Version=7.4;UID=hmail;PWD=geheim;");
+        }
+        if (s.driver == u"QMYSQL") {
+            EXPECT_EQ(s.host, "127.0.0.1");
+            EXPECT_EQ(s.port, 3306);
+        }
+    }
+    EXPECT_EQ(drivers, QStringList({"QODBC", "QODBC", "QSQLITE", "QPSQL", "QMYSQL"}));
 }
