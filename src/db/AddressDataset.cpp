@@ -4,9 +4,11 @@
 #include "db/SqlExec.h"
 #include "platform/TarveloError.h"
 
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <QtDebug>
 
 namespace {
 // The width of routeaddressaddress.
@@ -18,10 +20,26 @@ void checkLength(const QString& address) {
             QStringLiteral("Die Adresse ist länger als %1 Zeichen").arg(MaxAddressLength));
     }
 }
+
+// The statement run for the query text: the text as written, with the key
+// routeaddressid put first into its select list. Rows, their order and the
+// query text itself stay as given; each row comes with the key that its
+// changes are written back by. Only a select can carry the key.
+QString keyedStatement(const QStringList& lines) {
+    const QString text = lines.join(QStringLiteral("\r\n"));
+    static const QRegularExpression select(QStringLiteral("^\\s*select\\s"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = select.match(text);
+    if (!match.hasMatch()) {
+        throw DbError(QStringLiteral("Die Abfrage der Adressen muss mit \"select\" beginnen"));
+    }
+    const qsizetype keyword = match.capturedEnd() - 1;
+    return text.left(keyword) + QStringLiteral(" routeaddressid,") + text.mid(keyword);
+}
 } // namespace
 
 AddressDataset::AddressDataset(Database& database, QObject* parent)
-    : QObject(parent), m_database(database), m_lines(initialQueryLines()) {}
+    : QAbstractTableModel(parent), m_database(database), m_lines(initialQueryLines()) {}
 
 QStringList AddressDataset::initialQueryLines() {
     return {QStringLiteral("select routeaddressaddress from hm_routeaddresses"),
@@ -29,17 +47,18 @@ QStringList AddressDataset::initialQueryLines() {
 }
 
 void AddressDataset::close() {
-    if (!m_open && m_rows.isEmpty()) {
+    if (!m_open && m_rows.isEmpty() && !m_pending) {
         return;
     }
-    emit aboutToReset();
+    beginResetModel();
     m_rows.clear();
     m_current = -1;
     m_open = false;
-    emit reset();
+    m_pending = false;
+    endResetModel();
 }
 
-void AddressDataset::setQuery(const QStringList& lines, int routeId) {
+void AddressDataset::setQuery(const QStringList& lines, qint64 routeId) {
     close();
     m_lines = lines;
     m_routeId = routeId;
@@ -50,20 +69,23 @@ void AddressDataset::open() {
     {
         QSqlQuery query(m_database.openHandle());
         query.setForwardOnly(true);
-        SqlExec::exec(query, m_lines.join(QStringLiteral("\r\n")));
-        const int column = SqlExec::column(query, QStringLiteral("routeaddressaddress"));
+        SqlExec::exec(query, keyedStatement(m_lines));
+        const int idColumn = SqlExec::column(query, QStringLiteral("routeaddressid"));
+        const int addressColumn = SqlExec::column(query, QStringLiteral("routeaddressaddress"));
         while (query.next()) {
-            rows.append({query.value(column).toString()});
+            rows.append(
+                {query.value(idColumn).toLongLong(), query.value(addressColumn).toString()});
         }
         if (query.lastError().isValid()) {
             SqlExec::fail(query);
         }
     }
-    emit aboutToReset();
+    beginResetModel();
     m_rows = std::move(rows);
     m_current = m_rows.isEmpty() ? -1 : 0;
     m_open = true;
-    emit reset();
+    m_pending = false;
+    endResetModel();
     emit currentRowChanged(m_current);
 }
 
@@ -75,14 +97,16 @@ void AddressDataset::moveTo(int row) {
 }
 
 void AddressDataset::setCurrentRow(int row) {
-    moveTo(m_rows.isEmpty() ? -1 : qBound(0, row, int(m_rows.size())));
+    moveTo(m_rows.isEmpty() ? -1 : qBound(0, row, recordCount()));
 }
 
 void AddressDataset::first() {
+    requireOpen();
     setCurrentRow(0);
 }
 
 void AddressDataset::next() {
+    requireOpen();
     if (!eof()) {
         setCurrentRow(m_current + 1);
     }
@@ -96,34 +120,29 @@ QString AddressDataset::Addressrouteaddressaddress() const {
     return eof() ? QString() : m_rows.at(m_current).address;
 }
 
-void AddressDataset::checkRow(int row) const {
+void AddressDataset::requireOpen() const {
     if (!m_open) {
         throw DbError(QStringLiteral("Die Datenmenge ist nicht geöffnet"));
     }
+}
+
+void AddressDataset::checkRow(int row) const {
+    requireOpen();
     if (row < 0 || row >= m_rows.size()) {
         throw DbError(QStringLiteral("Es gibt keinen Datensatz %1").arg(row + 1));
     }
 }
 
-// The key of a shown row: the lowest routeaddressid with the row's route and
-// its address as read. Rows alike in both are alike in everything shown.
-int AddressDataset::rowId(int row, const QString& missingText) {
+bool AddressDataset::rowExists(qint64 id) {
     QSqlQuery query(m_database.openHandle());
-    QString sql = QStringLiteral("SELECT MIN(routeaddressid) FROM hm_routeaddresses "
-                                 "WHERE routeaddressaddress = ?");
-    if (m_routeId >= 0) {
-        sql += QStringLiteral(" AND routeaddressrouteid = ?");
-    }
-    SqlExec::prepare(query, sql);
-    query.addBindValue(SqlExec::text(m_rows.at(row).address));
-    if (m_routeId >= 0) {
-        query.addBindValue(m_routeId);
-    }
+    SqlExec::prepare(query, QStringLiteral("SELECT COUNT(*) FROM hm_routeaddresses "
+                                           "WHERE routeaddressid = ?"));
+    query.addBindValue(id);
     SqlExec::execPrepared(query);
-    if (!query.next() || query.value(0).isNull()) {
-        throw DbError(missingText);
+    if (!query.next()) {
+        SqlExec::fail(query);
     }
-    return query.value(0).toInt();
+    return query.value(0).toLongLong() > 0;
 }
 
 void AddressDataset::setAddress(int row, const QString& address) {
@@ -132,66 +151,218 @@ void AddressDataset::setAddress(int row, const QString& address) {
         return;
     }
     checkLength(address);
-    const QString missing = QStringLiteral("Die zu ändernde Zeile wurde nicht gefunden");
-    const int id = rowId(row, missing);
+    const qint64 id = m_rows.at(row).id;
     QSqlQuery query(m_database.openHandle());
     SqlExec::prepare(query, QStringLiteral("UPDATE hm_routeaddresses SET routeaddressaddress = ? "
                                            "WHERE routeaddressid = ?"));
     query.addBindValue(SqlExec::text(address));
     query.addBindValue(id);
     SqlExec::execPrepared(query);
-    if (query.numRowsAffected() == 0) {
-        throw DbError(missing);
+    // MySQL counts only rows whose value changed: none affected may still
+    // mean the row is there, holding that text already.
+    if (query.numRowsAffected() <= 0 && !rowExists(id)) {
+        throw DbError(QStringLiteral("Die zu ändernde Zeile wurde nicht gefunden"));
     }
     m_rows[row].address = address;
-    emit rowChanged(row);
+    const QModelIndex cell = index(row, 0);
+    emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::EditRole});
 }
 
-int AddressDataset::appendRow(const QString& address) {
-    if (!m_open) {
-        throw DbError(QStringLiteral("Die Datenmenge ist nicht geöffnet"));
+qint64 AddressDataset::insertedId(QSqlQuery& insert, bool returning, const QString& address) {
+    if (returning) {
+        if (!insert.next()) {
+            SqlExec::fail(insert);
+        }
+        return insert.value(0).toLongLong();
     }
+    const QVariant id = insert.lastInsertId();
+    if (id.isValid() && !id.isNull()) {
+        return id.toLongLong();
+    }
+    // A driver that cannot tell: the newest row of the route with this text
+    // is the one just stored.
+    QSqlQuery query(m_database.openHandle());
+    SqlExec::prepare(query, QStringLiteral("SELECT MAX(routeaddressid) FROM hm_routeaddresses "
+                                           "WHERE routeaddressrouteid = ? "
+                                           "AND routeaddressaddress = ?"));
+    query.addBindValue(m_routeId);
+    query.addBindValue(SqlExec::text(address));
+    SqlExec::execPrepared(query);
+    if (!query.next()) {
+        SqlExec::fail(query);
+    }
+    return query.value(0).toLongLong();
+}
+
+// Stores a row for the loaded route and returns its routeaddressid.
+qint64 AddressDataset::insertRow(const QString& address) {
+    requireOpen();
     if (m_routeId < 0) {
         throw DbError(QStringLiteral("Keine Route geladen: die Adresse gehört zu keiner Route"));
     }
     checkLength(address);
-    QSqlQuery query(m_database.openHandle());
-    SqlExec::prepare(query, QStringLiteral("INSERT INTO hm_routeaddresses "
-                                           "(routeaddressrouteid, routeaddressaddress) "
-                                           "VALUES (?, ?)"));
+    const QSqlDatabase db = m_database.openHandle();
+    QString sql = QStringLiteral("INSERT INTO hm_routeaddresses "
+                                 "(routeaddressrouteid, routeaddressaddress) VALUES (?, ?)");
+    const bool returning = db.driverName() == u"QPSQL";
+    if (returning) {
+        sql += QStringLiteral(" RETURNING routeaddressid");
+    }
+    QSqlQuery query(db);
+    SqlExec::prepare(query, sql);
     query.addBindValue(m_routeId);
     query.addBindValue(SqlExec::text(address));
     SqlExec::execPrepared(query);
+    return insertedId(query, returning, address);
+}
 
-    const int row = int(m_rows.size());
-    emit aboutToAppendRow(row);
-    m_rows.append({address});
-    emit rowAppended(row);
+int AddressDataset::appendRow(const QString& address) {
+    const qint64 id = insertRow(address);
+    // Before the pending row, if there is one.
+    const int row = recordCount();
+    beginInsertRows(QModelIndex(), row, row);
+    m_rows.append({id, address});
+    endInsertRows();
     moveTo(row);
     return row;
 }
 
 void AddressDataset::deleteRow(int row) {
     checkRow(row);
-    const QString missing = QStringLiteral("Die zu löschende Zeile wurde nicht gefunden");
-    const int id = rowId(row, missing);
     QSqlQuery query(m_database.openHandle());
     SqlExec::prepare(query,
                      QStringLiteral("DELETE FROM hm_routeaddresses WHERE routeaddressid = ?"));
-    query.addBindValue(id);
+    query.addBindValue(m_rows.at(row).id);
     SqlExec::execPrepared(query);
     if (query.numRowsAffected() == 0) {
-        throw DbError(missing);
+        throw DbError(QStringLiteral("Die zu löschende Zeile wurde nicht gefunden"));
     }
-    emit aboutToRemoveRow(row);
+    beginRemoveRows(QModelIndex(), row, row);
     m_rows.removeAt(row);
-    emit rowRemoved(row);
+    endRemoveRows();
     // The following row becomes current; after the last row, the one before.
     const int current = m_current;
     m_current = -2;
     if (current > row || current >= m_rows.size()) {
-        setCurrentRow(current > row ? current - 1 : int(m_rows.size()) - 1);
+        setCurrentRow(current > row ? current - 1 : recordCount() - 1);
     } else {
         setCurrentRow(current);
+    }
+}
+
+int AddressDataset::appendPendingRow() {
+    if (!m_open) {
+        return -1;
+    }
+    if (!m_pending) {
+        const int row = recordCount();
+        beginInsertRows(QModelIndex(), row, row);
+        m_pending = true;
+        endInsertRows();
+    }
+    return recordCount();
+}
+
+void AddressDataset::cancelPendingRow() {
+    // The view moves its current row off the row while it goes, which asks
+    // for the row to go once more.
+    if (m_pending && !m_cancelling) {
+        m_cancelling = true;
+        const int row = recordCount();
+        beginRemoveRows(QModelIndex(), row, row);
+        m_pending = false;
+        endRemoveRows();
+        m_cancelling = false;
+    }
+}
+
+int AddressDataset::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : recordCount() + (m_pending ? 1 : 0);
+}
+
+int AddressDataset::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 1;
+}
+
+QVariant AddressDataset::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) ||
+        (role != Qt::DisplayRole && role != Qt::EditRole)) {
+        return {};
+    }
+    return isPendingRow(index.row()) ? QString() : m_rows.at(index.row()).address;
+}
+
+QVariant AddressDataset::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    if (orientation == Qt::Horizontal) {
+        return section == 0 ? QVariant(QStringLiteral("routeaddressaddress")) : QVariant();
+    }
+    return isPendingRow(section) ? QVariant(QStringLiteral("*")) : QVariant(section + 1);
+}
+
+Qt::ItemFlags AddressDataset::flags(const QModelIndex& index) const {
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid()) {
+        f |= Qt::ItemIsEditable;
+    }
+    return f;
+}
+
+bool AddressDataset::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (role != Qt::EditRole ||
+        !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
+        return false;
+    }
+    const int row = index.row();
+    const QString address = value.toString();
+    try {
+        if (!isPendingRow(row)) {
+            setAddress(row, address);
+            return true;
+        }
+        if (address.isEmpty()) {
+            return false; // nothing entered: the row stays empty, and unstored
+        }
+        // The stored row takes the place of the pending one.
+        const qint64 id = insertRow(address);
+        m_rows.append({id, address});
+        m_pending = false;
+    } catch (const TarveloError& error) {
+        reportError(error.message());
+        return false;
+    }
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    emit headerDataChanged(Qt::Vertical, row, row);
+    m_current = row;
+    emit currentRowChanged(m_current);
+    return true;
+}
+
+bool AddressDataset::removeRows(int row, int count, const QModelIndex& parent) {
+    if (parent.isValid() || row < 0 || count < 1 || row + count > rowCount()) {
+        return false;
+    }
+    if (isPendingRow(row + count - 1)) {
+        cancelPendingRow();
+        --count;
+    }
+    try {
+        for (int i = row + count - 1; i >= row; --i) {
+            deleteRow(i);
+        }
+    } catch (const TarveloError& error) {
+        reportError(error.message());
+        return false;
+    }
+    return true;
+}
+
+void AddressDataset::reportError(const QString& message) const {
+    if (m_errorSink) {
+        m_errorSink(message);
+    } else {
+        qWarning().noquote() << message;
     }
 }

@@ -1,16 +1,30 @@
 #pragma once
 
-#include <QObject>
+#include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 class Database;
+class QSqlQuery;
 
 // The dataset `Address`: the addresses of one route, as its query text
-// selects them, shown by the address grid. Rows can be edited, appended and
-// deleted; each change is written back at once.
-class AddressDataset : public QObject {
+// selects them, and at the same time the model the address grid `DBGrid2`
+// shows, with one editable column, routeaddressaddress.
+//
+// Every row keeps the routeaddressid it was read with, and every change is
+// written back at once by that key: an edit or a deletion reaches exactly the
+// row shown, even where the database's collation holds two addresses equal
+// that differ in case, accents or trailing blanks. Rows appended get the
+// loaded route's id.
+//
+// While the user appends, the model has one row more than the dataset: an
+// empty row after the last, only in the grid. It becomes a stored row when
+// text is entered into it, and goes away without a trace otherwise. The
+// cursor (first/next/eof, the field) walks the stored rows only.
+class AddressDataset : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit AddressDataset(Database& database, QObject* parent = nullptr);
@@ -22,51 +36,78 @@ public:
     // Replaces the query text (closing the dataset first). routeId is the
     // route whose rows it selects, the route that appended rows belong to;
     // -1 for a query over all routes, which takes no appended rows.
-    void setQuery(const QStringList& lines, int routeId);
+    void setQuery(const QStringList& lines, qint64 routeId);
     QStringList queryLines() const { return m_lines; }
     void open(); // raises DbError
     bool isOpen() const { return m_open; }
 
-    int rowCount() const { return m_rows.size(); }
+    // Stored rows (the pending empty row not counted).
+    int recordCount() const { return int(m_rows.size()); }
     QString addressAt(int row) const { return m_rows.at(row).address; }
+    qint64 rowIdAt(int row) const { return m_rows.at(row).id; }
 
     int currentRow() const { return m_current; } // -1 without rows
     void setCurrentRow(int row);
+    // Moves; a dataset that is not open refuses them (DbError).
     void first();
     void next();
     bool eof() const;
     // Field of the current row; empty text without one.
     QString Addressrouteaddressaddress() const;
 
-    // Grid edits, each written to hm_routeaddresses at once (DbError). The
-    // query selects no key: a row is found by its route and its address.
+    // Changes of stored rows, each written to hm_routeaddresses at once
+    // (DbError).
     void setAddress(int row, const QString& address);
     int appendRow(const QString& address);
     void deleteRow(int row);
 
+    // The empty row for appending: added once, its row number returned.
+    int appendPendingRow();
+    void cancelPendingRow();
+    bool hasPendingRow() const { return m_pending; }
+    bool isPendingRow(int row) const { return m_pending && row == recordCount(); }
+
+    // Receives the message of a database error raised inside a model call
+    // (which must not cross Qt's event loop); the call then returns false.
+    void setErrorSink(std::function<void(const QString&)> sink) { m_errorSink = std::move(sink); }
+
+    // The model: the stored rows, then the pending row while there is one.
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // An edit of a stored row updates it; text entered into the pending row
+    // stores it (the empty text leaves it pending).
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    // Deletes stored rows; the pending row, when among them, just goes.
+    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
+
 signals:
-    void aboutToReset();
-    void reset();
-    void rowChanged(int row);
-    void aboutToAppendRow(int row);
-    void rowAppended(int row);
-    void aboutToRemoveRow(int row);
-    void rowRemoved(int row);
     void currentRowChanged(int row);
 
 private:
     struct Row {
+        qint64 id = 0; // routeaddressid
         QString address;
     };
+    void requireOpen() const;
     void checkRow(int row) const;
-    int rowId(int row, const QString& missingText);
     void moveTo(int row);
+    qint64 insertRow(const QString& address);
+    qint64 insertedId(QSqlQuery& insert, bool returning, const QString& address);
+    bool rowExists(qint64 id);
+    void reportError(const QString& message) const;
 
     Database& m_database;
     QStringList m_lines;
     // The route the query selects; -1 (the initial query) for all routes.
-    int m_routeId = -1;
+    qint64 m_routeId = -1;
     QVector<Row> m_rows;
     int m_current = -1;
     bool m_open = false;
+    bool m_pending = false;
+    bool m_cancelling = false; // the pending row is going
+    std::function<void(const QString&)> m_errorSink;
 };

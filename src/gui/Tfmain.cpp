@@ -1,8 +1,6 @@
 #include "gui/Tfmain.h"
 
-#include "db/AddressModel.h"
 #include "db/RoutesModel.h"
-#include "gui/AddressGridModel.h"
 #include "gui/RowIndicatorHeader.h"
 
 #include <QApplication>
@@ -184,10 +182,9 @@ void Tfmain::buildGrids() {
 
     DBGrid2 = new QTableView(m_client);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
-    m_addressModel = new AddressModel(m_session->Address, DBGrid2);
-    m_addressModel->setErrorSink([this](const QString& message) { m_reporter.report(message); });
-    m_addressGrid = new AddressGridModel(*m_addressModel, DBGrid2);
-    DBGrid2->setModel(m_addressGrid);
+    // The dataset `Address` is the grid's model.
+    m_session->Address.setErrorSink([this](const QString& message) { m_reporter.report(message); });
+    DBGrid2->setModel(&m_session->Address);
     prepareGrid(DBGrid2, this);
     DBGrid2->setShowGrid(true);
     DBGrid2->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -276,17 +273,18 @@ void Tfmain::connectControls() {
     // that was left empty goes away when the user moves to another row.
     connect(DBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex& previous) {
-                if (previous.isValid() && m_addressGrid->isPendingRow(previous.row()) &&
+                if (previous.isValid() && m_session->Address.isPendingRow(previous.row()) &&
                     (!current.isValid() || current.row() != previous.row())) {
-                    m_addressGrid->cancelPendingRow();
+                    m_session->Address.cancelPendingRow();
                 }
                 if (current.isValid() && current.row() != m_session->Address.currentRow()) {
                     m_session->Address.setCurrentRow(current.row());
                 }
             });
     connect(&m_session->Address, &AddressDataset::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && row < m_addressGrid->rowCount() && DBGrid2->currentIndex().row() != row) {
-            DBGrid2->setCurrentIndex(m_addressGrid->index(row, 0));
+        if (row >= 0 && row < m_session->Address.rowCount() &&
+            DBGrid2->currentIndex().row() != row) {
+            DBGrid2->setCurrentIndex(m_session->Address.index(row, 0));
         }
     });
 

@@ -22,8 +22,6 @@ class QFrame;
 class QKeyEvent;
 class QStatusBar;
 class RoutesModel;
-class AddressModel;
-class AddressGridModel;
 
 // The main window `fmain`: its controls hold the state that the handlers
 // read and write; each handler reads the controls, calls the session, and
@@ -113,8 +111,6 @@ private:
     QStatusBar* Status = nullptr;
     QMenu* popup = nullptr;
     RoutesModel* m_routesModel = nullptr;
-    AddressModel* m_addressModel = nullptr;
-    AddressGridModel* m_addressGrid = nullptr;
 };
 
 // The one main window of the process; set before its creation handler runs.

@@ -2,7 +2,6 @@
 #include "gui/Tfmain.h"
 
 #include "core/Mtools.h"
-#include "gui/AddressGridModel.h"
 #include "gui/Dialogs.h"
 
 #include <QCloseEvent>
@@ -137,13 +136,13 @@ bool Tfmain::gridKeyPress(QTableView* grid, const QKeyEvent& key) {
     // Appending, as in a database grid: Insert, or Down on the last row,
     // adds an empty row; Escape drops it again while nothing was entered.
     const int row = grid->currentIndex().isValid() ? grid->currentIndex().row() : -1;
-    const int rows = m_addressGrid->rowCount();
+    const int rows = m_session->Address.rowCount();
     switch (key.key()) {
     case Qt::Key_Insert:
         appendAddressRow();
         return true;
     case Qt::Key_Down:
-        if (m_addressGrid->isPendingRow(row)) {
+        if (m_session->Address.isPendingRow(row)) {
             return true;
         }
         if (rows == 0 || row == rows - 1) {
@@ -152,8 +151,8 @@ bool Tfmain::gridKeyPress(QTableView* grid, const QKeyEvent& key) {
         }
         return false;
     case Qt::Key_Escape:
-        if (m_addressGrid->isPendingRow(row)) {
-            m_addressGrid->cancelPendingRow();
+        if (m_session->Address.isPendingRow(row)) {
+            m_session->Address.cancelPendingRow();
             return true;
         }
         return false;
@@ -166,7 +165,7 @@ void Tfmain::appendAddressRow() {
     if (!m_session->Address.isOpen()) {
         return;
     }
-    const QModelIndex cell = m_addressGrid->index(m_addressGrid->appendPendingRow(), 0);
+    const QModelIndex cell = m_session->Address.index(m_session->Address.appendPendingRow(), 0);
     DBGrid2->setCurrentIndex(cell);
     DBGrid2->scrollTo(cell);
 }
@@ -180,8 +179,8 @@ void Tfmain::deleteCurrentRow(QTableView* grid) {
         if (grid == Routen) {
             m_session->routes.setCurrentRow(current.row());
             m_session->routes.deleteCurrent();
-        } else if (m_addressGrid->isPendingRow(current.row())) {
-            m_addressGrid->cancelPendingRow();
+        } else if (m_session->Address.isPendingRow(current.row())) {
+            m_session->Address.cancelPendingRow();
         } else {
             m_session->Address.deleteRow(current.row());
         }

@@ -1,15 +1,35 @@
 #include "db/AddressDataset.h"
 #include "DbBackendTest.h"
+#include "QStringPrinter.h"
 #include "db/Database.h"
 #include "platform/TarveloError.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <ostream>
 
 namespace {
 
 using Rows = QList<QPair<qint64, QString>>;
 
-QStringList routeQuery(int routeId) {
+// One row of hm_routeaddresses, key included.
+struct TableRow {
+    qint64 id = 0;
+    qint64 route = 0;
+    QString address;
+    bool operator==(const TableRow&) const = default;
+};
+
+void PrintTo(const TableRow& row, std::ostream* out) {
+    *out << row.id << " route " << row.route << " \"" << row.address.toStdString() << '"';
+}
+
+using Table = QList<TableRow>;
+
+QStringList routeQuery(qint64 routeId) {
     return {QStringLiteral("select routeaddressaddress from hm_routeaddresses"),
             QStringLiteral("where routeaddressrouteid = %1").arg(routeId),
             QStringLiteral("order by routeaddressaddress")};
@@ -25,10 +45,30 @@ QStringList shown(AddressDataset& address) {
     return rows;
 }
 
+int rowShowing(const AddressDataset& address, const QString& text) {
+    for (int row = 0; row < address.recordCount(); ++row) {
+        if (address.addressAt(row) == text) {
+            return row;
+        }
+    }
+    return -1;
+}
+
 class AddressDatasetTest : public OpenDbBackendTest {
 protected:
+    void SetUp() override {
+        OpenDbBackendTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        // Another session on the same database, for the test's own reads
+        // and writes.
+        m_other.setConnectionString(m_connection);
+        m_other.open();
+    }
+
     // Loads the addresses of a route as the route grid's click does.
-    void load(AddressDataset& address, int routeId) {
+    void load(AddressDataset& address, qint64 routeId) {
         address.close();
         address.setQuery(routeQuery(routeId), routeId);
         address.open();
@@ -42,6 +82,103 @@ protected:
         }
         return QStringLiteral("<no error>");
     }
+
+    // A statement through the other session; values are bound.
+    QSqlQuery run(const QString& sql, const QVariantList& values = {}) {
+        QSqlQuery query(m_other.openHandle());
+        bool done = false;
+        if (values.isEmpty()) {
+            done = query.exec(sql);
+        } else if (query.prepare(sql)) {
+            for (const QVariant& value : values) {
+                query.addBindValue(value);
+            }
+            done = query.exec();
+        }
+        EXPECT_TRUE(done) << sql.toStdString() << ": " << query.lastError().text().toStdString();
+        return query;
+    }
+
+    // The whole table in key order.
+    Table table() {
+        Table rows;
+        QSqlQuery query = run(QStringLiteral("select routeaddressid, routeaddressrouteid, "
+                                             "routeaddressaddress from hm_routeaddresses "
+                                             "order by routeaddressid"));
+        while (query.next()) {
+            rows.append({query.value(0).toLongLong(), query.value(1).toLongLong(),
+                         query.value(2).toString()});
+        }
+        return rows;
+    }
+
+    static void setAddressOf(Table& rows, qint64 id, const QString& address) {
+        for (TableRow& row : rows) {
+            if (row.id == id) {
+                row.address = address;
+                return;
+            }
+        }
+        ADD_FAILURE() << "no row " << id;
+    }
+
+    static void removeRowOf(Table& rows, qint64 id) {
+        EXPECT_EQ(rows.removeIf([id](const TableRow& row) { return row.id == id; }), 1)
+            << "no row " << id;
+    }
+
+    // Stores a row through the other session and returns its key.
+    qint64 storeRow(qint64 routeId, const QString& address) {
+        run(QStringLiteral("insert into hm_routeaddresses (routeaddressrouteid, "
+                           "routeaddressaddress) values (?, ?)"),
+            {routeId, address});
+        QSqlQuery query = run(QStringLiteral("select max(routeaddressid) from hm_routeaddresses"));
+        return query.next() ? query.value(0).toLongLong() : -1;
+    }
+
+    // How many rows of the route the database holds equal to the text.
+    qint64 countEqual(qint64 routeId, const QString& text) {
+        QSqlQuery query = run(QStringLiteral("select count(*) from hm_routeaddresses where "
+                                             "routeaddressrouteid = ? and routeaddressaddress = ?"),
+                              {routeId, text});
+        return query.next() ? query.value(0).toLongLong() : -1;
+    }
+
+    // The addresses the query text gives, in the database's own order.
+    QStringList databaseOrder(const QStringList& lines) {
+        QStringList rows;
+        QSqlQuery query = run(lines.join(QStringLiteral("\r\n")));
+        while (query.next()) {
+            rows.append(query.value(0).toString());
+        }
+        return rows;
+    }
+
+    // The next keys the tables hand out.
+    void setNextIds(qint64 routeId, qint64 rowId) {
+        switch (GetParam()) {
+        case Backend::Sqlite:
+            run(QStringLiteral("update sqlite_sequence set seq = ? where name = 'hm_routes'"),
+                {routeId - 1});
+            run(QStringLiteral("update sqlite_sequence set seq = ? "
+                               "where name = 'hm_routeaddresses'"),
+                {rowId - 1});
+            break;
+        case Backend::Postgres:
+            run(QStringLiteral("alter sequence hm_routes_routeid_seq restart with %1")
+                    .arg(routeId));
+            run(QStringLiteral("alter sequence hm_routeaddresses_routeaddressid_seq "
+                               "restart with %1")
+                    .arg(rowId));
+            break;
+        case Backend::MariaDb:
+            run(QStringLiteral("alter table hm_routes auto_increment = %1").arg(routeId));
+            run(QStringLiteral("alter table hm_routeaddresses auto_increment = %1").arg(rowId));
+            break;
+        }
+    }
+
+    Database m_other;
 };
 
 } // namespace
@@ -59,17 +196,21 @@ TEST_P(AddressDatasetTest, RunsItsQueryTextAsGiven) {
     EXPECT_TRUE(address.eof());
     EXPECT_EQ(address.Addressrouteaddressaddress(), "");
 
-    // The initial query: every route's addresses, in the database's order.
+    // The initial query: every route's addresses, in the database's order
+    // (MariaDB's collation orders regardless of case).
     address.open();
-    EXPECT_EQ(address.rowCount(), 14);
-    EXPECT_EQ(address.addressAt(0), "Bob@Example.com");
-    EXPECT_EQ(address.addressAt(1), "alice@example.com");
+    ASSERT_EQ(address.rowCount(), 14);
+    EXPECT_EQ(shown(address), databaseOrder(AddressDataset::initialQueryLines()));
 
     load(address, 1);
     EXPECT_EQ(address.queryLines(), routeQuery(1));
     EXPECT_EQ(address.currentRow(), 0);
-    EXPECT_EQ(shown(address), QStringList({"Bob@Example.com", "alice@example.com",
-                                           "carol@example.com", "postmaster@example.com"}));
+    const QStringList route1 = shown(address);
+    EXPECT_EQ(route1, databaseOrder(routeQuery(1)));
+    QStringList sorted = route1;
+    sorted.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(sorted, QStringList({"alice@example.com", "Bob@Example.com", "carol@example.com",
+                                   "postmaster@example.com"}));
     // Afterwards the dataset stands at its end.
     EXPECT_TRUE(address.eof());
     EXPECT_EQ(address.Addressrouteaddressaddress(), "");
@@ -86,9 +227,13 @@ TEST_P(AddressDatasetTest, RunsItsQueryTextAsGiven) {
     address.first();
     EXPECT_TRUE(address.eof());
 
+    // Closed, it refuses to move; its field reads empty.
     address.close();
     EXPECT_FALSE(address.isOpen());
     EXPECT_EQ(address.rowCount(), 0);
+    EXPECT_EQ(errorOf([&] { address.first(); }), "Die Datenmenge ist nicht geöffnet");
+    EXPECT_EQ(errorOf([&] { address.next(); }), "Die Datenmenge ist nicht geöffnet");
+    EXPECT_EQ(address.Addressrouteaddressaddress(), "");
 }
 
 TEST_P(AddressDatasetTest, QueryErrorsCarryTheDriversTextAndLeaveItClosed) {
@@ -97,6 +242,13 @@ TEST_P(AddressDatasetTest, QueryErrorsCarryTheDriversTextAndLeaveItClosed) {
     const QString message = errorOf([&] { address.open(); });
     EXPECT_TRUE(message.contains(QStringLiteral("hm_nichtda"))) << message.toStdString();
     EXPECT_FALSE(address.isOpen());
+
+    // Rows without their key cannot be written back.
+    address.setQuery({QStringLiteral("delete from hm_routeaddresses")}, 1);
+    EXPECT_EQ(errorOf([&] { address.open(); }),
+              "Die Abfrage der Adressen muss mit \"select\" beginnen");
+    EXPECT_FALSE(address.isOpen());
+    EXPECT_EQ(table().size(), 14);
 
     Database closed;
     AddressDataset unconnected(closed);
@@ -109,24 +261,26 @@ TEST_P(AddressDatasetTest, EditsReachTheDatabaseAtOnce) {
     load(address, 2); // dave, erin, info @example.org
     Rows expected = routeAddressRows(m_connection);
 
-    QSignalSpy changed(&address, &AddressDataset::rowChanged);
+    QSignalSpy changed(&address, &QAbstractItemModel::dataChanged);
     address.setAddress(1, QStringLiteral("Erin.Neu@example.org"));
     EXPECT_EQ(changed.size(), 1);
     EXPECT_EQ(address.addressAt(1), "Erin.Neu@example.org");
-    const int erin = int(expected.indexOf(qMakePair(qint64(2), QStringLiteral("erin@example.org"))));
+    const int erin =
+        int(expected.indexOf(qMakePair(qint64(2), QStringLiteral("erin@example.org"))));
     ASSERT_GE(erin, 0);
     expected[erin].second = QStringLiteral("Erin.Neu@example.org");
     EXPECT_EQ(routeAddressRows(m_connection), expected);
 
-    QSignalSpy appended(&address, &AddressDataset::rowAppended);
+    QSignalSpy appended(&address, &QAbstractItemModel::rowsInserted);
     EXPECT_EQ(address.appendRow(QStringLiteral("neu@example.org")), 3);
     EXPECT_EQ(appended.size(), 1);
     EXPECT_EQ(address.currentRow(), 3);
     EXPECT_EQ(address.Addressrouteaddressaddress(), "neu@example.org");
     expected.append({2, QStringLiteral("neu@example.org")});
     EXPECT_EQ(routeAddressRows(m_connection), expected);
+    EXPECT_EQ(address.rowIdAt(3), table().last().id);
 
-    QSignalSpy removed(&address, &AddressDataset::rowRemoved);
+    QSignalSpy removed(&address, &QAbstractItemModel::rowsRemoved);
     address.setCurrentRow(0);
     address.deleteRow(0); // dave
     EXPECT_EQ(removed.size(), 1);
@@ -143,37 +297,148 @@ TEST_P(AddressDatasetTest, EditsReachTheDatabaseAtOnce) {
 
 TEST_P(AddressDatasetTest, OnlyOneOfEqualRowsChangesAndOnlyInTheLoadedRoute) {
     // The same address twice in route 2 and once in route 3.
-    execSql(
-        m_connection,
-        QStringLiteral("insert into hm_routeaddresses (routeaddressrouteid, routeaddressaddress) "
-                       "values (3, 'same@example.org');"
-                       "insert into hm_routeaddresses (routeaddressrouteid, routeaddressaddress) "
-                       "values (2, 'same@example.org');"
-                       "insert into hm_routeaddresses (routeaddressrouteid, routeaddressaddress) "
-                       "values (2, 'same@example.org');"));
+    storeRow(3, QStringLiteral("same@example.org"));
+    storeRow(2, QStringLiteral("same@example.org"));
+    storeRow(2, QStringLiteral("same@example.org"));
     AddressDataset address(m_database);
     load(address, 2);
     ASSERT_EQ(address.addressAt(3), "same@example.org");
     ASSERT_EQ(address.addressAt(4), "same@example.org");
+    Table expected = table();
     address.setAddress(4, QStringLiteral("other@example.org"));
-    Rows rows = routeAddressRows(m_connection);
-    EXPECT_EQ(rows.count({3, QStringLiteral("same@example.org")}), 1);
-    EXPECT_EQ(rows.count({2, QStringLiteral("same@example.org")}), 1);
-    EXPECT_EQ(rows.count({2, QStringLiteral("other@example.org")}), 1);
+    setAddressOf(expected, address.rowIdAt(4), QStringLiteral("other@example.org"));
+    EXPECT_EQ(table(), expected);
 
+    removeRowOf(expected, address.rowIdAt(3));
     address.deleteRow(3);
-    rows = routeAddressRows(m_connection);
-    EXPECT_EQ(rows.count({3, QStringLiteral("same@example.org")}), 1);
-    EXPECT_EQ(rows.count({2, QStringLiteral("same@example.org")}), 0);
-    EXPECT_EQ(rows.size(), 16);
+    EXPECT_EQ(table(), expected);
+    EXPECT_EQ(expected.size(), 16);
+}
+
+// Addresses that MariaDB's (and SQL Server's) collation holds equal: the
+// grid changes exactly the row it shows, never its twin.
+TEST_P(AddressDatasetTest, EditsAndDeletionsReachTheRowShownBesideItsCollationTwin) {
+    struct Twins {
+        QString other;
+        QString shown;
+    };
+    const QList<Twins> cases = {
+        {QStringLiteral("Bob@twins.example"), QStringLiteral("bob@twins.example")},
+        {QStringLiteral("rene@twins.example"), QStringLiteral("ren\u00e9@twins.example")},
+        {QStringLiteral("trail@twins.example "), QStringLiteral("trail@twins.example")},
+    };
+    const bool caseAndAccentBlind = GetParam() == Backend::MariaDb;
+    AddressDataset address(m_database);
+    QAbstractItemModelTester tester(&address,
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    int n = 0;
+    for (const Twins& twins : cases) {
+        // The twin stored first holds the lower key, and the other way round.
+        for (const bool otherFirst : {true, false}) {
+            SCOPED_TRACE(twins.shown.toStdString() + (otherFirst ? " after" : " before") +
+                         " its twin");
+            const qint64 route =
+                insertRoute(m_connection, QStringLiteral("twins%1.example").arg(++n));
+            if (otherFirst) {
+                storeRow(route, twins.other);
+                storeRow(route, twins.shown);
+            } else {
+                storeRow(route, twins.shown);
+                storeRow(route, twins.other);
+            }
+            EXPECT_EQ(countEqual(route, twins.shown), caseAndAccentBlind ? 2 : 1);
+
+            load(address, route);
+            ASSERT_EQ(address.rowCount(), 2);
+            const int row = rowShowing(address, twins.shown);
+            ASSERT_GE(row, 0);
+            const qint64 id = address.rowIdAt(row);
+            const Table original = table();
+
+            Table expected = original;
+            const QString changed = QStringLiteral("neu%1@twins.example").arg(n);
+            address.setAddress(row, changed);
+            setAddressOf(expected, id, changed);
+            EXPECT_EQ(table(), expected);
+            EXPECT_EQ(address.addressAt(1 - row), twins.other);
+
+            // Back again, and then deleted.
+            address.setAddress(row, twins.shown);
+            EXPECT_EQ(table(), original);
+            address.deleteRow(row);
+            expected = original;
+            removeRowOf(expected, id);
+            EXPECT_EQ(table(), expected);
+            ASSERT_EQ(address.rowCount(), 1);
+            EXPECT_EQ(address.addressAt(0), twins.other);
+
+            // Appended beside its twin: the loaded route's row, found by its
+            // own key afterwards.
+            const int added = address.appendRow(twins.shown);
+            const TableRow stored = table().last();
+            EXPECT_EQ(stored.route, route);
+            EXPECT_EQ(stored.address, twins.shown);
+            EXPECT_EQ(address.rowIdAt(added), stored.id);
+            address.setAddress(added, changed);
+            expected.append({stored.id, route, changed});
+            EXPECT_EQ(table(), expected);
+            address.deleteRow(added);
+            expected.removeLast();
+            EXPECT_EQ(table(), expected);
+        }
+    }
+}
+
+// The mail server's keys are bigserial on PostgreSQL, and SQLite's integer
+// is 64-bit; MariaDB's keys are the mail server's int and mediumint(9), so
+// there the ids go to the top of their range.
+TEST_P(AddressDatasetTest, KeysBeyondThirtyTwoBitsReachTheirRows) {
+    const bool mariaDb = GetParam() == Backend::MariaDb;
+    // Cut to 32 bits, these would be route 2 and row 1 (alice@example.com).
+    const qint64 routeId = mariaDb ? 2147483647 : 4294967298;
+    const qint64 rowId = mariaDb ? 8388600 : 4294967297;
+    setNextIds(routeId, rowId);
+    const qint64 route = insertRoute(m_connection, QStringLiteral("hoch.example"));
+    ASSERT_EQ(route, routeId);
+    ASSERT_EQ(storeRow(route, QStringLiteral("hoch@hoch.example")), rowId);
+
+    AddressDataset address(m_database);
+    load(address, route);
+    EXPECT_EQ(address.queryLines().at(1), mariaDb ? "where routeaddressrouteid = 2147483647"
+                                                  : "where routeaddressrouteid = 4294967298");
+    ASSERT_EQ(address.rowCount(), 1);
+    EXPECT_EQ(address.rowIdAt(0), rowId);
+
+    Table expected = table();
+    address.setAddress(0, QStringLiteral("neu@hoch.example"));
+    setAddressOf(expected, rowId, QStringLiteral("neu@hoch.example"));
+    EXPECT_EQ(table(), expected);
+
+    // An appended row: the loaded route's id in full, the next key.
+    ASSERT_EQ(address.appendRow(QStringLiteral("dazu@hoch.example")), 1);
+    EXPECT_EQ(address.rowIdAt(1), rowId + 1);
+    expected.append({rowId + 1, routeId, QStringLiteral("dazu@hoch.example")});
+    EXPECT_EQ(table(), expected);
+    address.setAddress(1, QStringLiteral("Dazu@hoch.example"));
+    setAddressOf(expected, rowId + 1, QStringLiteral("Dazu@hoch.example"));
+    EXPECT_EQ(table(), expected);
+
+    address.deleteRow(0);
+    removeRowOf(expected, rowId);
+    EXPECT_EQ(table(), expected);
+    address.deleteRow(0);
+    removeRowOf(expected, rowId + 1);
+    EXPECT_EQ(table(), expected);
+    EXPECT_EQ(expected.first(), (TableRow{1, 1, QStringLiteral("alice@example.com")}));
+    EXPECT_EQ(expected.size(), 14);
 }
 
 TEST_P(AddressDatasetTest, ChangesThatCannotBeMadeRaiseAndChangeNothing) {
     AddressDataset address(m_database);
     load(address, 2);
     // Gone meanwhile through another connection.
-    execSql(m_connection, QStringLiteral("delete from hm_routeaddresses "
-                                         "where routeaddressaddress = 'erin@example.org'"));
+    run(QStringLiteral("delete from hm_routeaddresses where routeaddressaddress = ?"),
+        {QStringLiteral("erin@example.org")});
     const Rows before = routeAddressRows(m_connection);
     EXPECT_EQ(errorOf([&] { address.setAddress(1, QStringLiteral("x@example.org")); }),
               "Die zu ändernde Zeile wurde nicht gefunden");
@@ -197,6 +462,7 @@ TEST_P(AddressDatasetTest, ChangesThatCannotBeMadeRaiseAndChangeNothing) {
     address.close();
     EXPECT_EQ(errorOf([&] { address.appendRow(QStringLiteral("y@example.org")); }),
               "Die Datenmenge ist nicht geöffnet");
+    EXPECT_EQ(errorOf([&] { address.deleteRow(0); }), "Die Datenmenge ist nicht geöffnet");
 
     // The query over all routes names no route to append to.
     AddressDataset all(m_database);
@@ -205,15 +471,40 @@ TEST_P(AddressDatasetTest, ChangesThatCannotBeMadeRaiseAndChangeNothing) {
               "Keine Route geladen: die Adresse gehört zu keiner Route");
 }
 
-TEST_P(AddressDatasetTest, EditsInTheQueryOverAllRoutesFindTheRowByAddress) {
+TEST_P(AddressDatasetTest, AnEditToTheTextTheRowHoldsAlreadyIsNoError) {
+    // Another session made the same change first: the row is there, and
+    // MySQL reports it unchanged.
+    AddressDataset address(m_database);
+    load(address, 2);
+    const int dave = rowShowing(address, QStringLiteral("dave@example.org"));
+    ASSERT_GE(dave, 0);
+    run(QStringLiteral("update hm_routeaddresses set routeaddressaddress = ? "
+                       "where routeaddressid = ?"),
+        {QStringLiteral("david@example.org"), address.rowIdAt(dave)});
+    Table expected = table();
+    EXPECT_EQ(errorOf([&] { address.setAddress(dave, QStringLiteral("david@example.org")); }),
+              "<no error>");
+    EXPECT_EQ(address.addressAt(dave), "david@example.org");
+    EXPECT_EQ(table(), expected);
+}
+
+TEST_P(AddressDatasetTest, EditsInTheQueryOverAllRoutesReachTheRowShown) {
+    storeRow(1, QStringLiteral("bob@example.com")); // Bob@Example.com's twin
     AddressDataset address(m_database);
     address.open();
-    ASSERT_EQ(address.addressAt(0), "Bob@Example.com");
-    address.setAddress(0, QStringLiteral("bob@example.com"));
-    EXPECT_EQ(routeAddressRows(m_connection).at(1),
-              qMakePair(qint64(1), QStringLiteral("bob@example.com")));
-    address.deleteRow(0);
-    EXPECT_EQ(routeAddressRows(m_connection).size(), 13);
+    const int bob = rowShowing(address, QStringLiteral("Bob@Example.com"));
+    ASSERT_GE(bob, 0);
+    const qint64 id = address.rowIdAt(bob);
+    Table expected = table();
+    address.setAddress(bob, QStringLiteral("robert@example.com"));
+    setAddressOf(expected, id, QStringLiteral("robert@example.com"));
+    EXPECT_EQ(table(), expected);
+    EXPECT_EQ(expected.at(1), (TableRow{2, 1, QStringLiteral("robert@example.com")}));
+    address.deleteRow(bob);
+    removeRowOf(expected, id);
+    EXPECT_EQ(table(), expected);
+    EXPECT_EQ(expected.size(), 14);
+    EXPECT_EQ(expected.last().address, "bob@example.com");
 }
 
 TARVELO_DB_BACKENDS(AddressDatasetTest);

@@ -1,6 +1,7 @@
 #include "GuiTestBed.h"
 
 #include "TestDatabases.h"
+#include "platform/ProfileFile.h"
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
@@ -169,4 +170,51 @@ TEST_F(AddressGridTest, AnAddressTheDatabaseRefusesIsReportedOnce) {
     // The window stays usable.
     clickCell(Routen(), 1);
     EXPECT_EQ(shownAddresses().size(), 3);
+}
+
+// On the mail server's MariaDB tables, whose collation holds "Bob@...",
+// "bob@..." and "BOB@..." one text: the grid changes and deletes exactly the
+// row it shows, never a twin.
+TEST_F(AddressGridTest, OnMariaDbTheGridChangesTheRowItShowsNotItsTwin) {
+    connection = createMariaDbDatabase(true);
+    ProfileFile::writeString(paths.iniFile, "SQL", "Provider", connection);
+    // Stored after Bob@Example.com, so each holds a higher key than it.
+    execSql(connection, QStringLiteral("insert into hm_routeaddresses (routeaddressrouteid, "
+                                       "routeaddressaddress) values (1, 'bob@example.com');"
+                                       "insert into hm_routeaddresses (routeaddressrouteid, "
+                                       "routeaddressaddress) values (1, 'BOB@example.com')"));
+    openWindow();
+    QAbstractItemModelTester tester(DBGrid2()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_EQ(shownAddresses().size(), 6);
+    auto expected = tableRows();
+    ASSERT_EQ(expected.size(), 16);
+
+    const int bob = int(shownAddresses().indexOf(QStringLiteral("bob@example.com")));
+    ASSERT_GE(bob, 0);
+    typeIntoCell(DBGrid2(), bob, QStringLiteral("robert@example.com"));
+    expected[14].second = QStringLiteral("robert@example.com");
+    EXPECT_EQ(tableRows(), expected);
+    EXPECT_EQ(shownAddresses()[bob], "robert@example.com");
+
+    const int upper = int(shownAddresses().indexOf(QStringLiteral("BOB@example.com")));
+    ASSERT_GE(upper, 0);
+    clickCell(DBGrid2(), upper);
+    dialogs.confirmAnswers.push_back(true);
+    QTest::keyClick(DBGrid2(), Qt::Key_Delete, Qt::ControlModifier);
+    expected.removeAt(15);
+    EXPECT_EQ(tableRows(), expected);
+    EXPECT_FALSE(shownAddresses().contains(QStringLiteral("BOB@example.com")));
+    EXPECT_TRUE(shownAddresses().contains(QStringLiteral("Bob@Example.com")));
+
+    // Appended beside its twin, then changed: the new row, in route 1.
+    QTest::keyClick(DBGrid2(), Qt::Key_Insert);
+    const int added = int(shownAddresses().size()) - 1;
+    typeIntoCell(DBGrid2(), added, QStringLiteral("bob@example.com"));
+    expected.append({1, QStringLiteral("bob@example.com")});
+    EXPECT_EQ(tableRows(), expected);
+    typeIntoCell(DBGrid2(), added, QStringLiteral("bobby@example.com"));
+    expected.last().second = QStringLiteral("bobby@example.com");
+    EXPECT_EQ(tableRows(), expected);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
