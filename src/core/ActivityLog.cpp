@@ -3,6 +3,7 @@
 #include "core/WindowState.h"
 #include "platform/Clock.h"
 #include "platform/OneLine.h"
+#include "platform/Progress.h"
 #include "platform/TextFile.h"
 
 #include <QDateTime>
@@ -25,9 +26,11 @@ QString ActivityLog::paneStamp(const QDateTime& moment) {
 void ActivityLog::LogMessage(const QString& text) {
     if (text.isEmpty()) {
         TextFile::appendLine(m_logFile, QString());
+        Progress::note();
         return;
     }
     const QString message = OneLine::forLog(text);
     TextFile::appendLine(m_logFile, fileStamp(m_clock.now()) + QStringLiteral(": ") + message);
+    Progress::note();
     m_window.addProtokollLine(paneStamp(m_clock.now()) + QStringLiteral(": ") + message);
 }

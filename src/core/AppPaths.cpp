@@ -17,6 +17,7 @@ AppPaths AppPaths::forExecutable(const QString& executablePath) {
     const QString base = paths.directory + (dot > 0 ? name.left(dot) : name);
     paths.iniFile = base + QStringLiteral(".ini");
     paths.logFile = base + QStringLiteral(".log");
+    paths.lockFile = base + QStringLiteral(".lock");
     paths.exceptionFile = paths.directory + QStringLiteral("ausnahmen.txt");
     return paths;
 }

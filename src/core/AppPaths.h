@@ -2,12 +2,14 @@
 
 #include <QString>
 
-// The files kept beside the executable: its name with ".ini" and ".log", and
-// the exception list "ausnahmen.txt" in its directory.
+// The files kept beside the executable: its name with ".ini", ".log" and
+// ".lock" (held while a synchronisation runs), and the exception list
+// "ausnahmen.txt" in its directory.
 struct AppPaths {
     QString executable;
     QString iniFile;
     QString logFile;
+    QString lockFile;
     QString exceptionFile;
     QString directory; // with its trailing separator
 

@@ -18,6 +18,11 @@ CommandLineSwitch CommandLine::parse(const QString& parameter) {
             result.kind = CommandLineSwitch::Domain;
             result.value = domain;
         }
+    } else if (lowered == QLatin1String("/dryrun")) {
+        result.kind = CommandLineSwitch::TestRun;
+    } else if (lowered.startsWith(QLatin1String("/maxdelete:"))) {
+        result.kind = CommandLineSwitch::MaxDelete;
+        result.value = lowered.mid(11, kMaxValue);
     } else if (lowered.startsWith(QLatin1String("/file:"))) {
         result.kind = CommandLineSwitch::File;
         result.value = parameter.mid(6, kMaxValue);

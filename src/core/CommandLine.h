@@ -5,15 +5,16 @@
 
 // One switch of the command line, as the unattended run reads it.
 struct CommandLineSwitch {
-    enum Kind { Ignored, DbSync, Refresh, Domain, File };
+    enum Kind { Ignored, DbSync, Refresh, Domain, File, MaxDelete, TestRun };
     Kind kind = Ignored;
-    QString value; // the domain filter ("@" in front) or the list path
+    QString value; // the domain filter ("@" in front), the list path, the limit
 };
 
 namespace CommandLine {
 constexpr int kMaxValue = 255;
 // Recognises a switch in any ASCII case. The list path keeps its case: file
 // names on this platform are case-sensitive. An empty "/domain:" is ignored,
-// since a filter of "@" alone would hold every address.
+// since a filter of "@" alone would hold every address. "/maxdelete:" and
+// "/dryrun" are the scheduler's opt-in guards.
 CommandLineSwitch parse(const QString& parameter);
 } // namespace CommandLine

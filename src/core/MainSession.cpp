@@ -1,15 +1,46 @@
 #include "core/MainSession.h"
 
 #include "core/Mtools.h"
+#include "core/TestKnob.h"
+#include "core/Watchdog.h"
 #include "core/WindowState.h"
+#include "platform/Clock.h"
 #include "platform/DosDateTime.h"
 #include "platform/ProfileFile.h"
+#include "platform/TextFile.h"
+
+#include <cstdio>
+#include <cstdlib>
 
 MainSession::MainSession(AppPaths paths, const Clock& clock, WindowState& window)
     : routes(database), RA2(database), Address(database), m_paths(std::move(paths)), m_clock(clock),
       m_window(window), m_log(m_paths.logFile, clock, window) {}
 
 MainSession::~MainSession() = default;
+
+void MainSession::watchForStalls() {
+    const auto limit = TestKnob::milliseconds("TARVELO_TEST_WATCHDOG_MS", Watchdog::defaultLimit());
+    // Runs on the watchdog's thread while the run hangs in a call that does
+    // not return: it touches only the log file, the record and stderr.
+    m_watchdog = std::make_unique<Watchdog>(limit, [this](std::chrono::seconds stalled) {
+        const QString message =
+            QStringLiteral("Der Lauf kommt seit %1 Sekunden nicht voran (keine Antwort der "
+                           "Datenbank, kein Dateizugriff); das Programm wird beendet")
+                .arg(stalled.count());
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        std::fflush(stderr);
+        try {
+            TextFile::appendLine(m_paths.logFile, ActivityLog::fileStamp(m_clock.now()) +
+                                                      QStringLiteral(": Fehler: ") + message);
+        } catch (...) {
+        }
+        try {
+            m_record.writeFailure(message, m_clock.now());
+        } catch (...) {
+        }
+        std::_Exit(1);
+    });
+}
 
 void MainSession::FormCreate() {
     LogMessage(QString());

@@ -2,6 +2,8 @@
 
 #include "core/ActivityLog.h"
 #include "core/AppPaths.h"
+#include "core/DeleteLimit.h"
+#include "core/RunRecord.h"
 #include "core/WorkingList.h"
 #include "db/AddressDataset.h"
 #include "db/Database.h"
@@ -11,7 +13,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
+
 class Clock;
+class Watchdog;
 class WindowState;
 
 // Everything the main window owns besides its controls: the configuration
@@ -54,6 +60,11 @@ public:
     bool listFileMissing() const { return m_listFileMissing; }
     bool runRequested() const { return m_runRequested; }
 
+    // Without a screen nobody notices a run that waits for ever: from now on
+    // a run that makes no progress for two minutes ends the process (status
+    // 1) after logging why and leaving the record of the run so far.
+    void watchForStalls();
+
     QString AdminPassword;
     QString ProtokollDir;
     Database database;
@@ -69,4 +80,9 @@ private:
     ActivityLog m_log;
     bool m_listFileMissing = false;
     bool m_runRequested = false;
+    // The scheduler's opt-in guards, from the command line.
+    bool m_testRun = false;
+    std::optional<DeleteLimit> m_maxDelete;
+    RunRecord m_record;
+    std::unique_ptr<Watchdog> m_watchdog;
 };

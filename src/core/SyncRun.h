@@ -5,10 +5,16 @@
 #include <QStringList>
 #include <QTime>
 
+#include "core/DeleteLimit.h"
+
+#include <chrono>
 #include <functional>
+#include <optional>
 
 class ActivityLog;
 class Clock;
+class Database;
+class RunRecord;
 class RouteAddressDataset;
 class RoutesDataset;
 class WindowState;
@@ -18,6 +24,18 @@ class WorkingList;
 // the log, the hidden list `Liste`, the datasets `routes` and `RA2`, the
 // exception file, the protocol directory prefix, the clock for the protocol
 // file's name, and the reload of the address grid.
+// The scheduler's guards of one run: the lock that lets only one run at a
+// time change the table, the test run that changes nothing, the limit of
+// deletions, and the record kept for a run that fails.
+struct RunGuards {
+    QString lockFile;             // beside the executable; empty: no lock
+    Database* database = nullptr; // whose server lock the run takes as well
+    std::chrono::milliseconds lockWait{30000};
+    bool testRun = false;
+    std::optional<DeleteLimit> maxDelete;
+    RunRecord* record = nullptr;
+};
+
 struct SyncContext {
     WindowState& window;
     ActivityLog& log;
@@ -28,6 +46,7 @@ struct SyncContext {
     QString ProtokollDir;
     const Clock& clock;
     std::function<void()> RoutenCellClick;
+    RunGuards guards{};
 };
 
 // One synchronisation run: the list file named in `emailliste`, less the
@@ -35,11 +54,13 @@ struct SyncContext {
 // domain filter `Domain`. Deletes the rows whose addresses the list lacks,
 // inserts the entries the table lacks into their routes, each change written
 // to the database at once, and keeps a protocol of them in the pane and, with
-// a protocol directory, in the file hmail-YYYYMMDD-HHMMSS.log.
+// a protocol directory, in the file hmail-YYYYMMDD-HHMMSS.log (a test run's
+// ends in "-test.log").
 //
 // Errors (file, database) end the run where they arise and propagate; the
 // Start button and the routes grid are given back and `RA2` is closed on
-// every way out.
+// every way out. A run that fails after its protocol header leaves the record
+// hmail-YYYYMMDD-HHMMSS-fehler.log instead of its protocol file.
 void btsyncClick(SyncContext& context);
 
 // The protocol file's name for a date read and a time read after it:

@@ -122,6 +122,7 @@ void Database::open() {
     if (!db.open()) {
         throw DbError(driverText(db.lastError()));
     }
+    m_server = settings.server;
     try {
         applySessionBounds(db, settings.server);
     } catch (const DbError&) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "db/ConnectionString.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -26,8 +28,11 @@ public:
     // The open Qt connection; raises DbError while the connection is closed.
     QSqlDatabase openHandle() const;
     QString connectionName() const { return m_name; }
+    // The server behind the connection last opened.
+    ConnectionSettings::Server server() const { return m_server; }
 
 private:
     QString m_name;
     QString m_connectionString;
+    ConnectionSettings::Server m_server = ConnectionSettings::Server::OtherOdbc;
 };

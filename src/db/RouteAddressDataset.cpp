@@ -3,6 +3,7 @@
 #include "db/Database.h"
 #include "db/SqlExec.h"
 #include "platform/AsciiCase.h"
+#include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
 #include <QSqlDriver>
@@ -33,6 +34,9 @@ void RouteAddressDataset::open() {
             row.routeId = query.value(routeColumn).toLongLong();
             row.address = query.value(addressColumn).toString();
             rows.append(std::move(row));
+            if ((rows.size() & 0xFFF) == 0) {
+                Progress::note(); // a long read is progress too
+            }
         }
         if (query.lastError().isValid()) {
             SqlExec::fail(query);
@@ -169,9 +173,11 @@ void RouteAddressDataset::deleteCurrent() {
     if (eof()) {
         throw DbError::noCurrentRow();
     }
-    m_delete->addBindValue(m_rows.at(m_current).id);
-    SqlExec::execPrepared(*m_delete);
-    m_delete->finish();
+    if (!m_testRun) {
+        m_delete->addBindValue(m_rows.at(m_current).id);
+        SqlExec::execPrepared(*m_delete);
+        m_delete->finish();
+    }
 
     unindexRow(m_current);
     Row& row = m_rows[m_current];
@@ -210,11 +216,14 @@ void RouteAddressDataset::insert(qint64 routeId, const QString& address) {
     if (!m_open) {
         throw DbError::notOpen();
     }
-    m_insert->addBindValue(routeId);
-    m_insert->addBindValue(SqlExec::text(address));
-    SqlExec::execPrepared(*m_insert);
-    const qint64 id = insertedId(routeId, address);
-    m_insert->finish();
+    qint64 id = --m_testRunIds;
+    if (!m_testRun) {
+        m_insert->addBindValue(routeId);
+        m_insert->addBindValue(SqlExec::text(address));
+        SqlExec::execPrepared(*m_insert);
+        id = insertedId(routeId, address);
+        m_insert->finish();
+    }
 
     Row row;
     row.id = id;

@@ -41,6 +41,11 @@ public:
 
     int recordCount() const { return m_live; }
 
+    // A test run: deletes and inserts change the rows held here, as a real
+    // run would, and send no statement to the database.
+    void setTestRun(bool testRun) { m_testRun = testRun; }
+    bool testRun() const { return m_testRun; }
+
 private:
     struct Row {
         qint64 id = 0;
@@ -63,4 +68,6 @@ private:
     std::unique_ptr<QSqlQuery> m_delete;
     std::unique_ptr<QSqlQuery> m_insert;
     bool m_insertReturnsId = false; // INSERT ... RETURNING (PostgreSQL)
+    bool m_testRun = false;
+    qint64 m_testRunIds = 0; // ids of rows a test run inserted: below zero
 };

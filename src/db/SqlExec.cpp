@@ -1,5 +1,6 @@
 #include "db/SqlExec.h"
 
+#include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
 #include <QSqlError>
@@ -14,7 +15,9 @@ void SqlExec::fail(const QSqlQuery& query) {
 }
 
 void SqlExec::exec(QSqlQuery& query, const QString& sql) {
-    if (!query.exec(sql)) {
+    const bool done = query.exec(sql);
+    Progress::note();
+    if (!done) {
         fail(query);
     }
 }
@@ -26,7 +29,9 @@ void SqlExec::prepare(QSqlQuery& query, const QString& sql) {
 }
 
 void SqlExec::execPrepared(QSqlQuery& query) {
-    if (!query.exec()) {
+    const bool done = query.exec();
+    Progress::note();
+    if (!done) {
         fail(query);
     }
 }

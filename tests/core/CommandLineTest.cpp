@@ -1,4 +1,6 @@
 #include "core/CommandLine.h"
+#include "core/DeleteLimit.h"
+#include "platform/TarveloError.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +22,33 @@ TEST(CommandLineParse, SwitchesAreRecognisedInAnyCaseButOnlyWhole) {
     EXPECT_EQ(kindOf("-dbsync"), CommandLineSwitch::Ignored);
     EXPECT_EQ(kindOf("/refresh "), CommandLineSwitch::Ignored);
     EXPECT_EQ(kindOf(""), CommandLineSwitch::Ignored);
+    // The scheduler's guards, opt-in.
+    EXPECT_EQ(kindOf("/DryRun"), CommandLineSwitch::TestRun);
+    EXPECT_EQ(kindOf("/dryrunx"), CommandLineSwitch::Ignored);
+    EXPECT_EQ(CommandLine::parse("/MAXDELETE:5%").kind, CommandLineSwitch::MaxDelete);
+    EXPECT_EQ(CommandLine::parse("/MAXDELETE:5%").value, "5%");
+    EXPECT_EQ(kindOf("/maxdelete"), CommandLineSwitch::Ignored);
+}
+
+// The limit's edges: "more than the limit" is refused, the limit itself is
+// not; a share is compared without rounding.
+TEST(DeleteLimitTest, CountsAndSharesAtTheirEdges) {
+    const DeleteLimit count = DeleteLimit::parse("3");
+    EXPECT_FALSE(count.exceededBy(3, 4));
+    EXPECT_TRUE(count.exceededBy(4, 4));
+    const DeleteLimit none = DeleteLimit::parse("0");
+    EXPECT_FALSE(none.exceededBy(0, 10));
+    EXPECT_TRUE(none.exceededBy(1, 1000000));
+    const DeleteLimit share = DeleteLimit::parse("10%");
+    EXPECT_FALSE(share.exceededBy(1, 10));
+    EXPECT_TRUE(share.exceededBy(2, 19)); // 10.5 %
+    EXPECT_FALSE(share.exceededBy(0, 0)); // an empty domain loses nothing
+    EXPECT_TRUE(share.exceededBy(1, 0));  // rows outside the filter cannot be its share
+    EXPECT_FALSE(DeleteLimit::parse("100%").exceededBy(7, 7));
+    EXPECT_FALSE(DeleteLimit::parse("5000000000").exceededBy(4999999999, 1));
+    for (const char* wrong : {"", "%", "-1", "1.5", "5 %", "101%", "x", "3%%"}) {
+        EXPECT_THROW(DeleteLimit::parse(QString::fromLatin1(wrong)), TarveloError) << wrong;
+    }
 }
 
 TEST(CommandLineParse, DomainIsLowerCasedWithOneLeadingAt) {

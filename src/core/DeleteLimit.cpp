@@ -1,0 +1,52 @@
+#include "core/DeleteLimit.h"
+
+#include "platform/TarveloError.h"
+
+DeleteLimit DeleteLimit::parse(const QString& text) {
+    DeleteLimit limit;
+    QString digits = text;
+    if (digits.endsWith(u'%')) {
+        limit.percent = true;
+        digits.chop(1);
+    }
+    bool ok = !digits.isEmpty();
+    for (const QChar c : digits) {
+        ok = ok && c >= u'0' && c <= u'9';
+    }
+    limit.value = ok ? digits.toLongLong(&ok) : 0;
+    if (!ok || (limit.percent && limit.value > 100)) {
+        throw TarveloError(QStringLiteral("Ungültiger Wert \"%1\" für /maxdelete: erwartet wird "
+                                          "eine Anzahl (z. B. /maxdelete:100) oder ein Anteil von "
+                                          "0 bis 100 Prozent (z. B. /maxdelete:5%)")
+                               .arg(text));
+    }
+    return limit;
+}
+
+bool DeleteLimit::exceededBy(qint64 wouldDelete, qint64 rowsInFilter) const {
+    if (!percent) {
+        return wouldDelete > value;
+    }
+    // wouldDelete / rowsInFilter > value / 100, without rounding.
+    return wouldDelete * 100 > value * rowsInFilter;
+}
+
+QString DeleteLimit::text() const {
+    return QString::number(value) + (percent ? QStringLiteral("%") : QString());
+}
+
+QString DeleteLimit::refusal(qint64 wouldDelete, qint64 rowsInFilter) const {
+    if (!percent) {
+        return QStringLiteral("Der Lauf würde %1 Adressen löschen, erlaubt sind höchstens %2 "
+                              "(/maxdelete:%3). Es wurde nichts geändert")
+            .arg(wouldDelete)
+            .arg(value)
+            .arg(text());
+    }
+    return QStringLiteral("Der Lauf würde %1 von %2 Adressen der Domain löschen, erlaubt sind "
+                          "höchstens %3 % (/maxdelete:%4). Es wurde nichts geändert")
+        .arg(wouldDelete)
+        .arg(rowsInFilter)
+        .arg(value)
+        .arg(text());
+}

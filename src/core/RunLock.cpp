@@ -1,0 +1,159 @@
+#include "core/RunLock.h"
+
+#include "db/Database.h"
+#include "platform/Progress.h"
+#include "platform/TarveloError.h"
+
+#include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QVariant>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+// The advisory lock's name on the server: one per database.
+constexpr qint64 kPostgresKey = 0x54617276656c6f; // "Tarvelo"
+const QString kMySqlName = QStringLiteral("CONCAT('tarvelo:', LEFT(IFNULL(DATABASE(), ''), 50))");
+const QString kSqlServerResource = QStringLiteral("tarvelo-synchronisation");
+
+constexpr int kPollMilliseconds = 100;
+
+TarveloError busy(const QString& what, std::chrono::milliseconds wait) {
+    return TarveloError(QStringLiteral("Eine andere Synchronisation läuft bereits: %1 wurde in %2 "
+                                       "Sekunden nicht frei. Dieser Lauf hat nichts geändert")
+                            .arg(what)
+                            .arg(wait.count() / 1000));
+}
+
+// The server's answer to a try of its lock: true when this session holds it.
+bool tryServerLock(QSqlDatabase& db, ConnectionSettings::Server server) {
+    QSqlQuery query(db);
+    QString sql;
+    switch (server) {
+    case ConnectionSettings::Server::Postgres:
+        sql = QStringLiteral("SELECT pg_try_advisory_lock(%1)").arg(kPostgresKey);
+        break;
+    case ConnectionSettings::Server::MySql:
+        sql = QStringLiteral("SELECT GET_LOCK(%1, 0)").arg(kMySqlName);
+        break;
+    case ConnectionSettings::Server::SqlServer:
+        sql = QStringLiteral("DECLARE @result int; EXEC @result = sp_getapplock @Resource = '%1', "
+                             "@LockMode = 'Exclusive', @LockOwner = 'Session', @LockTimeout = 0; "
+                             "SELECT CASE WHEN @result >= 0 THEN 1 ELSE 0 END")
+                  .arg(kSqlServerResource);
+        break;
+    default:
+        return true;
+    }
+    if (!query.exec(sql) || !query.next()) {
+        throw DbError(query.lastError().text().trimmed());
+    }
+    const QVariant value = query.value(0);
+    return value.toString() == u"true" || value.toLongLong() == 1;
+}
+
+} // namespace
+
+std::chrono::milliseconds RunLock::defaultWait() {
+    return std::chrono::seconds(30);
+}
+
+RunLock::RunLock(const QString& lockFile, Database& database, std::chrono::milliseconds wait)
+    : m_database(database), m_wait(wait) {
+    const qint64 deadline = Progress::now() + wait.count();
+    try {
+        this->lockFile(lockFile, deadline);
+        lockServer(deadline);
+    } catch (...) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        throw;
+    }
+}
+
+RunLock::~RunLock() {
+    unlockServer();
+    if (m_fd >= 0) {
+        ::close(m_fd); // releases the flock
+    }
+}
+
+void RunLock::lockFile(const QString& path, qint64 deadline) {
+    const QByteArray name = QFile::encodeName(path);
+    m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_fd < 0) {
+        const IoError error = IoError::fromErrno(errno);
+        throw TarveloError(QStringLiteral("Die Sperrdatei \"%1\" kann nicht angelegt werden: %2")
+                               .arg(path, error.message()));
+    }
+    for (;;) {
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+            return;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            throw IoError::fromErrno(errno);
+        }
+        if (Progress::now() >= deadline) {
+            throw busy(QStringLiteral("die Sperrdatei \"%1\"").arg(path), m_wait);
+        }
+        Progress::note(); // waiting for the other run is no stall
+        QThread::msleep(kPollMilliseconds);
+    }
+}
+
+void RunLock::lockServer(qint64 deadline) {
+    const ConnectionSettings::Server server = m_database.server();
+    if (server == ConnectionSettings::Server::Sqlite ||
+        server == ConnectionSettings::Server::OtherOdbc) {
+        return; // no lock of the server's own: the lock file must do
+    }
+    QSqlDatabase db = m_database.openHandle();
+    for (;;) {
+        if (tryServerLock(db, server)) {
+            m_serverLocked = true;
+            return;
+        }
+        if (Progress::now() >= deadline) {
+            throw busy(QStringLiteral("die Sperre in der Datenbank"), m_wait);
+        }
+        Progress::note();
+        QThread::msleep(kPollMilliseconds);
+    }
+}
+
+void RunLock::unlockServer() noexcept {
+    if (!m_serverLocked) {
+        return;
+    }
+    m_serverLocked = false;
+    try {
+        if (!m_database.isOpen()) {
+            return; // the session's end has released it
+        }
+        QSqlDatabase db = m_database.handle();
+        QSqlQuery query(db);
+        switch (m_database.server()) {
+        case ConnectionSettings::Server::Postgres:
+            query.exec(QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(kPostgresKey));
+            break;
+        case ConnectionSettings::Server::MySql:
+            query.exec(QStringLiteral("SELECT RELEASE_LOCK(%1)").arg(kMySqlName));
+            break;
+        case ConnectionSettings::Server::SqlServer:
+            query.exec(QStringLiteral("EXEC sp_releaseapplock @Resource = '%1', "
+                                      "@LockOwner = 'Session'")
+                           .arg(kSqlServerResource));
+            break;
+        default:
+            break;
+        }
+    } catch (...) {
+    }
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+
+class Database;
+
+// One synchronisation run at a time. Two runs at once would both find the
+// same addresses missing and insert each of them twice, for good. The lock is
+// a file beside the executable, held with flock (the kernel lets go of it
+// when the process ends, however it ends), and, where the database server
+// offers one, the server's own advisory lock, so that runs from two machines
+// against one database exclude each other too.
+class RunLock {
+public:
+    // Waits at most `wait` for both; then raises a German error that says a
+    // run is already under way. Nothing has been changed at that point.
+    RunLock(const QString& lockFile, Database& database, std::chrono::milliseconds wait);
+    ~RunLock();
+    RunLock(const RunLock&) = delete;
+    RunLock& operator=(const RunLock&) = delete;
+
+    // How long a run waits for the lock: 30 seconds.
+    static std::chrono::milliseconds defaultWait();
+
+private:
+    void lockFile(const QString& path, qint64 deadline);
+    void lockServer(qint64 deadline);
+    void unlockServer() noexcept;
+
+    Database& m_database;
+    std::chrono::milliseconds m_wait;
+    int m_fd = -1;
+    bool m_serverLocked = false;
+};

@@ -1,0 +1,394 @@
+#include "ScratchInstall.h"
+
+#include "TestBackend.h"
+#include "TestDatabases.h"
+#include "core/RunLock.h"
+#include "db/Database.h"
+#include "platform/Ansi.h"
+#include "platform/TextFile.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <memory>
+
+// What keeps an unattended run trustworthy when nobody watches: one run at a
+// time, a record of a run that fails, a bound on a run that stopped making
+// progress, the deletion guard and the test run.
+
+namespace {
+
+// example.com holds alice, Bob, carol and postmaster; this list keeps alice
+// and Bob, adds dora and excepts the newsletter.
+const QByteArray kList = "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
+                         "newsletter@example.com\r\n";
+
+class Scheduled {
+public:
+    explicit Scheduled(Backend backend = Backend::Sqlite) {
+        connection = createBackendDatabase(backend, install.path("hmailserver.db"), true);
+        install.setIni("SQL", "Provider", connection);
+        install.setIni("Options", "Protokoll", install.path("prot/"));
+        QDir(install.dir()).mkpath("prot");
+        install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
+        install.writeFile("liste.txt", kList);
+    }
+
+    QStringList args(const QStringList& more = {}) const {
+        return QStringList({"/file:" + install.path("liste.txt"), "/domain:example.com"}) + more;
+    }
+
+    QStringList protocolFiles() const {
+        return QDir(install.path("prot")).entryList({"hmail-*"}, QDir::Files, QDir::Name);
+    }
+    QStringList fileLines(const QString& name) const {
+        return TextFile::splitLines(Ansi::decode(install.readFile("prot/" + name)));
+    }
+
+    QStringList exampleComRows() const {
+        QStringList rows;
+        for (const auto& row : routeAddressRows(connection)) {
+            if (row.first == 1) {
+                rows.append(row.second);
+            }
+        }
+        rows.sort();
+        return rows;
+    }
+
+    // Started like ScratchInstall::run, without waiting for the end.
+    std::unique_ptr<QProcess> start(const QStringList& arguments,
+                                    const QStringList& environment = {}) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.remove("QT_QPA_PLATFORM");
+        for (const QString& assignment : environment) {
+            env.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
+        }
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(install.dir());
+        process->setStandardInputFile(QProcess::nullDevice());
+        process->start(install.path("tarvelo"), arguments);
+        return process;
+    }
+
+    ScratchInstall install;
+    QString connection;
+};
+
+const QStringList kExampleComBefore = {"Bob@Example.com", "alice@example.com", "carol@example.com",
+                                       "postmaster@example.com"};
+const QStringList kExampleComAfter = {"Bob@Example.com", "alice@example.com", "dora@example.com"};
+
+int finish(QProcess& process) {
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        return -1;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+}
+
+// Every address at most once: two runs at once would insert each new one twice.
+bool noAddressTwice(const QString& connection) {
+    QStringList seen;
+    for (const auto& row : routeAddressRows(connection)) {
+        seen.append(row.second.toLower());
+    }
+    const qsizetype all = seen.size();
+    seen.removeDuplicates();
+    return seen.size() == all;
+}
+
+} // namespace
+
+// A run already holds the lock (here the test, through the program's own
+// lock): the next one ends with the lock error before it changes anything.
+TEST(GuardedRun, ARunThatCannotGetTheLockChangesNothing) {
+    Scheduled s;
+    Database held;
+    held.setConnectionString(s.connection);
+    held.open();
+    const RunLock lock(s.install.path("tarvelo.lock"), held, RunLock::defaultWait());
+
+    const auto result = s.install.run(s.args(), {"TARVELO_TEST_LOCK_WAIT_MS=500"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.standardError.contains(
+        "Eine andere Synchronisation läuft bereits: die Sperrdatei \"" +
+        s.install.path("tarvelo.lock") + "\" wurde in 0 Sekunden nicht frei"))
+        << result.standardError.toStdString();
+    EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
+    EXPECT_TRUE(s.protocolFiles().isEmpty());
+    EXPECT_FALSE(s.install.logMessages().contains("Ende DBsync"));
+}
+
+// Two scheduled runs started together on one directory: the second waits for
+// the first (or, with a short wait, gives up); no address lands twice.
+TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
+    Scheduled s;
+    QByteArray list = kList;
+    for (int i = 0; i < 2000; ++i) {
+        list += "neu" + QByteArray::number(i) + "@example.com\r\n";
+    }
+    s.install.writeFile("liste.txt", list);
+    for (const char* wait : {"TARVELO_TEST_LOCK_WAIT_MS=30000", "TARVELO_TEST_LOCK_WAIT_MS=1"}) {
+        const auto first = s.start(s.args(), {wait});
+        const auto second = s.start(s.args(), {wait});
+        const int a = finish(*first);
+        const int b = finish(*second);
+        const QString errors =
+            QString::fromLocal8Bit(first->readAllStandardError() + second->readAllStandardError());
+        EXPECT_TRUE((a == 0 || a == 1) && (b == 0 || b == 1) && (a == 0 || b == 0))
+            << wait << " " << a << " " << b << " " << errors.toStdString();
+        if (a == 1 || b == 1) {
+            EXPECT_TRUE(errors.contains("Eine andere Synchronisation läuft bereits"))
+                << errors.toStdString();
+        }
+        EXPECT_TRUE(noAddressTwice(s.connection)) << wait;
+        EXPECT_EQ(routeAddressRows(s.connection).size(), 2013) << wait;
+    }
+}
+
+// Runs from two machines (two directories, two lock files) against one
+// server: the server's own lock keeps the second out.
+class ServerLock : public ::testing::TestWithParam<Backend> {};
+
+TEST_P(ServerLock, ARunFromAnotherDirectoryIsKeptOutByTheServersLock) {
+    Scheduled s(GetParam());
+    QTemporaryDir otherMachine;
+    Database held;
+    held.setConnectionString(s.connection);
+    held.open();
+    const RunLock lock(otherMachine.filePath("tarvelo.lock"), held, RunLock::defaultWait());
+
+    const auto result = s.install.run(s.args(), {"TARVELO_TEST_LOCK_WAIT_MS=500"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.standardError.contains(
+        "Eine andere Synchronisation läuft bereits: die Sperre in der Datenbank"))
+        << result.standardError.toStdString();
+    EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
+    EXPECT_TRUE(s.protocolFiles().isEmpty());
+}
+
+TEST_P(ServerLock, TwoDirectoriesStartedTogetherNeverInsertTwice) {
+    Scheduled s(GetParam());
+    ScratchInstall second;
+    second.setIni("SQL", "Provider", s.connection);
+    second.writeFile("ausnahmen.txt", ">newsletter@\r\n");
+    second.writeFile("liste.txt", kList);
+    QByteArray list = kList;
+    for (int i = 0; i < 500; ++i) {
+        list += "neu" + QByteArray::number(i) + "@example.com\r\n";
+    }
+    s.install.writeFile("liste.txt", list);
+    second.writeFile("liste.txt", list);
+
+    const auto a = s.start(s.args());
+    QProcess b;
+    b.setWorkingDirectory(second.dir());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove("DISPLAY");
+    env.remove("WAYLAND_DISPLAY");
+    env.remove("QT_QPA_PLATFORM");
+    b.setProcessEnvironment(env);
+    b.start(second.path("tarvelo"), {"/file:" + second.path("liste.txt"), "/domain:example.com"});
+    EXPECT_EQ(finish(*a), 0);
+    EXPECT_EQ(finish(b), 0) << "the second waits for the first, then finds nothing to do";
+    EXPECT_TRUE(noAddressTwice(s.connection));
+    EXPECT_EQ(routeAddressRows(s.connection).size(), 513);
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ServerLock,
+                         ::testing::Values(Backend::Postgres, Backend::MariaDb), backendName);
+
+// A change that the database refuses: no protocol file (a script may take it
+// for the sign of success), but the record of what reached the database, the
+// failed change's line, and the error.
+TEST(GuardedRun, AFailedDeleteOrInsertLeavesTheRecordOfTheChangesMade) {
+    struct Case {
+        const char* trigger;
+        QStringList recorded;
+        QStringList rowsAfter;
+    } cases[] = {
+        {"CREATE TRIGGER keep BEFORE DELETE ON hm_routeaddresses WHEN "
+         "old.routeaddressaddress = 'postmaster@example.com' "
+         "BEGIN SELECT RAISE(ABORT, 'geschuetzte Adresse'); END",
+         {"Delete carol@example.com", "Delete postmaster@example.com"},
+         {"Bob@Example.com", "alice@example.com", "postmaster@example.com"}},
+        {"CREATE TRIGGER refuse BEFORE INSERT ON hm_routeaddresses WHEN "
+         "new.routeaddressaddress = 'dora@example.com' "
+         "BEGIN SELECT RAISE(ABORT, 'geschuetzte Adresse'); END",
+         {"Delete carol@example.com", "Delete postmaster@example.com", "Insert 1 dora@example.com"},
+         {"Bob@Example.com", "alice@example.com"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.trigger);
+        Scheduled s;
+        // One statement: a trigger's body holds ';' of its own.
+        Database database;
+        database.setConnectionString(s.connection);
+        database.open();
+        QSqlQuery create(database.handle());
+        ASSERT_TRUE(create.exec(QString::fromLatin1(c.trigger)))
+            << create.lastError().text().toStdString();
+        create.finish();
+        database.close();
+        const auto result = s.install.run(s.args());
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(s.exampleComRows(), c.rowsAfter);
+        const QStringList files = s.protocolFiles();
+        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+        EXPECT_TRUE(files[0].endsWith("-fehler.log")) << files[0].toStdString();
+        const QStringList lines = s.fileLines(files[0]);
+        ASSERT_EQ(lines.size(), c.recorded.size() + 2) << lines.join('|').toStdString();
+        EXPECT_EQ(lines.first(), "Datei: " + s.install.path("liste.txt"));
+        EXPECT_EQ(lines.mid(1, c.recorded.size()), c.recorded);
+        EXPECT_TRUE(lines.last().startsWith("Fehler: geschuetzte Adresse"))
+            << lines.last().toStdString();
+        EXPECT_TRUE(s.install.logMessages().last().startsWith("Fehler: geschuetzte Adresse"));
+    }
+}
+
+// A PostgreSQL backend that stops answering in the middle of the run (here
+// while the run waits for a row another session holds): the watchdog ends
+// the program, the log says why, and the record holds the changes so far.
+TEST(GuardedRun, ARunWhoseServerStopsAnsweringIsEndedByTheWatchdog) {
+    Scheduled s(Backend::Postgres);
+    Database holder;
+    holder.setConnectionString(s.connection);
+    holder.open();
+    QSqlDatabase db = holder.handle();
+    QSqlQuery query(db);
+    ASSERT_TRUE(query.exec("SELECT routeaddressid FROM hm_routeaddresses WHERE "
+                           "routeaddressaddress = 'postmaster@example.com'"));
+    ASSERT_TRUE(query.next());
+    const qint64 id = query.value(0).toLongLong();
+    query.finish();
+    ASSERT_TRUE(db.transaction());
+    ASSERT_TRUE(query.exec(
+        QStringLiteral("SELECT 1 FROM hm_routeaddresses WHERE routeaddressid = %1 FOR UPDATE")
+            .arg(id)));
+    query.finish();
+
+    const auto run = s.start(s.args(), {"TARVELO_TEST_WATCHDOG_MS=4000"});
+    qint64 backend = 0;
+    QElapsedTimer waited;
+    waited.start();
+    QSqlQuery find(db);
+    while (backend == 0 && waited.elapsed() < 20000) {
+        QThread::msleep(100);
+        if (find.exec("SELECT pid FROM pg_stat_activity WHERE datname = current_database() "
+                      "AND pid <> pg_backend_pid() AND wait_event_type = 'Lock'") &&
+            find.next()) {
+            backend = find.value(0).toLongLong();
+        }
+        find.finish();
+    }
+    ASSERT_NE(backend, 0) << "the run never waited for the row";
+    ASSERT_EQ(::kill(pid_t(backend), SIGSTOP), 0);
+    db.rollback();
+
+    const int status = finish(*run);
+    ::kill(pid_t(backend), SIGCONT);
+    EXPECT_EQ(status, 1);
+    const QString errors = QString::fromLocal8Bit(run->readAllStandardError());
+    EXPECT_TRUE(errors.contains("nicht voran")) << errors.toStdString();
+    const QStringList log = s.install.logMessages();
+    EXPECT_TRUE(log.last().startsWith("Fehler: Der Lauf kommt seit")) << log.last().toStdString();
+    const QStringList files = s.protocolFiles();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(files[0].endsWith("-fehler.log"));
+    const QStringList lines = s.fileLines(files[0]);
+    ASSERT_EQ(lines.size(), 4) << lines.join('|').toStdString();
+    EXPECT_EQ(lines.mid(1, 2),
+              QStringList({"Delete carol@example.com", "Delete postmaster@example.com"}));
+    EXPECT_TRUE(lines.last().startsWith("Fehler: Der Lauf kommt seit"));
+    EXPECT_FALSE(s.exampleComRows().contains("carol@example.com"));
+}
+
+// "/maxdelete:" counts the deletions before the first one: beyond the limit
+// nothing changes; at it or below, the run is the normal one. The list
+// below would delete 3 of the 4 rows of @example.com.
+TEST(GuardedRun, TheDeletionGuardStopsARunBeyondItsLimitBeforeAnyChange) {
+    const struct {
+        const char* limit;
+        int status;
+        const char* message;
+    } cases[] = {
+        {"2", 1,
+         "Der Lauf würde 3 Adressen löschen, erlaubt sind höchstens 2 (/maxdelete:2). Es wurde "
+         "nichts geändert"},
+        {"3", 0, ""},
+        {"4", 0, ""},
+        {"74%", 1,
+         "Der Lauf würde 3 von 4 Adressen der Domain löschen, erlaubt sind höchstens 74 % "
+         "(/maxdelete:74%). Es wurde nichts geändert"},
+        {"75%", 0, ""},
+        {"100%", 0, ""},
+        {"abc", 1, "Ungültiger Wert \"abc\" für /maxdelete:"},
+        {"101%", 1, "Ungültiger Wert \"101%\" für /maxdelete:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        Scheduled s;
+        s.install.writeFile("liste.txt", "alice@example.com\r\n");
+        const auto result = s.install.run(s.args({QStringLiteral("/maxdelete:") + c.limit}));
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, c.status) << result.standardError.toStdString();
+        if (c.status == 0) {
+            EXPECT_EQ(s.exampleComRows(), QStringList({"alice@example.com"}));
+            continue;
+        }
+        EXPECT_TRUE(result.standardError.contains(QString::fromUtf8(c.message)))
+            << result.standardError.toStdString();
+        EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
+        EXPECT_FALSE(s.install.logMessages().contains("Ende DBsync"));
+    }
+}
+
+// "/dryrun" leaves the database file as it was, byte for byte, and its
+// protocol is the one the real run then writes.
+TEST(GuardedRun, ATestRunChangesNothingAndForetellsTheRealRun) {
+    Scheduled s;
+    const QByteArray before = s.install.readFile("hmailserver.db");
+    auto result = s.install.run(s.args({"/dryrun", "/refresh"}));
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(s.install.readFile("hmailserver.db"), before);
+    QStringList files = s.protocolFiles();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_TRUE(files[0].endsWith("-test.log")) << files[0].toStdString();
+    const QStringList foretold = s.fileLines(files[0]);
+    EXPECT_EQ(foretold,
+              QStringList({"Datei: " + s.install.path("liste.txt"), "Delete carol@example.com",
+                           "Delete postmaster@example.com", "Insert 1 dora@example.com"}));
+    QStringList log = s.install.logMessages();
+    EXPECT_TRUE(log.contains("Testlauf: die Datenbank wird nicht geändert"));
+    EXPECT_FALSE(log.contains("Hmailserver-Aktualisierung")) << "a test run refreshes nothing";
+    EXPECT_EQ(log.last(), "Schliesse Programm");
+
+    QFile::remove(s.install.path("prot/" + files[0]));
+    result = s.install.run(s.args());
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0);
+    files = s.protocolFiles();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_FALSE(files[0].endsWith("-test.log"));
+    EXPECT_EQ(s.fileLines(files[0]), foretold);
+    EXPECT_EQ(s.exampleComRows(), kExampleComAfter);
+}
