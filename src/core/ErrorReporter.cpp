@@ -22,7 +22,10 @@ void ErrorReporter::report(const QString& message) {
             m_log->LogMessage(QStringLiteral("Fehler: ") + message);
         } catch (const TarveloError& logError) {
             // The log itself failed; standard error is all that is left.
-            std::fprintf(stderr, "%s\n", logError.message().toLocal8Bit().constData());
+            const QString text =
+                QStringLiteral("Tarvelo: In die Logdatei %1 kann nicht geschrieben werden: %2")
+                    .arg(m_log->logFile(), logError.message());
+            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         }
     }
 }

@@ -1,8 +1,7 @@
 #include "core/CommandLine.h"
 #include "core/MainSession.h"
 #include "core/WindowState.h"
-
-#include <QFileInfo>
+#include "platform/RegularFile.h"
 
 void MainSession::FormShow(const QStringList& parameters) {
     bool sync = false;
@@ -22,8 +21,7 @@ void MainSession::FormShow(const QStringList& parameters) {
             LogMessage(QStringLiteral("Verarbeite nur %1").arg(sw.value));
             break;
         case CommandLineSwitch::File: {
-            const QFileInfo info(sw.value);
-            if (sw.value.isEmpty() || !info.exists() || info.isDir()) {
+            if (!RegularFile::exists(sw.value)) {
                 LogMessage(QStringLiteral("Datei \"%1\" nicht gefunden").arg(sw.value));
                 LogMessage(QStringLiteral("Programm beendet"));
                 m_listFileMissing = true;
@@ -35,6 +33,12 @@ void MainSession::FormShow(const QStringList& parameters) {
             sync = true;
             break;
         }
+        case CommandLineSwitch::MaxDelete:
+            m_maxDelete = DeleteLimit::parse(sw.value); // a wrong value stops before any run
+            break;
+        case CommandLineSwitch::TestRun:
+            m_testRun = true;
+            break;
         case CommandLineSwitch::Ignored:
             break;
         }
@@ -46,8 +50,14 @@ void MainSession::FormShow(const QStringList& parameters) {
     if (sync) {
         LogMessage(QStringLiteral("Datenbank-Synchronisation"));
         btsyncClick();
+        // The run ends silently when its list is missing (the one the
+        // configuration names, for "/dbsync"); the scheduler must still
+        // learn that nothing was synchronised.
+        if (!RegularFile::exists(m_window.emailliste())) {
+            m_listFileMissing = true;
+        }
     }
-    if (refresh) {
+    if (refresh && !m_testRun) { // a test run leaves the mail server alone
         LogMessage(QStringLiteral("Hmailserver-Aktualisierung"));
         HmailRefresh1Click();
     }

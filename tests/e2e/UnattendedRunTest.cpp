@@ -3,13 +3,22 @@
 #include "RemoteStandin.h"
 #include "TestDatabases.h"
 #include "core/Mtools.h"
+#include "core/SyncRun.h"
+#include "platform/Ansi.h"
 #include "platform/ProfileFile.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 
+#include <cstring>
 #include <functional>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -382,4 +391,213 @@ TEST_F(UnattendedRemoteRefresh, FullRoadSynchronisesThenRefreshesOnce) {
     const auto rowsThen =
         routeAddressRows("Provider=SQLite;Data Source=" + install.path("beim-refresh.db"));
     EXPECT_EQ(rowsThen, routeAddressRows(connection));
+}
+
+// Inputs that an unattended run meets in real installations: lists that are
+// no files, a configured list that is gone, links at the protocol's name,
+// exports in other encodings, a list far too large.
+
+namespace {
+
+// A listening socket at path, closed when it goes.
+class BoundSocket {
+public:
+    explicit BoundSocket(const QString& path) : m_fd(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        if (m_fd < 0 || name.size() >= static_cast<qsizetype>(sizeof address.sun_path)) {
+            throw std::runtime_error("cannot make a socket");
+        }
+        std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            ::listen(m_fd, 1) != 0) {
+            throw std::runtime_error("cannot bind a socket");
+        }
+    }
+    ~BoundSocket() { ::close(m_fd); }
+    BoundSocket(const BoundSocket&) = delete;
+    BoundSocket& operator=(const BoundSocket&) = delete;
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+TEST_F(UnattendedRun, ListThatIsNoRegularFileCountsAsMissing) {
+    // A FIFO without a writer would block the run for ever at its open; a
+    // device or a socket is no list either.
+    const QString fifo = install.path("liste.fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const BoundSocket socket(install.path("liste.sock"));
+    install.installStandIn();
+    for (const QString& list : {fifo, QStringLiteral("/dev/null"), QStringLiteral("/dev/zero"),
+                                install.path("liste.sock")}) {
+        SCOPED_TRACE(list.toStdString());
+        QFile::remove(install.path("tarvelo.log"));
+        const auto result =
+            install.run({"/file:" + list, "/domain:example.com", "/refresh"}, {standInLog()});
+        ASSERT_TRUE(result.finished) << "the run waited on the list";
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.standardError, "");
+        EXPECT_EQ(install.logMessages().mid(3),
+                  QStringList({"3 Parameter sind zu verarbeiten",
+                               "Datei \"" + list + "\" nicht gefunden", "Programm beendet"}));
+        EXPECT_EQ(exampleComRows(), kExampleComBefore);
+        EXPECT_TRUE(standInCalls().isEmpty());
+        EXPECT_TRUE(protocolFiles().isEmpty());
+    }
+}
+
+TEST_F(UnattendedRun, DbsyncWithTheConfiguredListMissingEndsWithStatusTwo) {
+    // The run itself ends silently after its two log lines, as it does when
+    // started from the window; only the status tells the scheduler.
+    const QString fifo = install.path("liste.fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QDir(install.dir()).mkpath("verzeichnis");
+    for (const QString& list : {install.path("fehlt.txt"), QString(), install.path("verzeichnis"),
+                                fifo, QStringLiteral("/dev/zero")}) {
+        SCOPED_TRACE(list.toStdString());
+        QFile::remove(install.path("tarvelo.log"));
+        install.setIni("ad", "emails", list);
+        const auto result = install.run({"/dbsync", "/domain:example.com"});
+        ASSERT_TRUE(result.finished) << "the run waited on the list";
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_EQ(result.standardError, "");
+        EXPECT_EQ(install.logMessages().mid(3),
+                  QStringList({"2 Parameter sind zu verarbeiten", "Verarbeite nur @example.com",
+                               "Datenbank-Synchronisation", "Domain: @example.com",
+                               "Verarbeite: " + list, "Schliesse Programm"}));
+        EXPECT_EQ(exampleComRows(), kExampleComBefore);
+        EXPECT_TRUE(protocolFiles().isEmpty());
+    }
+
+    // The configured list present: the same switches end with status 0.
+    install.setIni("ad", "emails", install.path("liste.txt"));
+    const auto result = install.run({"/dbsync", "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(exampleComRows(), kExampleComAfter);
+}
+
+TEST_F(UnattendedRun, ProtocolFileReplacesALinkAtItsNameAndLeavesTheTargetAlone) {
+    // The protocol's name comes from the clock: links for this second and
+    // every second the run may take.
+    const QByteArray secret = "root:x:0:0:nicht anfassen\n";
+    install.writeFile("fremd.txt", secret);
+    const QDateTime start = QDateTime::currentDateTime();
+    QStringList planted;
+    for (int s = 0; s <= 70; ++s) {
+        const QDateTime at = start.addSecs(s);
+        const QString name = protocolFileName(at.date(), at.time());
+        ASSERT_TRUE(QFile::link(install.path("fremd.txt"), install.path("prot/" + name)));
+        planted.append(name);
+    }
+
+    const auto result = install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(install.readFile("fremd.txt"), secret);
+    EXPECT_EQ(exampleComRows(), kExampleComAfter);
+
+    QStringList written;
+    for (const QString& name : planted) {
+        const QFileInfo info(install.path("prot/" + name));
+        if (!info.isSymLink()) {
+            EXPECT_TRUE(info.isFile()) << name.toStdString();
+            written.append(name);
+        }
+    }
+    ASSERT_EQ(written.size(), 1) << "one protocol file in place of one link";
+    EXPECT_EQ(install.readFile("prot/" + written[0]),
+              "Datei: " + install.path("liste.txt").toLocal8Bit() +
+                  "\r\nDelete carol@example.com\r\nInsert 1 dora@example.com\r\n");
+    EXPECT_EQ(QDir(install.path("prot"))
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)
+                  .size(),
+              planted.size())
+        << "no temporary file left behind";
+}
+
+namespace {
+
+QByteArray utf16(const QString& text, bool littleEndian) {
+    QByteArray bytes = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    for (const QChar c : text) {
+        const char high = static_cast<char>(c.unicode() >> 8);
+        const char low = static_cast<char>(c.unicode() & 0xFF);
+        bytes.append(littleEndian ? low : high).append(littleEndian ? high : low);
+    }
+    return bytes;
+}
+
+} // namespace
+
+TEST(UnattendedEncodings, ListAndExceptionsInEveryExportEncodingGiveTheSameRun) {
+    // The list keeps alice and Bob, adds Jürgen and Zoë, and the exception
+    // "müller@" keeps Müller out: the same rows and the same protocol,
+    // whatever encoding the export system chose.
+    const QString list =
+        QStringLiteral("alice@example.com\r\nBOB@example.com\r\n"
+                       "Jürgen@example.com\rmüller@example.com\nZoë@example.com\r\n");
+    const QString exceptions = QStringLiteral("müller@\r\n");
+    struct Case {
+        const char* what;
+        std::function<QByteArray(const QString&)> encode;
+    };
+    const Case cases[] = {
+        {"UTF-16 LE", [](const QString& t) { return utf16(t, true); }},
+        {"UTF-16 BE", [](const QString& t) { return utf16(t, false); }},
+        {"UTF-8 with mark", [](const QString& t) { return "\xEF\xBB\xBF" + t.toUtf8(); }},
+        {"UTF-8", [](const QString& t) { return t.toUtf8(); }},
+        {"Windows-1252", [](const QString& t) { return Ansi::encode(t); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchInstall install;
+        const QString connection = install.useSqliteDatabase(true);
+        install.setIni("Options", "Protokoll", install.path("prot/"));
+        QDir(install.dir()).mkpath("prot");
+        install.writeFile("liste.txt", c.encode(list));
+        install.writeFile("ausnahmen.txt", c.encode(exceptions));
+
+        const auto result =
+            install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        QStringList rows;
+        for (const auto& row : routeAddressRows(connection)) {
+            if (row.first == 1) {
+                rows.append(row.second);
+            }
+        }
+        rows.sort();
+        EXPECT_EQ(rows, QStringList({"Bob@Example.com", QStringLiteral("Jürgen@example.com"),
+                                     QStringLiteral("Zoë@example.com"), "alice@example.com"}));
+        const QStringList files =
+            QDir(install.path("prot")).entryList({"hmail-*.log"}, QDir::Files);
+        ASSERT_EQ(files.size(), 1);
+        // The protocol is written in Windows-1252, as always.
+        EXPECT_EQ(install.readFile("prot/" + files[0]),
+                  "Datei: " + install.path("liste.txt").toLocal8Bit() +
+                      "\r\nDelete carol@example.com\r\nDelete postmaster@example.com\r\n"
+                      "Insert 1 J\xFCrgen@example.com\r\nInsert 1 Zo\xEB@example.com\r\n");
+    }
+}
+
+TEST_F(UnattendedRun, ListOverOneGibibyteIsRefusedBeforeAnyChange) {
+    // A sparse file: its size is what a broken export shows, nothing is
+    // written to disk.
+    const QString list = install.path("liste.txt");
+    ASSERT_TRUE(QFile::resize(list, qint64(2) << 30));
+    const auto result = install.run({"/file:" + list, "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    const QString message =
+        "Datei " + list + " ist größer als 1 GiB (2147483648 Bytes) und wird nicht gelesen";
+    EXPECT_EQ(result.standardError, message + "\n");
+    EXPECT_EQ(install.logMessages().last(), "Fehler: " + message);
+    EXPECT_EQ(exampleComRows(), kExampleComBefore);
+    EXPECT_TRUE(QDir(install.path("prot")).isEmpty());
 }

@@ -149,15 +149,39 @@ TEST_F(ProfileFileWrite, MissingFileIsCreatedForItsOwnerOnly) {
     EXPECT_EQ(FileTestTools::modeOf(file), 0600);
 }
 
-TEST_F(ProfileFileWrite, ExistingFileKeepsItsMode) {
+TEST_F(ProfileFileWrite, ExistingFileKeepsItsModeOwnerAndGroup) {
+    // Root's rewrite (the password command run with sudo) must leave the
+    // configuration to the user that runs the nightly job. As another user
+    // the file can only be one's own: then owner and group stay ours.
+    const bool root = ::geteuid() == 0;
+    struct Case {
+        int mode;
+        uid_t owner;
+        gid_t group;
+    };
+    const Case cases[] = {
+        {0644, root ? 65534u : ::geteuid(), root ? 65534u : ::getegid()},
+        {0640, root ? 65534u : ::geteuid(), root ? 0u : ::getegid()},
+        {0600, ::geteuid(), root ? 65534u : ::getegid()},
+        {0660, ::geteuid(), ::getegid()},
+    };
     const QString file = withContent("[ad]\r\n");
-    ASSERT_TRUE(FileTestTools::setMode(file, 0644));
-    ProfileFile::writeString(file, "ad", "emails", QStringLiteral("a"));
-    EXPECT_EQ(FileTestTools::modeOf(file), 0644);
-    ASSERT_TRUE(FileTestTools::setMode(file, 0640));
-    ProfileFile::writeString(file, "ad", "emails", QStringLiteral("b"));
-    EXPECT_EQ(FileTestTools::modeOf(file), 0640);
-    EXPECT_EQ(readBytes(file), QByteArray("[ad]\r\nemails=b\r\n"));
+    int round = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ASSERT_EQ(::chown(QFile::encodeName(file).constData(), c.owner, c.group), 0);
+        ASSERT_TRUE(FileTestTools::setMode(file, c.mode));
+        const QString value = QString::number(++round);
+        ProfileFile::writeString(file, "ad", "emails", value);
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, static_cast<mode_t>(c.mode));
+        EXPECT_EQ(st.st_uid, c.owner);
+        EXPECT_EQ(st.st_gid, c.group);
+        EXPECT_EQ(readBytes(file), "[ad]\r\nemails=" + value.toLatin1() + "\r\n");
+    }
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"tarvelo.ini"}));
 }
 
 TEST_F(ProfileFileWrite, FailsBelowARegularFile) {

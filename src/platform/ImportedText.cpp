@@ -1,0 +1,146 @@
+#include "platform/ImportedText.h"
+
+#include "platform/Ansi.h"
+
+namespace {
+
+enum class Utf8Kind { Invalid, Ascii, MultiByte };
+
+bool isContinuation(unsigned char b) {
+    return (b & 0xC0) == 0x80;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+Utf8Kind classifyUtf8(const char* data, qsizetype n) {
+    bool multiByte = false;
+    qsizetype i = 0;
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(data[i]);
+        if (b < 0x80) {
+            ++i;
+            continue;
+        }
+        multiByte = true;
+        int follow = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (b >= 0xC2 && b <= 0xDF) {
+            follow = 1;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            follow = 2;
+            if (b == 0xE0) {
+                low = 0xA0;
+            } else if (b == 0xED) {
+                high = 0x9F;
+            }
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            follow = 3;
+            if (b == 0xF0) {
+                low = 0x90;
+            } else if (b == 0xF4) {
+                high = 0x8F;
+            }
+        } else {
+            return Utf8Kind::Invalid;
+        }
+        if (i + follow >= n) {
+            return Utf8Kind::Invalid; // cut off inside the sequence
+        }
+        const auto second = static_cast<unsigned char>(data[i + 1]);
+        if (second < low || second > high) {
+            return Utf8Kind::Invalid;
+        }
+        for (int k = 2; k <= follow; ++k) {
+            if (!isContinuation(static_cast<unsigned char>(data[i + k]))) {
+                return Utf8Kind::Invalid;
+            }
+        }
+        i += follow + 1;
+    }
+    return multiByte ? Utf8Kind::MultiByte : Utf8Kind::Ascii;
+}
+
+// UTF-16 code units in the given byte order; nothing for an odd number of
+// bytes or an unpaired surrogate.
+std::optional<QString> decodeUtf16(const char* data, qsizetype n, bool littleEndian) {
+    if (n % 2 != 0) {
+        return std::nullopt;
+    }
+    QString text(n / 2, Qt::Uninitialized);
+    QChar* out = text.data();
+    for (qsizetype i = 0; i < n / 2; ++i) {
+        const auto first = static_cast<unsigned char>(data[2 * i]);
+        const auto second = static_cast<unsigned char>(data[2 * i + 1]);
+        out[i] = QChar(
+            static_cast<char16_t>(littleEndian ? (second << 8 | first) : (first << 8 | second)));
+    }
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c)) {
+            if (i + 1 >= text.size() || !QChar::isLowSurrogate(text[i + 1].unicode())) {
+                return std::nullopt;
+            }
+            ++i;
+        } else if (QChar::isLowSurrogate(c)) {
+            return std::nullopt;
+        }
+    }
+    return text;
+}
+
+bool startsWith(const QByteArray& bytes, const char* mark, qsizetype length) {
+    return bytes.size() >= length && bytes.startsWith(QByteArrayView(mark, length));
+}
+
+} // namespace
+
+ImportedText::Encoding ImportedText::detect(const QByteArray& bytes) {
+    if (startsWith(bytes, "\xFF\xFE", 2)) {
+        return Encoding::Utf16LE;
+    }
+    if (startsWith(bytes, "\xFE\xFF", 2)) {
+        return Encoding::Utf16BE;
+    }
+    if (startsWith(bytes, "\xEF\xBB\xBF", 3)) {
+        return Encoding::Utf8WithMark;
+    }
+    return classifyUtf8(bytes.constData(), bytes.size()) == Utf8Kind::MultiByte
+               ? Encoding::Utf8
+               : Encoding::Windows1252;
+}
+
+QString ImportedText::nameOf(Encoding encoding) {
+    switch (encoding) {
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        return QStringLiteral("UTF-16");
+    case Encoding::Utf8:
+    case Encoding::Utf8WithMark:
+        return QStringLiteral("UTF-8");
+    case Encoding::Windows1252:
+        break;
+    }
+    return QStringLiteral("Windows-1252");
+}
+
+std::optional<QString> ImportedText::decode(const QByteArray& bytes, Encoding* found) {
+    const Encoding encoding = detect(bytes);
+    if (found) {
+        *found = encoding;
+    }
+    switch (encoding) {
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        return decodeUtf16(bytes.constData() + 2, bytes.size() - 2, encoding == Encoding::Utf16LE);
+    case Encoding::Utf8WithMark:
+        if (classifyUtf8(bytes.constData() + 3, bytes.size() - 3) == Utf8Kind::Invalid) {
+            return std::nullopt;
+        }
+        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
+    case Encoding::Utf8:
+        return QString::fromUtf8(bytes);
+    case Encoding::Windows1252:
+        break;
+    }
+    return Ansi::decode(bytes);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The text of a file that another system may have exported: the address
+// list and the exception file. A UTF-16 byte order mark (either byte order)
+// means UTF-16, a UTF-8 mark means UTF-8; without a mark, bytes that are
+// valid UTF-8 and hold at least one multi-byte sequence are UTF-8. Anything
+// else is the system's code page, Windows-1252, byte for byte. The mark is
+// never part of the text.
+namespace ImportedText {
+enum class Encoding { Windows1252, Utf8, Utf8WithMark, Utf16LE, Utf16BE };
+
+Encoding detect(const QByteArray& bytes);
+
+// Name of the encoding as an administrator knows it ("UTF-16", "UTF-8").
+QString nameOf(Encoding encoding);
+
+// The decoded text, or nothing when the bytes after a mark are not valid in
+// the encoding the mark names (a cut-off or damaged export).
+std::optional<QString> decode(const QByteArray& bytes, Encoding* found = nullptr);
+} // namespace ImportedText
