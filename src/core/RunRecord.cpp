@@ -53,5 +53,5 @@ void RunRecord::writeFailure(const QString& message, const QDateTime& now) {
         dir = m_dir;
     }
     lines.append(QStringLiteral("Fehler: ") + message);
-    TextFile::replaceLines(dir + failureFileName(now), lines);
+    TextFile::replaceLinesNoFollow(dir + failureFileName(now), lines);
 }

@@ -38,8 +38,12 @@ protected:
                           "newsletter@example.com\r\n");
     }
 
+    // The protocol files, without the record of a failed run.
     QStringList protocolFiles() const {
-        return QDir(install.path("prot")).entryList({"hmail-*.log"}, QDir::Files, QDir::Name);
+        QStringList files =
+            QDir(install.path("prot")).entryList({"hmail-*.log"}, QDir::Files, QDir::Name);
+        files.removeIf([](const QString& name) { return name.endsWith("-fehler.log"); });
+        return files;
     }
 
     QStringList exampleComRows() const {
@@ -127,6 +131,13 @@ TEST_P(ServerRun, ALockHeldByAnotherSessionEndsTheRunWithTheDriversError) {
     })) << result.standardError.toStdString();
     EXPECT_FALSE(log.contains("Ende DBsync"));
     EXPECT_TRUE(protocolFiles().isEmpty()) << "no protocol file after a failed run";
+    const QStringList records =
+        QDir(install.path("prot")).entryList({"hmail-*-fehler.log"}, QDir::Files);
+    ASSERT_EQ(records.size(), 1);
+    const QByteArray record = install.readFile("prot/" + records[0]);
+    EXPECT_TRUE(record.contains(sqlite ? "\r\nDelete carol@example.com\r\nFehler: "
+                                       : "\r\nDelete postmaster@example.com\r\nFehler: "))
+        << record.toStdString();
 
     lock.finish();
     if (sqlite) {

@@ -30,7 +30,7 @@ for text in 'TARVELO(1)' NAME ÜBERSICHT BESCHREIBUNG OPTIONEN EXIT-STATUS DATEI
   /etc/default/tarvelo tarvelo.timer 'Datei "pfad" nicht gefunden'; do
   grep -qF -- "$text" "$scratch/text" || { echo "the rendered page lacks: $text" >&2; missing=1; }
 done
-for status_line in '^ *0 +Der Lauf' '^ *1 +Ein Fehler' '^ *2 +Die mit /file:'; do
+for status_line in '^ *0 +Der +Lauf' '^ *1 +Ein +Fehler' '^ *2 +Die +mit +/file:'; do
   grep -Eq -- "$status_line" "$scratch/page" || { echo "the rendered page lacks the exit status line /$status_line/" >&2; missing=1; }
 done
 [ "$missing" -eq 0 ] || exit 1
