@@ -13,7 +13,7 @@
 namespace {
 
 // QMetaMethod::invoke takes at most ten arguments.
-constexpr int maxArguments = 10;
+constexpr int kMaxArguments = 10;
 
 [[noreturn]] void raiseCode(quint32 code) {
     throw TarveloError(OleErrorText::message(code));
@@ -84,7 +84,7 @@ QVariant convertArgument(const QVariant& value, QMetaType type) {
     }
     QVariant converted = value;
     if (converted.metaType() != type && !converted.convert(type)) {
-        raiseCode(OleErrorText::DISP_E_TYPEMISMATCH_CODE);
+        raiseCode(OleErrorText::kTypeMismatch);
     }
     return converted;
 }
@@ -92,9 +92,9 @@ QVariant convertArgument(const QVariant& value, QMetaType type) {
 QVariant invokeMethod(QObject* object, const QMetaMethod& method,
                       QList<AutomationArgument>& arguments) {
     const QList<QByteArray> typeNames = method.parameterTypes();
-    std::array<QVariant, maxArguments> values;
-    std::array<bool, maxArguments> isReference{};
-    std::array<QGenericArgument, maxArguments> generic{};
+    std::array<QVariant, kMaxArguments> values;
+    std::array<bool, kMaxArguments> isReference{};
+    std::array<QGenericArgument, kMaxArguments> generic{};
     for (qsizetype i = 0; i < typeNames.size(); ++i) {
         QByteArray typeName = typeNames[i];
         isReference[i] = typeName.endsWith('&');
@@ -103,7 +103,7 @@ QVariant invokeMethod(QObject* object, const QMetaMethod& method,
         }
         const QMetaType type = QMetaType::fromName(typeName);
         if (!type.isValid()) {
-            raiseCode(OleErrorText::DISP_E_TYPEMISMATCH_CODE);
+            raiseCode(OleErrorText::kTypeMismatch);
         }
         values[i] = convertArgument(arguments[i].value, type);
         // A QVariant parameter is the variant itself, any other the value it holds.
@@ -121,7 +121,7 @@ QVariant invokeMethod(QObject* object, const QMetaMethod& method,
     if (!method.invoke(object, Qt::DirectConnection, returnArgument, generic[0], generic[1],
                        generic[2], generic[3], generic[4], generic[5], generic[6], generic[7],
                        generic[8], generic[9])) {
-        raiseCode(OleErrorText::E_FAIL_CODE);
+        raiseCode(OleErrorText::kFail);
     }
     for (qsizetype i = 0; i < typeNames.size(); ++i) {
         if (isReference[i] && arguments[i].byReference) {
@@ -191,10 +191,10 @@ AutomationObject AutomationObject::get(const QString& name) {
     bool isObject = false;
     AutomationObject result = invoke(name, Kind::MethodOrPropertyGet, none, &isObject);
     if (!isObject) {
-        raiseCode(OleErrorText::DISP_E_TYPEMISMATCH_CODE);
+        raiseCode(OleErrorText::kTypeMismatch);
     }
     if (result.isNull()) {
-        raiseCode(OleErrorText::E_POINTER_CODE);
+        raiseCode(OleErrorText::kInvalidPointer);
     }
     return result;
 }
@@ -202,7 +202,7 @@ AutomationObject AutomationObject::get(const QString& name) {
 AutomationObject AutomationObject::invoke(const QString& name, Kind kind,
                                           QList<AutomationArgument>& arguments, bool* isObject) {
     if (!m_object) {
-        raiseCode(OleErrorText::E_POINTER_CODE);
+        raiseCode(OleErrorText::kInvalidPointer);
     }
     const Members members = findMembers(m_object->metaObject(), name);
     if (members.methods.isEmpty() && !members.property.isValid()) {
@@ -224,16 +224,16 @@ AutomationObject AutomationObject::invoke(const QString& name, Kind kind,
     const auto method =
         std::find_if(members.methods.cbegin(), members.methods.cend(),
                      [&](const QMetaMethod& m) { return m.parameterCount() == arguments.size(); });
-    if (method != members.methods.cend() && arguments.size() <= maxArguments) {
+    if (method != members.methods.cend() && arguments.size() <= kMaxArguments) {
         result = invokeMethod(m_object.data(), *method, passed);
     } else if (kind == Kind::MethodOrPropertyGet && members.property.isValid() &&
                arguments.isEmpty()) {
         result = members.property.read(m_object.data());
     } else if (!members.methods.isEmpty()) {
-        raiseCode(OleErrorText::DISP_E_BADPARAMCOUNT_CODE);
+        raiseCode(OleErrorText::kBadParameterCount);
     } else {
         // A property, where a method was asked for.
-        raiseCode(OleErrorText::DISP_E_MEMBERNOTFOUND_CODE);
+        raiseCode(OleErrorText::kMemberNotFound);
     }
 
     // Taken before the error check, so that an object returned by a failed

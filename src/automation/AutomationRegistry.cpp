@@ -69,14 +69,14 @@ AutomationRegistry::Registration AutomationRegistry::find(const QString& progId)
 AutomationObject createOleObject(const QString& progId) {
     const AutomationRegistry::Registration registration = AutomationRegistry::find(progId);
     if (registration.pluginPath.isEmpty()) {
-        throw TarveloError(OleErrorText::message(OleErrorText::CO_E_CLASSSTRING_CODE));
+        throw TarveloError(OleErrorText::message(OleErrorText::kInvalidClassString));
     }
     // The library stays loaded for the rest of the process: its objects may
     // outlive this call, and the loader keeps the root object.
     QPluginLoader loader(registration.pluginPath);
     QObject* root = loader.instance();
     if (root == nullptr) {
-        throw TarveloError(OleErrorText::message(OleErrorText::MOD_NOT_FOUND_CODE));
+        throw TarveloError(OleErrorText::message(OleErrorText::kModuleNotFound));
     }
     auto* factory = qobject_cast<AutomationFactory*>(root);
     QObject* object = factory != nullptr ? factory->create(registration.progId) : nullptr;
@@ -88,7 +88,7 @@ AutomationObject createOleObject(const QString& progId) {
         if (errorSource != nullptr && errorSource->takeError(&description, &code)) {
             throw TarveloError(OleErrorText::forException(description, code));
         }
-        throw TarveloError(OleErrorText::message(OleErrorText::REGDB_E_CLASSNOTREG_CODE));
+        throw TarveloError(OleErrorText::message(OleErrorText::kClassNotRegistered));
     }
     return AutomationObject(object);
 }

@@ -11,20 +11,20 @@ struct KnownCode {
 // runtime does when it turns a system message into an error text.
 constexpr KnownCode knownCodes[] = {
     {0x80004001, u"Nicht implementiert"},
-    {OleErrorText::E_POINTER_CODE, u"Ungültiger Zeiger"},
-    {OleErrorText::E_FAIL_CODE, u"Unbekannter Fehler"},
+    {OleErrorText::kInvalidPointer, u"Ungültiger Zeiger"},
+    {OleErrorText::kFail, u"Unbekannter Fehler"},
     {0x8000FFFF, u"Schwerwiegender Fehler"},
-    {OleErrorText::E_ACCESSDENIED_CODE, u"Zugriff verweigert"},
+    {OleErrorText::kAccessDenied, u"Zugriff verweigert"},
     {0x8007000E, u"Nicht genügend Speicher verfügbar, um diesen Vorgang abzuschließen"},
-    {OleErrorText::E_INVALIDARG_CODE, u"Falscher Parameter"},
-    {OleErrorText::MOD_NOT_FOUND_CODE, u"Das angegebene Modul wurde nicht gefunden"},
-    {OleErrorText::CO_E_CLASSSTRING_CODE, u"Ungültige Klassenzeichenfolge"},
-    {OleErrorText::REGDB_E_CLASSNOTREG_CODE, u"Klasse nicht registriert"},
-    {OleErrorText::DISP_E_MEMBERNOTFOUND_CODE, u"Mitglied nicht gefunden"},
-    {OleErrorText::DISP_E_TYPEMISMATCH_CODE, u"Typenkonflikt"},
+    {OleErrorText::kInvalidArgument, u"Falscher Parameter"},
+    {OleErrorText::kModuleNotFound, u"Das angegebene Modul wurde nicht gefunden"},
+    {OleErrorText::kInvalidClassString, u"Ungültige Klassenzeichenfolge"},
+    {OleErrorText::kClassNotRegistered, u"Klasse nicht registriert"},
+    {OleErrorText::kMemberNotFound, u"Mitglied nicht gefunden"},
+    {OleErrorText::kTypeMismatch, u"Typenkonflikt"},
     {0x80020006, u"Unbekannter Name"},
     {0x80020009, u"Ausnahmefehler aufgetreten"},
-    {OleErrorText::DISP_E_BADPARAMCOUNT_CODE, u"Ungültige Anzahl von Parametern"},
+    {OleErrorText::kBadParameterCount, u"Ungültige Anzahl von Parametern"},
 };
 
 bool isTrailingJunk(QChar c) {

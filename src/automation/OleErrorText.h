@@ -6,16 +6,16 @@
 // The texts the system shows for automation error codes (HRESULTs).
 namespace OleErrorText {
 
-constexpr quint32 E_ACCESSDENIED_CODE = 0x80070005;
-constexpr quint32 E_FAIL_CODE = 0x80004005;
-constexpr quint32 E_INVALIDARG_CODE = 0x80070057;
-constexpr quint32 E_POINTER_CODE = 0x80004003;
-constexpr quint32 CO_E_CLASSSTRING_CODE = 0x800401F3;
-constexpr quint32 REGDB_E_CLASSNOTREG_CODE = 0x80040154;
-constexpr quint32 MOD_NOT_FOUND_CODE = 0x8007007E;
-constexpr quint32 DISP_E_MEMBERNOTFOUND_CODE = 0x80020003;
-constexpr quint32 DISP_E_TYPEMISMATCH_CODE = 0x80020005;
-constexpr quint32 DISP_E_BADPARAMCOUNT_CODE = 0x8002000E;
+constexpr quint32 kAccessDenied = 0x80070005;       // E_ACCESSDENIED
+constexpr quint32 kFail = 0x80004005;               // E_FAIL
+constexpr quint32 kInvalidArgument = 0x80070057;    // E_INVALIDARG
+constexpr quint32 kInvalidPointer = 0x80004003;     // E_POINTER
+constexpr quint32 kInvalidClassString = 0x800401F3; // CO_E_CLASSSTRING
+constexpr quint32 kClassNotRegistered = 0x80040154; // REGDB_E_CLASSNOTREG
+constexpr quint32 kModuleNotFound = 0x8007007E;     // ERROR_MOD_NOT_FOUND
+constexpr quint32 kMemberNotFound = 0x80020003;     // DISP_E_MEMBERNOTFOUND
+constexpr quint32 kTypeMismatch = 0x80020005;       // DISP_E_TYPEMISMATCH
+constexpr quint32 kBadParameterCount = 0x8002000E;  // DISP_E_BADPARAMCOUNT
 
 // The system's German text for code, without a final full stop; empty for a
 // code the system has no text for.

@@ -10,10 +10,9 @@ class WorkingList;
 
 // The command that adds one exception to "ausnahmen.txt".
 namespace ExceptionEditor {
-// The input box: its caption, prompt and the most characters one can type.
+// The input box: its caption and prompt.
 inline const QString kCaption = QStringLiteral("Ausnahme hinzufügen");
 inline const QString kPrompt = QStringLiteral("Ausnahme");
-constexpr int kMaxLength = 255;
 
 // The text the input box offers: ">" and the address of the current row of
 // Address as the code page can hold it ('?' for characters it lacks); ">"

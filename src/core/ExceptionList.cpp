@@ -24,20 +24,6 @@ ExceptionList ExceptionList::load(const QString& path) {
     return ExceptionList(TextFile::readLines(path));
 }
 
-bool ExceptionList::lineExcepts(const QString& line, QStringView lowerEntry) {
-    const QString lower = AsciiCase::lower(line);
-    if (!lower.isEmpty() && lowerEntry.contains(lower)) {
-        return true;
-    }
-    if (line.startsWith(u'>')) {
-        const QStringView prefix = QStringView(lower).mid(1, kPrefixLength);
-        if (!prefix.isEmpty() && lowerEntry.startsWith(prefix)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 bool ExceptionList::excepts(QStringView lowerEntry) const {
     // Which line matches first does not change the outcome: an entry is
     // excepted as soon as any line matches it.

@@ -25,8 +25,6 @@ public:
 
     // Whether an entry, already lower-cased, is excepted by some line.
     bool excepts(QStringView lowerEntry) const;
-    // The rule of one line for one lower-cased entry.
-    static bool lineExcepts(const QString& line, QStringView lowerEntry);
 
     // Replaces every excepted entry of the list by "-", in place. When
     // lowered is given it receives every entry lower-cased, "-" for the

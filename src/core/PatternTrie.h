@@ -16,8 +16,6 @@ public:
     // Prepares the links for containsAny; call once after the last add.
     void build();
 
-    bool isEmpty() const { return m_patternCount == 0; }
-
     // True when some pattern occurs anywhere in text.
     bool containsAny(QStringView text) const;
     // True when text begins with some pattern.

@@ -1,18 +1,14 @@
 #include "core/WorkingList.h"
 
-#include <algorithm>
+#include "platform/AsciiCase.h"
 
-namespace {
-inline char16_t foldAscii(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? c + 32 : c;
-}
-} // namespace
+#include <algorithm>
 
 bool WorkingList::lessThan(const QString& a, const QString& b) {
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t x = foldAscii(a[i].unicode());
-        const char16_t y = foldAscii(b[i].unicode());
+        const char16_t x = AsciiCase::lower(a[i].unicode());
+        const char16_t y = AsciiCase::lower(b[i].unicode());
         if (x != y) {
             return x < y;
         }

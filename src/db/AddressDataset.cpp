@@ -12,12 +12,12 @@
 
 namespace {
 // The width of routeaddressaddress.
-const int MaxAddressLength = 255;
+const int kMaxAddressLength = 255;
 
 void checkLength(const QString& address) {
-    if (address.size() > MaxAddressLength) {
+    if (address.size() > kMaxAddressLength) {
         throw DbError(
-            QStringLiteral("Die Adresse ist länger als %1 Zeichen").arg(MaxAddressLength));
+            QStringLiteral("Die Adresse ist länger als %1 Zeichen").arg(kMaxAddressLength));
     }
 }
 
@@ -122,7 +122,7 @@ QString AddressDataset::Addressrouteaddressaddress() const {
 
 void AddressDataset::requireOpen() const {
     if (!m_open) {
-        throw DbError(QStringLiteral("Die Datenmenge ist nicht geöffnet"));
+        throw DbError::notOpen();
     }
 }
 

@@ -1,6 +1,7 @@
 #include "db/ConnectionString.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/Blanks.h"
 #include "platform/TarveloError.h"
 
 #include <QList>
@@ -13,22 +14,6 @@ struct Entry {
     QString lower; // key lower-cased, for matching
     QString value;
 };
-
-bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
-
-QString trimBlanks(QStringView text) {
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && isBlank(text[end - 1])) {
-        --end;
-    }
-    return text.mid(begin, end - begin).toString();
-}
 
 DbError malformed() {
     return DbError(QStringLiteral("Die Verbindungszeichenfolge ist fehlerhaft"));
@@ -45,7 +30,8 @@ QList<Entry> splitEntries(const QString& text) {
         while (i < n && text[i] != u'=' && text[i] != u';') {
             ++i;
         }
-        const QString key = trimBlanks(QStringView(text).mid(keyStart, i - keyStart));
+        const QString key =
+            Blanks::trimmed(QStringView(text).mid(keyStart, i - keyStart)).toString();
         if (i >= n || text[i] == u';') {
             // A piece without '=' may only be empty (";;" or a final ';').
             if (!key.isEmpty()) {
@@ -55,7 +41,7 @@ QList<Entry> splitEntries(const QString& text) {
             continue;
         }
         ++i; // '='
-        while (i < n && isBlank(text[i])) {
+        while (i < n && Blanks::isBlank(text[i])) {
             ++i;
         }
         QString value;
@@ -78,7 +64,7 @@ QList<Entry> splitEntries(const QString& text) {
             if (!closed) {
                 throw malformed();
             }
-            while (i < n && isBlank(text[i])) {
+            while (i < n && Blanks::isBlank(text[i])) {
                 ++i;
             }
             if (i < n && text[i] != u';') {
@@ -89,7 +75,7 @@ QList<Entry> splitEntries(const QString& text) {
             while (i < n && text[i] != u';') {
                 ++i;
             }
-            value = trimBlanks(QStringView(text).mid(valueStart, i - valueStart));
+            value = Blanks::trimmed(QStringView(text).mid(valueStart, i - valueStart)).toString();
         }
         ++i; // ';' or the end
         if (key.isEmpty()) {
@@ -351,7 +337,7 @@ ConnectionSettings serverDatabase(const Keys& keys, const QString& driver) {
 } // namespace
 
 ConnectionSettings parseConnectionString(const QString& connectionString) {
-    if (trimBlanks(connectionString).isEmpty()) {
+    if (Blanks::trimmed(connectionString).isEmpty()) {
         throw DbError(QStringLiteral("Keine Verbindungszeichenfolge angegeben"));
     }
     const Keys keys(splitEntries(connectionString));

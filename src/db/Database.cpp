@@ -1,6 +1,7 @@
 #include "db/Database.h"
 
 #include "db/ConnectionString.h"
+#include "db/SqlExec.h"
 #include "platform/TarveloError.h"
 
 #include <QAtomicInt>
@@ -12,11 +13,6 @@
 namespace {
 QAtomicInt connectionCounter;
 
-QString driverText(const QSqlError& error) {
-    const QString text = error.text().trimmed();
-    return text.isEmpty() ? QStringLiteral("Unbekannter Datenbankfehler") : text;
-}
-
 // SQLite creates a missing file on open; the mail server's database must
 // exist. The URI form with mode=rw opens read-write and never creates.
 QString sqliteUri(const QString& path) {
@@ -26,7 +22,7 @@ QString sqliteUri(const QString& path) {
 void execOrThrow(QSqlDatabase& db, const QString& sql) {
     QSqlQuery query(db);
     if (!query.exec(sql)) {
-        throw DbError(driverText(query.lastError()));
+        throw DbError(SqlExec::driverText(query.lastError()));
     }
 }
 
@@ -107,7 +103,7 @@ void Database::open() {
     QSqlDatabase db = QSqlDatabase::addDatabase(settings.driver, m_name);
     if (!db.isValid()) {
         throw DbError(QStringLiteral("Der Datenbanktreiber %1 ist nicht verfügbar: %2")
-                          .arg(settings.driver, driverText(db.lastError())));
+                          .arg(settings.driver, SqlExec::driverText(db.lastError())));
     }
     db.setDatabaseName(databaseName);
     if (!settings.host.isEmpty()) {
@@ -120,7 +116,7 @@ void Database::open() {
     db.setPassword(settings.password);
     db.setConnectOptions(options);
     if (!db.open()) {
-        throw DbError(driverText(db.lastError()));
+        throw DbError(SqlExec::driverText(db.lastError()));
     }
     m_server = settings.server;
     try {

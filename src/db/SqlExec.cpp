@@ -6,12 +6,13 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+QString SqlExec::driverText(const QSqlError& error) {
+    const QString text = error.text().trimmed();
+    return text.isEmpty() ? QStringLiteral("Unbekannter Datenbankfehler") : text;
+}
+
 void SqlExec::fail(const QSqlQuery& query) {
-    QString text = query.lastError().text().trimmed();
-    if (text.isEmpty()) {
-        text = QStringLiteral("Unbekannter Datenbankfehler");
-    }
-    throw DbError(text);
+    throw DbError(driverText(query.lastError()));
 }
 
 void SqlExec::exec(QSqlQuery& query, const QString& sql) {

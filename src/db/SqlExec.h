@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
 
@@ -11,6 +12,8 @@ void execPrepared(QSqlQuery& query);
 // Index of a result column by name; raises DbError when the result lacks it.
 int column(const QSqlQuery& query, const QString& name);
 [[noreturn]] void fail(const QSqlQuery& query);
+// The driver's text of an error, never empty.
+QString driverText(const QSqlError& error);
 // A text to bind: the empty text as such, never as NULL.
 QString text(const QString& value);
 } // namespace SqlExec

@@ -53,12 +53,3 @@ QByteArray Ansi::encode(const QString& text) {
     bytes.truncate(n);
     return bytes;
 }
-
-bool Ansi::canEncode(const QString& text) {
-    for (const QChar c : text) {
-        if (byteFor(c.unicode()) < 0) {
-            return false;
-        }
-    }
-    return true;
-}

@@ -9,6 +9,4 @@
 namespace Ansi {
 QString decode(const QByteArray& bytes);
 QByteArray encode(const QString& text);
-// True when every character of text has a byte of its own in the code page.
-bool canEncode(const QString& text);
 } // namespace Ansi

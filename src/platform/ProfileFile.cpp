@@ -2,6 +2,7 @@
 
 #include "platform/Ansi.h"
 #include "platform/AsciiCase.h"
+#include "platform/Blanks.h"
 #include "platform/TarveloError.h"
 
 #include <QFile>
@@ -15,20 +16,8 @@ namespace {
 
 constexpr qsizetype kMaxValue = 2047;
 
-bool isBlank(QChar c) {
-    return c == u' ' || c == u'\t';
-}
-
-QStringView trimmed(QStringView s) {
-    qsizetype b = 0;
-    qsizetype e = s.size();
-    while (b < e && isBlank(s[b])) {
-        ++b;
-    }
-    while (e > b && isBlank(s[e - 1])) {
-        --e;
-    }
-    return s.mid(b, e - b);
+TarveloError cannotWrite(const QString& path) {
+    return TarveloError(QStringLiteral("In %1 kann nicht geschrieben werden").arg(path));
 }
 
 // One physical line of the file and where it lies in the bytes.
@@ -61,7 +50,7 @@ QList<Line> splitPhysical(const QByteArray& bytes) {
 
 // The section name when the line is a section header.
 bool sectionOf(QStringView text, QString* name) {
-    const QStringView t = trimmed(text);
+    const QStringView t = Blanks::trimmed(text);
     if (!t.startsWith(u'[')) {
         return false;
     }
@@ -72,7 +61,7 @@ bool sectionOf(QStringView text, QString* name) {
 
 // Key and raw value when the line is a key line.
 bool keyOf(QStringView text, QStringView* key, QStringView* value) {
-    const QStringView t = trimmed(text);
+    const QStringView t = Blanks::trimmed(text);
     if (t.isEmpty() || t.startsWith(u';')) {
         return false;
     }
@@ -80,8 +69,8 @@ bool keyOf(QStringView text, QStringView* key, QStringView* value) {
     if (eq < 0) {
         return false;
     }
-    *key = trimmed(t.left(eq));
-    *value = trimmed(t.mid(eq + 1));
+    *key = Blanks::trimmed(t.left(eq));
+    *value = Blanks::trimmed(t.mid(eq + 1));
     return true;
 }
 
@@ -154,7 +143,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     const QByteArray bytes = readAll(path, &exists, &readable);
     if (exists && !readable) {
         // Writing now would replace everything else in it by nothing.
-        throw TarveloError(QStringLiteral("In %1 kann nicht geschrieben werden").arg(path));
+        throw cannotWrite(path);
     }
     const QByteArray keyLine = Ansi::encode(key + u'=' + value);
 
@@ -189,7 +178,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
             found = true;
             break;
         }
-        if (!trimmed(text).isEmpty()) {
+        if (!Blanks::trimmed(text).isEmpty()) {
             sectionInsert = line.next;
         }
     }
@@ -224,6 +213,6 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     // would put the short file in place of the configuration.
     ok = ok && file.write(out) == out.size() && file.flush() && file.commit();
     if (!ok) {
-        throw TarveloError(QStringLiteral("In %1 kann nicht geschrieben werden").arg(path));
+        throw cannotWrite(path);
     }
 }

@@ -4,7 +4,9 @@
 #include <exception>
 
 // An error whose text the user is shown as it stands (German). Handlers do
-// not catch it; the guard at the event-loop boundary reports it once.
+// not catch it: the guard at the event-loop boundary reports it once, and so
+// does a grid model's edit (the view calls it from the event loop, which no
+// exception may cross) through its error sink.
 class TarveloError : public std::exception {
 public:
     explicit TarveloError(QString message);

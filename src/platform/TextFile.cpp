@@ -176,7 +176,7 @@ void TextFile::replaceLines(const QString& path, const QStringList& lines) {
     // buffered tail and would put a truncated file in place of the old one.
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
         !file.commit()) {
-        throw TarveloError(QStringLiteral("Datei %1 kann nicht erstellt werden").arg(path));
+        throw cannotCreate(path);
     }
 }
 
