@@ -2,16 +2,40 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QInputDialog>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 #include <algorithm>
 
 namespace {
 const QString kCaption = QStringLiteral("Tarvelo");
 constexpr int kInputLength = 255;
+// Room in a title bar for the window system's buttons beside the caption.
+constexpr int kTitleButtons = 120;
+constexpr int kInputBoxWidth = 240;
+
+// The input box stands in the middle of the screen, wherever the main window
+// is. Its frame is not known before it is shown: the main window's tells how
+// much the window system adds.
+void centreOnScreen(QWidget& box, const QWidget* parent) {
+    const QWidget* window = parent ? parent->window() : nullptr;
+    const QScreen* screen =
+        window && window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QSize frame = window ? window->frameGeometry().size() - window->size() : QSize();
+    const QSize outer = box.size() + frame;
+    const QRect area = screen->availableGeometry();
+    box.move(area.x() + (area.width() - outer.width()) / 2,
+             area.y() + (area.height() - outer.height()) / 2);
+}
 } // namespace
 
 DesktopDialogs::DesktopDialogs() = default;
@@ -67,11 +91,21 @@ std::optional<QString> DesktopDialogs::inputBox(QWidget* parent, const QString& 
     dialog.setTextValue(text);
     dialog.setOkButtonText(QStringLiteral("OK"));
     dialog.setCancelButtonText(QStringLiteral("Abbrechen"));
+    // Wide enough for the caption to stand whole in the title bar, whose font
+    // may be half again as wide as the box's own. (The box takes its width
+    // from its edit field.)
+    const int captionWidth =
+        QFontMetrics(dialog.font()).horizontalAdvance(caption) * 3 / 2 + kTitleButtons;
+    const QMargins margins = dialog.layout() ? dialog.layout()->contentsMargins() : QMargins();
     // At most 255 typed characters; a longer prefill stays whole.
     if (auto* edit = dialog.findChild<QLineEdit*>()) {
         edit->setMaxLength(std::max<int>(kInputLength, int(text.size())));
         edit->setText(text);
+        edit->setMinimumWidth(std::max(kInputBoxWidth, captionWidth) - margins.left() -
+                              margins.right());
     }
+    dialog.adjustSize();
+    centreOnScreen(dialog, parent);
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
     }

@@ -1,4 +1,5 @@
 #include "QStringPrinter.h"
+#include "gui/ApplicationIdentity.h"
 #include "gui/Dialogs.h"
 
 #include <QApplication>
@@ -7,7 +8,9 @@
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -19,7 +22,8 @@
 namespace {
 
 // Acts on the dialog of the given kind as soon as it is shown (from inside
-// its modal loop); a dialog that never shows fails the test.
+// its modal loop); a dialog that never shows fails the test, and so does one
+// that the act did not close (it is closed then, so the test goes on).
 template <typename Dialog> void whenShown(std::function<void(Dialog*)> act) {
     auto* timer = new QTimer;
     auto attempts = std::make_shared<int>(0);
@@ -30,6 +34,12 @@ template <typename Dialog> void whenShown(std::function<void(Dialog*)> act) {
                 timer->stop();
                 timer->deleteLater();
                 act(dialog);
+                QTimer::singleShot(5000, [open = QPointer<Dialog>(dialog)] {
+                    if (open && open->isVisible()) {
+                        ADD_FAILURE() << "the dialog stayed open";
+                        open->reject();
+                    }
+                });
                 return;
             }
         }
@@ -49,6 +59,14 @@ QPushButton* buttonWithText(QWidget* dialog, const QString& text) {
         }
     }
     return nullptr;
+}
+
+// The file name typed into a file dialog. (Its selectFile() leaves the name
+// field alone while that has the keyboard focus.)
+void typeFileName(QFileDialog* dialog, const QString& name) {
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->setText(name);
 }
 
 QStringList buttonTexts(QWidget* dialog) {
@@ -110,7 +128,7 @@ TEST(DesktopDialogsTest, OpenDialogAcceptsANewNameAndStartsFromItsLastChoice) {
         EXPECT_EQ(dialog->nameFilters(), QStringList({"Textdateien (*.txt)", "alle Dateien (*)"}));
         EXPECT_TRUE(dialog->testOption(QFileDialog::HideNameFilterDetails));
         dialog->setDirectory(dir.path());
-        dialog->selectFile(QStringLiteral("neue-liste"));
+        typeFileName(dialog, QStringLiteral("neue-liste"));
         static_cast<QDialog*>(dialog)->accept();
     });
     const QString chosen = dir.filePath("neue-liste.txt");
@@ -140,7 +158,7 @@ TEST(DesktopDialogsTest, SaveDialogProposesTheNameAndOverwritesWithoutAsking) {
         ASSERT_FALSE(dialog->selectedFiles().isEmpty());
         EXPECT_TRUE(dialog->selectedFiles().constFirst().endsWith("/example.com.txt"));
         dialog->setDirectory(dir.path());
-        dialog->selectFile(QStringLiteral("example.com.txt"));
+        typeFileName(dialog, QStringLiteral("example.com.txt"));
         static_cast<QDialog*>(dialog)->accept();
     });
     EXPECT_EQ(dialogs.saveExportFile(nullptr, "example.com.txt"), existing);
@@ -167,4 +185,45 @@ TEST(DesktopDialogsTest, ConfirmationAndMessageCarryTheProgramsCaption) {
         box->accept();
     });
     dialogs.message(nullptr, "Datei nicht gefunden");
+}
+
+TEST(DesktopDialogsTest, InputBoxStandsInTheMiddleOfTheScreenWideEnoughForItsCaption) {
+    // The main window far from the middle of the screen.
+    QWidget main;
+    main.setWindowTitle(QStringLiteral("Tarvelo"));
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    main.setGeometry(area.x() + 10, area.y() + 10, 320, 200);
+    main.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    DesktopDialogs dialogs;
+    for (const QString& caption :
+         {QStringLiteral("Hmail Admin"), QStringLiteral("Ausnahme hinzufügen")}) {
+        whenShown<QInputDialog>([&caption, &main](QInputDialog* box) {
+            EXPECT_EQ(box->windowTitle(), caption);
+            const QRect screen = box->screen()->availableGeometry();
+            const QPoint offset = box->frameGeometry().center() - screen.center();
+            EXPECT_LE(std::abs(offset.x()), 1) << offset.x();
+            EXPECT_LE(std::abs(offset.y()), 1) << offset.y();
+            EXPECT_FALSE(box->frameGeometry().intersects(main.frameGeometry()));
+            // The caption whole in the title bar: in a title font half again
+            // as wide as the box's, beside three buttons of 32 pixels.
+            const int captionNeeds =
+                QFontMetrics(box->font()).horizontalAdvance(caption) * 3 / 2 + 3 * 32;
+            EXPECT_GE(box->width(), captionNeeds);
+            box->reject();
+        });
+        EXPECT_EQ(dialogs.inputBox(&main, caption, QStringLiteral("Passwort"), QString()),
+                  std::nullopt);
+    }
+}
+
+TEST(DesktopDialogsTest, ThePlatformAppendsTheApplicationsNameToNoWindowTitle) {
+    ApplicationIdentity::apply();
+    EXPECT_EQ(QCoreApplication::applicationName(), "Tarvelo");
+    // The platform appends a display name to every window title, but only
+    // one that was set; unset, it follows the application's name.
+    QCoreApplication::setApplicationName(QStringLiteral("probe"));
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "probe");
+    ApplicationIdentity::apply();
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Tarvelo");
 }

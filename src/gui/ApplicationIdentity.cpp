@@ -1,0 +1,7 @@
+#include "gui/ApplicationIdentity.h"
+
+#include <QCoreApplication>
+
+void ApplicationIdentity::apply() {
+    QCoreApplication::setApplicationName(QStringLiteral("Tarvelo"));
+}
