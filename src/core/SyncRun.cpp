@@ -11,6 +11,7 @@
 #include "db/RoutesDataset.h"
 #include "platform/AsciiCase.h"
 #include "platform/Clock.h"
+#include "platform/OneLine.h"
 #include "platform/TextFile.h"
 
 #include <QFileInfo>
@@ -83,12 +84,17 @@ private:
     void deletePass();
     void insertPass();
     void writeProtocolFile();
+    // One line of the protocol, one line of the pane and of the file
+    // whatever the entry holds.
+    void addProtocolLine(const QString& line);
 
     SyncContext& m_context;
     WindowState& m_window;
     const QString m_domain;
     const bool m_allRoutes;
     QStringList m_lowered; // the entries of Liste lower-cased, "-" for excepted ones
+    // The protocol: the header and one line per change, as the pane shows them.
+    QStringList m_protocol;
 };
 
 bool isExistingFile(const QString& path) {
@@ -104,6 +110,7 @@ void SyncRun::run() {
         m_window.setZaehler(QStringLiteral("keine Domain angegeben"));
         return;
     }
+    const WindowRunScope windowRun(m_window);
     m_context.log.LogMessage(QStringLiteral("Domain: ") + m_domain);
     m_context.log.LogMessage(QStringLiteral("Verarbeite: ") + m_window.emailliste());
 
@@ -115,13 +122,16 @@ void SyncRun::run() {
         return;
     }
     m_context.Liste.assign(TextFile::readLines(listFile));
+    m_window.runWorking();
 
     exceptions->apply(m_context.Liste, &m_lowered);
     exceptions.reset();
+    m_window.runWorking();
 
     m_context.routes.first();
     m_window.clearProtokoll();
-    m_window.addProtokollLine(QStringLiteral("Datei: ") + listFile);
+    addProtocolLine(QStringLiteral("Datei: ") + listFile);
+    m_window.runWorking();
 
     controls.openRA2();
     deletePass();
@@ -133,7 +143,7 @@ void SyncRun::run() {
     }
 
     writeProtocolFile();
-    m_window.setZaehler(QStringLiteral("%1 Änderungen").arg(m_window.protokollLineCount()));
+    m_window.setZaehler(QStringLiteral("%1 Änderungen").arg(m_protocol.size()));
     m_context.log.LogMessage(QStringLiteral("Ende DBsync"));
 }
 
@@ -149,10 +159,11 @@ void SyncRun::deletePass() {
     RouteAddressDataset& RA2 = m_context.RA2;
     RA2.first();
     while (!RA2.eof()) {
+        m_window.runWorking();
         const QString address = AsciiCase::lower(RA2.routeaddressaddress());
         if (wanted.find(address) < 0 && (m_allRoutes || filter.indexIn(address) >= 0)) {
             // The line goes first: after a failed delete the pane shows it.
-            m_window.addProtokollLine(QStringLiteral("Delete ") + address);
+            addProtocolLine(QStringLiteral("Delete ") + address);
             RA2.deleteCurrent(); // the following row becomes current
         } else {
             RA2.next();
@@ -207,11 +218,12 @@ void SyncRun::insertPass() {
         const int routeId = routes.routesrouteid();
         const QString prefix = QStringLiteral("Insert %1 ").arg(routeId);
         for (int k = groupStart[route]; k < groupStart[route + 1]; ++k) {
+            m_window.runWorking();
             const QString& entry = Liste.at(grouped[static_cast<size_t>(k)]);
             if (RA2.locate(entry)) {
                 continue;
             }
-            m_window.addProtokollLine(prefix + entry);
+            addProtocolLine(prefix + entry);
             RA2.insert(routeId, entry);
         }
         routes.next();
@@ -225,9 +237,14 @@ void SyncRun::writeProtocolFile() {
     const QDate date = m_context.clock.now().date();
     const QTime time = m_context.clock.now().time();
     const QString path = m_context.ProtokollDir + protocolFileName(date, time);
-    if (m_window.protokollLineCount() > 0) {
-        TextFile::replaceLines(path, m_window.protokollLines());
+    if (!m_protocol.isEmpty()) {
+        TextFile::replaceLines(path, m_protocol);
     }
+}
+
+void SyncRun::addProtocolLine(const QString& line) {
+    m_protocol.append(OneLine::forProtocol(line));
+    m_window.addProtokollLine(m_protocol.constLast());
 }
 
 } // namespace

@@ -30,6 +30,35 @@ public:
 
     // Ends the message loop once the running handler has returned.
     virtual void requestTermination() = 0;
+
+    // A synchronisation run works on the one user-interface thread for as
+    // long as it takes. It tells the window when it begins, calls
+    // runWorking() often while it works (cheap: the window decides when to
+    // repaint), and tells it on every way out when it has ended. A window
+    // uses them to stay painted and to ignore input meanwhile; the defaults
+    // do nothing.
+    virtual void runStarted() {}
+    virtual void runWorking() {}
+    virtual void runEnded() {}
+};
+
+// Brackets a run for the window: runStarted() now, runEnded() on every way
+// out of the scope, an error on its way out included.
+class WindowRunScope {
+public:
+    explicit WindowRunScope(WindowState& window) : m_window(window) { m_window.runStarted(); }
+    ~WindowRunScope() {
+        try {
+            m_window.runEnded();
+        } catch (...) {
+            // Runs while an error may be on its way out: it must not throw.
+        }
+    }
+    WindowRunScope(const WindowRunScope&) = delete;
+    WindowRunScope& operator=(const WindowRunScope&) = delete;
+
+private:
+    WindowState& m_window;
 };
 
 // The window state held in memory, without controls.

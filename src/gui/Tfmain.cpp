@@ -1,7 +1,9 @@
 #include "gui/Tfmain.h"
 
 #include "db/RoutesModel.h"
+#include "gui/ProtocolPane.h"
 #include "gui/RowIndicatorHeader.h"
+#include "gui/RunBreather.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -16,7 +18,6 @@
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
-#include <QTextBlock>
 #include <QToolButton>
 
 Tfmain* fmain = nullptr;
@@ -164,6 +165,10 @@ void Tfmain::buildControls() {
     Protokoll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Protokoll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Protokoll->setTabChangesFocus(true);
+    m_protokoll = new ProtocolPane(Protokoll);
+
+    m_breather = new RunBreather(this);
+    connect(m_breather, &RunBreather::aboutToBreathe, this, [this] { m_protokoll->showPending(); });
 }
 
 void Tfmain::buildGrids() {
@@ -343,32 +348,34 @@ void Tfmain::setZaehler(const QString& caption) {
 }
 
 QStringList Tfmain::protokollLines() const {
-    QStringList lines;
-    for (QTextBlock block = Protokoll->document()->begin(); block.isValid(); block = block.next()) {
-        lines.append(block.text());
-    }
-    if (lines.size() == 1 && lines.constFirst().isEmpty()) {
-        lines.clear();
-    }
-    return lines;
+    return m_protokoll->lines();
 }
-
 int Tfmain::protokollLineCount() const {
-    const int blocks = Protokoll->document()->blockCount();
-    return (blocks == 1 && Protokoll->document()->isEmpty()) ? 0 : blocks;
+    return m_protokoll->lineCount();
 }
-
 void Tfmain::clearProtokoll() {
-    Protokoll->clear();
+    m_protokoll->clear();
 }
 void Tfmain::addProtokollLine(const QString& line) {
-    Protokoll->appendPlainText(line);
+    m_protokoll->addLine(line);
 }
 void Tfmain::setSyncEnabled(bool enabled) {
     btsync->setEnabled(enabled);
 }
 bool Tfmain::syncEnabled() const {
     return btsync->isEnabled();
+}
+
+void Tfmain::runStarted() {
+    m_protokoll->hold();
+    m_breather->begin();
+}
+void Tfmain::runWorking() {
+    m_breather->breathe();
+}
+void Tfmain::runEnded() {
+    m_breather->end();
+    m_protokoll->release();
 }
 
 void Tfmain::requestTermination() {

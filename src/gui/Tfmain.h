@@ -21,6 +21,8 @@ class QAction;
 class QFrame;
 class QKeyEvent;
 class QStatusBar;
+class ProtocolPane;
+class RunBreather;
 class RoutesModel;
 
 // The main window `fmain`: its controls hold the state that the handlers
@@ -50,6 +52,11 @@ public:
     void setSyncEnabled(bool enabled) override;
     bool syncEnabled() const override;
     void requestTermination() override;
+    void runStarted() override;
+    void runWorking() override;
+    void runEnded() override;
+    // What the window does while a run works; its signals tell each breath.
+    RunBreather& runBreather() { return *m_breather; }
     bool terminationRequested() const { return m_terminationRequested; }
     bool shown() const { return m_formShown; }
 
@@ -108,6 +115,8 @@ private:
     QTableView* Routen = nullptr;
     QTableView* DBGrid2 = nullptr;
     QPlainTextEdit* Protokoll = nullptr;
+    ProtocolPane* m_protokoll = nullptr;
+    RunBreather* m_breather = nullptr;
     QStatusBar* Status = nullptr;
     QMenu* popup = nullptr;
     RoutesModel* m_routesModel = nullptr;

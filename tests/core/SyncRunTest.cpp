@@ -207,4 +207,59 @@ TEST_F(SyncRunTest, TwoRunsInOneSecondLeaveTheSecondProtocol) {
               QStringList({"hmail-20240305-070809.log"}));
 }
 
+TEST_F(SyncRunTest, EveryProtocolLineIsOneLineOfThePaneAndOfTheFile) {
+    // Addresses of the table holding line breaks and other controls; list
+    // entries holding the Unicode line and paragraph separators.
+    seed({{1, "a\r\nb@example.com"},
+          {1, "c\nd@example.com"},
+          {1, "e\rf@example.com"},
+          {1, QStringLiteral("g\u0085h\u2028i\u2029j@example.com")},
+          {1, QStringLiteral("k\tl\u001bm\u007fn\u009fo@example.com")}});
+    QFile list(bed.listFile);
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    list.write(QStringLiteral("zeile\u2028neu@b.org\r\nabsatz\u2029neu@b.org\r\n").toUtf8());
+    list.close();
+    bed.ProtokollDir = bed.protocolDir;
+
+    const QStringList protocol = {header(),
+                                  "Delete a??b@example.com",
+                                  "Delete c?d@example.com",
+                                  "Delete e?f@example.com",
+                                  "Delete g?h?i?j@example.com",
+                                  "Delete k?l?m?n?o@example.com",
+                                  "Insert 3 zeile?neu@b.org",
+                                  "Insert 3 absatz?neu@b.org"};
+    EXPECT_EQ(run("*"), protocol + QStringList({kEnd}));
+    EXPECT_EQ(fileBytes(bed.protocolDir + "hmail-20240305-070809.log"),
+              (protocol.join("\r\n") + "\r\n").toUtf8());
+    EXPECT_EQ(window().zaehler(), "8 Änderungen");
+    // The table keeps the entries as the list holds them.
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, QStringLiteral("zeile\u2028neu@b.org")},
+                                           {3, QStringLiteral("absatz\u2029neu@b.org")}}));
+}
+
+TEST_F(SyncRunTest, TheWindowHearsWhenTheRunBeginsWhileItWorksAndWhenItEnds) {
+    seed({{3, "stale@b.org"}});
+    bed.writeList({"new@b.org"});
+    run("");
+    EXPECT_TRUE(window().runHistory.isEmpty());
+
+    run("*");
+    EXPECT_EQ(window().runHistory,
+              QStringList({"begonnen", "Start aus", "arbeitet", "Start an", "beendet"}));
+    // At least once per table row and per entry the run visits.
+    EXPECT_GE(window().workingCalls, 2);
+
+    // On every way out: a list file that is missing, an exception file that
+    // cannot be read.
+    window().runHistory.clear();
+    QFile::remove(bed.listFile);
+    run("*");
+    EXPECT_EQ(window().runHistory, QStringList({"begonnen", "Start aus", "Start an", "beendet"}));
+    window().runHistory.clear();
+    QFile::remove(bed.exceptionFile);
+    EXPECT_THROW(run("*"), TarveloError);
+    EXPECT_EQ(window().runHistory, QStringList({"begonnen", "beendet"}));
+}
+
 } // namespace

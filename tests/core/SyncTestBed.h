@@ -30,14 +30,27 @@ QList<TableRow> tableRows(Database& database);
 // Runs one statement through database; raises std::runtime_error.
 void execOn(Database& database, const QString& sql);
 
-// A window state that also records every change of the Start button.
+// A window state that also records every change of the Start button and,
+// in runHistory, what the run tells the window: "begonnen", "arbeitet" (once
+// for calls in a row), "Start aus", "Start an", "beendet".
 class RecordingWindowState : public MemoryWindowState {
 public:
     void setSyncEnabled(bool enabled) override {
         buttonHistory.append(enabled);
+        runHistory.append(enabled ? QStringLiteral("Start an") : QStringLiteral("Start aus"));
         MemoryWindowState::setSyncEnabled(enabled);
     }
+    void runStarted() override { runHistory.append(QStringLiteral("begonnen")); }
+    void runWorking() override {
+        ++workingCalls;
+        if (runHistory.isEmpty() || runHistory.constLast() != QStringLiteral("arbeitet")) {
+            runHistory.append(QStringLiteral("arbeitet"));
+        }
+    }
+    void runEnded() override { runHistory.append(QStringLiteral("beendet")); }
     QList<bool> buttonHistory;
+    QStringList runHistory;
+    int workingCalls = 0;
 };
 
 QByteArray fileBytes(const QString& path);

@@ -2,6 +2,7 @@
 
 #include "TestDatabases.h"
 #include "core/Mtools.h"
+#include "gui/RunBreather.h"
 #include "platform/Ansi.h"
 #include "platform/ProfileFile.h"
 
@@ -22,19 +23,28 @@ namespace {
 
 using CommandsTest = GuiTestBed;
 
-// The Start button's state each time a line reaches the protocol pane.
+// The Start button's state each time a line shows in the protocol pane. The
+// window breathes at every step of the run, so that each line shows while
+// the run still works.
 struct PaneWatch {
     QStringList lines;
     QList<bool> startEnabled;
+    int shown = 0;
 };
 
 void watchPane(Tfmain& w, PaneWatch& watch) {
+    w.runBreather().setInterval(0);
     auto* pane = w.findChild<QPlainTextEdit*>(QStringLiteral("Protokoll"));
     auto* start = w.findChild<QPushButton*>(QStringLiteral("btsync"));
+    watch.shown = pane->document()->isEmpty() ? 0 : pane->document()->blockCount();
     QObject::connect(pane, &QPlainTextEdit::textChanged, pane, [pane, start, &watch] {
-        const QString last = pane->document()->lastBlock().text();
-        if (!last.isEmpty()) {
-            watch.lines.append(last);
+        const QTextDocument* document = pane->document();
+        if (document->isEmpty()) {
+            watch.shown = 0;
+            return;
+        }
+        for (; watch.shown < document->blockCount(); ++watch.shown) {
+            watch.lines.append(document->findBlockByNumber(watch.shown).text());
             watch.startEnabled.append(start->isEnabled());
         }
     });

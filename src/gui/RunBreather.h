@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPointer>
+
+class QWidget;
+
+// A synchronisation run works on the one user-interface thread for as long
+// as it takes. Meanwhile the window breathes: at most every 100 ms it
+// repaints and handles its timers, so the disabled Start button, the busy
+// cursor and the growing protocol show; and it takes no input. Clicks, keys,
+// wheel turns, menu commands and close requests made during the run are
+// swallowed, and whatever of them is still queued when the run ends is
+// swallowed too before the window takes input again: nothing is replayed, a
+// click on Start during a run starts nothing. Afterwards the keyboard focus
+// is where it was before the run.
+class RunBreather : public QObject {
+    Q_OBJECT
+public:
+    explicit RunBreather(QWidget* window);
+    ~RunBreather() override;
+
+    void begin();
+    // Cheap enough for every row and entry the run visits.
+    void breathe();
+    void end();
+    bool working() const { return m_depth > 0; }
+    // The least time between two breaths, 100 ms unless set; 0 breathes at
+    // every call.
+    void setInterval(qint64 milliseconds) { m_interval = milliseconds; }
+
+signals:
+    // Right before the window repaints: what the run made is to be shown.
+    void aboutToBreathe();
+    // After each breath taken while the run still works.
+    void breathed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void breatheNow();
+    bool isCloseRequest(const QObject* watched, const QEvent* event) const;
+
+    QWidget* m_window;
+    int m_depth = 0;
+    qint64 m_interval;
+    QElapsedTimer m_sinceBreath;
+    unsigned m_calls = 0;
+    QPointer<QWidget> m_focus;
+};
