@@ -7,6 +7,7 @@
 
 #include "BenchData.h"
 #include "BenchDatabase.h"
+#include "BenchWindow.h"
 
 #include "core/ActivityLog.h"
 #include "core/RouteBrowsing.h"
@@ -21,6 +22,7 @@
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -31,6 +33,7 @@
 #include <QTemporaryDir>
 #include <QVariant>
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <sys/resource.h>
@@ -219,6 +222,56 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
                  7));
 }
 
+// The run through the real main window without screen, against the run
+// through the core alone, on one installation: the list as generated, then
+// with one entry of a megabyte added (a protocol line of that length).
+void measureWindow(BenchDatabase& databases, const QString& workDir, int entries) {
+    const int routeCount = std::max(10, entries / 100);
+    child({"generate", QString(), workDir, QString::number(entries), QString::number(routeCount)});
+    const QString listFile = QDir(workDir).filePath("adressen.txt");
+    say(QStringLiteral("Through the main window (no screen) against the core alone, SQLite %1:")
+            .arg(databases.connectionString("tarvelo_bench_before").contains("/dev/shm")
+                     ? QStringLiteral("memory")
+                     : QStringLiteral("disk")));
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+            .arg("list", -14)
+            .arg("entries", 9)
+            .arg("changes", 8)
+            .arg("core s", 9)
+            .arg("window s", 9)
+            .arg("peak MB", 9)
+            .arg("breaths", 8)
+            .arg("in them s", 10));
+    for (const bool longEntry : {false, true}) {
+        if (longEntry) {
+            QStringList lines = TextFile::readLines(listFile);
+            const QString domain = lines.constFirst().mid(lines.constFirst().indexOf(u'@'));
+            lines.append(QString(1000 * 1000, u'x') + domain);
+            TextFile::replaceLines(listFile, lines);
+        }
+        const QString core = databases.copy("tarvelo_bench_before", "tarvelo_bench_core");
+        const QStringList coreResult = child({"run", core, workDir, "*"});
+        const QString window = databases.copy("tarvelo_bench_before", "tarvelo_bench_window");
+        const QStringList result = child({"window", window, workDir});
+        databases.drop("tarvelo_bench_core");
+        databases.drop("tarvelo_bench_window");
+        say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+                .arg(longEntry ? QStringLiteral("+1 MB entry") : QStringLiteral("as generated"),
+                     -14)
+                .arg(TextFile::readLines(listFile).size(), 9)
+                .arg(result.at(0), 8)
+                .arg(coreResult.at(1), 9)
+                .arg(result.at(1), 9)
+                .arg(result.at(2), 9)
+                .arg(result.at(3), 8)
+                .arg(result.at(4), 10));
+    }
+    databases.drop("tarvelo_bench_before");
+    say(QStringLiteral("window s: the same run started from the window's Start handler, its "
+                       "protocol in the pane, the window breathing at most every 100 ms; in them "
+                       "s: the time the breaths took."));
+}
+
 QString memoryDirectory() {
     const QFileInfo shm(QStringLiteral("/dev/shm"));
     return shm.isDir() && shm.isWritable() ? shm.filePath() : QString();
@@ -302,6 +355,10 @@ int parentMain(const QStringList& arguments) {
         for (const Case& c : casesFor(sizes)) {
             measure(databases, QString(), scratch.path(), storage, c);
         }
+        if (!sizes.isEmpty()) {
+            measureWindow(databases, scratch.path(),
+                          std::min(100000, *std::max_element(sizes.begin(), sizes.end())));
+        }
     }
     {
         BenchDatabase databases(QString(), diskScratch.path());
@@ -329,6 +386,26 @@ int parentMain(const QStringList& arguments) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The run through the window needs the widgets, on the platform without
+    // screen.
+    if (argc == 5 && QByteArray(argv[1]) == "--child" && QByteArray(argv[2]) == "window") {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        // The toolkit's notes about the missing screen would only clutter
+        // the figures.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtCriticalMsg || type == QtFatalMsg) {
+                std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+            }
+        });
+        QApplication app(argc, argv);
+        try {
+            return BenchWindow::runChild(QString::fromLocal8Bit(argv[3]),
+                                         QString::fromLocal8Bit(argv[4]));
+        } catch (const std::exception& e) {
+            std::fprintf(stderr, "tarvelo_bench: %s\n", e.what());
+        }
+        return 1;
+    }
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments();
     try {
