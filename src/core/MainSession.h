@@ -3,6 +3,8 @@
 #include "core/ActivityLog.h"
 #include "core/AppPaths.h"
 #include "core/DeleteLimit.h"
+#include "core/ExceptionEditor.h"
+#include "core/RouteBrowsing.h"
 #include "core/RunRecord.h"
 #include "core/WorkingList.h"
 #include "db/AddressDataset.h"
@@ -47,14 +49,20 @@ public:
     void btsyncClick();
     void RoutenCellClick();
     void HmailRefresh1Click();
-    // The export's proposed file name, and the export of the loaded addresses.
-    QString exportProposal() const;
-    void DomainExport(const QString& fileName);
-    // The add-exception command: the input box's prefill, then the entry.
-    QString exceptionPrefill() const;
-    void addException(const QString& entered);
+    // The export of the loaded addresses, asking for the file with the
+    // route's name proposed.
+    void DomainExport1Click(const RouteBrowsing::SaveDialog& ask);
+    // The add-exception command, asking with the address offered.
+    void Ausnahmehinzufgen1Click(const ExceptionEditor::InputBox& ask);
     // Stores the password as typed into the configuration file, scrambled.
     void storeAdminPassword(const QString& password);
+
+    // The datasets the window's grids show.
+    RoutesDataset& routesDataset() { return routes; }
+    const RoutesDataset& routesDataset() const { return routes; }
+    AddressDataset& addressDataset() { return Address; }
+    const AddressDataset& addressDataset() const { return Address; }
+    bool databaseOpen() const { return database.isOpen(); }
 
     // What the unattended road left behind, for the exit status.
     bool listFileMissing() const { return m_listFileMissing; }
@@ -67,13 +75,13 @@ public:
 
     QString AdminPassword;
     QString ProtokollDir;
+
+private:
     Database database;
     RoutesDataset routes;
     RouteAddressDataset RA2;
     AddressDataset Address;
     WorkingList Liste;
-
-private:
     AppPaths m_paths;
     const Clock& m_clock;
     WindowState& m_window;

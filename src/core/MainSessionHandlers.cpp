@@ -28,18 +28,10 @@ void MainSession::HmailRefresh1Click() {
     refreshRoutes(AdminPassword);
 }
 
-QString MainSession::exportProposal() const {
-    return RouteBrowsing::exportFileName(routes);
+void MainSession::DomainExport1Click(const RouteBrowsing::SaveDialog& ask) {
+    RouteBrowsing::runExportCommand(routes, Address, ask);
 }
 
-void MainSession::DomainExport(const QString& fileName) {
-    RouteBrowsing::exportAddresses(Address, fileName);
-}
-
-QString MainSession::exceptionPrefill() const {
-    return ExceptionEditor::prefill(Address);
-}
-
-void MainSession::addException(const QString& entered) {
-    ExceptionEditor::addException(m_paths.exceptionFile, Liste, entered);
+void MainSession::Ausnahmehinzufgen1Click(const ExceptionEditor::InputBox& ask) {
+    ExceptionEditor::runAddCommand(m_paths.exceptionFile, Liste, Address, ask);
 }

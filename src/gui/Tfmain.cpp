@@ -10,7 +10,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -154,10 +153,8 @@ void Tfmain::buildControls() {
     m_domain->setObjectName(QStringLiteral("Domain"));
     m_domain->setGeometry(430, 5, 221, 21);
 
-    m_liste = new QListWidget(Panel1);
-    m_liste->setObjectName(QStringLiteral("Liste"));
-    m_liste->setGeometry(655, 10, 101, 26);
-    m_liste->setVisible(false);
+    // The hidden list box `Liste` is the session's working list: nobody
+    // ever sees it, so the window shows no widget for it.
 
     Protokoll = new QPlainTextEdit(m_client);
     Protokoll->setObjectName(QStringLiteral("Protokoll"));
@@ -174,7 +171,7 @@ void Tfmain::buildControls() {
 void Tfmain::buildGrids() {
     Routen = new QTableView(m_client);
     Routen->setObjectName(QStringLiteral("Routen"));
-    m_routesModel = new RoutesModel(m_session->routes, Routen);
+    m_routesModel = new RoutesModel(m_session->routesDataset(), Routen);
     m_routesModel->setErrorSink([this](const QString& message) { m_reporter.report(message); });
     Routen->setModel(m_routesModel);
     prepareGrid(Routen, this);
@@ -188,8 +185,9 @@ void Tfmain::buildGrids() {
     DBGrid2 = new QTableView(m_client);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
     // The dataset `Address` is the grid's model.
-    m_session->Address.setErrorSink([this](const QString& message) { m_reporter.report(message); });
-    DBGrid2->setModel(&m_session->Address);
+    m_session->addressDataset().setErrorSink(
+        [this](const QString& message) { m_reporter.report(message); });
+    DBGrid2->setModel(&m_session->addressDataset());
     prepareGrid(DBGrid2, this);
     DBGrid2->setShowGrid(true);
     DBGrid2->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -265,39 +263,41 @@ void Tfmain::connectControls() {
     // The route grid and the dataset `routes` share one current row.
     connect(Routen->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid() && current.row() != m_session->routes.currentRow()) {
-                    m_session->routes.setCurrentRow(current.row());
+                if (current.isValid() && current.row() != m_session->routesDataset().currentRow()) {
+                    m_session->routesDataset().setCurrentRow(current.row());
                 }
             });
-    connect(&m_session->routes, &RoutesDataset::currentRowChanged, this, [this](int row) {
+    connect(&m_session->routesDataset(), &RoutesDataset::currentRowChanged, this, [this](int row) {
         if (row >= 0 && row < m_routesModel->rowCount()) {
             Routen->setCurrentIndex(m_routesModel->index(row, 0));
         }
     });
     // So do the address grid and the dataset `Address`; an appended row
     // that was left empty goes away when the user moves to another row.
-    connect(DBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current, const QModelIndex& previous) {
-                if (previous.isValid() && m_session->Address.isPendingRow(previous.row()) &&
-                    (!current.isValid() || current.row() != previous.row())) {
-                    m_session->Address.cancelPendingRow();
-                }
-                if (current.isValid() && current.row() != m_session->Address.currentRow()) {
-                    m_session->Address.setCurrentRow(current.row());
+    connect(
+        DBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+        [this](const QModelIndex& current, const QModelIndex& previous) {
+            if (previous.isValid() && m_session->addressDataset().isPendingRow(previous.row()) &&
+                (!current.isValid() || current.row() != previous.row())) {
+                m_session->addressDataset().cancelPendingRow();
+            }
+            if (current.isValid() && current.row() != m_session->addressDataset().currentRow()) {
+                m_session->addressDataset().setCurrentRow(current.row());
+            }
+        });
+    connect(&m_session->addressDataset(), &AddressDataset::currentRowChanged, this,
+            [this](int row) {
+                if (row >= 0 && row < m_session->addressDataset().rowCount() &&
+                    DBGrid2->currentIndex().row() != row) {
+                    DBGrid2->setCurrentIndex(m_session->addressDataset().index(row, 0));
                 }
             });
-    connect(&m_session->Address, &AddressDataset::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && row < m_session->Address.rowCount() &&
-            DBGrid2->currentIndex().row() != row) {
-            DBGrid2->setCurrentIndex(m_session->Address.index(row, 0));
-        }
-    });
 
     // A left click on a data cell of the route grid loads that route's
     // addresses; the view has made the clicked row current before.
     connect(Routen, &QTableView::clicked, this, [this](const QModelIndex& index) {
         if (index.isValid()) {
-            m_session->routes.setCurrentRow(index.row());
+            m_session->routesDataset().setCurrentRow(index.row());
             RoutenCellClick();
         }
     });

@@ -11,7 +11,6 @@
 class Dialogs;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -58,7 +57,6 @@ public:
     // What the window does while a run works; its signals tell each breath.
     RunBreather& runBreather() { return *m_breather; }
     bool terminationRequested() const { return m_terminationRequested; }
-    bool shown() const { return m_formShown; }
 
     // Places the window in the middle of its screen (done at every start).
     void centreOnScreen();
@@ -111,7 +109,6 @@ private:
     QPushButton* btsync = nullptr;
     QLabel* Label1 = nullptr;
     QLineEdit* m_domain = nullptr;
-    QListWidget* m_liste = nullptr;
     QTableView* Routen = nullptr;
     QTableView* DBGrid2 = nullptr;
     QPlainTextEdit* Protokoll = nullptr;

@@ -75,9 +75,8 @@ void Tfmain::HMailPasswort1Click() {
 
 void Tfmain::DomainExport1Click() {
     guard([this] {
-        if (const auto chosen = m_dialogs.saveExportFile(this, m_session->exportProposal())) {
-            m_session->DomainExport(*chosen);
-        }
+        m_session->DomainExport1Click(
+            [this](const QString& proposed) { return m_dialogs.saveExportFile(this, proposed); });
     });
 }
 
@@ -87,11 +86,10 @@ void Tfmain::Ausnahmen1Click() {
 
 void Tfmain::Ausnahmehinzufgen1Click() {
     guard([this] {
-        if (const auto entered =
-                m_dialogs.inputBox(this, QStringLiteral("Ausnahme hinzufügen"),
-                                   QStringLiteral("Ausnahme"), m_session->exceptionPrefill())) {
-            m_session->addException(*entered);
-        }
+        m_session->Ausnahmehinzufgen1Click(
+            [this](const QString& caption, const QString& prompt, const QString& text) {
+                return m_dialogs.inputBox(this, caption, prompt, text);
+            });
     });
 }
 
@@ -136,13 +134,13 @@ bool Tfmain::gridKeyPress(QTableView* grid, const QKeyEvent& key) {
     // Appending, as in a database grid: Insert, or Down on the last row,
     // adds an empty row; Escape drops it again while nothing was entered.
     const int row = grid->currentIndex().isValid() ? grid->currentIndex().row() : -1;
-    const int rows = m_session->Address.rowCount();
+    const int rows = m_session->addressDataset().rowCount();
     switch (key.key()) {
     case Qt::Key_Insert:
         appendAddressRow();
         return true;
     case Qt::Key_Down:
-        if (m_session->Address.isPendingRow(row)) {
+        if (m_session->addressDataset().isPendingRow(row)) {
             return true;
         }
         if (rows == 0 || row == rows - 1) {
@@ -151,8 +149,8 @@ bool Tfmain::gridKeyPress(QTableView* grid, const QKeyEvent& key) {
         }
         return false;
     case Qt::Key_Escape:
-        if (m_session->Address.isPendingRow(row)) {
-            m_session->Address.cancelPendingRow();
+        if (m_session->addressDataset().isPendingRow(row)) {
+            m_session->addressDataset().cancelPendingRow();
             return true;
         }
         return false;
@@ -162,10 +160,11 @@ bool Tfmain::gridKeyPress(QTableView* grid, const QKeyEvent& key) {
 }
 
 void Tfmain::appendAddressRow() {
-    if (!m_session->Address.isOpen()) {
+    if (!m_session->addressDataset().isOpen()) {
         return;
     }
-    const QModelIndex cell = m_session->Address.index(m_session->Address.appendPendingRow(), 0);
+    const QModelIndex cell =
+        m_session->addressDataset().index(m_session->addressDataset().appendPendingRow(), 0);
     DBGrid2->setCurrentIndex(cell);
     DBGrid2->scrollTo(cell);
 }
@@ -177,12 +176,12 @@ void Tfmain::deleteCurrentRow(QTableView* grid) {
     }
     guard([&] {
         if (grid == Routen) {
-            m_session->routes.setCurrentRow(current.row());
-            m_session->routes.deleteCurrent();
-        } else if (m_session->Address.isPendingRow(current.row())) {
-            m_session->Address.cancelPendingRow();
+            m_session->routesDataset().setCurrentRow(current.row());
+            m_session->routesDataset().deleteCurrent();
+        } else if (m_session->addressDataset().isPendingRow(current.row())) {
+            m_session->addressDataset().cancelPendingRow();
         } else {
-            m_session->Address.deleteRow(current.row());
+            m_session->addressDataset().deleteRow(current.row());
         }
     });
 }

@@ -44,8 +44,8 @@ TEST_F(MainSessionTest, StartWithoutConfigurationReportsTheDatabaseAndKeepsEmpty
     EXPECT_EQ(session.AdminPassword, "");
     EXPECT_EQ(session.ProtokollDir, "");
     EXPECT_EQ(window.emailliste(), "");
-    EXPECT_FALSE(session.database.isOpen());
-    EXPECT_FALSE(session.routes.isOpen());
+    EXPECT_FALSE(session.databaseOpen());
+    EXPECT_FALSE(session.routesDataset().isOpen());
     EXPECT_EQ(logLines(), QStringList({"", "07.12.2026 09:05:03: Start des Programms"}));
     // The pane shows the start line only: an empty message adds nothing there.
     EXPECT_EQ(window.protokollLines(), QStringList({"09:05:03: Start des Programms"}));
@@ -69,8 +69,8 @@ TEST_F(MainSessionTest, StartReadsEveryValueAndOpensTheRoutes) {
     EXPECT_EQ(session.AdminPassword, "Geh eim!");
     EXPECT_EQ(window.emailliste(), "/srv/liste.txt");
     EXPECT_EQ(session.ProtokollDir, "/var/log/tarvelo/");
-    EXPECT_TRUE(session.routes.isOpen());
-    EXPECT_GT(session.routes.rowCount(), 0);
+    EXPECT_TRUE(session.routesDataset().isOpen());
+    EXPECT_GT(session.routesDataset().rowCount(), 0);
     EXPECT_EQ(logLines(), QStringList({"", "07.12.2026 09:05:03: Start des Programms",
                                        "07.12.2026 09:05:03: Datenbank geöffnet"}));
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));

@@ -85,7 +85,8 @@ TEST_F(PasswordCommandTest, ConfigurationThatCannotBeWrittenIsReportedOnce) {
 TEST_F(ExceptionCommandTest, PopupOffersTheCurrentAddressAndRewritesTheFileSorted) {
     openWindow();
     clickCell(DBGrid2(), 1);
-    ASSERT_EQ(window().session().Address.Addressrouteaddressaddress(), "alice@example.com");
+    ASSERT_EQ(window().session().addressDataset().Addressrouteaddressaddress(),
+              "alice@example.com");
 
     dialogs.inputAnswers.push_back(QStringLiteral(">Alice@Example.COM"));
     action("Ausnahmehinzufgen1")->trigger();

@@ -23,7 +23,7 @@ const QStringList kSubExampleCom{"frank@sub.example.com", "grace@sub.example.com
 TEST_F(RouteGridTest, ShowingTheWindowLoadsTheFirstRoute) {
     Tfmain& w = openWindow();
     EXPECT_EQ(w.domain(), "*");
-    EXPECT_EQ(w.session().routes.currentRow(), 0);
+    EXPECT_EQ(w.session().routesDataset().currentRow(), 0);
     EXPECT_EQ(Routen()->currentIndex().row(), 0);
     EXPECT_EQ(shownAddresses(), kExampleCom);
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
@@ -32,17 +32,17 @@ TEST_F(RouteGridTest, ShowingTheWindowLoadsTheFirstRoute) {
 TEST_F(RouteGridTest, LeftClickOnARouteLoadsItsAddressesArrowKeysDoNot) {
     Tfmain& w = openWindow();
     clickCell(Routen(), 2);
-    EXPECT_EQ(w.session().routes.routesroutedomainname(), "mail.example.net");
+    EXPECT_EQ(w.session().routesDataset().routesroutedomainname(), "mail.example.net");
     EXPECT_EQ(shownAddresses(), kMailExampleNet);
 
     // The keyboard moves the current route and nothing else.
     QTest::keyClick(Routen(), Qt::Key_Down);
     EXPECT_EQ(Routen()->currentIndex().row(), 3);
-    EXPECT_EQ(w.session().routes.routesroutedomainname(), "sub.example.com");
+    EXPECT_EQ(w.session().routesDataset().routesroutedomainname(), "sub.example.com");
     EXPECT_EQ(shownAddresses(), kMailExampleNet);
     QTest::keyClick(Routen(), Qt::Key_Up);
     QTest::keyClick(Routen(), Qt::Key_Up);
-    EXPECT_EQ(w.session().routes.routesroutedomainname(), "example.org");
+    EXPECT_EQ(w.session().routesDataset().routesroutedomainname(), "example.org");
     EXPECT_EQ(shownAddresses(), kMailExampleNet);
     QTest::keyClick(Routen(), Qt::Key_Tab);
     EXPECT_EQ(shownAddresses(), kMailExampleNet);
@@ -59,7 +59,7 @@ TEST_F(RouteGridTest, OtherButtonsAndClicksBesideTheDataCellsLoadNothing) {
     Tfmain& w = openWindow();
     clickCell(Routen(), 2, Qt::RightButton);
     clickCell(Routen(), 3, Qt::MiddleButton);
-    EXPECT_EQ(w.session().routes.currentRow(), 0);
+    EXPECT_EQ(w.session().routesDataset().currentRow(), 0);
     EXPECT_EQ(shownAddresses(), kExampleCom);
 
     // The title row, the row indicator and the empty space below the rows.
@@ -79,7 +79,7 @@ TEST_F(RouteGridTest, ExportProposesTheCurrentRouteButWritesTheLoadedAddresses) 
     Tfmain& w = openWindow();
     clickCell(Routen(), 0);
     QTest::keyClick(Routen(), Qt::Key_Down);
-    ASSERT_EQ(w.session().routes.routesroutedomainname(), "example.org");
+    ASSERT_EQ(w.session().routesDataset().routesroutedomainname(), "example.org");
 
     const QString target = dir.filePath("export.txt");
     writeFile(target, "alter Inhalt, viel laenger als der neue\r\n");
