@@ -124,24 +124,6 @@ void onServer(const QString& server, const QString& sql) {
 
 } // namespace
 
-QString withConnectionKey(const QString& connectionString, const QString& key,
-                          const QString& value) {
-    QStringList parts;
-    bool replaced = false;
-    for (const QString& part : connectionString.split(u';', Qt::SkipEmptyParts)) {
-        if (part.section(u'=', 0, 0).trimmed().compare(key, Qt::CaseInsensitive) == 0) {
-            parts.append(key + u'=' + value);
-            replaced = true;
-        } else {
-            parts.append(part);
-        }
-    }
-    if (!replaced) {
-        parts.append(key + u'=' + value);
-    }
-    return parts.join(u';');
-}
-
 BenchDatabase::BenchDatabase(QString server, QString workDir)
     : m_server(std::move(server)), m_workDir(std::move(workDir)) {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectionKey.h"
+
 #include "BenchData.h"
 
 #include <QList>
@@ -36,7 +38,3 @@ private:
     QString m_server;
     QString m_workDir;
 };
-
-// Connection string with the key's value replaced (or added).
-QString withConnectionKey(const QString& connectionString, const QString& key,
-                          const QString& value);

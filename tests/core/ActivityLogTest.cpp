@@ -1,4 +1,6 @@
 #include "core/ActivityLog.h"
+#include "ManualClock.h"
+#include "MemoryWindowState.h"
 #include "core/WindowState.h"
 #include "platform/Clock.h"
 #include "platform/TarveloError.h"

@@ -1,4 +1,6 @@
 #include "core/MainSession.h"
+#include "ManualClock.h"
+#include "MemoryWindowState.h"
 
 #include "TestDatabases.h"
 #include "core/Mtools.h"

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ManualClock.h"
+#include "MemoryWindowState.h"
 #include "core/ActivityLog.h"
 #include "core/SyncRun.h"
 #include "core/WindowState.h"

@@ -2,6 +2,8 @@
 // byte, on SQLite and on the PostgreSQL and MariaDB servers.
 
 #include "DbBackendTest.h"
+#include "ManualClock.h"
+#include "MemoryWindowState.h"
 
 #include "core/ActivityLog.h"
 #include "core/RouteBrowsing.h"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ManualClock.h"
 #include "core/AppPaths.h"
 #include "core/ErrorReporter.h"
 #include "gui/Dialogs.h"

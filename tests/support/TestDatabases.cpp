@@ -246,22 +246,3 @@ qint64 insertRoute(const QString& connectionString, const QString& domainName) {
     }
     return query.value(0).toLongLong();
 }
-
-QString withConnectionKey(const QString& connectionString, const QString& key,
-                          const QString& value) {
-    QStringList parts;
-    bool replaced = false;
-    for (const QString& part : connectionString.split(u';', Qt::SkipEmptyParts)) {
-        const QString partKey = part.section(u'=', 0, 0).trimmed();
-        if (partKey.compare(key, Qt::CaseInsensitive) == 0) {
-            parts.append(key + u'=' + value);
-            replaced = true;
-        } else {
-            parts.append(part);
-        }
-    }
-    if (!replaced) {
-        parts.append(key + u'=' + value);
-    }
-    return parts.join(u';');
-}

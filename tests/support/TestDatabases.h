@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConnectionKey.h"
+
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -45,7 +47,3 @@ QList<QPair<qint64, QString>> routeRows(const QString& connectionString);
 // Inserts a route with the given domain name (all other columns filled) and
 // returns its routeid.
 qint64 insertRoute(const QString& connectionString, const QString& domainName);
-
-// Connection string with the key's value replaced (or added).
-QString withConnectionKey(const QString& connectionString, const QString& key,
-                          const QString& value);
