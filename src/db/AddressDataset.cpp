@@ -1,6 +1,7 @@
 #include "db/AddressDataset.h"
 
 #include "db/Database.h"
+#include "db/RouteAddressStatements.h"
 #include "db/SqlExec.h"
 #include "platform/TarveloError.h"
 
@@ -168,32 +169,6 @@ void AddressDataset::setAddress(int row, const QString& address) {
     emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::EditRole});
 }
 
-qint64 AddressDataset::insertedId(QSqlQuery& insert, bool returning, const QString& address) {
-    if (returning) {
-        if (!insert.next()) {
-            SqlExec::fail(insert);
-        }
-        return insert.value(0).toLongLong();
-    }
-    const QVariant id = insert.lastInsertId();
-    if (id.isValid() && !id.isNull()) {
-        return id.toLongLong();
-    }
-    // A driver that cannot tell: the newest row of the route with this text
-    // is the one just stored.
-    QSqlQuery query(m_database.openHandle());
-    SqlExec::prepare(query, QStringLiteral("SELECT MAX(routeaddressid) FROM hm_routeaddresses "
-                                           "WHERE routeaddressrouteid = ? "
-                                           "AND routeaddressaddress = ?"));
-    query.addBindValue(m_routeId);
-    query.addBindValue(SqlExec::text(address));
-    SqlExec::execPrepared(query);
-    if (!query.next()) {
-        SqlExec::fail(query);
-    }
-    return query.value(0).toLongLong();
-}
-
 // Stores a row for the loaded route and returns its routeaddressid.
 qint64 AddressDataset::insertRow(const QString& address) {
     requireOpen();
@@ -202,18 +177,12 @@ qint64 AddressDataset::insertRow(const QString& address) {
     }
     checkLength(address);
     const QSqlDatabase db = m_database.openHandle();
-    QString sql = QStringLiteral("INSERT INTO hm_routeaddresses "
-                                 "(routeaddressrouteid, routeaddressaddress) VALUES (?, ?)");
-    const bool returning = db.driverName() == u"QPSQL";
-    if (returning) {
-        sql += QStringLiteral(" RETURNING routeaddressid");
-    }
     QSqlQuery query(db);
-    SqlExec::prepare(query, sql);
+    SqlExec::prepare(query, RouteAddressStatements::insert(db));
     query.addBindValue(m_routeId);
     query.addBindValue(SqlExec::text(address));
     SqlExec::execPrepared(query);
-    return insertedId(query, returning, address);
+    return RouteAddressStatements::insertedId(query, db, m_routeId, address);
 }
 
 int AddressDataset::appendRow(const QString& address) {
@@ -230,8 +199,7 @@ int AddressDataset::appendRow(const QString& address) {
 void AddressDataset::deleteRow(int row) {
     checkRow(row);
     QSqlQuery query(m_database.openHandle());
-    SqlExec::prepare(query,
-                     QStringLiteral("DELETE FROM hm_routeaddresses WHERE routeaddressid = ?"));
+    SqlExec::prepare(query, RouteAddressStatements::deleteById());
     query.addBindValue(m_rows.at(row).id);
     SqlExec::execPrepared(query);
     if (query.numRowsAffected() == 0) {

@@ -96,7 +96,6 @@ private:
     void checkRow(int row) const;
     void moveTo(int row);
     qint64 insertRow(const QString& address);
-    qint64 insertedId(QSqlQuery& insert, bool returning, const QString& address);
     bool rowExists(qint64 id);
     void reportError(const QString& message) const;
 
