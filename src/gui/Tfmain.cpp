@@ -360,6 +360,10 @@ void Tfmain::addProtokollLine(const QString& line) {
     m_protokoll->addLine(line);
 }
 void Tfmain::setSyncEnabled(bool enabled) {
+    if (enabled) {
+        // The run's last changes are shown before Start comes back.
+        m_protokoll->showPending();
+    }
     btsync->setEnabled(enabled);
 }
 bool Tfmain::syncEnabled() const {
