@@ -1,13 +1,17 @@
 // tarvelo_bench: the synchronisation run on generated installations of
 // growing size, on SQLite and (with TARVELO_TEST_PG or --pg) on PostgreSQL.
 // Each measurement runs in a process of its own, so that the peak memory
-// printed is that run's alone.
+// printed is that run's alone. Beside the core's run, the shipped executable
+// makes the same run unattended, as a scheduler starts it.
 //
 //   tarvelo_bench [--sizes 10000,100000,1000000] [--dir DIR] [--pg CONNECTION] [--no-pg]
+//                 [--exe PROGRAM]
 
 #include "BenchData.h"
 #include "BenchDatabase.h"
+#include "BenchExecutable.h"
 #include "BenchWindow.h"
+#include "MemoryWindowState.h"
 
 #include "core/ActivityLog.h"
 #include "core/RouteBrowsing.h"
@@ -18,6 +22,7 @@
 #include "db/Database.h"
 #include "db/RouteAddressDataset.h"
 #include "db/RoutesDataset.h"
+#include "platform/AsciiCase.h"
 #include "platform/Clock.h"
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
@@ -35,6 +40,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 #include <sys/resource.h>
 
@@ -185,8 +191,27 @@ int generateChild(const QString& server, const QString& workDir, int entries, in
     return 0;
 }
 
+// The protocol file of the core's run in workDir, without its header.
+QStringList coreProtocol(const QString& workDir) {
+    const QDir directory(QDir(workDir).filePath("protokoll"));
+    const QStringList files =
+        directory.entryList({QStringLiteral("hmail-*.log")}, QDir::Files, QDir::Name);
+    if (files.size() != 1) {
+        throw std::runtime_error("the core's run left no protocol file");
+    }
+    QStringList lines = TextFile::readLines(directory.filePath(files.constFirst()));
+    if (!lines.isEmpty()) {
+        lines.removeFirst();
+    }
+    return lines;
+}
+
+QString ratio(double seconds, double aloneSeconds) {
+    return aloneSeconds > 0 ? QString::number(seconds / aloneSeconds, 'f', 2) : QStringLiteral("-");
+}
+
 void measure(BenchDatabase& databases, const QString& server, const QString& workDir,
-             const QString& storage, const Case& c) {
+             const QString& storage, const Case& c, const BenchExecutable* executable) {
     const int routeCount = std::max(10, c.entries / 100);
     // Each step in a process of its own: a child starts with the peak memory
     // of its parent, so the parent stays small.
@@ -196,17 +221,33 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
     const QString rows = generated.at(1);
     const QString before = databases.connectionString("tarvelo_bench_before");
 
+    QDir(QDir(workDir).filePath("protokoll")).removeRecursively();
     const QString run = databases.copy("tarvelo_bench_before", "tarvelo_bench_run");
     const QStringList result = child({"run", run, workDir, c.filter});
     const QString alone = databases.copy("tarvelo_bench_before", "tarvelo_bench_alone");
     const QStringList statements = child({"statements", before, run, alone});
-    for (const char* name : {"tarvelo_bench_before", "tarvelo_bench_run", "tarvelo_bench_alone"}) {
+    const double aloneSeconds = statements.at(0).toDouble();
+    QString exeSeconds = QStringLiteral("-");
+    QString exeMegabytes = QStringLiteral("-");
+    QString exeRatio = QStringLiteral("-");
+    if (executable != nullptr) {
+        const QString copy = databases.copy("tarvelo_bench_before", "tarvelo_bench_exe");
+        const ExecutableRun exe = executable->run(copy, workDir, c.filter);
+        // The same installation: the same changes, line for line.
+        if (exe.protocol != coreProtocol(workDir)) {
+            throw std::runtime_error("the executable's protocol differs from the core's");
+        }
+        exeSeconds = QString::number(exe.seconds, 'f', 3);
+        exeMegabytes = QString::number(exe.peakMegabytes, 'f', 1);
+        exeRatio = ratio(exe.seconds, aloneSeconds);
+    }
+    for (const char* name : {"tarvelo_bench_before", "tarvelo_bench_run", "tarvelo_bench_alone",
+                             "tarvelo_bench_exe"}) {
         databases.drop(name);
     }
 
     const double runSeconds = result.at(1).toDouble();
-    const double aloneSeconds = statements.at(0).toDouble();
-    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11")
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14")
             .arg(databases.backendName(), -10)
             .arg(storage, -8)
             .arg(c.filter, -10)
@@ -217,9 +258,10 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
             .arg(result.at(1), 9)
             .arg(result.at(2), 9)
             .arg(statements.at(0), 9)
-            .arg(aloneSeconds > 0 ? QString::number(runSeconds / aloneSeconds, 'f', 2)
-                                  : QStringLiteral("-"),
-                 7));
+            .arg(ratio(runSeconds, aloneSeconds), 7)
+            .arg(exeSeconds, 9)
+            .arg(exeMegabytes, 9)
+            .arg(exeRatio, 9));
 }
 
 // The run through the real main window without screen, against the run
@@ -301,6 +343,7 @@ int parentMain(const QStringList& arguments) {
     QList<int> diskSizes = {10000};
     QString dir = memoryDirectory();
     QString server = qEnvironmentVariable("TARVELO_TEST_PG");
+    QString program = BenchExecutable::find();
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
         const QString value = i + 1 < arguments.size() ? arguments.at(i + 1) : QString();
@@ -318,9 +361,12 @@ int parentMain(const QStringList& arguments) {
             ++i;
         } else if (a == "--no-pg") {
             server.clear();
+        } else if (a == "--exe") {
+            program = value;
+            ++i;
         } else {
             std::fprintf(stderr, "usage: tarvelo_bench [--sizes N,...] [--disk-sizes N,...] "
-                                 "[--dir DIR] [--pg CONNECTION] [--no-pg]\n");
+                                 "[--dir DIR] [--pg CONNECTION] [--no-pg] [--exe PROGRAM]\n");
             return 2;
         }
     }
@@ -331,11 +377,30 @@ int parentMain(const QStringList& arguments) {
         std::fprintf(stderr, "tarvelo_bench: no scratch directory\n");
         return 1;
     }
+    // The executable's installation: the program lower-cases the path after
+    // "/file:", so the whole path is written in lower case.
+    const QString home =
+        QDir(dir.isEmpty() ? QDir::tempPath() : dir)
+            .absoluteFilePath(
+                QStringLiteral("tarvelo-bench-exe-%1").arg(QCoreApplication::applicationPid()));
+    const struct HomeRemover {
+        QString path;
+        ~HomeRemover() { QDir(path).removeRecursively(); }
+    } homeRemover{home};
+    std::optional<BenchExecutable> executable;
+    if (program.isEmpty()) {
+        say(QStringLiteral("(no executable: build the target tarvelo, or name it with --exe)"));
+    } else if (home != AsciiCase::lower(home)) {
+        say(QStringLiteral("(no executable run: %1 is not written in lower case)").arg(home));
+    } else {
+        executable.emplace(program, home);
+    }
+    const BenchExecutable* exe = executable ? &*executable : nullptr;
     say(QStringLiteral("Synchronisation run. SQLite files in %1 (the memory-backed /dev/shm when "
                        "there is one: the program's own cost) and in %2 (disk: every change "
                        "is its own transaction and waits for the disk).")
             .arg(scratch.path(), diskScratch.path()));
-    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11")
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14")
             .arg("database", -10)
             .arg("storage", -8)
             .arg("filter", -10)
@@ -346,14 +411,17 @@ int parentMain(const QStringList& arguments) {
             .arg("run s", 9)
             .arg("peak MB", 9)
             .arg("stmts s", 9)
-            .arg("ratio", 7));
+            .arg("ratio", 7)
+            .arg("exe s", 9)
+            .arg("exe MB", 9)
+            .arg("exe ratio", 9));
     {
         BenchDatabase databases(QString(), scratch.path());
         const QString storage = scratch.path().startsWith(QStringLiteral("/dev/shm"))
                                     ? QStringLiteral("memory")
                                     : QStringLiteral("disk");
         for (const Case& c : casesFor(sizes)) {
-            measure(databases, QString(), scratch.path(), storage, c);
+            measure(databases, QString(), scratch.path(), storage, c, exe);
         }
         if (!sizes.isEmpty()) {
             measureWindow(databases, scratch.path(),
@@ -363,23 +431,27 @@ int parentMain(const QStringList& arguments) {
     {
         BenchDatabase databases(QString(), diskScratch.path());
         for (const Case& c : casesFor(diskSizes)) {
-            measure(databases, QString(), diskScratch.path(), QStringLiteral("disk"), c);
+            measure(databases, QString(), diskScratch.path(), QStringLiteral("disk"), c, exe);
         }
     }
     if (!server.isEmpty()) {
         BenchDatabase databases(server, scratch.path());
         for (const Case& c : casesFor(sizes)) {
-            measure(databases, server, scratch.path(), QStringLiteral("server"), c);
+            measure(databases, server, scratch.path(), QStringLiteral("server"), c, exe);
         }
     } else {
         say(QStringLiteral(
             "(no PostgreSQL: set TARVELO_TEST_PG or use --pg, or run `make bench`)"));
     }
-    say(QStringLiteral("run s: the run alone (list, exceptions, table read, both passes, "
-                       "protocol); stmts s: its DELETE and INSERT statements alone, on a copy "
-                       "of the same database; ratio = run s / stmts s."));
-    say(QStringLiteral("Targets (SQLite): 100,000 entries in under 2 s and 150 MB, 1,000,000 in "
-                       "under 20 s and 1 GB; run no more than 1.5 times the statements alone."));
+    say(QStringLiteral("run s: the run alone through the core (list, exceptions, table read, both "
+                       "passes, protocol); stmts s: its DELETE and INSERT statements alone, on a "
+                       "copy of the same database; ratio = run s / stmts s. exe s, exe MB: the "
+                       "shipped executable, started without display with /file: (and /domain: "
+                       "for a filter other than *) on another copy, from its start to its end "
+                       "(start-up, the run with its protocol pane, the end), and its peak "
+                       "memory; exe ratio = exe s / stmts s."));
+    say(QStringLiteral("Targets: 100,000 entries under 60 MB peak, 1,000,000 under 250 MB; the "
+                       "run no more than 1.5 times its statements alone."));
     return 0;
 }
 

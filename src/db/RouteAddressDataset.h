@@ -1,11 +1,13 @@
 #pragma once
 
-#include <QHash>
+#include "db/RouteAddressRows.h"
+
 #include <QSqlQuery>
 #include <QString>
-#include <QVector>
+#include <QStringView>
 
 #include <memory>
+#include <span>
 
 class Database;
 
@@ -37,7 +39,17 @@ public:
     void insert(qint64 routeId, const QString& address);
     // Makes the first row whose address equals text (ASCII case ignored)
     // current and returns true; false when there is none.
-    bool locate(const QString& text);
+    bool locate(QStringView text);
+
+    // Marks every row whose address equals text (ASCII case ignored) without
+    // moving; false when there is none. A mark stays with its row until the
+    // dataset is closed; rows inserted later start unmarked.
+    bool mark(QStringView text);
+    // mark() for each of texts, named[i] receiving what it returns for
+    // texts[i]; quicker for many texts than one call each.
+    void mark(std::span<const QString> texts, bool* named);
+    // Whether the current row is marked; false without a current row.
+    bool marked() const;
 
     int recordCount() const { return m_live; }
 
@@ -47,27 +59,15 @@ public:
     bool testRun() const { return m_testRun; }
 
 private:
-    struct Row {
-        qint64 id = 0;
-        qint64 routeId = 0;
-        QString address;
-        int nextSame = -1; // next row with the same lower-cased address
-        bool deleted = false;
-    };
-    void indexRow(int index);
-    void unindexRow(int index);
     void skipDeleted();
-    qint64 insertedId(qint64 routeId, const QString& address);
 
     Database& m_database;
-    QVector<Row> m_rows;
-    QHash<QString, int> m_firstByAddress; // lower-cased address -> first row
+    RouteAddressRows m_rows;
     int m_current = 0;
     int m_live = 0;
     bool m_open = false;
     std::unique_ptr<QSqlQuery> m_delete;
     std::unique_ptr<QSqlQuery> m_insert;
-    bool m_insertReturnsId = false; // INSERT ... RETURNING (PostgreSQL)
     bool m_testRun = false;
     qint64 m_testRunIds = 0; // ids of rows a test run inserted: below zero
 };

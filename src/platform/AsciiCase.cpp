@@ -1,11 +1,5 @@
 #include "platform/AsciiCase.h"
 
-namespace {
-inline char16_t lowerChar(char16_t c) {
-    return (c >= u'A' && c <= u'Z') ? c + 32 : c;
-}
-} // namespace
-
 bool AsciiCase::hasUpper(QStringView text) {
     for (const QChar c : text) {
         if (c.unicode() >= u'A' && c.unicode() <= u'Z') {
@@ -22,7 +16,7 @@ QString AsciiCase::lower(const QString& text) {
     }
     QString out = text;
     for (QChar& c : out) {
-        c = QChar(lowerChar(c.unicode()));
+        c = QChar(lower(c.unicode()));
     }
     return out;
 }
@@ -32,7 +26,7 @@ bool AsciiCase::equalIgnoringCase(QStringView a, QStringView b) {
         return false;
     }
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (lowerChar(a[i].unicode()) != lowerChar(b[i].unicode())) {
+        if (lower(a[i].unicode()) != lower(b[i].unicode())) {
             return false;
         }
     }

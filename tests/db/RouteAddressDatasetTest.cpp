@@ -7,6 +7,8 @@
 #include <QRandomGenerator>
 
 #include <functional>
+#include <span>
+#include <vector>
 
 namespace {
 
@@ -184,6 +186,67 @@ TEST_P(RouteAddressDatasetTest, LocateIgnoresTheCaseOfAsciiLettersOnly) {
     ra2.insert(2, QString());
     EXPECT_TRUE(ra2.locate(QString()));
     EXPECT_EQ(ra2.routeaddressrouteid(), 2);
+
+    // Letters beyond Latin-1 as well, read back from the table as stored.
+    ra2.insert(3, QStringLiteral("\u20acuro.\u0141\u00f3d\u017a@Example.com"));
+    EXPECT_FALSE(ra2.locate(QStringLiteral("\u20acuro.\u0142\u00f3d\u017a@example.com")));
+    ra2.close();
+    ra2.open();
+    ASSERT_TRUE(ra2.locate(QStringLiteral("\u20acURO.\u0141\u00f3d\u017a@EXAMPLE.COM")));
+    EXPECT_EQ(ra2.routeaddressaddress(), "\u20acuro.\u0141\u00f3d\u017a@Example.com");
+    EXPECT_EQ(ra2.routeaddressrouteid(), 3);
+}
+
+// The rows a list names are marked through the index, without moving; a
+// mark stays with its row, and rows inserted later start unmarked.
+TEST_P(RouteAddressDatasetTest, MarksEveryRowATextNamesAndNothingElse) {
+    execSql(m_connection, QStringLiteral("insert into hm_routeaddresses (routeaddressrouteid, "
+                                         "routeaddressaddress) values (2, 'DAVE@example.org')"));
+    RouteAddressDataset ra2(m_database);
+    EXPECT_THROW(ra2.mark(QStringLiteral("alice@example.com")), DbError);
+    ra2.open();
+    moveTo(ra2, QStringLiteral("carol@example.com"));
+    EXPECT_TRUE(ra2.mark(QStringLiteral("Dave@Example.ORG")));
+    EXPECT_EQ(ra2.routeaddressaddress(), "carol@example.com"); // not moved
+    EXPECT_FALSE(ra2.mark(QStringLiteral("nobody@example.org")));
+    const QStringList texts = {
+        "BOB@example.com",       "frank@sub.example.com ", "", "-", "Bob@Example.com",
+        "judy@mail.example.net", "\u00e4@example.com"};
+    bool named[7] = {};
+    ra2.mark(std::span<const QString>(texts.constData(), size_t(texts.size())), named);
+    EXPECT_EQ(std::vector<bool>(named, named + 7),
+              (std::vector<bool>{true, false, false, false, true, true, false}));
+
+    QStringList marked;
+    for (ra2.first(); !ra2.eof(); ra2.next()) {
+        if (ra2.marked()) {
+            marked.append(ra2.routeaddressaddress());
+        }
+    }
+    EXPECT_EQ(marked, (QStringList{"Bob@Example.com", "dave@example.org", "judy@mail.example.net",
+                                   "DAVE@example.org"}));
+    EXPECT_FALSE(ra2.marked()); // no current row
+
+    // Deleting a marked row leaves the other marks; an inserted row of the
+    // same address is not marked until it is named again.
+    moveTo(ra2, QStringLiteral("dave@example.org"));
+    ra2.deleteCurrent();
+    EXPECT_FALSE(ra2.marked()); // erin, the following row
+    ra2.insert(1, QStringLiteral("dave@EXAMPLE.org"));
+    EXPECT_FALSE(ra2.marked());
+    moveTo(ra2, QStringLiteral("DAVE@example.org"));
+    EXPECT_TRUE(ra2.marked());
+    EXPECT_TRUE(ra2.mark(QStringLiteral("dave@example.org")));
+    moveTo(ra2, QStringLiteral("dave@EXAMPLE.org"));
+    EXPECT_TRUE(ra2.marked());
+
+    // Opened anew, nothing is marked.
+    ra2.close();
+    EXPECT_FALSE(ra2.marked());
+    ra2.open();
+    for (ra2.first(); !ra2.eof(); ra2.next()) {
+        EXPECT_FALSE(ra2.marked()) << ra2.routeaddressaddress().toStdString();
+    }
 }
 
 TEST_P(RouteAddressDatasetTest, LocateFindsTheFirstOfEqualRowsAndFollowsChanges) {

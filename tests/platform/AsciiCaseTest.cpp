@@ -20,6 +20,7 @@ TEST(AsciiCase, LowerCoversTheWholeAsciiRange) {
     for (char16_t c = 0; c < 0x180; ++c) {
         all.append(QChar(c));
         expected.append(QChar((c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c));
+        EXPECT_EQ(AsciiCase::lower(c), expected.back().unicode()) << int(c);
     }
     EXPECT_EQ(AsciiCase::lower(all), expected);
 }
