@@ -4,7 +4,6 @@
 #include "core/ExceptionList.h"
 #include "core/Mtools.h"
 #include "core/RouteMatcher.h"
-#include "core/StringViewIndex.h"
 #include "core/WindowState.h"
 #include "core/WorkingList.h"
 #include "db/RouteAddressDataset.h"
@@ -17,7 +16,10 @@
 #include <QFileInfo>
 #include <QStringMatcher>
 
+#include <algorithm>
+#include <array>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace {
@@ -92,7 +94,9 @@ private:
     WindowState& m_window;
     const QString m_domain;
     const bool m_allRoutes;
-    QStringList m_lowered; // the entries of Liste lower-cased, "-" for excepted ones
+    // The entries of Liste that named no row of RA2 when it was read (ASCII
+    // case ignored), in list order: the only ones the table can lack.
+    std::vector<int> m_unnamed;
     // The protocol: the header and one line per change, as the pane shows them.
     QStringList m_protocol;
 };
@@ -124,7 +128,7 @@ void SyncRun::run() {
     m_context.Liste.assign(TextFile::readLines(listFile));
     m_window.runWorking();
 
-    exceptions->apply(m_context.Liste, &m_lowered);
+    exceptions->apply(m_context.Liste);
     exceptions.reset();
     m_window.runWorking();
 
@@ -151,17 +155,33 @@ void SyncRun::run() {
 // whose address no list entry names (ASCII case ignored) is deleted when its
 // lower-cased address contains the domain filter, or the filter is "*".
 void SyncRun::deletePass() {
-    StringViewIndex wanted(m_lowered.size());
-    for (int i = 0; i < m_lowered.size(); ++i) {
-        wanted.insert(m_lowered.at(i), i);
+    RouteAddressDataset& RA2 = m_context.RA2;
+    const WorkingList& Liste = m_context.Liste;
+    // Each entry marks the rows it names, through the dataset's own index:
+    // a marked row is wanted. A few thousand entries at a time.
+    m_unnamed.clear();
+    const std::span<const QString> entries(Liste.lines().constData(), Liste.lines().size());
+    std::array<bool, 4096> named{};
+    for (size_t from = 0; from < entries.size(); from += named.size()) {
+        m_window.runWorking();
+        const size_t count = std::min(named.size(), entries.size() - from);
+        RA2.mark(entries.subspan(from, count), named.data());
+        for (size_t i = 0; i < count; ++i) {
+            if (!named[i]) {
+                m_unnamed.push_back(int(from + i));
+            }
+        }
     }
     const QStringMatcher filter(m_domain);
-    RouteAddressDataset& RA2 = m_context.RA2;
     RA2.first();
     while (!RA2.eof()) {
         m_window.runWorking();
+        if (RA2.marked()) {
+            RA2.next();
+            continue;
+        }
         const QString address = AsciiCase::lower(RA2.routeaddressaddress());
-        if (wanted.find(address) < 0 && (m_allRoutes || filter.indexIn(address) >= 0)) {
+        if (m_allRoutes || filter.indexIn(address) >= 0) {
             // The line goes first: after a failed delete the pane shows it.
             addProtocolLine(QStringLiteral("Delete ") + address);
             RA2.deleteCurrent(); // the following row becomes current
@@ -174,9 +194,15 @@ void SyncRun::deletePass() {
 // Route by route in the routes' order, and within a route in the list's
 // order, every entry that falls to the route and that the table lacks (ASCII
 // case ignored, any route) is inserted as written in the list.
+//
+// An entry that named a row when the table was read is found there still:
+// the delete pass keeps every row an entry names. So only the unnamed entries
+// are routed and looked up; the lookup still finds what the pass inserted
+// before them.
 void SyncRun::insertPass() {
     RoutesDataset& routes = m_context.routes;
     RouteAddressDataset& RA2 = m_context.RA2;
+    const WorkingList& Liste = m_context.Liste;
 
     QStringList names;
     names.reserve(routes.rowCount());
@@ -185,13 +211,13 @@ void SyncRun::insertPass() {
     }
     const RouteMatcher matcher(names, m_domain);
 
-    // The entries grouped by their route, in list order within each group.
-    const int entryCount = static_cast<int>(m_lowered.size());
-    std::vector<int> routeOf(static_cast<size_t>(entryCount));
+    // The unnamed entries grouped by their route, in list order within each
+    // group.
+    std::vector<int> routeOf(m_unnamed.size());
     std::vector<int> groupStart(static_cast<size_t>(routes.rowCount()) + 1, 0);
-    for (int e = 0; e < entryCount; ++e) {
-        const int route = matcher.routeFor(m_lowered.at(e));
-        routeOf[static_cast<size_t>(e)] = route;
+    for (size_t u = 0; u < m_unnamed.size(); ++u) {
+        const int route = matcher.routeFor(AsciiCase::lower(Liste.at(m_unnamed[u])));
+        routeOf[u] = route;
         if (route >= 0) {
             ++groupStart[static_cast<size_t>(route) + 1];
         }
@@ -202,20 +228,19 @@ void SyncRun::insertPass() {
     std::vector<int> grouped(static_cast<size_t>(groupStart.back()));
     {
         std::vector<int> fill(groupStart.begin(), groupStart.end() - 1);
-        for (int e = 0; e < entryCount; ++e) {
-            const int route = routeOf[static_cast<size_t>(e)];
+        for (size_t u = 0; u < m_unnamed.size(); ++u) {
+            const int route = routeOf[u];
             if (route >= 0) {
-                grouped[static_cast<size_t>(fill[static_cast<size_t>(route)]++)] = e;
+                grouped[static_cast<size_t>(fill[static_cast<size_t>(route)]++)] = m_unnamed[u];
             }
         }
     }
     routeOf = {};
-    m_lowered = {};
+    m_unnamed = {};
 
-    const WorkingList& Liste = m_context.Liste;
     while (!routes.eof()) {
         const size_t route = static_cast<size_t>(routes.currentRow());
-        const int routeId = routes.routesrouteid();
+        const qint64 routeId = routes.routesrouteid();
         const QString prefix = QStringLiteral("Insert %1 ").arg(routeId);
         for (int k = groupStart[route]; k < groupStart[route + 1]; ++k) {
             m_window.runWorking();
@@ -228,6 +253,8 @@ void SyncRun::insertPass() {
         }
         routes.next();
     }
+    // The last lines show while the run still works.
+    m_window.runWorking();
 }
 
 void SyncRun::writeProtocolFile() {
