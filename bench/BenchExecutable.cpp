@@ -1,7 +1,6 @@
 #include "BenchExecutable.h"
 
 #include "platform/ProfileFile.h"
-#include "platform/TextFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -134,10 +133,6 @@ ExecutableRun BenchExecutable::run(const QString& connection, const QString& wor
     if (protocols.size() != 1) {
         throw std::runtime_error("the program left no protocol file");
     }
-    result.protocol =
-        TextFile::readLines(home.filePath(QStringLiteral("protokoll/")) + protocols.constFirst());
-    if (!result.protocol.isEmpty()) {
-        result.protocol.removeFirst(); // "Datei: " and the list's path
-    }
+    result.protocolFile = home.filePath(QStringLiteral("protokoll/")) + protocols.constFirst();
     return result;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 
 // The shipped executable run as a scheduler runs it: copied into an
 // installation of its own (tarvelo.ini naming the database and the protocol
@@ -11,7 +10,7 @@
 struct ExecutableRun {
     double seconds = 0;       // from the start of the process to its end
     double peakMegabytes = 0; // the process's peak resident memory
-    QStringList protocol;     // the protocol file's lines after its header
+    QString protocolFile;     // the protocol file it wrote
 };
 
 class BenchExecutable {

@@ -191,19 +191,36 @@ int generateChild(const QString& server, const QString& workDir, int entries, in
     return 0;
 }
 
-// The protocol file of the core's run in workDir, without its header.
-QStringList coreProtocol(const QString& workDir) {
+// The protocol file of the core's run in workDir.
+QString coreProtocolFile(const QString& workDir) {
     const QDir directory(QDir(workDir).filePath("protokoll"));
     const QStringList files =
         directory.entryList({QStringLiteral("hmail-*.log")}, QDir::Files, QDir::Name);
     if (files.size() != 1) {
         throw std::runtime_error("the core's run left no protocol file");
     }
-    QStringList lines = TextFile::readLines(directory.filePath(files.constFirst()));
-    if (!lines.isEmpty()) {
-        lines.removeFirst();
-    }
-    return lines;
+    return directory.filePath(files.constFirst());
+}
+
+// Child: whether two protocol files hold the same changes, line for line
+// (their headers name different list files).
+int sameProtocolChild(const QString& a, const QString& b) {
+    const QStringList first = TextFile::readLines(a);
+    const QStringList second = TextFile::readLines(b);
+    const bool same = !first.isEmpty() && !second.isEmpty() && first.mid(1) == second.mid(1);
+    say(QStringLiteral("RESULT %1").arg(same ? 1 : 0));
+    return 0;
+}
+
+// Child: one entry of a megabyte added to the list of workDir.
+int longEntryChild(const QString& workDir) {
+    const QString listFile = QDir(workDir).filePath("adressen.txt");
+    QStringList lines = TextFile::readLines(listFile);
+    const QString domain = lines.constFirst().mid(lines.constFirst().indexOf(u'@'));
+    lines.append(QString(1000 * 1000, u'x') + domain);
+    TextFile::replaceLines(listFile, lines);
+    say(QStringLiteral("RESULT %1").arg(lines.size()));
+    return 0;
 }
 
 QString ratio(double seconds, double aloneSeconds) {
@@ -234,7 +251,7 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
         const QString copy = databases.copy("tarvelo_bench_before", "tarvelo_bench_exe");
         const ExecutableRun exe = executable->run(copy, workDir, c.filter);
         // The same installation: the same changes, line for line.
-        if (exe.protocol != coreProtocol(workDir)) {
+        if (child({"sameprotocol", coreProtocolFile(workDir), exe.protocolFile}).at(0) != "1") {
             throw std::runtime_error("the executable's protocol differs from the core's");
         }
         exeSeconds = QString::number(exe.seconds, 'f', 3);
@@ -269,8 +286,9 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
 // with one entry of a megabyte added (a protocol line of that length).
 void measureWindow(BenchDatabase& databases, const QString& workDir, int entries) {
     const int routeCount = std::max(10, entries / 100);
-    child({"generate", QString(), workDir, QString::number(entries), QString::number(routeCount)});
-    const QString listFile = QDir(workDir).filePath("adressen.txt");
+    QString listEntries = child({"generate", QString(), workDir, QString::number(entries),
+                                 QString::number(routeCount)})
+                              .at(0);
     say(QStringLiteral("Through the main window (no screen) against the core alone, SQLite %1:")
             .arg(databases.connectionString("tarvelo_bench_before").contains("/dev/shm")
                      ? QStringLiteral("memory")
@@ -286,10 +304,8 @@ void measureWindow(BenchDatabase& databases, const QString& workDir, int entries
             .arg("in them s", 10));
     for (const bool longEntry : {false, true}) {
         if (longEntry) {
-            QStringList lines = TextFile::readLines(listFile);
-            const QString domain = lines.constFirst().mid(lines.constFirst().indexOf(u'@'));
-            lines.append(QString(1000 * 1000, u'x') + domain);
-            TextFile::replaceLines(listFile, lines);
+            // In a process of its own: the list would stay in this one's peak.
+            listEntries = child({"longentry", workDir}).at(0);
         }
         const QString core = databases.copy("tarvelo_bench_before", "tarvelo_bench_core");
         const QStringList coreResult = child({"run", core, workDir, "*"});
@@ -300,7 +316,7 @@ void measureWindow(BenchDatabase& databases, const QString& workDir, int entries
         say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
                 .arg(longEntry ? QStringLiteral("+1 MB entry") : QStringLiteral("as generated"),
                      -14)
-                .arg(TextFile::readLines(listFile).size(), 9)
+                .arg(listEntries, 9)
                 .arg(result.at(0), 8)
                 .arg(coreResult.at(1), 9)
                 .arg(result.at(1), 9)
@@ -489,6 +505,12 @@ int main(int argc, char** argv) {
             if (mode == QStringLiteral("generate") && arguments.size() == 7) {
                 return generateChild(arguments.at(3), arguments.at(4), arguments.at(5).toInt(),
                                      arguments.at(6).toInt());
+            }
+            if (mode == QStringLiteral("sameprotocol") && arguments.size() == 5) {
+                return sameProtocolChild(arguments.at(3), arguments.at(4));
+            }
+            if (mode == QStringLiteral("longentry") && arguments.size() == 4) {
+                return longEntryChild(arguments.at(3));
             }
             if (mode == QStringLiteral("statements") && arguments.size() == 6) {
                 return statementsChild(arguments.at(3), arguments.at(4), arguments.at(5));
