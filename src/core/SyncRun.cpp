@@ -4,6 +4,8 @@
 #include "core/ExceptionList.h"
 #include "core/Mtools.h"
 #include "core/RouteMatcher.h"
+#include "core/RunLock.h"
+#include "core/RunRecord.h"
 #include "core/WindowState.h"
 #include "core/WorkingList.h"
 #include "db/RouteAddressDataset.h"
@@ -11,6 +13,8 @@
 #include "platform/AsciiCase.h"
 #include "platform/Clock.h"
 #include "platform/OneLine.h"
+#include "platform/RegularFile.h"
+#include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
 #include <QFileInfo>
@@ -43,6 +47,7 @@ public:
         try {
             if (m_ra2Opened) {
                 m_context.RA2.close();
+                m_context.RA2.setTestRun(false);
             }
         } catch (...) {
         }
@@ -54,6 +59,7 @@ public:
 
     void openRA2() {
         m_ra2Opened = true;
+        m_context.RA2.setTestRun(m_context.guards.testRun);
         m_context.RA2.open();
     }
 
@@ -61,6 +67,7 @@ public:
     // and the grid following it again.
     void finish() {
         m_context.RA2.close();
+        m_context.RA2.setTestRun(false);
         m_ra2Opened = false;
         m_context.window.setSyncEnabled(true);
         m_context.routes.first();
@@ -83,6 +90,7 @@ public:
     void run();
 
 private:
+    void synchronise();
     void deletePass();
     void insertPass();
     void writeProtocolFile();
@@ -102,14 +110,27 @@ private:
 };
 
 bool isExistingFile(const QString& path) {
-    if (path.isEmpty()) {
-        return false;
-    }
-    const QFileInfo info(path);
-    return info.exists() && !info.isDir();
+    return RegularFile::exists(path); // a FIFO, device or socket is no list
 }
 
 void SyncRun::run() {
+    RunRecord* record = m_context.guards.record;
+    try {
+        synchronise();
+    } catch (const TarveloError& error) {
+        if (record != nullptr && record->active()) {
+            // The record must not hide the run's own error.
+            try {
+                record->writeFailure(error.message(), m_context.clock.now());
+            } catch (const TarveloError&) {
+            }
+        }
+        throw;
+    }
+}
+
+void SyncRun::synchronise() {
+    RunRecord* record = m_context.guards.record;
     if (m_domain.isEmpty()) {
         m_window.setZaehler(QStringLiteral("keine Domain angegeben"));
         return;
@@ -117,6 +138,9 @@ void SyncRun::run() {
     const WindowRunScope windowRun(m_window);
     m_context.log.LogMessage(QStringLiteral("Domain: ") + m_domain);
     m_context.log.LogMessage(QStringLiteral("Verarbeite: ") + m_window.emailliste());
+    if (m_context.guards.testRun) {
+        m_context.log.LogMessage(QStringLiteral("Testlauf: die Datenbank wird nicht geändert"));
+    }
 
     std::optional<ExceptionList> exceptions(ExceptionList::load(m_context.exceptionFile));
 
@@ -124,6 +148,12 @@ void SyncRun::run() {
     const QString listFile = m_window.emailliste();
     if (!isExistingFile(listFile)) {
         return;
+    }
+    // Held from before the list is read to the run's end.
+    std::optional<RunLock> lock;
+    if (!m_context.guards.lockFile.isEmpty()) {
+        lock.emplace(m_context.guards.lockFile, *m_context.guards.database,
+                     m_context.guards.lockWait);
     }
     m_context.Liste.assign(TextFile::readLines(listFile));
     m_window.runWorking();
@@ -135,6 +165,9 @@ void SyncRun::run() {
     m_context.routes.first();
     m_window.clearProtokoll();
     addProtocolLine(QStringLiteral("Datei: ") + listFile);
+    if (record != nullptr) {
+        record->begin(m_context.ProtokollDir, m_protocol.constFirst());
+    }
     m_window.runWorking();
 
     controls.openRA2();
@@ -147,6 +180,9 @@ void SyncRun::run() {
     }
 
     writeProtocolFile();
+    if (record != nullptr) {
+        record->end();
+    }
     m_window.setZaehler(QStringLiteral("%1 Änderungen").arg(m_protocol.size()));
     m_context.log.LogMessage(QStringLiteral("Ende DBsync"));
 }
@@ -173,6 +209,22 @@ void SyncRun::deletePass() {
         }
     }
     const QStringMatcher filter(m_domain);
+    if (m_context.guards.maxDelete) {
+        // Counted before the first deletion: beyond the limit, nothing goes.
+        qint64 inFilter = 0;
+        qint64 stale = 0;
+        for (RA2.first(); !RA2.eof(); RA2.next()) {
+            if (m_allRoutes || filter.indexIn(AsciiCase::lower(RA2.routeaddressaddress())) >= 0) {
+                ++inFilter;
+                if (!RA2.marked()) {
+                    ++stale;
+                }
+            }
+        }
+        if (m_context.guards.maxDelete->exceededBy(stale, inFilter)) {
+            throw TarveloError(m_context.guards.maxDelete->refusal(stale, inFilter));
+        }
+    }
     RA2.first();
     while (!RA2.eof()) {
         m_window.runWorking();
@@ -263,15 +315,22 @@ void SyncRun::writeProtocolFile() {
     }
     const QDate date = m_context.clock.now().date();
     const QTime time = m_context.clock.now().time();
-    const QString path = m_context.ProtokollDir + protocolFileName(date, time);
+    QString name = protocolFileName(date, time);
+    if (m_context.guards.testRun) {
+        name.insert(name.size() - 4, QStringLiteral("-test"));
+    }
+    const QString path = m_context.ProtokollDir + name;
     if (!m_protocol.isEmpty()) {
-        TextFile::replaceLines(path, m_protocol);
+        TextFile::replaceLinesNoFollow(path, m_protocol);
     }
 }
 
 void SyncRun::addProtocolLine(const QString& line) {
     m_protocol.append(OneLine::forProtocol(line));
     m_window.addProtokollLine(m_protocol.constLast());
+    if (m_context.guards.record != nullptr) {
+        m_context.guards.record->add(m_protocol.constLast());
+    }
 }
 
 } // namespace
