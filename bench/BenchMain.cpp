@@ -72,18 +72,18 @@ int runChild(const QString& connection, const QString& workDir, const QString& f
     ActivityLog log(QDir(workDir).filePath("tarvelo.log"), Clock::system(), window);
     WorkingList Liste;
     QDir().mkpath(QDir(workDir).filePath("protokoll"));
-    SyncContext context{window,
-                        log,
-                        Liste,
-                        routes,
-                        RA2,
-                        QDir(workDir).filePath("ausnahmen.txt"),
-                        QDir(workDir).filePath("protokoll") + u'/',
-                        Clock::system(),
-                        [&] { RouteBrowsing::RoutenCellClick(routes, Address); }};
+    SyncContext context{.window = window,
+                        .log = log,
+                        .Liste = Liste,
+                        .routes = routes,
+                        .RA2 = RA2,
+                        .exceptionFile = QDir(workDir).filePath("ausnahmen.txt"),
+                        .ProtokollDir = QDir(workDir).filePath("protokoll") + u'/',
+                        .clock = Clock::system(),
+                        .reloadAddresses = [&] { RouteBrowsing::loadAddresses(routes, Address); }};
     QElapsedTimer timer;
     timer.start();
-    btsyncClick(context);
+    runSynchronisation(context);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const int changes = window.zaehler().section(u' ', 0, 0).toInt() - 1;
     say(QStringLiteral("RESULT %1 %2 %3")

@@ -7,9 +7,15 @@
 #include "core/TestKnob.h"
 
 void MainSession::btsyncClick() {
-    SyncContext context{m_window,     m_log,   Liste,
-                        routes,       RA2,     m_paths.exceptionFile,
-                        ProtokollDir, m_clock, [this] { RoutenCellClick(); }};
+    SyncContext context{.window = m_window,
+                        .log = m_log,
+                        .Liste = Liste,
+                        .routes = routes,
+                        .RA2 = RA2,
+                        .exceptionFile = m_paths.exceptionFile,
+                        .ProtokollDir = ProtokollDir,
+                        .clock = m_clock,
+                        .reloadAddresses = [this] { RoutenCellClick(); }};
     context.guards.lockFile = m_paths.lockFile;
     context.guards.database = &database;
     context.guards.lockWait =
@@ -17,11 +23,11 @@ void MainSession::btsyncClick() {
     context.guards.testRun = m_testRun;
     context.guards.maxDelete = m_maxDelete;
     context.guards.record = &m_record;
-    ::btsyncClick(context);
+    runSynchronisation(context);
 }
 
 void MainSession::RoutenCellClick() {
-    RouteBrowsing::RoutenCellClick(routes, Address);
+    RouteBrowsing::loadAddresses(routes, Address);
 }
 
 void MainSession::HmailRefresh1Click() {

@@ -91,7 +91,7 @@ QStringList RouteBrowsing::addressQuery(qint64 routeId) {
             QStringLiteral("order by routeaddressaddress")};
 }
 
-void RouteBrowsing::RoutenCellClick(const RoutesDataset& routes, AddressDataset& Address) {
+void RouteBrowsing::loadAddresses(const RoutesDataset& routes, AddressDataset& Address) {
     const qint64 routeId = routes.routesrouteid();
     Address.close();
     Address.setQuery(addressQuery(routeId), routeId);

@@ -17,7 +17,7 @@ QStringList addressQuery(qint64 routeId);
 
 // Loads the addresses of the current route of routes into Address (route id
 // 0 without a current row). Raises DbError.
-void RoutenCellClick(const RoutesDataset& routes, AddressDataset& Address);
+void loadAddresses(const RoutesDataset& routes, AddressDataset& Address);
 
 // The name the save dialog proposes: the current route's domain name (empty
 // without a current row) and ".txt".

@@ -175,8 +175,8 @@ void SyncRun::synchronise() {
     insertPass();
 
     controls.finish();
-    if (m_context.RoutenCellClick) {
-        m_context.RoutenCellClick();
+    if (m_context.reloadAddresses) {
+        m_context.reloadAddresses();
     }
 
     writeProtocolFile();
@@ -341,6 +341,6 @@ QString protocolFileName(const QDate& date, const QTime& time) {
            Mtools::PadTwo(time.minute()) + Mtools::PadTwo(time.second()) + QStringLiteral(".log");
 }
 
-void btsyncClick(SyncContext& context) {
+void runSynchronisation(SyncContext& context) {
     SyncRun(context).run();
 }

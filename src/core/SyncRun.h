@@ -23,7 +23,8 @@ class WorkingList;
 // What the synchronisation run works on: the window's fields and controls,
 // the log, the hidden list `Liste`, the datasets `routes` and `RA2`, the
 // exception file, the protocol directory prefix, the clock for the protocol
-// file's name, and the reload of the address grid.
+// file's name, and the reload of the address grid. Filled by name
+// (SyncContext{.window = ..., .log = ...}), so that two texts cannot swap.
 // The scheduler's guards of one run: the lock that lets only one run at a
 // time change the table, the test run that changes nothing, the limit of
 // deletions, and the record kept for a run that fails.
@@ -45,7 +46,7 @@ struct SyncContext {
     QString exceptionFile;
     QString ProtokollDir;
     const Clock& clock;
-    std::function<void()> RoutenCellClick;
+    std::function<void()> reloadAddresses; // the address grid, at the run's end
     RunGuards guards{};
 };
 
@@ -61,7 +62,7 @@ struct SyncContext {
 // Start button and the routes grid are given back and `RA2` is closed on
 // every way out. A run that fails after its protocol header leaves the record
 // hmail-YYYYMMDD-HHMMSS-fehler.log instead of its protocol file.
-void btsyncClick(SyncContext& context);
+void runSynchronisation(SyncContext& context);
 
 // The protocol file's name for a date read and a time read after it:
 // "hmail-YYYYMMDD-HHMMSS.log".

@@ -35,13 +35,13 @@ TEST_F(ExceptionEditorTest, PrefillIsTheCurrentAddressAsTheCodePageHoldsIt) {
     bed.seed({{1, "example.com"}, {2, "leer.org"}},
              {{1, "Info@Example.com"}, {1, "\u03a9mega@example.com"}});
     bed.routes.setCurrentRow(0);
-    RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+    RouteBrowsing::loadAddresses(bed.routes, bed.Address);
     EXPECT_EQ(ExceptionEditor::prefill(bed.Address), ">Info@Example.com");
     bed.Address.next();
     EXPECT_EQ(ExceptionEditor::prefill(bed.Address), ">?mega@example.com");
 
     bed.routes.setCurrentRow(1);
-    RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+    RouteBrowsing::loadAddresses(bed.routes, bed.Address);
     EXPECT_EQ(ExceptionEditor::prefill(bed.Address), ">");
 }
 
@@ -112,7 +112,7 @@ TEST_F(ExceptionEditorTest, FailedWriteLeavesTheFileAsItWas) {
 
 TEST_F(ExceptionEditorTest, TheCommandAsksWithCaptionPromptAndPrefillAndCancelChangesNothing) {
     bed.seed({{1, "example.com"}}, {{1, "Info@Example.com"}});
-    RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+    RouteBrowsing::loadAddresses(bed.routes, bed.Address);
     writeBytes(bed.exceptionFile, "spam\n");
     bed.Liste.assign({"c", "a"});
     QStringList asked;

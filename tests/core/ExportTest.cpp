@@ -28,7 +28,7 @@ protected:
     }
     void load(int row) {
         bed.routes.setCurrentRow(row);
-        RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+        RouteBrowsing::loadAddresses(bed.routes, bed.Address);
     }
     QString target() const { return bed.dir.filePath("export.txt"); }
     template <typename F> std::optional<IoError> ioFailure(F&& f) {
@@ -54,7 +54,7 @@ TEST_F(ExportTest, LoadingARouteSetsTheThreeQueryLinesAndShowsItsAddressesSorted
 
     // Without routes the rows of route 0 are selected: none.
     bed.seed({}, {{0, "null@route.org"}, {1, "a@b.org"}});
-    RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+    RouteBrowsing::loadAddresses(bed.routes, bed.Address);
     EXPECT_EQ(bed.Address.queryLines().at(1), "where routeaddressrouteid = 0");
     ASSERT_EQ(bed.Address.rowCount(), 1);
     EXPECT_EQ(bed.Address.addressAt(0), "null@route.org");

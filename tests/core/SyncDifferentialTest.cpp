@@ -292,19 +292,20 @@ protected:
 
         Side fast(m_bed, QStringLiteral("schnell"));
         fast.prepare(in, m_bed.listFile, sorted);
-        SyncContext fastContext{
-            fast.window,
-            fast.log,
-            fast.Liste,
-            m_bed.routes,
-            m_bed.RA2,
-            m_bed.exceptionFile,
-            in.protocolFile ? fast.protocolDir : QString(),
-            m_bed.clock,
-            [this] { RouteBrowsing::RoutenCellClick(m_bed.routes, m_bed.Address); }};
+        SyncContext fastContext{.window = fast.window,
+                                .log = fast.log,
+                                .Liste = fast.Liste,
+                                .routes = m_bed.routes,
+                                .RA2 = m_bed.RA2,
+                                .exceptionFile = m_bed.exceptionFile,
+                                .ProtokollDir = in.protocolFile ? fast.protocolDir : QString(),
+                                .clock = m_bed.clock,
+                                .reloadAddresses = [this] {
+                                    RouteBrowsing::loadAddresses(m_bed.routes, m_bed.Address);
+                                }};
         QString fastError;
         try {
-            btsyncClick(fastContext);
+            runSynchronisation(fastContext);
         } catch (const TarveloError& e) {
             fastError = e.message();
         }

@@ -167,13 +167,13 @@ TEST_F(SyncFailureTest, ProtocolThatCannotBeWrittenLeavesTheOldFileWhole) {
     // protocol is written.
     std::optional<FileSizeLimit> limit;
     SyncContext context = bed.context();
-    context.RoutenCellClick = [&] {
-        RouteBrowsing::RoutenCellClick(bed.routes, bed.Address);
+    context.reloadAddresses = [&] {
+        RouteBrowsing::loadAddresses(bed.routes, bed.Address);
         limit.emplace(20);
     };
     std::optional<QString> failure;
     try {
-        btsyncClick(context);
+        runSynchronisation(context);
     } catch (const TarveloError& e) {
         failure = e.message();
     }

@@ -155,14 +155,20 @@ void SyncTestBed::writeExceptions(const QStringList& lines) {
 
 SyncContext SyncTestBed::context() {
     return SyncContext{
-        window,       log,   Liste,
-        routes,       RA2,   exceptionFile,
-        ProtokollDir, clock, [this] { RouteBrowsing::RoutenCellClick(routes, Address); }};
+        .window = window,
+        .log = log,
+        .Liste = Liste,
+        .routes = routes,
+        .RA2 = RA2,
+        .exceptionFile = exceptionFile,
+        .ProtokollDir = ProtokollDir,
+        .clock = clock,
+        .reloadAddresses = [this] { RouteBrowsing::loadAddresses(routes, Address); }};
 }
 
 void SyncTestBed::run() {
     SyncContext c = context();
-    btsyncClick(c);
+    runSynchronisation(c);
 }
 
 QStringList SyncTestBed::logFileLines() const {

@@ -55,10 +55,16 @@ protected:
     }
     void run() {
         SyncContext context{
-            window,      log,   Liste,
-            routes,      RA2,   exceptionFile,
-            protocolDir, clock, [this] { RouteBrowsing::RoutenCellClick(routes, Address); }};
-        btsyncClick(context);
+            .window = window,
+            .log = log,
+            .Liste = Liste,
+            .routes = routes,
+            .RA2 = RA2,
+            .exceptionFile = exceptionFile,
+            .ProtokollDir = protocolDir,
+            .clock = clock,
+            .reloadAddresses = [this] { RouteBrowsing::loadAddresses(routes, Address); }};
+        runSynchronisation(context);
     }
 
     const QString listFile = m_dir.filePath(QStringLiteral("adressen-\u00e4.txt"));
