@@ -55,33 +55,11 @@ public:
         return TextFile::splitLines(Ansi::decode(install.readFile("prot/" + name)));
     }
 
-    QStringList exampleComRows() const {
-        QStringList rows;
-        for (const auto& row : routeAddressRows(connection)) {
-            if (row.first == 1) {
-                rows.append(row.second);
-            }
-        }
-        rows.sort();
-        return rows;
-    }
+    QStringList exampleComRows() const { return addressesOfRoute(connection, 1); }
 
-    // Started like ScratchInstall::run, without waiting for the end.
     std::unique_ptr<QProcess> start(const QStringList& arguments,
                                     const QStringList& environment = {}) const {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.remove("QT_QPA_PLATFORM");
-        for (const QString& assignment : environment) {
-            env.insert(assignment.section('=', 0, 0), assignment.section('=', 1));
-        }
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(env);
-        process->setWorkingDirectory(install.dir());
-        process->setStandardInputFile(QProcess::nullDevice());
-        process->start(install.path("tarvelo"), arguments);
-        return process;
+        return install.start(arguments, environment);
     }
 
     ScratchInstall install;
@@ -198,16 +176,9 @@ TEST_P(ServerLock, TwoDirectoriesStartedTogetherNeverInsertTwice) {
     second.writeFile("liste.txt", list);
 
     const auto a = s.start(s.args());
-    QProcess b;
-    b.setWorkingDirectory(second.dir());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove("DISPLAY");
-    env.remove("WAYLAND_DISPLAY");
-    env.remove("QT_QPA_PLATFORM");
-    b.setProcessEnvironment(env);
-    b.start(second.path("tarvelo"), {"/file:" + second.path("liste.txt"), "/domain:example.com"});
+    const auto b = second.start({"/file:" + second.path("liste.txt"), "/domain:example.com"});
     EXPECT_EQ(finish(*a), 0);
-    EXPECT_EQ(finish(b), 0) << "the second waits for the first, then finds nothing to do";
+    EXPECT_EQ(finish(*b), 0) << "the second waits for the first, then finds nothing to do";
     EXPECT_TRUE(noAddressTwice(s.connection));
     EXPECT_EQ(routeAddressRows(s.connection).size(), 513);
 }

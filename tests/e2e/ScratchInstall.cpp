@@ -60,8 +60,8 @@ void ScratchInstall::installStandIn() const {
     }
 }
 
-ScratchInstall::Result ScratchInstall::run(const QStringList& arguments,
-                                           const QStringList& extraEnvironment) const {
+std::unique_ptr<QProcess> ScratchInstall::start(const QStringList& arguments,
+                                                const QStringList& extraEnvironment) const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     // A scheduler's machine: no screen of any kind, the program chooses.
     env.remove("DISPLAY");
@@ -71,11 +71,29 @@ ScratchInstall::Result ScratchInstall::run(const QStringList& arguments,
         const qsizetype eq = assignment.indexOf('=');
         env.insert(assignment.left(eq), assignment.mid(eq + 1));
     }
-    QProcess process;
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(dir());
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(path("tarvelo"), arguments);
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(env);
+    process->setWorkingDirectory(dir());
+    process->setStandardInputFile(QProcess::nullDevice());
+    process->start(path("tarvelo"), arguments);
+    return process;
+}
+
+QStringList addressesOfRoute(const QString& connectionString, qint64 routeId) {
+    QStringList rows;
+    for (const auto& row : routeAddressRows(connectionString)) {
+        if (row.first == routeId) {
+            rows.append(row.second);
+        }
+    }
+    rows.sort();
+    return rows;
+}
+
+ScratchInstall::Result ScratchInstall::run(const QStringList& arguments,
+                                           const QStringList& extraEnvironment) const {
+    const std::unique_ptr<QProcess> started = start(arguments, extraEnvironment);
+    QProcess& process = *started;
     Result result;
     if (!process.waitForStarted(30000)) {
         return result;

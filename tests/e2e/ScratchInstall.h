@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+
+#include <memory>
 
 // The real executable copied into a scratch directory of its own, with the
 // files an administrator keeps beside it, run the way a scheduler runs it:
@@ -30,6 +33,9 @@ public:
         QString standardOutput;
     };
     Result run(const QStringList& arguments, const QStringList& extraEnvironment = {}) const;
+    // Started the same way, without waiting for the end.
+    std::unique_ptr<QProcess> start(const QStringList& arguments,
+                                    const QStringList& extraEnvironment = {}) const;
 
     // Lines of tarvelo.log without their date and time ("" for blank lines).
     QStringList logMessages() const;
@@ -37,3 +43,6 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// The addresses of one route in hm_routeaddresses, sorted.
+QStringList addressesOfRoute(const QString& connectionString, qint64 routeId);

@@ -46,16 +46,7 @@ protected:
         return files;
     }
 
-    QStringList exampleComRows() const {
-        QStringList rows;
-        for (const auto& row : routeAddressRows(connection)) {
-            if (row.first == 1) {
-                rows.append(row.second);
-            }
-        }
-        rows.sort();
-        return rows;
-    }
+    QStringList exampleComRows() const { return addressesOfRoute(connection, 1); }
 
     ScratchInstall install;
     QString connection;

@@ -43,16 +43,7 @@ protected:
         return QDir(install.path("prot")).entryList({"hmail-*.log"}, QDir::Files, QDir::Name);
     }
 
-    QStringList exampleComRows() const {
-        QStringList rows;
-        for (const auto& row : routeAddressRows(connection)) {
-            if (row.first == 1) {
-                rows.append(row.second);
-            }
-        }
-        rows.sort();
-        return rows;
-    }
+    QStringList exampleComRows() const { return addressesOfRoute(connection, 1); }
 
     QStringList standInCalls() const {
         QFile file(install.path("standin.log"));
