@@ -38,13 +38,7 @@ void seedTables(Database& database, const QList<SeedRoute>& routes, const QList<
     execOn(database, QStringLiteral("DELETE FROM hm_routes"));
     {
         QSqlQuery query(db);
-        const QString sql = QStringLiteral(
-            "INSERT INTO hm_routes (routeid, routedomainname, routedescription, "
-            "routetargetsmthost, routetargetsmtport, routenooftries, routeminutesbetweentry, "
-            "routealladdresses, routeuseauthentication, routeauthenticationusername, "
-            "routeauthenticationpassword, routetreatsecurityaslocal, routeconnectionsecurity, "
-            "routetreatsenderaslocaldomain) "
-            "VALUES (?, ?, '', 'localhost', 25, 4, 15, 0, 0, '', '', 0, 0, 0)");
+        const QString sql = routeWithIdInsert();
         if (!query.prepare(sql)) {
             failed(sql, query);
         }
@@ -58,8 +52,7 @@ void seedTables(Database& database, const QList<SeedRoute>& routes, const QList<
     }
     {
         QSqlQuery query(db);
-        const QString sql = QStringLiteral("INSERT INTO hm_routeaddresses (routeaddressrouteid, "
-                                           "routeaddressaddress) VALUES (?, ?)");
+        const QString sql = routeAddressInsert();
         if (!query.prepare(sql)) {
             failed(sql, query);
         }
@@ -87,7 +80,7 @@ QList<TableRow> tableRows(Database& database) {
     }
     QList<TableRow> rows;
     while (query.next()) {
-        rows.append({query.value(0).toInt(), query.value(1).toString()});
+        rows.append({query.value(0).toLongLong(), query.value(1).toString()});
     }
     return rows;
 }

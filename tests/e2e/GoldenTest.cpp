@@ -95,15 +95,8 @@ void loadTables(const QString& connection, const QString& tablesFile,
     if (!db.transaction()) {
         throw std::runtime_error("cannot begin a transaction");
     }
-    const QString routeSql = QStringLiteral(
-        "INSERT INTO hm_routes (routeid, routedomainname, routedescription, routetargetsmthost, "
-        "routetargetsmtport, routenooftries, routeminutesbetweentry, routealladdresses, "
-        "routeuseauthentication, routeauthenticationusername, routeauthenticationpassword, "
-        "routetreatsecurityaslocal, routeconnectionsecurity, routetreatsenderaslocaldomain) "
-        "VALUES (?, ?, '', 'localhost', 25, 4, 15, 0, 0, '', '', 0, 0, 0)");
-    const QString addressSql = QStringLiteral("INSERT INTO hm_routeaddresses "
-                                              "(routeaddressrouteid, routeaddressaddress) "
-                                              "VALUES (?, ?)");
+    const QString routeSql = routeWithIdInsert();
+    const QString addressSql = routeAddressInsert();
     const QStringList lines = QString::fromUtf8(readBytes(tablesFile)).split(u'\n');
     for (qsizetype n = 0; n < lines.size(); ++n) {
         const QString& line = lines[n];

@@ -1,4 +1,5 @@
 #include "ScratchInstall.h"
+#include "Utf16.h"
 
 #include "RemoteStandin.h"
 #include "TestDatabases.h"
@@ -463,20 +464,6 @@ TEST_F(UnattendedRun, ProtocolFileReplacesALinkAtItsNameAndLeavesTheTargetAlone)
         << "no temporary file left behind";
 }
 
-namespace {
-
-QByteArray utf16(const QString& text, bool littleEndian) {
-    QByteArray bytes = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
-    for (const QChar c : text) {
-        const char high = static_cast<char>(c.unicode() >> 8);
-        const char low = static_cast<char>(c.unicode() & 0xFF);
-        bytes.append(littleEndian ? low : high).append(littleEndian ? high : low);
-    }
-    return bytes;
-}
-
-} // namespace
-
 TEST(UnattendedEncodings, ListAndExceptionsInEveryExportEncodingGiveTheSameRun) {
     // The list keeps alice and Bob, adds Jürgen and Zoë, and the exception
     // "müller@" keeps Müller out: the same rows and the same protocol,
@@ -490,8 +477,8 @@ TEST(UnattendedEncodings, ListAndExceptionsInEveryExportEncodingGiveTheSameRun) 
         std::function<QByteArray(const QString&)> encode;
     };
     const Case cases[] = {
-        {"UTF-16 LE", [](const QString& t) { return utf16(t, true); }},
-        {"UTF-16 BE", [](const QString& t) { return utf16(t, false); }},
+        {"UTF-16 LE", [](const QString& t) { return utf16WithMark(t, true); }},
+        {"UTF-16 BE", [](const QString& t) { return utf16WithMark(t, false); }},
         {"UTF-8 with mark", [](const QString& t) { return "\xEF\xBB\xBF" + t.toUtf8(); }},
         {"UTF-8", [](const QString& t) { return t.toUtf8(); }},
         {"Windows-1252", [](const QString& t) { return Ansi::encode(t); }},

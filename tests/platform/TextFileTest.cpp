@@ -1,4 +1,5 @@
 #include "platform/TextFile.h"
+#include "Utf16.h"
 #include "platform/RegularFile.h"
 #include "platform/TarveloError.h"
 
@@ -126,17 +127,6 @@ TEST_F(TextFileTest, ReadLinesReportsAFailingRead) {
 
 namespace {
 
-// The text in UTF-16 of the given byte order, with its byte order mark.
-QByteArray utf16(const QString& text, bool littleEndian) {
-    QByteArray bytes = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
-    for (const QChar c : text) {
-        const char high = static_cast<char>(c.unicode() >> 8);
-        const char low = static_cast<char>(c.unicode() & 0xFF);
-        bytes.append(littleEndian ? low : high).append(littleEndian ? high : low);
-    }
-    return bytes;
-}
-
 // CR LF, a lone CR and a lone LF, as the exports below break their lines.
 const QString kExport =
     QStringLiteral("Jürgen@example.com\r\nalice@example.com\r\r€uro@exämple.de\n");
@@ -154,8 +144,8 @@ TEST_F(TextFileTest, ReadLinesSeesTheEncodingOfAnExport) {
         QStringList lines;
     };
     const Case cases[] = {
-        {"UTF-16 LE with mark", utf16(kExport, true), addresses},
-        {"UTF-16 BE with mark", utf16(kExport, false), addresses},
+        {"UTF-16 LE with mark", utf16WithMark(kExport, true), addresses},
+        {"UTF-16 BE with mark", utf16WithMark(kExport, false), addresses},
         {"UTF-8 with mark",
          "\xEF\xBB\xBFJ\xC3\xBCrgen@example.com\r\nalice@example.com\r\r\xE2\x82\xACuro@ex\xC3\xA4"
          "mple.de\n",

@@ -246,3 +246,17 @@ qint64 insertRoute(const QString& connectionString, const QString& domainName) {
     }
     return query.value(0).toLongLong();
 }
+
+QString routeWithIdInsert() {
+    return QStringLiteral(
+        "INSERT INTO hm_routes (routeid, routedomainname, routedescription, routetargetsmthost, "
+        "routetargetsmtport, routenooftries, routeminutesbetweentry, routealladdresses, "
+        "routeuseauthentication, routeauthenticationusername, routeauthenticationpassword, "
+        "routetreatsecurityaslocal, routeconnectionsecurity, routetreatsenderaslocaldomain) "
+        "VALUES (?, ?, '', 'localhost', 25, 4, 15, 0, 0, '', '', 0, 0, 0)");
+}
+
+QString routeAddressInsert() {
+    return QStringLiteral("INSERT INTO hm_routeaddresses (routeaddressrouteid, "
+                          "routeaddressaddress) VALUES (?, ?)");
+}

@@ -44,6 +44,12 @@ QList<QPair<qint64, QString>> routeAddressRows(const QString& connectionString);
 // (routeid, routedomainname) of hm_routes in routeid order, read likewise.
 QList<QPair<qint64, QString>> routeRows(const QString& connectionString);
 
+// The INSERT of a route with a given routeid and domain name (the other
+// columns filled), and of a route address (routeaddressrouteid,
+// routeaddressaddress): the rows tests seed their tables with.
+QString routeWithIdInsert();
+QString routeAddressInsert();
+
 // Inserts a route with the given domain name (all other columns filled) and
 // returns its routeid.
 qint64 insertRoute(const QString& connectionString, const QString& domainName);
