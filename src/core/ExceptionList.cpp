@@ -24,26 +24,17 @@ ExceptionList ExceptionList::load(const QString& path) {
     return ExceptionList(TextFile::readLines(path));
 }
 
-bool ExceptionList::excepts(QStringView lowerEntry) const {
+bool ExceptionList::excepts(QStringView entry) const {
     // Which line matches first does not change the outcome: an entry is
     // excepted as soon as any line matches it.
-    return m_prefixes.prefixOf(lowerEntry) || m_fragments.containsAny(lowerEntry);
+    return m_prefixes.prefixOf(entry) || m_fragments.containsAny(entry);
 }
 
-void ExceptionList::apply(WorkingList& list, QStringList* lowered) const {
+void ExceptionList::apply(WorkingList& list) const {
     const int n = list.count();
-    if (lowered) {
-        lowered->clear();
-        lowered->reserve(n);
-    }
     for (int i = 0; i < n; ++i) {
-        QString lower = AsciiCase::lower(list.at(i));
-        if (excepts(lower)) {
+        if (excepts(list.at(i))) {
             list.replace(i, kExcepted);
-            lower = kExcepted;
-        }
-        if (lowered) {
-            lowered->append(std::move(lower));
         }
     }
 }

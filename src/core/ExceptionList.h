@@ -23,13 +23,11 @@ public:
 
     const QStringList& lines() const { return m_lines; }
 
-    // Whether an entry, already lower-cased, is excepted by some line.
-    bool excepts(QStringView lowerEntry) const;
+    // Whether an entry is excepted by some line, its case of A to Z ignored.
+    bool excepts(QStringView entry) const;
 
-    // Replaces every excepted entry of the list by "-", in place. When
-    // lowered is given it receives every entry lower-cased, "-" for the
-    // excepted ones, in list order.
-    void apply(WorkingList& list, QStringList* lowered = nullptr) const;
+    // Replaces every excepted entry of the list by "-", in place.
+    void apply(WorkingList& list) const;
 
 private:
     QStringList m_lines;

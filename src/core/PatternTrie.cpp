@@ -1,5 +1,7 @@
 #include "core/PatternTrie.h"
 
+#include "platform/AsciiCase.h"
+
 #include <algorithm>
 #include <cassert>
 
@@ -115,7 +117,7 @@ bool PatternTrie::containsAny(QStringView text) const {
     }
     int state = 0;
     for (const QChar ch : text) {
-        const char16_t c = ch.unicode();
+        const char16_t c = AsciiCase::lower(ch.unicode());
         for (;;) {
             const int g = child(state, c);
             if (g >= 0) {
@@ -141,7 +143,7 @@ bool PatternTrie::prefixOf(QStringView text) const {
     }
     int state = 0;
     for (const QChar ch : text) {
-        state = child(state, ch.unicode());
+        state = child(state, AsciiCase::lower(ch.unicode()));
         if (state < 0) {
             return false;
         }

@@ -5,13 +5,16 @@
 
 #include <vector>
 
-// A set of texts for fast tests against many subjects: whether a subject
-// contains any of them (one pass over the subject, Aho-Corasick), and whether
-// it begins with any of them. Empty texts are never added: they match nothing.
+// A set of lower-case texts for fast tests against many subjects: whether a
+// subject contains any of them (one pass over the subject, Aho-Corasick), and
+// whether it begins with any of them; the subject's case of A to Z is
+// ignored, so it need not be lower-cased first. Empty texts are never added:
+// they match nothing.
 class PatternTrie {
 public:
     PatternTrie();
 
+    // The pattern as it is matched: lower-cased already.
     void add(QStringView pattern);
     // Prepares the links for containsAny; call once after the last add.
     void build();
