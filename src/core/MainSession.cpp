@@ -1,6 +1,11 @@
 #include "core/MainSession.h"
 
+#include "automation/RouteRefresh.h"
+#include "core/ExceptionEditor.h"
 #include "core/Mtools.h"
+#include "core/RouteBrowsing.h"
+#include "core/RunLock.h"
+#include "core/SyncRun.h"
 #include "core/TestKnob.h"
 #include "core/Watchdog.h"
 #include "core/WindowState.h"
@@ -66,4 +71,40 @@ void MainSession::FormClose() {
 
 void MainSession::storeAdminPassword(const QString& password) {
     ProfileFile::writeString(m_paths.iniFile, "Hmail", "admin", Mtools::ScrambleText(password));
+}
+
+void MainSession::btsyncClick() {
+    SyncContext context{.window = m_window,
+                        .log = m_log,
+                        .Liste = Liste,
+                        .routes = routes,
+                        .RA2 = RA2,
+                        .exceptionFile = m_paths.exceptionFile,
+                        .ProtokollDir = ProtokollDir,
+                        .clock = m_clock,
+                        .reloadAddresses = [this] { RoutenCellClick(); },
+                        .guards = {.lockFile = m_paths.lockFile,
+                                   .database = &database,
+                                   .lockWait = TestKnob::milliseconds("TARVELO_TEST_LOCK_WAIT_MS",
+                                                                      RunLock::defaultWait()),
+                                   .testRun = m_testRun,
+                                   .maxDelete = m_maxDelete,
+                                   .record = &m_record}};
+    runSynchronisation(context);
+}
+
+void MainSession::RoutenCellClick() {
+    RouteBrowsing::loadAddresses(routes, Address);
+}
+
+void MainSession::HmailRefresh1Click() {
+    refreshRoutes(AdminPassword);
+}
+
+void MainSession::DomainExport1Click(const RouteBrowsing::SaveDialog& ask) {
+    RouteBrowsing::runExportCommand(routes, Address, ask);
+}
+
+void MainSession::Ausnahmehinzufgen1Click(const ExceptionEditor::InputBox& ask) {
+    ExceptionEditor::runAddCommand(m_paths.exceptionFile, Liste, Address, ask);
 }
