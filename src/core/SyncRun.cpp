@@ -22,6 +22,8 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
+#include <future>
 #include <optional>
 #include <span>
 #include <vector>
@@ -155,10 +157,23 @@ void SyncRun::synchronise() {
         lock.emplace(m_context.guards.lockFile, *m_context.guards.database,
                      m_context.guards.lockWait);
     }
-    m_context.Liste.assign(TextFile::readLines(listFile));
-    m_window.runWorking();
-
-    exceptions->apply(m_context.Liste);
+    // The list is read and excepted on a helper thread while RA2 reads the
+    // table: the two take about as long, and neither needs the other. The
+    // helper touches Liste and the exceptions only, and nothing touches them
+    // here until it is done. Without a thread to spare it runs on get().
+    std::future<void> listRead = std::async(std::launch::async | std::launch::deferred, [&] {
+        m_context.Liste.assign(TextFile::readLines(listFile));
+        exceptions->apply(m_context.Liste);
+    });
+    std::exception_ptr tableFailure;
+    try {
+        controls.openRA2();
+    } catch (...) {
+        tableFailure = std::current_exception();
+    }
+    // A failed read of the list is reported first, as if it had been read
+    // before the table.
+    listRead.get();
     exceptions.reset();
     m_window.runWorking();
 
@@ -169,8 +184,10 @@ void SyncRun::synchronise() {
         record->begin(m_context.ProtokollDir, m_protocol.constFirst());
     }
     m_window.runWorking();
+    if (tableFailure) {
+        std::rethrow_exception(tableFailure);
+    }
 
-    controls.openRA2();
     deletePass();
     insertPass();
 
@@ -194,10 +211,10 @@ void SyncRun::deletePass() {
     RouteAddressDataset& RA2 = m_context.RA2;
     const WorkingList& Liste = m_context.Liste;
     // Each entry marks the rows it names, through the dataset's own index:
-    // a marked row is wanted. A few thousand entries at a time.
+    // a marked row is wanted. Some thousands of entries at a time.
     m_unnamed.clear();
     const std::span<const QString> entries(Liste.lines().constData(), Liste.lines().size());
-    std::array<bool, 4096> named{};
+    std::array<bool, 16384> named{};
     for (size_t from = 0; from < entries.size(); from += named.size()) {
         m_window.runWorking();
         const size_t count = std::min(named.size(), entries.size() - from);

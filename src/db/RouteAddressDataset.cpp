@@ -3,6 +3,7 @@
 #include "db/Database.h"
 #include "db/RouteAddressStatements.h"
 #include "db/SqlExec.h"
+#include "db/SqliteNativeRead.h"
 #include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
@@ -18,12 +19,13 @@ void RouteAddressDataset::open() {
     QSqlDatabase db = m_database.openHandle();
 
     RouteAddressRows rows;
-    {
+    static const char kSelect[] = "select routeaddressid, routeaddressrouteid, "
+                                  "routeaddressaddress from hm_routeaddresses "
+                                  "order by routeaddressid";
+    if (!SqliteNativeRead::routeAddresses(db, kSelect, rows)) {
         QSqlQuery query(db);
         query.setForwardOnly(true);
-        SqlExec::exec(query, QStringLiteral("select routeaddressid, routeaddressrouteid, "
-                                            "routeaddressaddress from hm_routeaddresses "
-                                            "order by routeaddressid"));
+        SqlExec::exec(query, QString::fromLatin1(kSelect));
         const int idColumn = SqlExec::column(query, QStringLiteral("routeaddressid"));
         const int routeColumn = SqlExec::column(query, QStringLiteral("routeaddressrouteid"));
         const int addressColumn = SqlExec::column(query, QStringLiteral("routeaddressaddress"));

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -78,6 +80,24 @@ int RouteAddressRows::append(qint64 id, qint64 routeId, QStringView address) {
             break;
         }
     }
+    char* to = store(id, routeId, length, wide);
+    if (wide) {
+        std::memcpy(to, address.utf16(), length * 2);
+    } else {
+        for (size_t i = 0; i < length; ++i) {
+            to[i] = char(address[qsizetype(i)].unicode());
+        }
+    }
+    return stored();
+}
+
+int RouteAddressRows::append(qint64 id, qint64 routeId, QLatin1StringView address) {
+    const size_t length = size_t(address.size());
+    std::memcpy(store(id, routeId, length, false), address.data(), length);
+    return stored();
+}
+
+char* RouteAddressRows::store(qint64 id, qint64 routeId, size_t length, bool wide) {
     const size_t bytes = wide ? length * 2 : length;
     // UTF-16 text at an even offset; every block starts aligned.
     size_t offset = m_textUsed + (wide ? (m_textUsed & 1) : 0);
@@ -86,14 +106,6 @@ int RouteAddressRows::append(qint64 id, qint64 routeId, QStringView address) {
         m_text.push_back(std::make_unique_for_overwrite<char[]>(capacity));
         m_textCapacity = capacity;
         offset = 0;
-    }
-    char* to = m_text.back().get() + offset;
-    if (wide) {
-        std::memcpy(to, address.utf16(), bytes);
-    } else {
-        for (size_t i = 0; i < length; ++i) {
-            to[i] = char(address[qsizetype(i)].unicode());
-        }
     }
     m_textUsed = offset + bytes;
 
@@ -107,9 +119,13 @@ int RouteAddressRows::append(qint64 id, qint64 routeId, QStringView address) {
     row.text = quint64(m_text.size() - 1) << 32 | offset;
     row.size = quint32(length) | (wide ? kWide : 0);
     row.next = -1;
-    ++m_size;
+    return m_text.back().get() + offset;
+}
+
+int RouteAddressRows::stored() {
+    const int number = m_size++;
     if (m_indexed) {
-        index(number, hashOf(row));
+        index(number, hashOf(at(number)));
     }
     return number;
 }
@@ -325,39 +341,69 @@ void RouteAddressRows::mark(std::span<const QString> texts, bool* named) {
         std::fill(named, named + texts.size(), false);
         return;
     }
+    const size_t n = texts.size();
+    std::vector<quint32> hashes(n);
+    for (size_t i = 0; i < n; ++i) {
+        if (i + kBatch < n) {
+            prefetch(texts[i + kBatch].constData());
+        }
+        hashes[i] = lowerHash(texts[i].utf16(), size_t(texts[i].size()));
+    }
+    // The lookups wait for memory more than they compute: two threads wait
+    // twice as fast. Each takes the texts of half the hashes; the texts of
+    // one chain have one hash, so no row is ever touched by both.
+    std::thread helper;
+    if (n >= kParallelFrom) {
+        try {
+            helper = std::thread([&] { markSome(texts, hashes.data(), kHalf, kHalf, named); });
+        } catch (const std::system_error&) {
+            // No thread to spare: this one does it all.
+        }
+    }
+    if (helper.joinable()) {
+        markSome(texts, hashes.data(), kHalf, 0, named);
+        helper.join();
+    } else {
+        markSome(texts, hashes.data(), 0, 0, named);
+    }
+}
+
+void RouteAddressRows::markSome(std::span<const QString> texts, const quint32* hashes,
+                                quint32 halfMask, quint32 half, bool* named) {
+    std::vector<quint32> mine;
+    mine.reserve(texts.size() / 2 + 16);
+    for (size_t i = 0; i < texts.size(); ++i) {
+        if ((hashes[i] & halfMask) == half) {
+            mine.push_back(quint32(i));
+        }
+    }
     // A lookup waits for memory four times: for the text, its slot, the row
     // and the row's address. A pipeline of four stages, each kAhead texts
     // ahead of the next, fetches what the following stage reads, so that
     // the waits of many lookups overlap.
     constexpr size_t kAhead = kBatch / 2;
-    quint32 hashes[4 * kAhead];
-    const auto hashAt = [&](size_t i) -> quint32& { return hashes[i % (4 * kAhead)]; };
-    const size_t n = texts.size();
+    const size_t n = mine.size();
     for (size_t i = 0; i < n + 3 * kAhead; ++i) {
-        if (i + kAhead < n) {
-            prefetch(texts[i + kAhead].constData());
-        }
         if (i < n) {
-            const quint32 hash = lowerHash(texts[i].utf16(), size_t(texts[i].size()));
-            hashAt(i) = hash;
-            prefetch(&m_slots[hash & m_mask]);
+            prefetch(texts[mine[i]].constData());
+            prefetch(&m_slots[hashes[mine[i]] & m_mask]);
         }
         if (i >= kAhead && i - kAhead < n) {
-            const Slot& slot = m_slots[hashAt(i - kAhead) & m_mask];
+            const Slot& slot = m_slots[hashes[mine[i - kAhead]] & m_mask];
             if (slot.last >= 0) {
                 prefetch(&at(slot.last));
             }
         }
         if (i >= 2 * kAhead && i - 2 * kAhead < n) {
-            const quint32 hash = hashAt(i - 2 * kAhead);
+            const quint32 hash = hashes[mine[i - 2 * kAhead]];
             const Slot& slot = m_slots[hash & m_mask];
             if (slot.last >= 0 && slot.hash == hash) {
                 prefetch(textOf(at(slot.last)));
             }
         }
         if (i >= 3 * kAhead) {
-            const size_t j = i - 3 * kAhead;
-            named[j] = markChain(slotFor(texts[j], hashAt(j)));
+            const size_t j = mine[i - 3 * kAhead];
+            named[j] = markChain(slotFor(texts[j], hashes[j]));
         }
     }
 }

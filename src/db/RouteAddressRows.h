@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1StringView>
 #include <QString>
 #include <QStringView>
 #include <QtGlobal>
@@ -30,6 +31,8 @@ public:
     // Appends a row and returns its number. Before buildIndex() the row waits
     // for the index; afterwards it joins it at once.
     int append(qint64 id, qint64 routeId, QStringView address);
+    // The same for an address of Latin-1 characters.
+    int append(qint64 id, qint64 routeId, QLatin1StringView address);
     // Indexes the rows appended so far: once, when the table has been read.
     void buildIndex();
 
@@ -80,6 +83,10 @@ private:
 
     const Row& at(int row) const { return m_rows[size_t(row) >> kRowShift][row & kRowMask]; }
     Row& at(int row) { return m_rows[size_t(row) >> kRowShift][row & kRowMask]; }
+    // Takes the next row and room for its text, which the caller fills
+    // before stored() counts the row.
+    char* store(qint64 id, qint64 routeId, size_t length, bool wide);
+    int stored();
     const char* textOf(const Row& row) const;
     quint32 hashOf(const Row& row) const;
     bool equals(const Row& row, QStringView text) const;
@@ -90,6 +97,11 @@ private:
     size_t slotFor(QStringView text, quint32 hash) const;
     size_t slotFor(const Row& row, quint32 hash) const;
     bool markChain(size_t slot);
+    // The texts whose hash & halfMask is half, their hashes given.
+    void markSome(std::span<const QString> texts, const quint32* hashes, quint32 halfMask,
+                  quint32 half, bool* named);
+    static constexpr quint32 kHalf = 1u << 31;
+    static constexpr size_t kParallelFrom = 2048;
     void index(int row, quint32 hash);
     void eraseSlot(size_t slot);
     void resizeIndex(size_t capacity);

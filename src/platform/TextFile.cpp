@@ -152,12 +152,17 @@ QStringList TextFile::readLines(const QString& path) {
     if (st.st_size > kMaxReadBytes) {
         throw tooLarge(path, st.st_size);
     }
-    const QByteArray bytes = readUpTo(fd, st.st_size, kMaxReadBytes);
-    if (bytes.size() > kMaxReadBytes) {
-        throw tooLarge(path, bytes.size());
-    }
     ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252;
-    const std::optional<QString> text = ImportedText::decode(bytes, &encoding);
+    std::optional<QString> text;
+    {
+        // The bytes go before the lines are made: a long list is held twice
+        // at most, never three times.
+        const QByteArray bytes = readUpTo(fd, st.st_size, kMaxReadBytes);
+        if (bytes.size() > kMaxReadBytes) {
+            throw tooLarge(path, bytes.size());
+        }
+        text = ImportedText::decode(bytes, &encoding);
+    }
     if (!text) {
         // A damaged export read as something else would lose its addresses.
         const QString name = ImportedText::nameOf(encoding);

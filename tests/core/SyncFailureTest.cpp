@@ -139,6 +139,25 @@ TEST_F(SyncFailureTest, TableThatCannotBeReadEndsTheRunAfterTheHeader) {
     expectControlsGivenBack();
 }
 
+// The list and the table are read side by side; when both fail, the list's
+// failure is the one reported, and before the header, as when the list is
+// read first.
+TEST_F(SyncFailureTest, DamagedListIsReportedBeforeATableThatCannotBeRead) {
+    seed({});
+    execOn(bed.database, "DROP TABLE hm_routeaddresses");
+    bed.writeList({"n@b.org"});
+    QFile list(bed.listFile);
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("\xEF\xBB\xBFn@b.org\r\n\xFF\xFE@b.org\r\n");
+    list.close();
+    const QStringList before = bed.window.protokollLines();
+    EXPECT_EQ(runFailure(), "Datei " + bed.listFile +
+                                " beginnt mit der Kennung für UTF-8, ist aber kein gültiger "
+                                "UTF-8-Text");
+    EXPECT_EQ(bed.window.protokollLines(), before + twoLogLines());
+    expectControlsGivenBack();
+}
+
 TEST_F(SyncFailureTest, ProtocolDirectoryThatDoesNotExistFailsAfterTheDatabaseWork) {
     seed({{3, "stale@b.org"}});
     bed.writeList({"new@b.org"});

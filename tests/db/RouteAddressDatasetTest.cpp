@@ -1,10 +1,15 @@
 #include "db/RouteAddressDataset.h"
 #include "DbBackendTest.h"
 #include "db/Database.h"
+#include "db/RouteAddressRows.h"
+#include "db/SqlExec.h"
+#include "db/SqliteNativeRead.h"
 #include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
 
 #include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <functional>
 #include <span>
@@ -357,6 +362,65 @@ TEST_P(RouteAddressDatasetTest, DatabaseErrorsCarryTheDriversText) {
             << error.message().toStdString();
     }
     EXPECT_FALSE(ra2.isOpen());
+}
+
+// On SQLite the table is read through the driver's own library, past
+// QSqlQuery: it must give exactly what the driver gives, whatever the column
+// holds, and fail with the driver's words.
+TEST_P(RouteAddressDatasetTest, ReadsEveryKindOfAddressAsTheDriverGivesIt) {
+    const QString insert = routeAddressInsert();
+    // The mail server's utf8 tables on MariaDB hold no character beyond the
+    // first 65,536.
+    const QString beyond = GetParam() == Backend::MariaDb
+                               ? QStringLiteral("smile@example.com")
+                               : QStringLiteral("\U0001F600@example.com");
+    for (const QString& address :
+         {QStringLiteral("rené@example.com"), QStringLiteral("日本@example.jp"), beyond, QString(),
+          QStringLiteral("Ä@Ö.de"), QStringLiteral("tab\there@example.com"), QString(255, u'x')}) {
+        Database db;
+        db.setConnectionString(m_connection);
+        db.open();
+        QSqlQuery query(db.handle());
+        ASSERT_TRUE(query.prepare(insert));
+        query.addBindValue(2);
+        query.addBindValue(address.isNull() ? QStringLiteral("") : address);
+        ASSERT_TRUE(query.exec()) << query.lastError().text().toStdString();
+    }
+    const bool sqlite = GetParam() == Backend::Sqlite;
+    if (sqlite) {
+        // SQLite keeps what it is given: a number as text, bytes as a BLOB.
+        execSql(m_connection, QStringLiteral("insert into hm_routeaddresses "
+                                             "(routeaddressrouteid, routeaddressaddress) "
+                                             "values (3, 42), (3, X'626cc3b6624062')"));
+    }
+    RouteAddressDataset ra2(m_database);
+    ra2.open();
+    const Rows table = routeAddressRows(m_connection);
+    EXPECT_EQ(all(ra2), table);
+    EXPECT_TRUE(table.contains(qMakePair(qint64(2), beyond)));
+    if (sqlite) {
+        EXPECT_EQ(table.last(), qMakePair(qint64(3), QStringLiteral("blöb@b")));
+    }
+
+    // Only SQLite is read past QSqlQuery, and only with the driver's library.
+    RouteAddressRows rows;
+    EXPECT_EQ(SqliteNativeRead::routeAddresses(m_database.handle(),
+                                               "select routeaddressid, routeaddressrouteid, "
+                                               "routeaddressaddress from hm_routeaddresses",
+                                               rows),
+              sqlite);
+    EXPECT_EQ(rows.size(), sqlite ? table.size() : 0);
+    if (sqlite) {
+        const char* missing = "select routeaddressid from hm_nosuchtable";
+        QSqlQuery query(m_database.handle());
+        EXPECT_FALSE(query.exec(QString::fromLatin1(missing)));
+        try {
+            SqliteNativeRead::routeAddresses(m_database.handle(), missing, rows);
+            ADD_FAILURE() << "read a missing table";
+        } catch (const DbError& error) {
+            EXPECT_EQ(error.message(), SqlExec::driverText(query.lastError()));
+        }
+    }
 }
 
 TARVELO_DB_BACKENDS(RouteAddressDatasetTest);

@@ -219,6 +219,24 @@ TEST(RouteAddressRows, MarksManyTextsAtOnceAsOneAtATime) {
     for (int i = 0; i < batch.size(); ++i) {
         ASSERT_EQ(batch.isMarked(i), single.isMarked(i)) << i;
     }
+    // In spans short enough for one thread, and long enough for two, alike.
+    for (const size_t span : {size_t(7), size_t(1500), size_t(4096)}) {
+        RouteAddressRows chunked;
+        for (int i = 0; i < batch.size(); ++i) {
+            chunked.append(batch.id(i), 1, batch.address(i));
+        }
+        chunked.buildIndex();
+        std::vector<char> chunkNamed(size_t(texts.size()), 2);
+        for (size_t from = 0; from < size_t(texts.size()); from += span) {
+            const size_t count = std::min(span, size_t(texts.size()) - from);
+            chunked.mark(std::span<const QString>(texts.constData() + from, count),
+                         reinterpret_cast<bool*>(chunkNamed.data() + from));
+        }
+        ASSERT_EQ(chunkNamed, std::vector<char>(named.begin(), named.end() - 1)) << span;
+        for (int i = 0; i < batch.size(); ++i) {
+            ASSERT_EQ(chunked.isMarked(i), single.isMarked(i)) << span << " " << i;
+        }
+    }
 
     // An empty table names nothing.
     RouteAddressRows empty;
