@@ -64,8 +64,9 @@ std::chrono::milliseconds RunLock::defaultWait() {
     return std::chrono::seconds(30);
 }
 
-RunLock::RunLock(const QString& lockFile, Database& database, std::chrono::milliseconds wait)
-    : m_database(database), m_wait(wait) {
+RunLock::RunLock(const QString& lockFile, Database& database, std::chrono::milliseconds wait,
+                 std::function<void()> waiting)
+    : m_database(database), m_wait(wait), m_waiting(std::move(waiting)) {
     const qint64 deadline = Progress::now() + wait.count();
     try {
         this->lockFile(lockFile, deadline);
@@ -103,8 +104,7 @@ void RunLock::lockFile(const QString& path, qint64 deadline) {
         if (Progress::now() >= deadline) {
             throw busy(QStringLiteral("die Sperrdatei \"%1\"").arg(path), m_wait);
         }
-        Progress::note(); // waiting for the other run is no stall
-        QThread::msleep(kPollMilliseconds);
+        pause();
     }
 }
 
@@ -123,8 +123,15 @@ void RunLock::lockServer(qint64 deadline) {
         if (Progress::now() >= deadline) {
             throw busy(QStringLiteral("die Sperre in der Datenbank"), m_wait);
         }
-        Progress::note();
-        QThread::msleep(kPollMilliseconds);
+        pause();
+    }
+}
+
+void RunLock::pause() {
+    Progress::note(); // waiting for the other run is no stall
+    QThread::msleep(kPollMilliseconds);
+    if (m_waiting) {
+        m_waiting();
     }
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
 
 class Database;
 
@@ -16,7 +17,9 @@ class RunLock {
 public:
     // Waits at most `wait` for both; then raises a German error that says a
     // run is already under way. Nothing has been changed at that point.
-    RunLock(const QString& lockFile, Database& database, std::chrono::milliseconds wait);
+    // While it waits, `waiting` is called between tries (the window breathes).
+    RunLock(const QString& lockFile, Database& database, std::chrono::milliseconds wait,
+            std::function<void()> waiting = {});
     ~RunLock();
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
@@ -28,9 +31,12 @@ private:
     void lockFile(const QString& path, qint64 deadline);
     void lockServer(qint64 deadline);
     void unlockServer() noexcept;
+    // One pause between two tries.
+    void pause();
 
     Database& m_database;
     std::chrono::milliseconds m_wait;
+    std::function<void()> m_waiting;
     int m_fd = -1;
     bool m_serverLocked = false;
 };

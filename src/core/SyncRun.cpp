@@ -154,8 +154,9 @@ void SyncRun::synchronise() {
     // Held from before the list is read to the run's end.
     std::optional<RunLock> lock;
     if (!m_context.guards.lockFile.isEmpty()) {
+        // The window breathes while the run waits for another run's lock.
         lock.emplace(m_context.guards.lockFile, *m_context.guards.database,
-                     m_context.guards.lockWait);
+                     m_context.guards.lockWait, [this] { m_window.runWorking(); });
     }
     // The list is read and excepted on a helper thread while RA2 reads the
     // table: the two take about as long, and neither needs the other. The

@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,10 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -228,6 +233,36 @@ TEST_F(WorkingRunTest, TheWindowPaintsStartDisabledAndTheProtocolGrowingWhileThe
     EXPECT_FALSE(control<QLineEdit>("Domain")->hasSelectedText());
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(shownLines(memo), protocol + QStringList({"05:06:07: Ende DBsync"}));
+}
+
+// Another run holds the lock: while this one waits for it, the window
+// breathes as during any run, and then says why nothing was done.
+TEST_F(WorkingRunTest, TheWindowBreathesWhileTheRunWaitsForAnotherRunsLock) {
+    Tfmain& w = openWindow();
+    auto* start = control<QPushButton>("btsync");
+    const int held =
+        ::open(QFile::encodeName(paths.lockFile).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    qputenv("TARVELO_TEST_LOCK_WAIT_MS", "700");
+    QList<bool> startEnabledAtBreaths;
+    QObject::connect(&w.runBreather(), &RunBreather::breathed, &w,
+                     [&] { startEnabledAtBreaths.append(start->isEnabled()); });
+    w.runBreather().setInterval(0);
+
+    QTest::mouseClick(start, Qt::LeftButton);
+    qunsetenv("TARVELO_TEST_LOCK_WAIT_MS");
+    ::close(held);
+
+    // A try every tenth of a second, a breath after each.
+    EXPECT_GE(startEnabledAtBreaths.size(), 5);
+    EXPECT_FALSE(startEnabledAtBreaths.contains(true));
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages.constFirst().startsWith(
+        "Eine andere Synchronisation läuft bereits: die Sperrdatei \"" + paths.lockFile + "\""))
+        << messages.constFirst().toStdString();
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_TRUE(protocolFiles(dir.filePath("protokolle")).isEmpty());
 }
 
 TEST_F(WorkingRunTest, FocusReturnsWhereItWasBeforeTheRunWithNothingSelected) {
