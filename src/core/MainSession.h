@@ -32,8 +32,6 @@ public:
     ~MainSession();
 
     const AppPaths& paths() const { return m_paths; }
-    const Clock& clock() const { return m_clock; }
-    WindowState& window() { return m_window; }
 
     // `LogMessage`: one line in the log file and, unless empty, in the pane.
     void LogMessage(const QString& message) { m_log.LogMessage(message); }

@@ -64,7 +64,6 @@ public:
     // The empty row for appending: added once, its row number returned.
     int appendPendingRow();
     void cancelPendingRow();
-    bool hasPendingRow() const { return m_pending; }
     bool isPendingRow(int row) const { return m_pending && row == recordCount(); }
 
     // Receives the message of a database error raised inside a model call

@@ -118,12 +118,12 @@ TEST_P(ModelsTest, ThePendingRowIsStoredForTheLoadedRouteOnceFilled) {
 
     // Nothing entered: nothing stored, the row stays.
     EXPECT_FALSE(address.setData(address.index(3, 0), QString()));
-    EXPECT_TRUE(address.hasPendingRow());
+    EXPECT_TRUE(address.isPendingRow(address.recordCount()));
     EXPECT_EQ(routeAddressRows(m_connection), before);
 
     QSignalSpy current(&address, &AddressDataset::currentRowChanged);
     ASSERT_TRUE(address.setData(address.index(3, 0), QStringLiteral("ivy@sub.example.com")));
-    EXPECT_FALSE(address.hasPendingRow());
+    EXPECT_FALSE(address.isPendingRow(address.recordCount()));
     EXPECT_EQ(address.rowCount(), 4);
     EXPECT_EQ(address.headerData(3, Qt::Vertical).toString(), "4");
     EXPECT_EQ(address.currentRow(), 3);
@@ -148,7 +148,7 @@ TEST_P(ModelsTest, ThePendingRowIsStoredForTheLoadedRouteOnceFilled) {
     address.appendPendingRow();
     ASSERT_TRUE(address.removeRows(4, 2));
     EXPECT_EQ(address.rowCount(), 4);
-    EXPECT_FALSE(address.hasPendingRow());
+    EXPECT_FALSE(address.isPendingRow(address.recordCount()));
     EXPECT_EQ(routeAddressRows(m_connection), expected);
 
     // Loading or closing drops it.
@@ -156,7 +156,7 @@ TEST_P(ModelsTest, ThePendingRowIsStoredForTheLoadedRouteOnceFilled) {
     address.close();
     address.open();
     EXPECT_EQ(address.rowCount(), 4);
-    EXPECT_FALSE(address.hasPendingRow());
+    EXPECT_FALSE(address.isPendingRow(address.recordCount()));
     EXPECT_EQ(column(address), QStringList({"frank@sub.example.com", "grace@sub.example.com",
                                             "heidi@sub.example.com", "ivy@sub.example.com"}));
 }
