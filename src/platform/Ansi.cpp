@@ -25,7 +25,7 @@ int byteFor(char16_t c) {
 
 } // namespace
 
-QString Ansi::decode(const QByteArray& bytes) {
+QString Ansi::decode(QByteArrayView bytes) {
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {

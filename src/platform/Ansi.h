@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // The system's single-byte code page, Windows-1252, converted byte for byte.
 // Reading never fails (the five unassigned bytes map to U+0081, U+008D, ...);
 // writing turns a character the code page lacks into '?'.
 namespace Ansi {
-QString decode(const QByteArray& bytes);
+QString decode(QByteArrayView bytes);
 QByteArray encode(const QString& text);
 } // namespace Ansi

@@ -1,6 +1,7 @@
 #include "platform/ImportedText.h"
 
 #include "platform/Ansi.h"
+#include "platform/LineBreaks.h"
 
 namespace {
 
@@ -123,24 +124,38 @@ QString ImportedText::nameOf(Encoding encoding) {
     return QStringLiteral("Windows-1252");
 }
 
-std::optional<QString> ImportedText::decode(const QByteArray& bytes, Encoding* found) {
+std::optional<QStringList> ImportedText::decodeLines(const QByteArray& bytes, Encoding* found) {
     const Encoding encoding = detect(bytes);
     if (found) {
         *found = encoding;
     }
+    qsizetype skip = 0;
     switch (encoding) {
     case Encoding::Utf16LE:
-    case Encoding::Utf16BE:
-        return decodeUtf16(bytes.constData() + 2, bytes.size() - 2, encoding == Encoding::Utf16LE);
-    case Encoding::Utf8WithMark:
-        if (classifyUtf8(bytes.constData() + 3, bytes.size() - 3) == Utf8Kind::Invalid) {
+    case Encoding::Utf16BE: {
+        const std::optional<QString> text =
+            decodeUtf16(bytes.constData() + 2, bytes.size() - 2, encoding == Encoding::Utf16LE);
+        if (!text) {
             return std::nullopt;
         }
-        return QString::fromUtf8(bytes.constData() + 3, bytes.size() - 3);
+        return LineBreaks::split(
+            text->utf16(), text->size(),
+            [&](qsizetype from, qsizetype length) { return text->mid(from, length); });
+    }
+    case Encoding::Utf8WithMark:
+        skip = 3;
+        if (classifyUtf8(bytes.constData() + skip, bytes.size() - skip) == Utf8Kind::Invalid) {
+            return std::nullopt;
+        }
+        break;
     case Encoding::Utf8:
-        return QString::fromUtf8(bytes);
     case Encoding::Windows1252:
         break;
     }
-    return Ansi::decode(bytes);
+    const char* data = bytes.constData() + skip;
+    const bool utf8 = encoding != Encoding::Windows1252;
+    return LineBreaks::split(data, bytes.size() - skip, [&](qsizetype from, qsizetype length) {
+        return utf8 ? QString::fromUtf8(data + from, length)
+                    : Ansi::decode(QByteArrayView(data + from, length));
+    });
 }

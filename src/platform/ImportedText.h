@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -19,7 +20,9 @@ Encoding detect(const QByteArray& bytes);
 // Name of the encoding as an administrator knows it ("UTF-16", "UTF-8").
 QString nameOf(Encoding encoding);
 
-// The decoded text, or nothing when the bytes after a mark are not valid in
-// the encoding the mark names (a cut-off or damaged export).
-std::optional<QString> decode(const QByteArray& bytes, Encoding* found = nullptr);
+// The decoded text split into lines (LineBreaks), or nothing when the bytes
+// after a mark are not valid in the encoding the mark names (a cut-off or
+// damaged export). A text of single bytes or UTF-8 is decoded line by line,
+// never as a whole: a long list is not held a second time.
+std::optional<QStringList> decodeLines(const QByteArray& bytes, Encoding* found = nullptr);
 } // namespace ImportedText

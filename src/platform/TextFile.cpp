@@ -2,6 +2,7 @@
 
 #include "platform/Ansi.h"
 #include "platform/ImportedText.h"
+#include "platform/LineBreaks.h"
 #include "platform/TarveloError.h"
 
 #include <QFile>
@@ -102,23 +103,9 @@ bool writeAll(int fd, const QByteArray& bytes) {
 } // namespace
 
 QStringList TextFile::splitLines(const QString& text) {
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text[i];
-        if (c == u'\r' || c == u'\n') {
-            lines.append(text.mid(start, i - start));
-            if (c == u'\r' && i + 1 < n && text[i + 1] == u'\n') {
-                ++i;
-            }
-            start = i + 1;
-        }
-    }
-    if (start < n) {
-        lines.append(text.mid(start));
-    }
-    return lines;
+    return LineBreaks::split(text.utf16(), text.size(), [&](qsizetype from, qsizetype length) {
+        return text.mid(from, length);
+    });
 }
 
 QByteArray TextFile::joinLines(const QStringList& lines) {
@@ -152,18 +139,13 @@ QStringList TextFile::readLines(const QString& path) {
     if (st.st_size > kMaxReadBytes) {
         throw tooLarge(path, st.st_size);
     }
-    ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252;
-    std::optional<QString> text;
-    {
-        // The bytes go before the lines are made: a long list is held twice
-        // at most, never three times.
-        const QByteArray bytes = readUpTo(fd, st.st_size, kMaxReadBytes);
-        if (bytes.size() > kMaxReadBytes) {
-            throw tooLarge(path, bytes.size());
-        }
-        text = ImportedText::decode(bytes, &encoding);
+    const QByteArray bytes = readUpTo(fd, st.st_size, kMaxReadBytes);
+    if (bytes.size() > kMaxReadBytes) {
+        throw tooLarge(path, bytes.size());
     }
-    if (!text) {
+    ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252;
+    std::optional<QStringList> lines = ImportedText::decodeLines(bytes, &encoding);
+    if (!lines) {
         // A damaged export read as something else would lose its addresses.
         const QString name = ImportedText::nameOf(encoding);
         throw TarveloError(
@@ -171,7 +153,7 @@ QStringList TextFile::readLines(const QString& path) {
                            "%2-Text")
                 .arg(path, name));
     }
-    return splitLines(*text);
+    return std::move(*lines);
 }
 
 void TextFile::replaceLines(const QString& path, const QStringList& lines) {
