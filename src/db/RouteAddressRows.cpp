@@ -377,10 +377,10 @@ void RouteAddressRows::markSome(std::span<const QString> texts, const quint32* h
             mine.push_back(quint32(i));
         }
     }
-    // A lookup waits for memory four times: for the text, its slot, the row
-    // and the row's address. A pipeline of four stages, each kAhead texts
-    // ahead of the next, fetches what the following stage reads, so that
-    // the waits of many lookups overlap.
+    // A lookup waits for memory three times, its hash known: for the text
+    // and its slot, for the row and for the row's address. A pipeline of
+    // stages, each kAhead texts ahead of the next, fetches what the following
+    // stage reads, so that the waits of many lookups overlap.
     constexpr size_t kAhead = kBatch / 2;
     const size_t n = mine.size();
     for (size_t i = 0; i < n + 3 * kAhead; ++i) {

@@ -53,7 +53,8 @@ public:
     bool mark(QStringView text);
     // mark() for each of texts in turn, named[i] receiving what it returns
     // for texts[i]; quicker than one call a text, as the lookups of a few
-    // texts at a time overlap their waits for memory.
+    // texts at a time overlap their waits for memory, and many texts are
+    // shared out to two threads.
     void mark(std::span<const QString> texts, bool* named);
     bool isMarked(int row) const { return (at(row).size & kMarked) != 0; }
 

@@ -138,9 +138,7 @@ std::optional<QStringList> ImportedText::decodeLines(const QByteArray& bytes, En
         if (!text) {
             return std::nullopt;
         }
-        return LineBreaks::split(
-            text->utf16(), text->size(),
-            [&](qsizetype from, qsizetype length) { return text->mid(from, length); });
+        return LineBreaks::split(*text);
     }
     case Encoding::Utf8WithMark:
         skip = 3;

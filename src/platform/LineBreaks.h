@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QStringList>
 
 // The one rule of where a line file's lines end: at CR LF, a lone CR or a
@@ -26,5 +27,10 @@ QStringList split(const Unit* data, qsizetype size, MakeLine makeLine) {
         lines.append(makeLine(start, size - start));
     }
     return lines;
+}
+
+inline QStringList split(const QString& text) {
+    return split(text.utf16(), text.size(),
+                 [&](qsizetype from, qsizetype length) { return text.mid(from, length); });
 }
 } // namespace LineBreaks

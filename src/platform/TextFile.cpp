@@ -2,7 +2,6 @@
 
 #include "platform/Ansi.h"
 #include "platform/ImportedText.h"
-#include "platform/LineBreaks.h"
 #include "platform/TarveloError.h"
 
 #include <QFile>
@@ -101,12 +100,6 @@ bool writeAll(int fd, const QByteArray& bytes) {
 }
 
 } // namespace
-
-QStringList TextFile::splitLines(const QString& text) {
-    return LineBreaks::split(text.utf16(), text.size(), [&](qsizetype from, qsizetype length) {
-        return text.mid(from, length);
-    });
-}
 
 QByteArray TextFile::joinLines(const QStringList& lines) {
     qsizetype total = 0;

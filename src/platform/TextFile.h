@@ -12,7 +12,6 @@ namespace TextFile {
 // the machine.
 constexpr qint64 kMaxReadBytes = qint64(1) << 30;
 
-QStringList splitLines(const QString& text);
 QByteArray joinLines(const QStringList& lines);
 
 // Reads a whole line file, in the encoding its bytes show (ImportedText).

@@ -7,9 +7,9 @@
 #include "core/WindowState.h"
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
+#include "platform/LineBreaks.h"
 #include "platform/ProfileFile.h"
 #include "platform/TarveloError.h"
-#include "platform/TextFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -28,7 +28,7 @@ protected:
     QStringList logLines() const {
         QFile file(paths.logFile);
         file.open(QIODevice::ReadOnly);
-        return TextFile::splitLines(Ansi::decode(file.readAll()));
+        return LineBreaks::split(Ansi::decode(file.readAll()));
     }
 
     QTemporaryDir dir;

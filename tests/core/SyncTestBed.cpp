@@ -4,6 +4,7 @@
 #include "TestEnvironment.h"
 #include "core/RouteBrowsing.h"
 #include "platform/Ansi.h"
+#include "platform/LineBreaks.h"
 #include "platform/TextFile.h"
 
 #include <QDir>
@@ -169,5 +170,5 @@ QStringList SyncTestBed::logFileLines() const {
     if (!file.open(QIODevice::ReadOnly)) {
         return {};
     }
-    return TextFile::splitLines(Ansi::decode(file.readAll()));
+    return LineBreaks::split(Ansi::decode(file.readAll()));
 }

@@ -5,7 +5,7 @@
 #include "core/RunLock.h"
 #include "db/Database.h"
 #include "platform/Ansi.h"
-#include "platform/TextFile.h"
+#include "platform/LineBreaks.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -52,7 +52,7 @@ public:
         return QDir(install.path("prot")).entryList({"hmail-*"}, QDir::Files, QDir::Name);
     }
     QStringList fileLines(const QString& name) const {
-        return TextFile::splitLines(Ansi::decode(install.readFile("prot/" + name)));
+        return LineBreaks::split(Ansi::decode(install.readFile("prot/" + name)));
     }
 
     QStringList exampleComRows() const { return addressesOfRoute(connection, 1); }

@@ -2,8 +2,8 @@
 
 #include "TestDatabases.h"
 #include "platform/Ansi.h"
+#include "platform/LineBreaks.h"
 #include "platform/ProfileFile.h"
-#include "platform/TextFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -114,7 +114,7 @@ QStringList ScratchInstall::logMessages() const {
     static const QRegularExpression stamp(
         QStringLiteral("^\\d\\d\\.\\d\\d\\.\\d{4}( \\d\\d:\\d\\d:\\d\\d)?: "));
     QStringList messages;
-    for (const QString& line : TextFile::splitLines(Ansi::decode(readFile("tarvelo.log")))) {
+    for (const QString& line : LineBreaks::split(Ansi::decode(readFile("tarvelo.log")))) {
         if (line.isEmpty()) {
             messages.append(QString());
             continue;

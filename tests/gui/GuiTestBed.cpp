@@ -3,8 +3,8 @@
 #include "TestDatabases.h"
 #include "core/Mtools.h"
 #include "platform/Ansi.h"
+#include "platform/LineBreaks.h"
 #include "platform/ProfileFile.h"
-#include "platform/TextFile.h"
 
 #include <QAction>
 #include <QDir>
@@ -139,7 +139,7 @@ QStringList GuiTestBed::addressesOfRoute(int routeId) const {
 }
 
 QStringList GuiTestBed::logLines() const {
-    return TextFile::splitLines(Ansi::decode(fileBytes(paths.logFile)));
+    return LineBreaks::split(Ansi::decode(fileBytes(paths.logFile)));
 }
 
 QString GuiTestBed::iniText() const {

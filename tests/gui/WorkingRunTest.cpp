@@ -9,6 +9,7 @@
 #include "gui/ProtocolPane.h"
 #include "gui/RunBreather.h"
 #include "platform/Ansi.h"
+#include "platform/LineBreaks.h"
 #include "platform/TextFile.h"
 
 #include <QAction>
@@ -322,7 +323,7 @@ TEST_F(WorkingRunTest, ThePaneAndTheProtocolFileHoldOneLinePerEntry) {
     const QStringList files = protocolFiles(dir.filePath("protokolle"));
     ASSERT_EQ(files.size(), 1);
     const QStringList protocol =
-        TextFile::splitLines(Ansi::decode(fileBytes(dir.filePath("protokolle/" + files[0]))));
+        LineBreaks::split(Ansi::decode(fileBytes(dir.filePath("protokolle/" + files[0]))));
     const QStringList expected = {"Datei: " + listFile,
                                   "Delete bob@example.com",
                                   "Delete carol@example.com",

@@ -1,5 +1,6 @@
 #include "platform/TextFile.h"
 #include "Utf16.h"
+#include "platform/LineBreaks.h"
 #include "platform/RegularFile.h"
 #include "platform/TarveloError.h"
 
@@ -56,32 +57,30 @@ protected:
 // --- splitting ---------------------------------------------------------
 
 TEST(TextFileSplit, EveryKindOfLineBreak) {
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("a\r\nb\r\n")), QStringList({"a", "b"}));
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("a\rb\r")), QStringList({"a", "b"}));
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("a\nb\n")), QStringList({"a", "b"}));
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("a\r\nb\rc\nd")),
-              QStringList({"a", "b", "c", "d"}));
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("a\r\nb\r\n")), QStringList({"a", "b"}));
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("a\rb\r")), QStringList({"a", "b"}));
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("a\nb\n")), QStringList({"a", "b"}));
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("a\r\nb\rc\nd")), QStringList({"a", "b", "c", "d"}));
     // LF CR is two breaks, not one.
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("a\n\rb")), QStringList({"a", "", "b"}));
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("a\n\rb")), QStringList({"a", "", "b"}));
 }
 
 TEST(TextFileSplit, EmptyLinesAreEntries) {
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("\r\n\r\n")), QStringList({"", ""}));
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("\n")), QStringList({""}));
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("a\n\nb\r\r\nc")),
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("\r\n\r\n")), QStringList({"", ""}));
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("\n")), QStringList({""}));
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("a\n\nb\r\r\nc")),
               QStringList({"a", "", "b", "", "c"}));
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("\r\na")), QStringList({"", "a"}));
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("\r\na")), QStringList({"", "a"}));
 }
 
 TEST(TextFileSplit, FinalBreakAddsNoEntryAndEmptyTextHasNoLines) {
-    EXPECT_TRUE(TextFile::splitLines(QString()).isEmpty());
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("only")), QStringList({"only"}));
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("only\r\n")), QStringList({"only"}));
+    EXPECT_TRUE(LineBreaks::split(QString()).isEmpty());
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("only")), QStringList({"only"}));
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("only\r\n")), QStringList({"only"}));
 }
 
 TEST(TextFileSplit, LinesAreNotTrimmed) {
-    EXPECT_EQ(TextFile::splitLines(QStringLiteral("  a \t\r\n\tb")),
-              QStringList({"  a \t", "\tb"}));
+    EXPECT_EQ(LineBreaks::split(QStringLiteral("  a \t\r\n\tb")), QStringList({"  a \t", "\tb"}));
 }
 
 TEST(TextFileJoin, EveryLineEndsWithCrLf) {
