@@ -20,12 +20,17 @@ struct Library {
     decltype(&sqlite3_step) step = nullptr;
     decltype(&sqlite3_finalize) finalize = nullptr;
     decltype(&sqlite3_column_int64) columnInt64 = nullptr;
+    decltype(&sqlite3_column_type) columnType = nullptr;
     decltype(&sqlite3_column_text) columnText = nullptr;
+    decltype(&sqlite3_column_blob) columnBlob = nullptr;
+    decltype(&sqlite3_column_text16) columnText16 = nullptr;
+    decltype(&sqlite3_column_bytes16) columnBytes16 = nullptr;
     decltype(&sqlite3_column_bytes) columnBytes = nullptr;
     decltype(&sqlite3_errmsg16) errmsg16 = nullptr;
 
     bool complete() const {
-        return prepare && step && finalize && columnInt64 && columnText && columnBytes && errmsg16;
+        return prepare && step && finalize && columnInt64 && columnType && columnText &&
+               columnBlob && columnText16 && columnBytes16 && columnBytes && errmsg16;
     }
 };
 
@@ -45,7 +50,11 @@ const Library* loadedLibrary() {
         resolve(handle, "sqlite3_step", found.step);
         resolve(handle, "sqlite3_finalize", found.finalize);
         resolve(handle, "sqlite3_column_int64", found.columnInt64);
+        resolve(handle, "sqlite3_column_type", found.columnType);
         resolve(handle, "sqlite3_column_text", found.columnText);
+        resolve(handle, "sqlite3_column_blob", found.columnBlob);
+        resolve(handle, "sqlite3_column_text16", found.columnText16);
+        resolve(handle, "sqlite3_column_bytes16", found.columnBytes16);
         resolve(handle, "sqlite3_column_bytes", found.columnBytes);
         resolve(handle, "sqlite3_errmsg16", found.errmsg16);
         // The reference stays: the driver holds the library for the
@@ -111,16 +120,23 @@ bool SqliteNativeRead::routeAddresses(const QSqlDatabase& db, const char* sql,
     int result = SQLITE_ROW;
     while ((result = library->step(statement.get())) == SQLITE_ROW) {
         sqlite3_stmt* row = statement.get();
-        // UTF-8 as SQLite keeps it (a BLOB's bytes, which the driver turns
-        // into text as UTF-8 too): plain ASCII is stored as it stands.
-        const auto* text = reinterpret_cast<const char*>(library->columnText(row, 2));
-        const int size = library->columnBytes(row, 2);
         const qint64 id = library->columnInt64(row, 0);
         const qint64 routeId = library->columnInt64(row, 1);
+        // Plain ASCII is stored as SQLite keeps it. Anything else is made
+        // into text as the driver makes it: a BLOB's bytes read as UTF-8,
+        // text through SQLite's own UTF-16, which treats bytes that are no
+        // UTF-8 its own way.
+        const bool blob = library->columnType(row, 2) == SQLITE_BLOB;
+        const auto* text = static_cast<const char*>(blob ? library->columnBlob(row, 2)
+                                                         : library->columnText(row, 2));
+        const int size = library->columnBytes(row, 2);
         if (isAscii(text, size)) {
             rows.append(id, routeId, QLatin1StringView(text, size));
-        } else {
+        } else if (blob) {
             rows.append(id, routeId, QString::fromUtf8(text, size));
+        } else {
+            const auto* wide = static_cast<const char16_t*>(library->columnText16(row, 2));
+            rows.append(id, routeId, QStringView(wide, library->columnBytes16(row, 2) / 2));
         }
         if ((rows.size() & 0xFFF) == 0) {
             Progress::note(); // a long read is progress too

@@ -388,10 +388,14 @@ TEST_P(RouteAddressDatasetTest, ReadsEveryKindOfAddressAsTheDriverGivesIt) {
     }
     const bool sqlite = GetParam() == Backend::Sqlite;
     if (sqlite) {
-        // SQLite keeps what it is given: a number as text, bytes as a BLOB.
+        // SQLite keeps what it is given: a number as text, bytes as a BLOB,
+        // bytes that are no UTF-8 as text all the same.
         execSql(m_connection, QStringLiteral("insert into hm_routeaddresses "
                                              "(routeaddressrouteid, routeaddressaddress) "
-                                             "values (3, 42), (3, X'626cc3b6624062')"));
+                                             "values (3, 42), (3, X'626cc3b6624062'), "
+                                             "(3, CAST(X'6dfc6c6c657240c0af2ee0802e' AS TEXT)), "
+                                             "(3, CAST(X'edb080f4908080ff40' AS TEXT)), "
+                                             "(3, X'6dfc6c6c657240c0af')"));
     }
     RouteAddressDataset ra2(m_database);
     ra2.open();
@@ -399,7 +403,7 @@ TEST_P(RouteAddressDatasetTest, ReadsEveryKindOfAddressAsTheDriverGivesIt) {
     EXPECT_EQ(all(ra2), table);
     EXPECT_TRUE(table.contains(qMakePair(qint64(2), beyond)));
     if (sqlite) {
-        EXPECT_EQ(table.last(), qMakePair(qint64(3), QStringLiteral("blöb@b")));
+        EXPECT_TRUE(table.contains(qMakePair(qint64(3), QStringLiteral("blöb@b"))));
     }
 
     // Only SQLite is read past QSqlQuery, and only with the driver's library.
