@@ -3,11 +3,13 @@
 #include <algorithm>
 
 RouteMatcher::RouteMatcher(QStringList lowerNames, const QString& domainFilter)
-    : m_names(std::move(lowerNames)), m_allRoutes(domainFilter == QStringLiteral("*")),
-      m_index(m_allRoutes ? m_names.size() : 0) {
+    : m_names(std::move(lowerNames)), m_allRoutes(domainFilter == QStringLiteral("*")) {
     if (m_allRoutes) {
+        m_index.reserve(m_names.size());
         for (int i = 0; i < m_names.size(); ++i) {
-            m_index.insert(m_names.at(i), i);
+            if (!m_index.contains(m_names.at(i))) {
+                m_index.insert(m_names.at(i), i);
+            }
             m_lengths.push_back(m_names.at(i).size());
         }
         std::sort(m_lengths.begin(), m_lengths.end());
@@ -41,7 +43,7 @@ int RouteMatcher::routeFor(QStringView lowerEntry) const {
             if (length > tail.size()) {
                 break;
             }
-            const int route = m_index.find(tail.first(length));
+            const int route = m_index.value(tail.first(length), -1);
             if (route >= 0 && (best < 0 || route < best)) {
                 best = route;
                 if (best == 0) {

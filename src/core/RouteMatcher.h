@@ -1,7 +1,6 @@
 #pragma once
 
-#include "core/StringViewIndex.h"
-
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QStringMatcher>
@@ -28,9 +27,9 @@ public:
 private:
     QStringList m_names;
     bool m_allRoutes = false;
-    // "*": the names indexed, probed at every "@" of an entry with each
-    // length a name has.
-    StringViewIndex m_index;
+    // "*": the names indexed (views into m_names; the first route of a name
+    // kept), probed at every "@" of an entry with each length a name has.
+    QHash<QStringView, int> m_index;
     std::vector<qsizetype> m_lengths;
     // Any other filter: its one route (the first whose name it names).
     int m_filterRoute = -1;
