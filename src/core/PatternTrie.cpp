@@ -108,6 +108,29 @@ void PatternTrie::build() {
             queue.push_back(v);
         }
     }
+
+    // A node's fail link is nearer the root than the node, so in breadth-first
+    // order its row is complete before the node's own needs it.
+    m_asciiNext.assign(m_nodes.size() * kAscii, 0);
+    const auto fillRow = [this](int node) {
+        int* row = &m_asciiNext[static_cast<size_t>(node) * kAscii];
+        const int* failRow = &m_asciiNext[static_cast<size_t>(m_nodes[node].fail) * kAscii];
+        for (int c = 0; c < kAscii; ++c) {
+            const int g = child(node, AsciiCase::lower(char16_t(c)));
+            row[c] = g >= 0 ? g : (node == 0 ? 0 : failRow[c]);
+        }
+    };
+    fillRow(0);
+    for (const int node : queue) {
+        fillRow(node);
+    }
+    // A state where a pattern ends is stored as its complement: one test
+    // a character.
+    for (int& next : m_asciiNext) {
+        if (m_nodes[static_cast<size_t>(next)].output) {
+            next = ~next;
+        }
+    }
 }
 
 bool PatternTrie::containsAny(QStringView text) const {
@@ -117,7 +140,15 @@ bool PatternTrie::containsAny(QStringView text) const {
     }
     int state = 0;
     for (const QChar ch : text) {
-        const char16_t c = AsciiCase::lower(ch.unicode());
+        const char16_t c = ch.unicode();
+        if (c < kAscii) {
+            // The table lower-cases A to Z itself.
+            state = m_asciiNext[static_cast<size_t>(state) * kAscii + c];
+            if (state < 0) {
+                return true;
+            }
+            continue;
+        }
         for (;;) {
             const int g = child(state, c);
             if (g >= 0) {
