@@ -3,6 +3,9 @@
 #include "platform/Ansi.h"
 #include "platform/LineBreaks.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
 
 enum class Utf8Kind { Invalid, Ascii, MultiByte };
@@ -16,6 +19,12 @@ Utf8Kind classifyUtf8(const char* data, qsizetype n) {
     bool multiByte = false;
     qsizetype i = 0;
     while (i < n) {
+        // Eight bytes at a time while they are ASCII, as a list mostly is.
+        quint64 word;
+        if (i + 8 <= n && (std::memcpy(&word, data + i, 8), (word & 0x8080808080808080ULL) == 0)) {
+            i += 8;
+            continue;
+        }
         const auto b = static_cast<unsigned char>(data[i]);
         if (b < 0x80) {
             ++i;
@@ -95,7 +104,10 @@ bool startsWith(const QByteArray& bytes, const char* mark, qsizetype length) {
 
 } // namespace
 
-ImportedText::Encoding ImportedText::detect(const QByteArray& bytes) {
+namespace {
+
+ImportedText::Encoding detectKind(const QByteArray& bytes, Utf8Kind* kind) {
+    using Encoding = ImportedText::Encoding;
     if (startsWith(bytes, "\xFF\xFE", 2)) {
         return Encoding::Utf16LE;
     }
@@ -105,9 +117,15 @@ ImportedText::Encoding ImportedText::detect(const QByteArray& bytes) {
     if (startsWith(bytes, "\xEF\xBB\xBF", 3)) {
         return Encoding::Utf8WithMark;
     }
-    return classifyUtf8(bytes.constData(), bytes.size()) == Utf8Kind::MultiByte
-               ? Encoding::Utf8
-               : Encoding::Windows1252;
+    *kind = classifyUtf8(bytes.constData(), bytes.size());
+    return *kind == Utf8Kind::MultiByte ? Encoding::Utf8 : Encoding::Windows1252;
+}
+
+} // namespace
+
+ImportedText::Encoding ImportedText::detect(const QByteArray& bytes) {
+    Utf8Kind kind = Utf8Kind::Invalid;
+    return detectKind(bytes, &kind);
 }
 
 QString ImportedText::nameOf(Encoding encoding) {
@@ -125,7 +143,8 @@ QString ImportedText::nameOf(Encoding encoding) {
 }
 
 std::optional<QStringList> ImportedText::decodeLines(const QByteArray& bytes, Encoding* found) {
-    const Encoding encoding = detect(bytes);
+    Utf8Kind kind = Utf8Kind::Invalid;
+    const Encoding encoding = detectKind(bytes, &kind);
     if (found) {
         *found = encoding;
     }
@@ -142,7 +161,8 @@ std::optional<QStringList> ImportedText::decodeLines(const QByteArray& bytes, En
     }
     case Encoding::Utf8WithMark:
         skip = 3;
-        if (classifyUtf8(bytes.constData() + skip, bytes.size() - skip) == Utf8Kind::Invalid) {
+        kind = classifyUtf8(bytes.constData() + skip, bytes.size() - skip);
+        if (kind == Utf8Kind::Invalid) {
             return std::nullopt;
         }
         break;
@@ -151,8 +171,15 @@ std::optional<QStringList> ImportedText::decodeLines(const QByteArray& bytes, En
         break;
     }
     const char* data = bytes.constData() + skip;
+    const qsizetype size = bytes.size() - skip;
+    if (kind == Utf8Kind::Ascii) {
+        // Every code page and UTF-8 agree on ASCII.
+        return LineBreaks::split(data, size, [&](qsizetype from, qsizetype length) {
+            return QString::fromLatin1(data + from, length);
+        });
+    }
     const bool utf8 = encoding != Encoding::Windows1252;
-    return LineBreaks::split(data, bytes.size() - skip, [&](qsizetype from, qsizetype length) {
+    return LineBreaks::split(data, size, [&](qsizetype from, qsizetype length) {
         return utf8 ? QString::fromUtf8(data + from, length)
                     : Ansi::decode(QByteArrayView(data + from, length));
     });
