@@ -1,7 +1,9 @@
 #include "core/SyncRun.h"
 
 #include "core/ActivityLog.h"
+#include "core/EntryIndex.h"
 #include "core/ExceptionList.h"
+#include "core/ListCoverage.h"
 #include "core/Mtools.h"
 #include "core/RouteMatcher.h"
 #include "core/RunLock.h"
@@ -21,11 +23,9 @@
 #include <QStringMatcher>
 
 #include <algorithm>
-#include <array>
 #include <exception>
 #include <future>
 #include <optional>
-#include <span>
 #include <vector>
 
 namespace {
@@ -83,6 +83,39 @@ private:
     bool m_ra2Opened = false;
 };
 
+// The entries to insert, grouped by their route in the routes' order, in
+// list order within a route: route r's are entries[start[r]..start[r + 1]).
+struct InsertGroups {
+    std::vector<int> start;
+    std::vector<int> entries;
+};
+
+InsertGroups groupByRoute(const std::vector<int>& candidates, const WorkingList& Liste,
+                          const RouteMatcher& matcher, int routeCount) {
+    InsertGroups groups;
+    std::vector<int> routeOf(candidates.size());
+    groups.start.assign(static_cast<size_t>(routeCount) + 1, 0);
+    for (size_t u = 0; u < candidates.size(); ++u) {
+        const int route = matcher.routeFor(AsciiCase::lower(Liste.at(candidates[u])));
+        routeOf[u] = route;
+        if (route >= 0) {
+            ++groups.start[static_cast<size_t>(route) + 1];
+        }
+    }
+    for (size_t r = 1; r < groups.start.size(); ++r) {
+        groups.start[r] += groups.start[r - 1];
+    }
+    groups.entries.resize(static_cast<size_t>(groups.start.back()));
+    std::vector<int> fill(groups.start.begin(), groups.start.end() - 1);
+    for (size_t u = 0; u < candidates.size(); ++u) {
+        const int route = routeOf[u];
+        if (route >= 0) {
+            groups.entries[static_cast<size_t>(fill[static_cast<size_t>(route)]++)] = candidates[u];
+        }
+    }
+    return groups;
+}
+
 class SyncRun {
 public:
     explicit SyncRun(SyncContext& context)
@@ -93,8 +126,8 @@ public:
 
 private:
     void synchronise();
-    void deletePass();
-    void insertPass();
+    void deletePass(ListCoverage& coverage);
+    void insertPass(ListCoverage& coverage, const InsertGroups& groups);
     void writeProtocolFile();
     // One line of the protocol, one line of the pane and of the file
     // whatever the entry holds.
@@ -104,9 +137,6 @@ private:
     WindowState& m_window;
     const QString m_domain;
     const bool m_allRoutes;
-    // The entries of Liste that named no row of RA2 when it was read (ASCII
-    // case ignored), in list order: the only ones the table can lack.
-    std::vector<int> m_unnamed;
     // The protocol: the header and one line per change, as the pane shows them.
     QStringList m_protocol;
 };
@@ -158,13 +188,16 @@ void SyncRun::synchronise() {
         lock.emplace(m_context.guards.lockFile, *m_context.guards.database,
                      m_context.guards.lockWait, [this] { m_window.runWorking(); });
     }
-    // The list is read and excepted on a helper thread while RA2 reads the
-    // table: the two take about as long, and neither needs the other. The
-    // helper touches Liste and the exceptions only, and nothing touches them
-    // here until it is done. Without a thread to spare it runs on get().
+    // The list is read, excepted and its entries hashed on a helper thread
+    // while RA2 reads the table: the two take about as long, and neither
+    // needs the other. The helper touches Liste, the exceptions and the index
+    // only, and nothing touches them here until it is done. Without a thread
+    // to spare it runs on get().
+    std::optional<EntryIndex> entries;
     std::future<void> listRead = std::async(std::launch::async | std::launch::deferred, [&] {
         m_context.Liste.assign(TextFile::readLines(listFile));
         exceptions->apply(m_context.Liste);
+        entries.emplace(m_context.Liste.lines());
     });
     std::exception_ptr tableFailure;
     try {
@@ -176,6 +209,7 @@ void SyncRun::synchronise() {
     // before the table.
     listRead.get();
     exceptions.reset();
+    entries->build();
     m_window.runWorking();
 
     m_context.routes.first();
@@ -189,8 +223,22 @@ void SyncRun::synchronise() {
         std::rethrow_exception(tableFailure);
     }
 
-    deletePass();
-    insertPass();
+    QStringList names;
+    names.reserve(m_context.routes.rowCount());
+    for (int i = 0; i < m_context.routes.rowCount(); ++i) {
+        names.append(AsciiCase::lower(m_context.routes.row(i).routedomainname));
+    }
+    const RouteMatcher matcher(names, m_domain);
+    const int routeCount = m_context.routes.rowCount();
+    // Liste stays as it is from here to the end of the insert pass. The
+    // entries no row names are grouped by their route on the helper, while
+    // the delete pass runs; what the helper uses outlives it.
+    InsertGroups groups;
+    ListCoverage coverage(*entries, m_context.RA2.rows());
+    coverage.start(
+        [&] { groups = groupByRoute(coverage.unnamed(), m_context.Liste, matcher, routeCount); });
+    deletePass(coverage);
+    insertPass(coverage, groups);
 
     controls.finish();
     if (m_context.reloadAddresses) {
@@ -208,24 +256,8 @@ void SyncRun::synchronise() {
 // Every row of the table, whatever its route, in the table's order: a row
 // whose address no list entry names (ASCII case ignored) is deleted when its
 // lower-cased address contains the domain filter, or the filter is "*".
-void SyncRun::deletePass() {
+void SyncRun::deletePass(ListCoverage& coverage) {
     RouteAddressDataset& RA2 = m_context.RA2;
-    const WorkingList& Liste = m_context.Liste;
-    // Each entry marks the rows it names, through the dataset's own index:
-    // a marked row is wanted. Some thousands of entries at a time.
-    m_unnamed.clear();
-    const std::span<const QString> entries(Liste.lines().constData(), Liste.lines().size());
-    std::array<bool, 16384> named{};
-    for (size_t from = 0; from < entries.size(); from += named.size()) {
-        m_window.runWorking();
-        const size_t count = std::min(named.size(), entries.size() - from);
-        RA2.mark(entries.subspan(from, count), named.data());
-        for (size_t i = 0; i < count; ++i) {
-            if (!named[i]) {
-                m_unnamed.push_back(int(from + i));
-            }
-        }
-    }
     const QStringMatcher filter(m_domain);
     if (m_context.guards.maxDelete) {
         // Counted before the first deletion: beyond the limit, nothing goes.
@@ -234,7 +266,7 @@ void SyncRun::deletePass() {
         for (RA2.first(); !RA2.eof(); RA2.next()) {
             if (m_allRoutes || filter.indexIn(AsciiCase::lower(RA2.routeaddressaddress())) >= 0) {
                 ++inFilter;
-                if (!RA2.marked()) {
+                if (!coverage.names(RA2.currentRow())) {
                     ++stale;
                 }
             }
@@ -246,7 +278,7 @@ void SyncRun::deletePass() {
     RA2.first();
     while (!RA2.eof()) {
         m_window.runWorking();
-        if (RA2.marked()) {
+        if (coverage.names(RA2.currentRow())) {
             RA2.next();
             continue;
         }
@@ -265,61 +297,29 @@ void SyncRun::deletePass() {
 // order, every entry that falls to the route and that the table lacks (ASCII
 // case ignored, any route) is inserted as written in the list.
 //
-// An entry that named a row when the table was read is found there still:
-// the delete pass keeps every row an entry names. So only the unnamed entries
-// are routed and looked up; the lookup still finds what the pass inserted
-// before them.
-void SyncRun::insertPass() {
+// Whether the table holds an entry is known without searching it: a row an
+// entry named when the table was read is there still (the delete pass keeps
+// it), and the pass notes each entry it inserts. So only the entries the
+// table lacked are routed.
+void SyncRun::insertPass(ListCoverage& coverage, const InsertGroups& groups) {
     RoutesDataset& routes = m_context.routes;
     RouteAddressDataset& RA2 = m_context.RA2;
     const WorkingList& Liste = m_context.Liste;
-
-    QStringList names;
-    names.reserve(routes.rowCount());
-    for (int i = 0; i < routes.rowCount(); ++i) {
-        names.append(AsciiCase::lower(routes.row(i).routedomainname));
-    }
-    const RouteMatcher matcher(names, m_domain);
-
-    // The unnamed entries grouped by their route, in list order within each
-    // group.
-    std::vector<int> routeOf(m_unnamed.size());
-    std::vector<int> groupStart(static_cast<size_t>(routes.rowCount()) + 1, 0);
-    for (size_t u = 0; u < m_unnamed.size(); ++u) {
-        const int route = matcher.routeFor(AsciiCase::lower(Liste.at(m_unnamed[u])));
-        routeOf[u] = route;
-        if (route >= 0) {
-            ++groupStart[static_cast<size_t>(route) + 1];
-        }
-    }
-    for (size_t r = 1; r < groupStart.size(); ++r) {
-        groupStart[r] += groupStart[r - 1];
-    }
-    std::vector<int> grouped(static_cast<size_t>(groupStart.back()));
-    {
-        std::vector<int> fill(groupStart.begin(), groupStart.end() - 1);
-        for (size_t u = 0; u < m_unnamed.size(); ++u) {
-            const int route = routeOf[u];
-            if (route >= 0) {
-                grouped[static_cast<size_t>(fill[static_cast<size_t>(route)]++)] = m_unnamed[u];
-            }
-        }
-    }
-    routeOf = {};
-    m_unnamed = {};
+    coverage.finish();
 
     while (!routes.eof()) {
         const size_t route = static_cast<size_t>(routes.currentRow());
         const qint64 routeId = routes.routesrouteid();
         const QString prefix = QStringLiteral("Insert %1 ").arg(routeId);
-        for (int k = groupStart[route]; k < groupStart[route + 1]; ++k) {
+        for (int k = groups.start[route]; k < groups.start[route + 1]; ++k) {
             m_window.runWorking();
-            const QString& entry = Liste.at(grouped[static_cast<size_t>(k)]);
-            if (RA2.locate(entry)) {
-                continue;
+            const int entry = groups.entries[static_cast<size_t>(k)];
+            if (coverage.holds(entry)) {
+                continue; // inserted before, from an equal entry
             }
-            addProtocolLine(prefix + entry);
-            RA2.insert(routeId, entry);
+            addProtocolLine(prefix + Liste.at(entry));
+            RA2.insert(routeId, Liste.at(entry));
+            coverage.hold(entry);
         }
         routes.next();
     }

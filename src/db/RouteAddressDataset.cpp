@@ -41,7 +41,6 @@ void RouteAddressDataset::open() {
             SqlExec::fail(query);
         }
     }
-    rows.buildIndex();
 
     auto remove = std::make_unique<QSqlQuery>(db);
     SqlExec::prepare(*remove, RouteAddressStatements::deleteById());
@@ -49,6 +48,7 @@ void RouteAddressDataset::open() {
     SqlExec::prepare(*insert, RouteAddressStatements::insert(db));
 
     m_rows = std::move(rows);
+    m_db = db;
     m_delete = std::move(remove);
     m_insert = std::move(insert);
     m_live = m_rows.size();
@@ -59,6 +59,7 @@ void RouteAddressDataset::open() {
 void RouteAddressDataset::close() {
     m_delete.reset();
     m_insert.reset();
+    m_db = QSqlDatabase();
     m_rows = RouteAddressRows();
     m_current = 0;
     m_live = 0;
@@ -128,41 +129,10 @@ void RouteAddressDataset::insert(qint64 routeId, const QString& address) {
         m_insert->addBindValue(routeId);
         m_insert->addBindValue(SqlExec::text(address));
         SqlExec::execPrepared(*m_insert);
-        id = RouteAddressStatements::insertedId(*m_insert, m_database.openHandle(), routeId,
-                                                address);
+        id = RouteAddressStatements::insertedId(*m_insert, m_db, routeId, address);
         m_insert->finish();
     }
 
     m_current = m_rows.append(id, routeId, address);
     ++m_live;
-}
-
-bool RouteAddressDataset::locate(QStringView text) {
-    if (!m_open) {
-        throw DbError::notOpen();
-    }
-    const int row = m_rows.find(text);
-    if (row < 0) {
-        return false;
-    }
-    m_current = row;
-    return true;
-}
-
-bool RouteAddressDataset::mark(QStringView text) {
-    if (!m_open) {
-        throw DbError::notOpen();
-    }
-    return m_rows.mark(text);
-}
-
-void RouteAddressDataset::mark(std::span<const QString> texts, bool* named) {
-    if (!m_open) {
-        throw DbError::notOpen();
-    }
-    m_rows.mark(texts, named);
-}
-
-bool RouteAddressDataset::marked() const {
-    return !eof() && m_rows.isMarked(m_current);
 }

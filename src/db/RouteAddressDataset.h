@@ -2,19 +2,18 @@
 
 #include "db/RouteAddressRows.h"
 
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QStringView>
 
 #include <memory>
-#include <span>
 
 class Database;
 
 // The dataset `RA2`: all of hm_routeaddresses, read when opened in
 // routeaddressid order, with the two fields the synchronisation uses.
-// Deletes and inserts reach the database at once (autocommit); locate uses
-// an in-memory index that ignores ASCII case, never a scan.
+// Deletes and inserts reach the database at once (autocommit).
 class RouteAddressDataset {
 public:
     explicit RouteAddressDataset(Database& database);
@@ -25,7 +24,7 @@ public:
     bool isOpen() const { return m_open; }
 
     // Moves; a dataset that is not open refuses them (DbError), as it
-    // refuses locate, delete and insert.
+    // refuses delete and insert.
     void first();
     void next();
     bool eof() const;
@@ -37,19 +36,10 @@ public:
     void deleteCurrent();
     // Appends a row and stores it at once; the new row becomes current.
     void insert(qint64 routeId, const QString& address);
-    // Makes the first row whose address equals text (ASCII case ignored)
-    // current and returns true; false when there is none.
-    bool locate(QStringView text);
-
-    // Marks every row whose address equals text (ASCII case ignored) without
-    // moving; false when there is none. A mark stays with its row until the
-    // dataset is closed; rows inserted later start unmarked.
-    bool mark(QStringView text);
-    // mark() for each of texts, named[i] receiving what it returns for
-    // texts[i]; quicker for many texts than one call each.
-    void mark(std::span<const QString> texts, bool* named);
-    // Whether the current row is marked; false without a current row.
-    bool marked() const;
+    // The number of the current row among rows(); rows().size() at the end.
+    int currentRow() const { return m_current; }
+    // The rows as read and changed since, for finding addresses in them.
+    const RouteAddressRows& rows() const { return m_rows; }
 
     int recordCount() const { return m_live; }
 
@@ -66,6 +56,7 @@ private:
     int m_current = 0;
     int m_live = 0;
     bool m_open = false;
+    QSqlDatabase m_db; // the connection the statements below run on, while open
     std::unique_ptr<QSqlQuery> m_delete;
     std::unique_ptr<QSqlQuery> m_insert;
     bool m_testRun = false;

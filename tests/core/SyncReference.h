@@ -3,7 +3,7 @@
 // The synchronisation run written down literally, step by step, with its
 // nested scans: the yardstick the fast run is measured against. Kept slow and
 // plain on purpose. It works on the real datasets or on the in-memory
-// stand-ins below (whose locate is a plain scan).
+// stand-ins below; step 12's search is a plain scan of either.
 
 #include "core/ActivityLog.h"
 #include "core/Mtools.h"
@@ -45,15 +45,6 @@ public:
         m_rows.append({routeId, address});
         m_current = int(m_rows.size()) - 1;
     }
-    bool locate(const QString& text) {
-        for (int i = 0; i < m_rows.size(); ++i) {
-            if (AsciiCase::lower(m_rows.at(i).second) == AsciiCase::lower(text)) {
-                m_current = i;
-                return true;
-            }
-        }
-        return false;
-    }
     const QList<QPair<qint64, QString>>& rows() const { return m_rows; }
 
 private:
@@ -92,6 +83,16 @@ template <typename Routes, typename Table> struct Context {
     const Clock& clock;
     std::function<void()> RoutenCellClick;
 };
+
+// The first row whose address equals text, ignoring case, made current.
+template <typename Table> bool locate(Table& RA2, const QString& text) {
+    for (RA2.first(); !RA2.eof(); RA2.next()) {
+        if (AsciiCase::lower(RA2.routeaddressaddress()) == AsciiCase::lower(text)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 template <typename Routes, typename Table> void btsyncClick(Context<Routes, Table>& c) {
     // 1
@@ -176,7 +177,7 @@ template <typename Routes, typename Table> void btsyncClick(Context<Routes, Tabl
                 const QString entry = c.Liste.at(i);
                 if (AsciiCase::lower(entry).contains(D) &&
                     (D == c.window.domain() || c.window.domain() == QStringLiteral("*"))) {
-                    if (c.RA2.locate(entry)) {
+                    if (locate(c.RA2, entry)) {
                         continue;
                     }
                     c.window.addProtokollLine(QStringLiteral("Insert ") + QString::number(I) +
