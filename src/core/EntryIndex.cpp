@@ -184,26 +184,42 @@ int EntryIndex::find(QAnyStringView text) const {
 }
 
 void EntryIndex::find(const QAnyStringView* texts, size_t count, int* found) const {
-    quint32 hashes[kBatch];
-    for (size_t from = 0; from < count; from += kBatch) {
-        const size_t n = std::min(kBatch, count - from);
-        for (size_t i = 0; i < n; ++i) {
-            hashes[i] = hashOf(texts[from + i]);
-            const Side& side = sideOf(hashes[i]);
-            prefetch(&side.table[hashes[i] & side.mask]);
+    // A lookup waits for memory three times, its hash known: for its slot,
+    // for the entry the slot names and for the entry's text. A pipeline of
+    // stages, each kAhead texts ahead of the next, fetches what the following
+    // stage reads, so that the waits of many lookups overlap.
+    constexpr size_t kAhead = 8;
+    constexpr size_t kRing = 4 * kAhead; // hashes and candidates in flight
+    quint32 hashes[kRing];
+    int candidates[kRing];
+    for (size_t i = 0; i < count + 3 * kAhead; ++i) {
+        if (i < count) {
+            const quint32 hash = hashOf(texts[i]);
+            hashes[i % kRing] = hash;
+            const Side& side = sideOf(hash);
+            prefetch(&side.table[hash & side.mask]);
         }
-        // The entry a slot points to, and then its text, are fetched ahead
-        // of the comparison as well.
-        for (size_t i = 0; i < n; ++i) {
-            const Side& side = sideOf(hashes[i]);
-            const Slot& slot = side.table[hashes[i] & side.mask];
-            if (slot.first >= 0 && slot.hash == hashes[i]) {
-                prefetch(m_entries[slot.first].constData());
+        if (i >= kAhead && i - kAhead < count) {
+            const size_t j = i - kAhead;
+            const quint32 hash = hashes[j % kRing];
+            const Side& side = sideOf(hash);
+            const Slot& slot = side.table[hash & side.mask];
+            candidates[j % kRing] = slot.first >= 0 && slot.hash == hash ? slot.first : -1;
+            if (candidates[j % kRing] >= 0) {
+                prefetch(&m_entries[candidates[j % kRing]]);
             }
         }
-        for (size_t i = 0; i < n; ++i) {
-            const Side& side = sideOf(hashes[i]);
-            found[from + i] = side.table[slotFor(side, texts[from + i], hashes[i])].first;
+        if (i >= 2 * kAhead && i - 2 * kAhead < count) {
+            const int candidate = candidates[(i - 2 * kAhead) % kRing];
+            if (candidate >= 0) {
+                prefetch(m_entries[candidate].constData());
+            }
+        }
+        if (i >= 3 * kAhead) {
+            const size_t j = i - 3 * kAhead;
+            const quint32 hash = hashes[j % kRing];
+            const Side& side = sideOf(hash);
+            found[j] = side.table[slotFor(side, texts[j], hash)].first;
         }
     }
 }
