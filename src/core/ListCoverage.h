@@ -21,7 +21,8 @@ public:
     ListCoverage(const ListCoverage&) = delete;
     ListCoverage& operator=(const ListCoverage&) = delete;
 
-    // Then calls then on the helper, once every row has been looked up.
+    // Starts the lookups; then runs on the helper once every row has been
+    // looked up.
     void start(std::function<void()> then);
     // Whether an entry names the row, one of those there at the start; waits
     // until the row has been looked up.
