@@ -230,15 +230,19 @@ void SyncRun::synchronise() {
     }
     const RouteMatcher matcher(names, m_domain);
     const int routeCount = m_context.routes.rowCount();
-    // Liste stays as it is from here to the end of the insert pass. The
-    // entries no row names are grouped by their route on the helper, while
-    // the delete pass runs; what the helper uses outlives it.
-    InsertGroups groups;
-    ListCoverage coverage(*entries, m_context.RA2.rows());
-    coverage.start(
-        [&] { groups = groupByRoute(coverage.unnamed(), m_context.Liste, matcher, routeCount); });
-    deletePass(coverage);
-    insertPass(coverage, groups);
+    {
+        // Liste stays as it is from here to the end of the insert pass. The
+        // entries no row names are grouped by their route on the helper,
+        // while the delete pass runs; what the helper uses outlives it.
+        InsertGroups groups;
+        ListCoverage coverage(*entries, m_context.RA2.rows());
+        coverage.start([&] {
+            groups = groupByRoute(coverage.unnamed(), m_context.Liste, matcher, routeCount);
+        });
+        deletePass(coverage);
+        insertPass(coverage, groups);
+    }
+    entries.reset(); // not needed past the insert pass
 
     controls.finish();
     if (m_context.reloadAddresses) {
