@@ -80,13 +80,6 @@ void ListCoverage::waitFor(int row) {
     m_seen = done;
 }
 
-bool ListCoverage::names(int row) {
-    if (row >= m_seen) {
-        waitFor(row);
-    }
-    return m_named[size_t(row)] != 0;
-}
-
 void ListCoverage::finish() {
     if (m_helper.joinable()) {
         m_helper.join();

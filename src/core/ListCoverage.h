@@ -26,7 +26,12 @@ public:
     void start(std::function<void()> then);
     // Whether an entry names the row, one of those there at the start; waits
     // until the row has been looked up.
-    bool names(int row);
+    bool names(int row) {
+        if (row >= m_seen) {
+            waitFor(row);
+        }
+        return m_named[size_t(row)] != 0;
+    }
     // Waits until every row has been looked up; raises what the lookups
     // raised.
     void finish();
