@@ -133,35 +133,33 @@ void EntryIndex::build() {
 }
 
 void EntryIndex::buildSide(size_t which) {
-    std::vector<int> mine;
-    mine.reserve(m_hashes.size() / 2 + 16);
-    for (size_t i = 0; i < m_hashes.size(); ++i) {
-        if ((m_hashes[i] >> 31) == which) {
-            mine.push_back(int(i));
-        }
-    }
+    const auto mine = [&](size_t i) { return (m_hashes[i] >> 31) == which; };
+    const size_t n = m_hashes.size();
+    const size_t count = size_t(std::count_if(m_hashes.begin(), m_hashes.end(),
+                                              [&](quint32 hash) { return (hash >> 31) == which; }));
     Side& side = m_sides[which];
     // At most half the slots are taken: a missed lookup ends soon.
     size_t capacity = 16;
-    while (capacity / 2 < mine.size()) {
+    while (capacity / 2 < count) {
         capacity *= 2;
     }
     side.table.resize(capacity);
     side.mask = capacity - 1;
     // In list order, so that the first of equal entries takes the slot; the
-    // slots lie anywhere, so they are fetched from memory a batch ahead.
-    const size_t n = mine.size();
-    for (size_t k = 0; k < n; ++k) {
-        if (k + kBatch < n) {
-            prefetch(&side.table[m_hashes[size_t(mine[k + kBatch])] & side.mask]);
+    // slots lie anywhere, so they are fetched from memory some entries ahead.
+    for (size_t i = 0; i < n; ++i) {
+        if (i + kBatch < n && mine(i + kBatch)) {
+            prefetch(&side.table[m_hashes[i + kBatch] & side.mask]);
         }
-        const int entry = mine[k];
-        const quint32 hash = m_hashes[size_t(entry)];
-        Slot& slot = side.table[slotFor(side, m_entries[entry], hash)];
+        if (!mine(i)) {
+            continue;
+        }
+        const quint32 hash = m_hashes[i];
+        Slot& slot = side.table[slotFor(side, m_entries[i], hash)];
         if (slot.first < 0) {
-            slot = Slot{hash, entry};
+            slot = Slot{hash, int(i)};
         }
-        m_first[size_t(entry)] = slot.first;
+        m_first[i] = slot.first;
     }
 }
 
