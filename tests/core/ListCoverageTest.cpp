@@ -70,7 +70,13 @@ const QStringList kTexts = {"a@x.de",
 } // namespace
 
 TEST(EntryIndex, FindsTheFirstEqualEntryIgnoringOnlyAsciiCase) {
-    const QStringList entries = kTexts + QStringList{"B@X.DE", "a@X.de", "\u20ac@X.DE", "x"};
+    // A NUL inside an entry is a character like any other.
+    const QStringList entries = kTexts + QStringList{"B@X.DE",
+                                                     "a@X.de",
+                                                     "\u20ac@X.DE",
+                                                     "x",
+                                                     QStringView(u"A@X.DE\0x", 8).toString(),
+                                                     QStringView(u"a@x.de\0X", 8).toString()};
     EntryIndex index(entries);
     index.build();
     for (int i = 0; i < entries.size(); ++i) {
