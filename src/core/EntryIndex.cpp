@@ -148,8 +148,8 @@ void EntryIndex::buildSide(size_t which) {
     // In list order, so that the first of equal entries takes the slot; the
     // slots lie anywhere, so they are fetched from memory some entries ahead.
     for (size_t i = 0; i < n; ++i) {
-        if (i + kBatch < n && mine(i + kBatch)) {
-            prefetch(&side.table[m_hashes[i + kBatch] & side.mask]);
+        if (i + kBuildAhead < n && mine(i + kBuildAhead)) {
+            prefetch(&side.table[m_hashes[i + kBuildAhead] & side.mask]);
         }
         if (!mine(i)) {
             continue;
@@ -173,12 +173,6 @@ size_t EntryIndex::slotFor(const Side& side, QAnyStringView text, quint32 hash) 
         i = (i + 1) & side.mask;
     }
     return i;
-}
-
-int EntryIndex::find(QAnyStringView text) const {
-    const quint32 hash = hashOf(text);
-    const Side& side = sideOf(hash);
-    return side.table[slotFor(side, text, hash)].first;
 }
 
 void EntryIndex::find(const QAnyStringView* texts, size_t count, int* found) const {

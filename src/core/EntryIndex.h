@@ -20,11 +20,9 @@ public:
     int size() const { return int(m_first.size()); }
     // The first entry equal to entry: entry itself when none before it is.
     int firstOf(int entry) const { return m_first[size_t(entry)]; }
-    // The first entry equal to text; -1 when there is none.
-    int find(QAnyStringView text) const;
-    // find() for each of count texts, found[i] receiving the entry for
-    // texts[i]; quicker than one call a text, as the waits for memory of a
-    // few lookups at a time overlap.
+    // For each of count texts, found[i] receiving the first entry equal to
+    // texts[i], -1 when there is none. Many at once, as the waits for memory
+    // of successive lookups overlap.
     void find(const QAnyStringView* texts, size_t count, int* found) const;
 
 private:
@@ -38,7 +36,7 @@ private:
         std::vector<Slot> table;
         size_t mask = 0;
     };
-    static constexpr size_t kBatch = 32;
+    static constexpr size_t kBuildAhead = 32; // entries whose slots are fetched ahead
     static constexpr size_t kParallelFrom = 4096;
 
     void buildSide(size_t which);

@@ -1,6 +1,7 @@
 #include "db/SqliteNativeRead.h"
 
 #include "db/RouteAddressRows.h"
+#include "platform/AsciiRun.h"
 #include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
@@ -86,14 +87,6 @@ private:
     sqlite3_stmt* m_statement;
 };
 
-bool isAscii(const char* text, int size) {
-    unsigned char any = 0;
-    for (int i = 0; i < size; ++i) {
-        any |= static_cast<unsigned char>(text[i]);
-    }
-    return any < 0x80;
-}
-
 } // namespace
 
 bool SqliteNativeRead::routeAddresses(const QSqlDatabase& db, const char* sql,
@@ -130,7 +123,7 @@ bool SqliteNativeRead::routeAddresses(const QSqlDatabase& db, const char* sql,
         const auto* text = static_cast<const char*>(blob ? library->columnBlob(row, 2)
                                                          : library->columnText(row, 2));
         const int size = library->columnBytes(row, 2);
-        if (isAscii(text, size)) {
+        if (asciiPrefix(text, size) == size) {
             rows.append(id, routeId, QLatin1StringView(text, size));
         } else if (blob) {
             rows.append(id, routeId, QString::fromUtf8(text, size));

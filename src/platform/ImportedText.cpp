@@ -1,10 +1,8 @@
 #include "platform/ImportedText.h"
 
 #include "platform/Ansi.h"
+#include "platform/AsciiRun.h"
 #include "platform/LineBreaks.h"
-
-#include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -18,18 +16,12 @@ bool isContinuation(unsigned char b) {
 Utf8Kind classifyUtf8(const char* data, qsizetype n) {
     bool multiByte = false;
     qsizetype i = 0;
-    while (i < n) {
-        // Eight bytes at a time while they are ASCII, as a list mostly is.
-        quint64 word;
-        if (i + 8 <= n && (std::memcpy(&word, data + i, 8), (word & 0x8080808080808080ULL) == 0)) {
-            i += 8;
-            continue;
+    for (;;) {
+        i += asciiPrefix(data + i, n - i);
+        if (i >= n) {
+            break;
         }
         const auto b = static_cast<unsigned char>(data[i]);
-        if (b < 0x80) {
-            ++i;
-            continue;
-        }
         multiByte = true;
         int follow = 0;
         unsigned char low = 0x80;

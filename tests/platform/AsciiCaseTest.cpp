@@ -1,4 +1,5 @@
 #include "platform/AsciiCase.h"
+#include "platform/AsciiRun.h"
 
 #include "QStringPrinter.h"
 
@@ -49,4 +50,20 @@ TEST(AsciiCase, EqualIgnoringCase) {
     // '@' and '`' sit 32 apart like the letters, but are no letters.
     EXPECT_FALSE(AsciiCase::equalIgnoringCase(u"@", u"`"));
     EXPECT_FALSE(AsciiCase::equalIgnoringCase(u"[", u"{"));
+}
+
+// Every length around the eight bytes tested at once, with the first byte
+// beyond ASCII at every place, or none.
+TEST(AsciiRun, EndsAtTheFirstByteBeyondAscii) {
+    for (qsizetype size = 0; size <= 20; ++size) {
+        const QByteArray ascii(size, '\x7f');
+        EXPECT_EQ(asciiPrefix(ascii.constData(), size), size) << size;
+        for (qsizetype at = 0; at < size; ++at) {
+            for (const char high : {'\x80', '\xff'}) {
+                QByteArray bytes = ascii;
+                bytes[at] = high;
+                EXPECT_EQ(asciiPrefix(bytes.constData(), size), at) << size << " " << at;
+            }
+        }
+    }
 }
