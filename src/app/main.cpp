@@ -171,8 +171,9 @@ int main(int argc, char* argv[]) {
         dialogs.message(fmain, message);
     })
                                   : ErrorReporter::MessageBox());
-    Mtools::setDocumentOpener(
-        [](const QString& fileName) { QDesktopServices::openUrl(QUrl::fromLocalFile(fileName)); });
+    Mtools::setDocumentOpener([](const QString& fileName) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+    });
 
     QStringList parameters = QCoreApplication::arguments();
     parameters.removeFirst();

@@ -84,6 +84,8 @@ private:
     const Clock& m_clock;
     WindowState& m_window;
     ActivityLog m_log;
+    // Why the database could not be opened at start; empty when it was.
+    QString m_startFailure;
     bool m_listFileMissing = false;
     bool m_runRequested = false;
     // The scheduler's opt-in guards, from the command line.
