@@ -105,7 +105,7 @@ void MainSession::btsyncClick() {
     try {
         runSynchronisation(context);
     } catch (const DbError&) {
-        if (!database.isOpen()) {
+        if (!connected()) {
             throw DbError(DatabaseStart::notConnected(m_startFailure));
         }
         throw;
@@ -113,7 +113,7 @@ void MainSession::btsyncClick() {
 }
 
 void MainSession::RoutenCellClick() {
-    if (!database.isOpen() && !m_startFailure.isEmpty()) {
+    if (!connected() && !m_startFailure.isEmpty()) {
         // Nothing to load: the failed start has said why, once.
         return;
     }
@@ -128,7 +128,7 @@ void MainSession::HmailRefresh1Click() {
 }
 
 void MainSession::DomainExport1Click(const RouteBrowsing::SaveDialog& ask) {
-    if (!database.isOpen()) {
+    if (!connected()) {
         throw DbError(DatabaseStart::notConnected(m_startFailure));
     }
     RouteBrowsing::runExportCommand(routes, Address, ask);

@@ -61,6 +61,8 @@ public:
     AddressDataset& addressDataset() { return Address; }
     const AddressDataset& addressDataset() const { return Address; }
     bool databaseOpen() const { return database.isOpen(); }
+    // The database open and its routes read, as a successful start leaves them.
+    bool connected() const { return database.isOpen() && routes.isOpen(); }
 
     // What the unattended road left behind, for the exit status.
     bool listFileMissing() const { return m_listFileMissing; }

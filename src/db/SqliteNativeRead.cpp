@@ -1,11 +1,14 @@
 #include "db/SqliteNativeRead.h"
 
 #include "db/RouteAddressRows.h"
+#include "db/SqlExec.h"
 #include "platform/AsciiRun.h"
 #include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
+#include <QCoreApplication>
 #include <QSqlDriver>
+#include <QSqlError>
 #include <QVariant>
 
 #include <dlfcn.h>
@@ -69,7 +72,9 @@ const Library* loadedLibrary() {
 [[noreturn]] void fail(const Library& library, sqlite3* connection, const char* what) {
     const QString text =
         QString::fromUtf16(static_cast<const char16_t*>(library.errmsg16(connection)));
-    throw DbError(text + u' ' + QString::fromLatin1(what));
+    // Worded as the driver's error is, in the toolkit's translation.
+    throw DbError(
+        SqlExec::driverText(QSqlError(QCoreApplication::translate("QSQLiteResult", what), text)));
 }
 
 // Finalizes the statement on every way out.

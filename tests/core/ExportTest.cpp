@@ -100,7 +100,7 @@ TEST_F(ExportTest, AnEmptyRouteGivesAZeroByteFileOverwritingTheOldOne) {
     EXPECT_EQ(fileBytes(target()), QByteArray());
 }
 
-TEST_F(ExportTest, TheKeyboardMovesTheProposalButTheAddressesLastLoadedAreWritten) {
+TEST_F(ExportTest, AfterTheKeyboardMovedOnTheFileIsNamedAfterTheAddressesItHolds) {
     load(0);
     bed.routes.setCurrentRow(1);
     std::optional<QString> proposed;
@@ -108,7 +108,7 @@ TEST_F(ExportTest, TheKeyboardMovesTheProposalButTheAddressesLastLoadedAreWritte
         proposed = name;
         return std::optional<QString>(target());
     });
-    EXPECT_EQ(proposed, "example.com.txt");
+    EXPECT_EQ(proposed, "b.org.txt");
     EXPECT_EQ(fileBytes(target()), QByteArray("a@b.org\r\n"));
 }
 
