@@ -74,6 +74,14 @@ void MainSession::storeAdminPassword(const QString& password) {
 }
 
 void MainSession::btsyncClick() {
+    synchronise(m_dryRun);
+}
+
+void MainSession::Testlauf1Click() {
+    synchronise(true);
+}
+
+void MainSession::synchronise(bool dryRun) {
     SyncContext context{.window = m_window,
                         .log = m_log,
                         .Liste = Liste,
@@ -87,8 +95,9 @@ void MainSession::btsyncClick() {
                                    .database = &database,
                                    .lockWait = TestKnob::milliseconds("TARVELO_TEST_LOCK_WAIT_MS",
                                                                       RunLock::defaultWait()),
-                                   .testRun = m_testRun,
+                                   .dryRun = dryRun,
                                    .maxDelete = m_maxDelete,
+                                   .batch = m_batch,
                                    .record = &m_record}};
     runSynchronisation(context);
 }

@@ -45,6 +45,8 @@ public:
     void FormShow(const QStringList& parameters);
 
     void btsyncClick();
+    // "Testlauf": the run planned and shown, nothing changed, as "/dryrun".
+    void Testlauf1Click();
     void RoutenCellClick();
     void HmailRefresh1Click();
     // The export of the loaded addresses, asking for the file with the
@@ -75,6 +77,8 @@ public:
     QString ProtokollDir;
 
 private:
+    void synchronise(bool dryRun);
+
     Database database;
     RoutesDataset routes;
     RouteAddressDataset RA2;
@@ -87,8 +91,9 @@ private:
     bool m_listFileMissing = false;
     bool m_runRequested = false;
     // The scheduler's opt-in guards, from the command line.
-    bool m_testRun = false;
+    bool m_dryRun = false;
     std::optional<DeleteLimit> m_maxDelete;
+    int m_batch = 0;
     RunRecord m_record;
     std::unique_ptr<Watchdog> m_watchdog;
 };

@@ -232,6 +232,9 @@ void Tfmain::buildMenus() {
     QAction* sync = formulare->addAction(QStringLiteral("&Datenbank-Sync"));
     sync->setObjectName(QStringLiteral("DatenbankSync1"));
     connect(sync, &QAction::triggered, this, &Tfmain::btsyncClick);
+    QAction* dryRun = formulare->addAction(QStringLiteral("Testlauf"));
+    dryRun->setObjectName(QStringLiteral("Testlauf1"));
+    connect(dryRun, &QAction::triggered, this, &Tfmain::Testlauf1Click);
     QAction* refresh = formulare->addAction(QStringLiteral("&Hmail-Refresh"));
     refresh->setObjectName(QStringLiteral("HmailRefresh1"));
     connect(refresh, &QAction::triggered, this, &Tfmain::HmailRefresh1Click);
@@ -373,13 +376,19 @@ bool Tfmain::syncEnabled() const {
 void Tfmain::runStarted() {
     m_protokoll->hold();
     m_breather->begin();
+    // The run's only input: Escape stops it after the change in hand.
+    Status->showMessage(QStringLiteral("Esc: Abbrechen"));
 }
 void Tfmain::runWorking() {
     m_breather->breathe();
 }
 void Tfmain::runEnded() {
+    Status->clearMessage();
     m_breather->end();
     m_protokoll->release();
+}
+bool Tfmain::stopRequested() const {
+    return m_breather->stopRequested();
 }
 
 void Tfmain::requestTermination() {

@@ -54,6 +54,7 @@ public:
     void runStarted() override;
     void runWorking() override;
     void runEnded() override;
+    bool stopRequested() const override;
     // What the window does while a run works; its signals tell each breath.
     RunBreather& runBreather() { return *m_breather; }
     bool terminationRequested() const { return m_terminationRequested; }
@@ -70,6 +71,7 @@ public:
     void DomainExport1Click();
     void Beenden1Click();
     void HmailRefresh1Click();
+    void Testlauf1Click();
     void HMailPasswort1Click();
     void Ausnahmen1Click();
     void Ausnahmehinzufgen1Click();
