@@ -5,7 +5,9 @@
 #include "core/DeleteLimit.h"
 #include "core/ExceptionEditor.h"
 #include "core/RouteBrowsing.h"
+#include "core/RunLock.h"
 #include "core/RunRecord.h"
+#include "core/Watchdog.h"
 #include "core/WorkingList.h"
 #include "db/AddressDataset.h"
 #include "db/Database.h"
@@ -15,12 +17,19 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
 class Clock;
-class Watchdog;
 class WindowState;
+
+// How long a run waits for another run's lock, and how long an unattended
+// run may go without progress before the watchdog ends it.
+struct RunWaits {
+    std::chrono::milliseconds lock = RunLock::defaultWait();
+    std::chrono::milliseconds stall = Watchdog::defaultLimit();
+};
 
 // Everything the main window owns besides its controls: the configuration
 // values read at start, the connection and its datasets, the working list,
@@ -28,7 +37,7 @@ class WindowState;
 // WindowState and calls one method per handler.
 class MainSession {
 public:
-    MainSession(AppPaths paths, const Clock& clock, WindowState& window);
+    MainSession(AppPaths paths, const Clock& clock, WindowState& window, RunWaits waits = {});
     ~MainSession();
 
     const AppPaths& paths() const { return m_paths; }
@@ -85,6 +94,7 @@ private:
     AddressDataset Address;
     WorkingList Liste;
     AppPaths m_paths;
+    RunWaits m_waits;
     const Clock& m_clock;
     WindowState& m_window;
     ActivityLog m_log;

@@ -47,11 +47,11 @@ void prepareGrid(QTableView* grid, QWidget* window) {
 } // namespace
 
 Tfmain::Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, ErrorReporter& reporter,
-               QStringList parameters, QWidget* parent)
+               QStringList parameters, RunWaits waits, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_reporter(reporter),
       m_parameters(std::move(parameters)) {
     setObjectName(QStringLiteral("fmain"));
-    m_session = std::make_unique<MainSession>(paths, clock, *this);
+    m_session = std::make_unique<MainSession>(paths, clock, *this, waits);
     m_reporter.setLog(&m_session->log());
     buildControls();
     buildGrids();

@@ -31,7 +31,7 @@ class Tfmain : public QMainWindow, public WindowState {
     Q_OBJECT
 public:
     Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, ErrorReporter& reporter,
-           QStringList parameters, QWidget* parent = nullptr);
+           QStringList parameters, RunWaits waits = {}, QWidget* parent = nullptr);
     ~Tfmain() override;
 
     MainSession& session() { return *m_session; }

@@ -33,9 +33,14 @@ namespace {
 const QByteArray kList = "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
                          "newsletter@example.com\r\n";
 
+// The program whose waits for a lock and for a stalled run the test sets.
+constexpr ScratchInstall::Program kShortWaits = ScratchInstall::Program::ShortWaits;
+
 class Scheduled {
 public:
-    explicit Scheduled(Backend backend = Backend::Sqlite) {
+    explicit Scheduled(Backend backend = Backend::Sqlite,
+                       ScratchInstall::Program program = ScratchInstall::Program::Shipped)
+        : install(program) {
         connection = createBackendDatabase(backend, install.path("hmailserver.db"), true);
         install.setIni("SQL", "Provider", connection);
         install.setIni("Options", "Protokoll", install.path("prot/"));
@@ -95,7 +100,7 @@ bool noAddressTwice(const QString& connection) {
 // A run already holds the lock (here the test, through the program's own
 // lock): the next one ends with the lock error before it changes anything.
 TEST(GuardedRun, ARunThatCannotGetTheLockChangesNothing) {
-    Scheduled s;
+    Scheduled s(Backend::Sqlite, kShortWaits);
     Database held;
     held.setConnectionString(s.connection);
     held.open();
@@ -116,7 +121,7 @@ TEST(GuardedRun, ARunThatCannotGetTheLockChangesNothing) {
 // Two scheduled runs started together on one directory: the second waits for
 // the first (or, with a short wait, gives up); no address lands twice.
 TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
-    Scheduled s;
+    Scheduled s(Backend::Sqlite, kShortWaits);
     QByteArray list = kList;
     for (int i = 0; i < 2000; ++i) {
         list += "neu" + QByteArray::number(i) + "@example.com\r\n";
@@ -145,7 +150,7 @@ TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
 class ServerLock : public ::testing::TestWithParam<Backend> {};
 
 TEST_P(ServerLock, ARunFromAnotherDirectoryIsKeptOutByTheServersLock) {
-    Scheduled s(GetParam());
+    Scheduled s(GetParam(), kShortWaits);
     QTemporaryDir otherMachine;
     Database held;
     held.setConnectionString(s.connection);
@@ -239,7 +244,7 @@ TEST(GuardedRun, AFailedDeleteOrInsertLeavesTheRecordOfTheChangesMade) {
 // while the run waits for a row another session holds): the watchdog ends
 // the program, the log says why, and the record holds the changes so far.
 TEST(GuardedRun, ARunWhoseServerStopsAnsweringIsEndedByTheWatchdog) {
-    Scheduled s(Backend::Postgres);
+    Scheduled s(Backend::Postgres, kShortWaits);
     Database holder;
     holder.setConnectionString(s.connection);
     holder.open();

@@ -240,20 +240,19 @@ TEST_F(WorkingRunTest, TheWindowPaintsStartDisabledAndTheProtocolGrowingWhileThe
 // Another run holds the lock: while this one waits for it, the window
 // breathes as during any run, and then says why nothing was done.
 TEST_F(WorkingRunTest, TheWindowBreathesWhileTheRunWaitsForAnotherRunsLock) {
+    waits.lock = std::chrono::milliseconds(700);
     Tfmain& w = openWindow();
     auto* start = control<QPushButton>("btsync");
     const int held =
         ::open(QFile::encodeName(paths.lockFile).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     ASSERT_GE(held, 0);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-    qputenv("TARVELO_TEST_LOCK_WAIT_MS", "700");
     QList<bool> startEnabledAtBreaths;
     QObject::connect(&w.runBreather(), &RunBreather::breathed, &w,
                      [&] { startEnabledAtBreaths.append(start->isEnabled()); });
     w.runBreather().setInterval(0);
 
     QTest::mouseClick(start, Qt::LeftButton);
-    qunsetenv("TARVELO_TEST_LOCK_WAIT_MS");
     ::close(held);
 
     // A try every tenth of a second, a breath after each.
