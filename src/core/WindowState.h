@@ -42,6 +42,9 @@ public:
     virtual void runWorking() {}
     virtual void runWaiting() {}
     virtual void runEnded() {}
+    // Whether the user asked to stop the run in hand (asked after each
+    // change it makes).
+    virtual bool stopRequested() const { return false; }
 };
 
 // Brackets a run or a refresh for the window: runStarted() now, runEnded() on

@@ -14,7 +14,8 @@ class QWidget;
 // meanwhile are swallowed, and whatever of them is still queued when the
 // work ends is swallowed too before the window takes input again: nothing is
 // replayed, a click on Start during a run or a refresh starts nothing.
-// Afterwards the keyboard focus is where it was before.
+// Escape alone is heard: it asks the run to stop. Afterwards the keyboard
+// focus is where it was before.
 class RunBreather : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +30,8 @@ public:
     void waiting();
     void end();
     bool working() const { return m_depth > 0; }
+    // Whether Escape was pressed since the run began.
+    bool stopRequested() const { return m_stopRequested; }
     // The least time between two breaths, 100 ms unless set; 0 breathes at
     // every call.
     void setInterval(qint64 milliseconds) { m_interval = milliseconds; }
@@ -52,4 +55,5 @@ private:
     QElapsedTimer m_sinceBreath;
     unsigned m_calls = 0;
     QPointer<QWidget> m_focus;
+    bool m_stopRequested = false;
 };

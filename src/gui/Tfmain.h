@@ -31,7 +31,7 @@ class Tfmain : public QMainWindow, public WindowState {
     Q_OBJECT
 public:
     Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, ErrorReporter& reporter,
-           QStringList parameters, QWidget* parent = nullptr);
+           QStringList parameters, RunWaits waits = {}, QWidget* parent = nullptr);
     ~Tfmain() override;
 
     MainSession& session() { return *m_session; }
@@ -55,6 +55,7 @@ public:
     void runWorking() override;
     void runWaiting() override;
     void runEnded() override;
+    bool stopRequested() const override;
     // What the window does while a run or a refresh works; its signals tell
     // each breath.
     RunBreather& runBreather() { return *m_breather; }
@@ -72,6 +73,7 @@ public:
     void DomainExport1Click();
     void Beenden1Click();
     void HmailRefresh1Click();
+    void Testlauf1Click();
     void HMailPasswort1Click();
     void Ausnahmen1Click();
     void Ausnahmehinzufgen1Click();
