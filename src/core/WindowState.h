@@ -18,8 +18,6 @@ public:
     virtual void setZaehler(const QString& caption) = 0;
 
     // The protocol pane `Protokoll`, line by line.
-    virtual QStringList protokollLines() const = 0;
-    virtual int protokollLineCount() const = 0;
     virtual void clearProtokoll() = 0;
     virtual void addProtokollLine(const QString& line) = 0;
 

@@ -357,12 +357,6 @@ void Tfmain::setZaehler(const QString& caption) {
     m_zaehler->setText(caption);
 }
 
-QStringList Tfmain::protokollLines() const {
-    return m_protokoll->lines();
-}
-int Tfmain::protokollLineCount() const {
-    return m_protokoll->lineCount();
-}
 void Tfmain::clearProtokoll() {
     m_protokoll->clear();
 }

@@ -44,8 +44,6 @@ public:
     void setDomain(const QString& text) override;
     QString zaehler() const override;
     void setZaehler(const QString& caption) override;
-    QStringList protokollLines() const override;
-    int protokollLineCount() const override;
     void clearProtokoll() override;
     void addProtokollLine(const QString& line) override;
     void setSyncEnabled(bool enabled) override;

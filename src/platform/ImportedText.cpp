@@ -115,11 +115,6 @@ ImportedText::Encoding detectKind(const QByteArray& bytes, Utf8Kind* kind) {
 
 } // namespace
 
-ImportedText::Encoding ImportedText::detect(const QByteArray& bytes) {
-    Utf8Kind kind = Utf8Kind::Invalid;
-    return detectKind(bytes, &kind);
-}
-
 QString ImportedText::nameOf(Encoding encoding) {
     switch (encoding) {
     case Encoding::Utf16LE:

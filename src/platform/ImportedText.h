@@ -15,8 +15,6 @@
 namespace ImportedText {
 enum class Encoding { Windows1252, Utf8, Utf8WithMark, Utf16LE, Utf16BE };
 
-Encoding detect(const QByteArray& bytes);
-
 // Name of the encoding as an administrator knows it ("UTF-16", "UTF-8").
 QString nameOf(Encoding encoding);
 

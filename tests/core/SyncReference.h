@@ -5,6 +5,7 @@
 // plain on purpose. It works on the real datasets or on the in-memory
 // stand-ins below; step 12's search is a plain scan of either.
 
+#include "MemoryWindowState.h"
 #include "core/ActivityLog.h"
 #include "core/Mtools.h"
 #include "core/WindowState.h"
@@ -112,7 +113,7 @@ private:
 };
 
 template <typename Routes, typename Table> struct Context {
-    WindowState& window;
+    MemoryWindowState& window;
     ActivityLog& log;
     WorkingList& Liste;
     Routes& routes;

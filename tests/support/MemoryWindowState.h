@@ -14,8 +14,8 @@ public:
     void setDomain(const QString& text) override { m_domain = text; }
     QString zaehler() const override { return m_zaehler; }
     void setZaehler(const QString& caption) override { m_zaehler = caption; }
-    QStringList protokollLines() const override { return m_protokoll; }
-    int protokollLineCount() const override { return m_protokoll.size(); }
+    QStringList protokollLines() const { return m_protokoll; }
+    int protokollLineCount() const { return m_protokoll.size(); }
     void clearProtokoll() override { m_protokoll.clear(); }
     void addProtokollLine(const QString& line) override { m_protokoll.append(line); }
     void setSyncEnabled(bool enabled) override { m_syncEnabled = enabled; }
