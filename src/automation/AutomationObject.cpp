@@ -187,7 +187,7 @@ void AutomationObject::call(const QString& name) {
     call(name, none);
 }
 
-void AutomationObject::call(const QString& name, const std::function<void()>& whileWaiting) {
+void AutomationObject::call(const QString& name, const std::function<bool()>& whileWaiting) {
     auto* waiting = qobject_cast<AutomationWaiting*>(m_object.data());
     if (waiting == nullptr) {
         call(name);

@@ -48,9 +48,10 @@ public:
     void call(const QString& name, QList<AutomationArgument>& arguments);
     void call(const QString& name);
     // The same, for a member that may wait for something outside the
-    // program: while it waits, the object calls whileWaiting (see
-    // AutomationWaiting); an object that never waits ignores it.
-    void call(const QString& name, const std::function<void()>& whileWaiting);
+    // program: while it waits, the object calls whileWaiting, and gives the
+    // wait up when that returns false (see AutomationWaiting); an object that
+    // never waits ignores it.
+    void call(const QString& name, const std::function<bool()>& whileWaiting);
 
     // "Method or property get" without arguments, whose result is an object.
     AutomationObject get(const QString& name);

@@ -9,13 +9,14 @@
 // host. While such a member waits, it calls the hook its caller set, about
 // every twentieth of a second, so that the caller's window stays painted, as
 // the message loop of an apartment keeps it painted while a call into
-// another process waits.
+// another process waits. A hook that returns false gives the wait up: the
+// member ends at once and reports that it was stopped.
 class AutomationWaiting {
 public:
     virtual ~AutomationWaiting() = default;
 
     // The hook for the calls to come; an empty one for none.
-    virtual void setWhileWaiting(std::function<void()> hook) = 0;
+    virtual void setWhileWaiting(std::function<bool()> hook) = 0;
 };
 
 #define AutomationWaiting_iid "org.tarvelo.AutomationWaiting/1.0"

@@ -2,7 +2,7 @@
 
 #include "automation/AutomationRegistry.h"
 
-void refreshRoutes(QString& adminPassword, const std::function<void()>& whileWaiting) {
+void refreshRoutes(QString& adminPassword, const std::function<bool()>& whileWaiting) {
     // Declared in the order obtained, so released in the reverse order.
     AutomationObject application = createOleObject(QStringLiteral("hMailServer.Application"));
 

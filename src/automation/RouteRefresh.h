@@ -12,5 +12,7 @@
 // object obtained is released on every way out. The first failing step raises
 // TarveloError with the object's or the system's message; the steps after it
 // are not made. While the mail server is waited for, whileWaiting is called
-// about every twentieth of a second (the window breathes).
-void refreshRoutes(QString& adminPassword, const std::function<void()>& whileWaiting = {});
+// about every twentieth of a second (the window breathes); when it returns
+// false, the wait is given up and the refresh ends with the object's message
+// that it was stopped.
+void refreshRoutes(QString& adminPassword, const std::function<bool()>& whileWaiting = {});

@@ -129,9 +129,12 @@ void MainSession::RoutenCellClick() {
 
 void MainSession::HmailRefresh1Click() {
     // The mail server may take up to a minute to answer: meanwhile the window
-    // breathes and takes no input, as during a run.
+    // breathes and takes no input, as during a run; Escape gives the wait up.
     const WindowRunScope busy(m_window);
-    refreshRoutes(AdminPassword, [this] { m_window.runWaiting(); });
+    refreshRoutes(AdminPassword, [this] {
+        m_window.runWaiting();
+        return !m_window.stopRequested();
+    });
 }
 
 void MainSession::DomainExport1Click(const RouteBrowsing::SaveDialog& ask) {

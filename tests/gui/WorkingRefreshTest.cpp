@@ -122,3 +122,23 @@ TEST_F(WorkingRefreshTest, AFailedRefreshEndsTheBusySpellAndIsReportedOnce) {
     EXPECT_TRUE(logLines().last().endsWith(": Fehler: Zugriff verweigert"))
         << logLines().last().toStdString();
 }
+
+TEST_F(WorkingRefreshTest, EscapeGivesTheWaitUpAndSaysThatTheOutcomeIsOpen) {
+    Tfmain& w = openWindow();
+    int breaths = 0;
+    QObject::connect(&w.runBreather(), &RunBreather::breathed, &w, [&] {
+        if (++breaths == 3) {
+            postKey(Routen(), Qt::Key_Escape);
+        }
+    });
+
+    action("HmailRefresh1")->trigger();
+    EXPECT_GE(breaths, 3);
+    EXPECT_TRUE(remote.calls().isEmpty()) << "the command was ended before it reached the host";
+    EXPECT_EQ(messages, QStringList({"Abgebrochen: Der Befehl \"" + remote.hostDir() +
+                                     "/langsam\" wurde beendet, bevor der Mailserver antwortete; "
+                                     "ob er seine Routen neu geladen hat, ist offen"}));
+    EXPECT_FALSE(w.runBreather().working());
+    EXPECT_TRUE(logLines().last().endsWith(": Fehler: " + messages.value(0)))
+        << logLines().last().toStdString();
+}

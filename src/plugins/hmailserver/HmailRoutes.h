@@ -24,11 +24,11 @@ public:
     Q_INVOKABLE void refresh();
 
     bool takeError(QString* description, quint32* code) override;
-    void setWhileWaiting(std::function<void()> hook) override { m_whileWaiting = std::move(hook); }
+    void setWhileWaiting(std::function<bool()> hook) override { m_whileWaiting = std::move(hook); }
 
 private:
     HmailApplication* m_application;
     bool m_hasError = false;
     QString m_errorDescription;
-    std::function<void()> m_whileWaiting;
+    std::function<bool()> m_whileWaiting;
 };

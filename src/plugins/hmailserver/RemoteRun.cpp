@@ -55,33 +55,37 @@ QString RemoteRun::decodeOutput(const QByteArray& bytes) {
 
 namespace {
 
+enum class End { Finished, TimedOut, Stopped };
+
 // Waits for the end of process for at most timeoutMs, calling whileWaiting
-// between short waits. False when it is still running then.
-bool awaitEnd(QProcess& process, int timeoutMs, const std::function<void()>& whileWaiting) {
+// between short waits, until it gives the wait up.
+End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whileWaiting) {
     if (!whileWaiting) {
-        return process.waitForFinished(timeoutMs);
+        return process.waitForFinished(timeoutMs) ? End::Finished : End::TimedOut;
     }
     QElapsedTimer waited;
     waited.start();
     for (;;) {
         if (process.state() == QProcess::NotRunning) {
-            return true; // it ended while the hook ran
+            return End::Finished; // it ended while the hook ran
         }
         const qint64 left = timeoutMs - waited.elapsed();
         if (left <= 0) {
-            return false;
+            return End::TimedOut;
         }
         if (process.waitForFinished(int(std::min<qint64>(left, kWaitSliceMs)))) {
-            return true;
+            return End::Finished;
         }
-        whileWaiting();
+        if (!whileWaiting()) {
+            return End::Stopped;
+        }
     }
 }
 
 } // namespace
 
 RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray& input,
-                                  int timeoutMs, const std::function<void()>& whileWaiting) {
+                                  int timeoutMs, const std::function<bool()>& whileWaiting) {
     Outcome outcome;
     QProcess process;
     process.setProgram(command.program);
@@ -100,7 +104,17 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
     process.write(input);
     process.closeWriteChannel();
 
-    if (!awaitEnd(process, timeoutMs, whileWaiting)) {
+    const End end = awaitEnd(process, timeoutMs, whileWaiting);
+    if (end == End::Stopped) {
+        process.kill();
+        process.waitForFinished(kKillWaitMs);
+        outcome.errorDescription =
+            QStringLiteral("Abgebrochen: Der Befehl \"%1\" wurde beendet, bevor der Mailserver "
+                           "antwortete; ob er seine Routen neu geladen hat, ist offen")
+                .arg(command.program);
+        return outcome;
+    }
+    if (end == End::TimedOut) {
         process.kill();
         process.waitForFinished(kKillWaitMs);
         outcome.errorDescription = QStringLiteral("Zeitüberschreitung: Der Befehl \"%1\" hat "

@@ -11,7 +11,8 @@
 // is then closed, and its end awaited for at most timeoutMs; a command still
 // running then is killed. It gets the program's own environment; its standard
 // output is not kept. While it runs, whileWaiting (when set) is called about
-// every twentieth of a second.
+// every twentieth of a second; when it returns false, the command is ended
+// at once.
 namespace RemoteRun {
 
 struct Outcome {
@@ -22,7 +23,7 @@ struct Outcome {
 };
 
 Outcome run(const RemoteCommand& command, const QByteArray& input, int timeoutMs,
-            const std::function<void()>& whileWaiting = {});
+            const std::function<bool()>& whileWaiting = {});
 
 // The last line of text that holds more than blanks and control characters;
 // empty when there is none.
