@@ -173,8 +173,9 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
         dialogs.message(fmain, message);
     })
                                   : ErrorReporter::MessageBox());
-    Mtools::setDocumentOpener(
-        [](const QString& fileName) { QDesktopServices::openUrl(QUrl::fromLocalFile(fileName)); });
+    Mtools::setDocumentOpener([](const QString& fileName) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+    });
 
     QStringList parameters = QCoreApplication::arguments();
     parameters.removeFirst();

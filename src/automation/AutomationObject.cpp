@@ -1,6 +1,7 @@
 #include "automation/AutomationObject.h"
 
 #include "automation/AutomationErrorSource.h"
+#include "automation/AutomationWaiting.h"
 #include "automation/OleErrorText.h"
 #include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
@@ -184,6 +185,26 @@ void AutomationObject::call(const QString& name, QList<AutomationArgument>& argu
 void AutomationObject::call(const QString& name) {
     QList<AutomationArgument> none;
     call(name, none);
+}
+
+void AutomationObject::call(const QString& name, const std::function<void()>& whileWaiting) {
+    auto* waiting = qobject_cast<AutomationWaiting*>(m_object.data());
+    if (waiting == nullptr) {
+        call(name);
+        return;
+    }
+    // The hook belongs to this call only: it is taken back on every way out.
+    struct Hooked {
+        QPointer<QObject> object;
+        AutomationWaiting* waiting;
+        ~Hooked() {
+            if (object) {
+                waiting->setWhileWaiting({});
+            }
+        }
+    } hooked{m_object, waiting};
+    waiting->setWhileWaiting(whileWaiting);
+    call(name);
 }
 
 AutomationObject AutomationObject::get(const QString& name) {

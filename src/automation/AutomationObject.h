@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+
 // A reference to an automation object, with late-bound calls by member name.
 //
 // The reference is released when the handle goes: an object without a parent
@@ -45,6 +47,10 @@ public:
     // released at once.
     void call(const QString& name, QList<AutomationArgument>& arguments);
     void call(const QString& name);
+    // The same, for a member that may wait for something outside the
+    // program: while it waits, the object calls whileWaiting (see
+    // AutomationWaiting); an object that never waits ignores it.
+    void call(const QString& name, const std::function<void()>& whileWaiting);
 
     // "Method or property get" without arguments, whose result is an object.
     AutomationObject get(const QString& name);

@@ -2,7 +2,7 @@
 
 #include "automation/AutomationRegistry.h"
 
-void refreshRoutes(QString& adminPassword) {
+void refreshRoutes(QString& adminPassword, const std::function<void()>& whileWaiting) {
     // Declared in the order obtained, so released in the reverse order.
     AutomationObject application = createOleObject(QStringLiteral("hMailServer.Application"));
 
@@ -16,5 +16,5 @@ void refreshRoutes(QString& adminPassword) {
 
     AutomationObject settings = application.get(QStringLiteral("settings"));
     AutomationObject routes = settings.get(QStringLiteral("routes"));
-    routes.call(QStringLiteral("refresh"));
+    routes.call(QStringLiteral("refresh"), whileWaiting);
 }

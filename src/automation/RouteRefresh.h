@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Asks the running mail server to reload its routes through its administration
 // object "hMailServer.Application": logs in as "Administrator" with
 // adminPassword, gets "settings", its "routes", and calls "refresh". The login
@@ -9,5 +11,6 @@
 // back into adminPassword. Each call makes its own application object; every
 // object obtained is released on every way out. The first failing step raises
 // TarveloError with the object's or the system's message; the steps after it
-// are not made.
-void refreshRoutes(QString& adminPassword);
+// are not made. While the mail server is waited for, whileWaiting is called
+// about every twentieth of a second (the window breathes).
+void refreshRoutes(QString& adminPassword, const std::function<void()>& whileWaiting = {});

@@ -10,13 +10,12 @@ ErrorReporter::ErrorReporter(MessageBox messageBox) : m_messageBox(std::move(mes
 
 void ErrorReporter::report(const QString& message) {
     m_reported = true;
-    if (m_messageBox) {
-        m_messageBox(message);
-        return;
+    // The log keeps every error, also those a user clicked away.
+    if (!m_messageBox) {
+        const QByteArray text = message.toLocal8Bit();
+        std::fprintf(stderr, "%s\n", text.constData());
+        std::fflush(stderr);
     }
-    const QByteArray text = message.toLocal8Bit();
-    std::fprintf(stderr, "%s\n", text.constData());
-    std::fflush(stderr);
     if (m_log) {
         try {
             m_log->LogMessage(QStringLiteral("Fehler: ") + message);
@@ -27,6 +26,9 @@ void ErrorReporter::report(const QString& message) {
                     .arg(m_log->logFile(), logError.message());
             std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
         }
+    }
+    if (m_messageBox) {
+        m_messageBox(message);
     }
 }
 

@@ -6,9 +6,10 @@
 
 class ActivityLog;
 
-// The one place where an error that ended a handler is reported: in a
-// message box captioned "Tarvelo" when there is a screen, else on standard
-// error and in the log, because nobody could click a box away.
+// The one place where an error that ended a handler is reported: in the log
+// as "Fehler: " and the message, and in a message box captioned "Tarvelo"
+// when there is a screen, else on standard error, because nobody could click
+// a box away.
 class ErrorReporter {
 public:
     using MessageBox = std::function<void(const QString& message)>;

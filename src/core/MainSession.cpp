@@ -1,6 +1,7 @@
 #include "core/MainSession.h"
 
 #include "automation/RouteRefresh.h"
+#include "core/DatabaseStart.h"
 #include "core/ExceptionEditor.h"
 #include "core/Mtools.h"
 #include "core/RouteBrowsing.h"
@@ -11,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/DosDateTime.h"
 #include "platform/ProfileFile.h"
+#include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
 #include <cstdio>
@@ -47,16 +49,26 @@ void MainSession::watchForStalls() {
 }
 
 void MainSession::FormCreate() {
-    LogMessage(QString());
-    LogMessage(QStringLiteral("Start des Programms"));
+    try {
+        LogMessage(QString());
+        LogMessage(QStringLiteral("Start des Programms"));
+    } catch (const IoError& error) {
+        // At start nobody knows yet where the log lies: the message says.
+        m_startFailure = QStringLiteral("In die Logdatei \"%1\" kann nicht geschrieben werden: %2")
+                             .arg(m_paths.logFile, error.message());
+        throw IoError(error.code(), m_startFailure);
+    }
     const QString& ini = m_paths.iniFile;
     AdminPassword = Mtools::ScrambleText(ProfileFile::readString(ini, "Hmail", "admin"));
     database.setConnectionString(ProfileFile::readString(ini, "SQL", "Provider"));
     m_window.setEmailliste(ProfileFile::readString(ini, "ad", "emails"));
     ProtokollDir = ProfileFile::readString(ini, "Options", "Protokoll");
-    database.close();
-    database.open();
-    routes.open();
+    try {
+        DatabaseStart::open(database, routes, ini);
+    } catch (const TarveloError& error) {
+        m_startFailure = error.message(); // what Start and the export say later
+        throw;
+    }
     LogMessage(QStringLiteral("Datenbank geöffnet"));
 }
 
@@ -97,18 +109,35 @@ void MainSession::synchronise(bool dryRun) {
                                    .maxDelete = m_maxDelete,
                                    .batch = m_batch,
                                    .record = &m_record}};
-    runSynchronisation(context);
+    try {
+        runSynchronisation(context);
+    } catch (const DbError&) {
+        if (!connected()) {
+            throw DbError(DatabaseStart::notConnected(m_startFailure));
+        }
+        throw;
+    }
 }
 
 void MainSession::RoutenCellClick() {
+    if (!connected() && !m_startFailure.isEmpty()) {
+        // Nothing to load: the failed start has said why, once.
+        return;
+    }
     RouteBrowsing::loadAddresses(routes, Address);
 }
 
 void MainSession::HmailRefresh1Click() {
-    refreshRoutes(AdminPassword);
+    // The mail server may take up to a minute to answer: meanwhile the window
+    // breathes and takes no input, as during a run.
+    const WindowRunScope busy(m_window);
+    refreshRoutes(AdminPassword, [this] { m_window.runWaiting(); });
 }
 
 void MainSession::DomainExport1Click(const RouteBrowsing::SaveDialog& ask) {
+    if (!connected()) {
+        throw DbError(DatabaseStart::notConnected(m_startFailure));
+    }
     RouteBrowsing::runExportCommand(routes, Address, ask);
 }
 

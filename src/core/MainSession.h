@@ -72,6 +72,8 @@ public:
     AddressDataset& addressDataset() { return Address; }
     const AddressDataset& addressDataset() const { return Address; }
     bool databaseOpen() const { return database.isOpen(); }
+    // The database open and its routes read, as a successful start leaves them.
+    bool connected() const { return database.isOpen() && routes.isOpen(); }
 
     // What the unattended road left behind, for the exit status.
     bool listFileMissing() const { return m_listFileMissing; }
@@ -98,6 +100,8 @@ private:
     const Clock& m_clock;
     WindowState& m_window;
     ActivityLog m_log;
+    // Why the database could not be opened at start; empty when it was.
+    QString m_startFailure;
     bool m_listFileMissing = false;
     bool m_runRequested = false;
     // The scheduler's opt-in guards, from the command line.

@@ -9,8 +9,8 @@ namespace {
 // configuration file trims or unquotes, and all of it in the code page.
 constexpr unsigned char kKey = 0x80;
 
-std::function<void(const QString&)>& opener() {
-    static std::function<void(const QString&)> instance;
+std::function<bool(const QString&)>& opener() {
+    static std::function<bool(const QString&)> instance;
     return instance;
 }
 
@@ -21,14 +21,14 @@ QString Mtools::PadTwo(int value) {
     return text.size() == 1 ? QStringLiteral("0") + text : text;
 }
 
-void Mtools::OpenDocument(const QString& fileName) {
+bool Mtools::OpenDocument(const QString& fileName) {
     if (fileName.isEmpty() || !opener()) {
-        return;
+        return false;
     }
-    opener()(fileName);
+    return opener()(fileName);
 }
 
-void Mtools::setDocumentOpener(std::function<void(const QString&)> fn) {
+void Mtools::setDocumentOpener(std::function<bool(const QString&)> fn) {
     opener() = std::move(fn);
 }
 

@@ -10,10 +10,12 @@ namespace Mtools {
 QString PadTwo(int value);
 
 // Hands a file to the desktop to open with its associated program; does
-// nothing for an empty name and reports nothing.
-void OpenDocument(const QString& fileName);
-// The window layer installs the desktop's opener; tests install their own.
-void setDocumentOpener(std::function<void(const QString&)> opener);
+// nothing for an empty name and reports nothing. Returns whether the desktop
+// took the file (false for an empty name or without an opener).
+bool OpenDocument(const QString& fileName);
+// The window layer installs the desktop's opener, which says whether the
+// desktop took the file; tests install their own.
+void setDocumentOpener(std::function<bool(const QString&)> opener);
 
 // XOR of every character's code with the key byte; its own inverse.
 QString ScrambleText(const QString& text);

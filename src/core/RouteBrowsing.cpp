@@ -98,8 +98,17 @@ void RouteBrowsing::loadAddresses(const RoutesDataset& routes, AddressDataset& A
     Address.open();
 }
 
-QString RouteBrowsing::exportFileName(const RoutesDataset& routes) {
-    return routes.routesroutedomainname() + QStringLiteral(".txt");
+QString RouteBrowsing::exportFileName(const RoutesDataset& routes, const AddressDataset& Address) {
+    const qint64 loaded = Address.routeId();
+    if (loaded < 0 || loaded == routes.routesrouteid()) {
+        return routes.routesroutedomainname() + QStringLiteral(".txt");
+    }
+    for (int i = 0; i < routes.rowCount(); ++i) {
+        if (routes.row(i).routeid == loaded) {
+            return routes.row(i).routedomainname + QStringLiteral(".txt");
+        }
+    }
+    return QStringLiteral(".txt");
 }
 
 void RouteBrowsing::exportAddresses(AddressDataset& Address, const QString& path) {
@@ -123,7 +132,7 @@ void RouteBrowsing::exportAddresses(AddressDataset& Address, const QString& path
 
 bool RouteBrowsing::runExportCommand(const RoutesDataset& routes, AddressDataset& Address,
                                      const SaveDialog& ask) {
-    const std::optional<QString> path = ask(exportFileName(routes));
+    const std::optional<QString> path = ask(exportFileName(routes, Address));
     if (!path) {
         return false;
     }

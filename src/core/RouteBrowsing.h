@@ -19,9 +19,13 @@ QStringList addressQuery(qint64 routeId);
 // 0 without a current row). Raises DbError.
 void loadAddresses(const RoutesDataset& routes, AddressDataset& Address);
 
-// The name the save dialog proposes: the current route's domain name (empty
-// without a current row) and ".txt".
-QString exportFileName(const RoutesDataset& routes);
+// The name the save dialog proposes: the domain name of the route whose
+// addresses Address holds, and ".txt". The keyboard moves the current route
+// without loading its addresses, so the file is named after the addresses it
+// gets, not after the highlighted route. Before any route was loaded, the
+// current route's name (empty without a current row); a loaded route that is
+// gone gives the empty name.
+QString exportFileName(const RoutesDataset& routes, const AddressDataset& Address);
 
 // Writes the rows of Address, first to last, one address per line, each
 // ended by CR LF, in Windows-1252 ('?' for characters it lacks). An existing

@@ -1,6 +1,7 @@
 #include "core/RunLock.h"
 
 #include "db/Database.h"
+#include "db/SqlExec.h"
 #include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
@@ -52,7 +53,7 @@ bool tryServerLock(QSqlDatabase& db, ConnectionSettings::Server server) {
         return true;
     }
     if (!query.exec(sql) || !query.next()) {
-        throw DbError(query.lastError().text().trimmed());
+        throw DbError(SqlExec::driverText(query.lastError()));
     }
     const QVariant value = query.value(0);
     return value.toString() == u"true" || value.toLongLong() == 1;

@@ -28,22 +28,25 @@ public:
     // Ends the message loop once the running handler has returned.
     virtual void requestTermination() = 0;
 
-    // A synchronisation run works on the one user-interface thread for as
-    // long as it takes. It tells the window when it begins, calls
-    // runWorking() often while it works (cheap: the window decides when to
-    // repaint), and tells it on every way out when it has ended. A window
-    // uses them to stay painted and to ignore input meanwhile; the defaults
-    // do nothing.
+    // A synchronisation run or a route refresh works on the one
+    // user-interface thread for as long as it takes. It tells the window when
+    // it begins, calls runWorking() often while it works (cheap: the window
+    // decides when to repaint) or runWaiting() between its waits for
+    // something outside the program (another run's lock, the mail server's
+    // answer; the window breathes at once if a breath is due), and tells it
+    // on every way out when it has ended. A window uses them to stay painted
+    // and to ignore input meanwhile; the defaults do nothing.
     virtual void runStarted() {}
     virtual void runWorking() {}
+    virtual void runWaiting() {}
     virtual void runEnded() {}
     // Whether the user asked to stop the run in hand (asked after each
     // change it makes).
     virtual bool stopRequested() const { return false; }
 };
 
-// Brackets a run for the window: runStarted() now, runEnded() on every way
-// out of the scope, an error on its way out included.
+// Brackets a run or a refresh for the window: runStarted() now, runEnded() on
+// every way out of the scope, an error on its way out included.
 class WindowRunScope {
 public:
     explicit WindowRunScope(WindowState& window) : m_window(window) { m_window.runStarted(); }

@@ -151,6 +151,12 @@ void AddressDataset::setAddress(int row, const QString& address) {
     if (m_rows.at(row).address == address) {
         return;
     }
+    if (address.isEmpty()) {
+        // An address emptied in place would stay in the table as ''.
+        throw DbError(QStringLiteral("Eine Adresse kann nicht geleert werden: \"%1\" bleibt "
+                                     "stehen (Löschen mit Strg+Entf)")
+                          .arg(m_rows.at(row).address));
+    }
     checkLength(address);
     const qint64 id = m_rows.at(row).id;
     QSqlQuery query(m_database.openHandle());

@@ -38,6 +38,8 @@ public:
     // -1 for a query over all routes, which takes no appended rows.
     void setQuery(const QStringList& lines, qint64 routeId);
     QStringList queryLines() const { return m_lines; }
+    // The route whose rows the query selects; -1 for all routes.
+    qint64 routeId() const { return m_routeId; }
     void open(); // raises DbError
     bool isOpen() const { return m_open; }
 
@@ -56,7 +58,8 @@ public:
     QString Addressrouteaddressaddress() const;
 
     // Changes of stored rows, each written to hm_routeaddresses at once
-    // (DbError).
+    // (DbError). An address cannot be emptied: that is refused, the row
+    // keeps its text.
     void setAddress(int row, const QString& address);
     int appendRow(const QString& address);
     void deleteRow(int row);

@@ -7,8 +7,18 @@
 #include <QSqlRecord>
 
 QString SqlExec::driverText(const QSqlError& error) {
-    const QString text = error.text().trimmed();
-    return text.isEmpty() ? QStringLiteral("Unbekannter Datenbankfehler") : text;
+    // What failed, in the toolkit's words (German where its translation is
+    // installed), then the database's own text in parentheses: the two are
+    // often in different languages and must not run together.
+    const QString what = error.driverText().trimmed();
+    const QString native = error.databaseText().trimmed();
+    if (what.isEmpty() && native.isEmpty()) {
+        return QStringLiteral("Unbekannter Datenbankfehler");
+    }
+    if (what.isEmpty() || native.isEmpty()) {
+        return what.isEmpty() ? native : what;
+    }
+    return what + QStringLiteral(" (") + native + u')';
 }
 
 void SqlExec::fail(const QSqlQuery& query) {

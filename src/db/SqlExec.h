@@ -12,7 +12,8 @@ void execPrepared(QSqlQuery& query);
 // Index of a result column by name; raises DbError when the result lacks it.
 int column(const QSqlQuery& query, const QString& name);
 [[noreturn]] void fail(const QSqlQuery& query);
-// The driver's text of an error, never empty.
+// The driver's text of an error, never empty: what failed, and the
+// database's own text in parentheses after it.
 QString driverText(const QSqlError& error);
 // A text to bind: the empty text as such, never as NULL.
 QString text(const QString& value);

@@ -87,6 +87,16 @@ void RunBreather::breathe() {
     breatheNow();
 }
 
+void RunBreather::waiting() {
+    if (m_depth == 0) {
+        return;
+    }
+    if (m_interval > 0 && m_sinceBreath.isValid() && !m_sinceBreath.hasExpired(m_interval)) {
+        return;
+    }
+    breatheNow();
+}
+
 void RunBreather::breatheNow() {
     emit aboutToBreathe();
     QCoreApplication::processEvents();

@@ -6,16 +6,16 @@
 
 class QWidget;
 
-// A synchronisation run works on the one user-interface thread for as long
-// as it takes. Meanwhile the window breathes: at most every 100 ms it
-// repaints and handles its timers, so the disabled Start button, the busy
-// cursor and the growing protocol show; and it takes no input. Clicks, keys,
-// wheel turns, menu commands and close requests made during the run are
-// swallowed, and whatever of them is still queued when the run ends is
-// swallowed too before the window takes input again: nothing is replayed, a
-// click on Start during a run starts nothing. Escape alone is heard: it asks
-// the run to stop. Afterwards the keyboard focus is where it was before the
-// run.
+// A synchronisation run or a route refresh works on the one user-interface
+// thread for as long as it takes. Meanwhile the window breathes: at most
+// every 100 ms it repaints and handles its timers, so the disabled Start
+// button, the busy cursor and the growing protocol show; and it takes no
+// input. Clicks, keys, wheel turns, menu commands and close requests made
+// meanwhile are swallowed, and whatever of them is still queued when the
+// work ends is swallowed too before the window takes input again: nothing is
+// replayed, a click on Start during a run or a refresh starts nothing.
+// Escape alone is heard: it asks a run to stop. Afterwards the keyboard
+// focus is where it was before.
 class RunBreather : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +25,9 @@ public:
     void begin();
     // Cheap enough for every row and entry the run visits.
     void breathe();
+    // Between waits for something outside the program, each some tens of
+    // milliseconds: breathes whenever the interval has passed.
+    void waiting();
     void end();
     bool working() const { return m_depth > 0; }
     // Whether Escape was pressed since the run began.

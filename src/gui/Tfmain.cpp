@@ -42,6 +42,10 @@ void prepareGrid(QTableView* grid, QWidget* window) {
     grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     grid->horizontalHeader()->setHighlightSections(false);
     grid->horizontalHeader()->setStretchLastSection(false);
+    // By the pixel: scrolled by whole columns, the one column wider than the
+    // pane would have nothing to scroll, its edge out of reach.
+    grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     grid->installEventFilter(window);
 }
 } // namespace
@@ -143,6 +147,8 @@ void Tfmain::buildControls() {
     btsync = new QPushButton(QStringLiteral("Start"), Panel1);
     btsync->setObjectName(QStringLiteral("btsync"));
     btsync->setGeometry(300, 5, 75, 25);
+    // Enter on the focused button presses it, as the space bar does.
+    btsync->setAutoDefault(true);
 
     Label1 = new QLabel(QStringLiteral("Domain"), Panel1);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -177,7 +183,8 @@ void Tfmain::buildGrids() {
     prepareGrid(Routen, this);
     Routen->setShowGrid(false);
     Routen->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    Routen->setTabKeyNavigation(true);
+    // Tab leaves the grid for the next control; the arrow keys move within it.
+    Routen->setTabKeyNavigation(false);
     Routen->setColumnWidth(0, 150);
     // Only the left button acts on the route grid.
     Routen->viewport()->installEventFilter(this);
@@ -375,6 +382,9 @@ void Tfmain::runStarted() {
 }
 void Tfmain::runWorking() {
     m_breather->breathe();
+}
+void Tfmain::runWaiting() {
+    m_breather->waiting();
 }
 void Tfmain::runEnded() {
     Status->clearMessage();

@@ -51,9 +51,11 @@ public:
     void requestTermination() override;
     void runStarted() override;
     void runWorking() override;
+    void runWaiting() override;
     void runEnded() override;
     bool stopRequested() const override;
-    // What the window does while a run works; its signals tell each breath.
+    // What the window does while a run or a refresh works; its signals tell
+    // each breath.
     RunBreather& runBreather() { return *m_breather; }
     bool terminationRequested() const { return m_terminationRequested; }
 

@@ -85,7 +85,16 @@ void Tfmain::DomainExport1Click() {
 }
 
 void Tfmain::Ausnahmen1Click() {
-    guard([this] { Mtools::OpenDocument(m_session->paths().exceptionFile); });
+    guard([this] {
+        const QString file = m_session->paths().exceptionFile;
+        if (!Mtools::OpenDocument(file)) {
+            // No dialog of the program's own: the log says why nothing opened.
+            m_session->LogMessage(
+                QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden: kein Programm zum "
+                               "Öffnen von Textdateien gefunden (Paket xdg-utils)")
+                    .arg(file));
+        }
+    });
 }
 
 void Tfmain::Ausnahmehinzufgen1Click() {

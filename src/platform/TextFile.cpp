@@ -214,6 +214,14 @@ void TextFile::appendLine(const QString& path, const QString& line) {
     }
     const ssize_t written = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
     const int writeErr = errno;
+    if (written > 0 && written < bytes.size()) {
+        // Cut short by a full disk or a size limit: the part written is taken
+        // back, so the file keeps whole lines only.
+        const off_t end = ::lseek(fd, 0, SEEK_CUR);
+        if (end >= written) {
+            (void)!::ftruncate(fd, end - written);
+        }
+    }
     if (::close(fd) != 0 && written >= 0) {
         throw IoError::fromErrno(errno);
     }

@@ -33,6 +33,8 @@ void replaceLines(const QString& path, const QStringList& lines);
 void replaceLinesNoFollow(const QString& path, const QStringList& lines);
 
 // Appends one line (CR LF added) in a single write, so that concurrent writers
-// never interleave inside a line. Creates the file when missing. Raises IoError.
+// never interleave inside a line. Creates the file when missing. Raises IoError;
+// a line that could be written in part only is taken back, the file ends as
+// it did before.
 void appendLine(const QString& path, const QString& line);
 } // namespace TextFile

@@ -60,11 +60,22 @@ TEST_F(ExportTest, LoadingARouteSetsTheThreeQueryLinesAndShowsItsAddressesSorted
     EXPECT_EQ(bed.Address.addressAt(0), "null@route.org");
 }
 
-TEST_F(ExportTest, TheProposedNameIsTheDomainWithTxt) {
+TEST_F(ExportTest, TheProposedNameIsTheLoadedRoutesDomainWithTxt) {
+    // Before any route is loaded: the current route.
+    bed.routes.setCurrentRow(2);
+    EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes, bed.Address), "leer.org.txt");
     load(1);
-    EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes), "example.com.txt");
+    EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes, bed.Address), "example.com.txt");
+    // Another current route without its addresses loaded: the file is still
+    // named after the addresses it gets.
+    bed.routes.setCurrentRow(0);
+    EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes, bed.Address), "example.com.txt");
+    load(0);
+    EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes, bed.Address), "b.org.txt");
+    // No routes at all: the rows of route 0, and the empty name.
     bed.seed({}, {});
-    EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes), ".txt");
+    RouteBrowsing::loadAddresses(bed.routes, bed.Address);
+    EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes, bed.Address), ".txt");
 }
 
 TEST_F(ExportTest, WritesTheLoadedAddressesInGridOrderWithCrLfInTheCodePage) {
@@ -89,7 +100,7 @@ TEST_F(ExportTest, AnEmptyRouteGivesAZeroByteFileOverwritingTheOldOne) {
     EXPECT_EQ(fileBytes(target()), QByteArray());
 }
 
-TEST_F(ExportTest, TheKeyboardMovesTheProposalButTheAddressesLastLoadedAreWritten) {
+TEST_F(ExportTest, AfterTheKeyboardMovedOnTheFileIsNamedAfterTheAddressesItHolds) {
     load(0);
     bed.routes.setCurrentRow(1);
     std::optional<QString> proposed;
@@ -97,7 +108,7 @@ TEST_F(ExportTest, TheKeyboardMovesTheProposalButTheAddressesLastLoadedAreWritte
         proposed = name;
         return std::optional<QString>(target());
     });
-    EXPECT_EQ(proposed, "example.com.txt");
+    EXPECT_EQ(proposed, "b.org.txt");
     EXPECT_EQ(fileBytes(target()), QByteArray("a@b.org\r\n"));
 }
 

@@ -124,7 +124,10 @@ namespace {
 class MtoolsOpenDocument : public ::testing::Test {
 protected:
     void SetUp() override {
-        Mtools::setDocumentOpener([this](const QString& name) { m_opened.append(name); });
+        Mtools::setDocumentOpener([this](const QString& name) {
+            m_opened.append(name);
+            return true;
+        });
     }
     void TearDown() override { Mtools::setDocumentOpener(nullptr); }
     QStringList m_opened;
@@ -159,7 +162,10 @@ TEST(MtoolsOpenDocumentWithoutOpener, DoesNothing) {
     Mtools::setDocumentOpener(nullptr);
     Mtools::OpenDocument(QStringLiteral("/tmp/x.txt")); // must not crash
     int calls = 0;
-    Mtools::setDocumentOpener([&](const QString&) { ++calls; });
+    Mtools::setDocumentOpener([&](const QString&) {
+        ++calls;
+        return true;
+    });
     Mtools::OpenDocument(QStringLiteral("/tmp/x.txt"));
     Mtools::setDocumentOpener(nullptr);
     EXPECT_EQ(calls, 1);

@@ -271,6 +271,14 @@ TEST_P(AddressDatasetTest, EditsReachTheDatabaseAtOnce) {
     expected[erin].second = QStringLiteral("Erin.Neu@example.org");
     EXPECT_EQ(routeAddressRows(m_connection), expected);
 
+    // Emptied, an address would stay in the table as '': refused, kept.
+    EXPECT_EQ(errorOf([&] { address.setAddress(1, QString()); }),
+              "Eine Adresse kann nicht geleert werden: \"Erin.Neu@example.org\" bleibt stehen "
+              "(Löschen mit Strg+Entf)");
+    EXPECT_EQ(address.addressAt(1), "Erin.Neu@example.org");
+    EXPECT_EQ(changed.size(), 1);
+    EXPECT_EQ(routeAddressRows(m_connection), expected);
+
     QSignalSpy appended(&address, &QAbstractItemModel::rowsInserted);
     EXPECT_EQ(address.appendRow(QStringLiteral("neu@example.org")), 3);
     EXPECT_EQ(appended.size(), 1);

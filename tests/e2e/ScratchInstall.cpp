@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 ScratchInstall::ScratchInstall(Program program) {
     if (!m_dir.isValid()) {
         throw std::runtime_error("no scratch directory");
@@ -78,6 +81,16 @@ std::unique_ptr<QProcess> ScratchInstall::start(const QStringList& arguments,
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(dir());
     process->setStandardInputFile(QProcess::nullDevice());
+    if (m_fileSizeLimit > 0) {
+        const auto limit = static_cast<rlim_t>(m_fileSizeLimit);
+        process->setChildProcessModifier([limit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit size{};
+            getrlimit(RLIMIT_FSIZE, &size);
+            size.rlim_cur = limit;
+            setrlimit(RLIMIT_FSIZE, &size);
+        });
+    }
     process->start(path("tarvelo"), arguments);
     return process;
 }

@@ -41,11 +41,16 @@ public:
     std::unique_ptr<QProcess> start(const QStringList& arguments,
                                     const QStringList& extraEnvironment = {}) const;
 
+    // From now on no file the program writes can grow beyond bytes: a write
+    // past it fails as on a full disk (the signal it would raise is ignored).
+    void limitFileSize(qint64 bytes) { m_fileSizeLimit = bytes; }
+
     // Lines of tarvelo.log without their date and time ("" for blank lines).
     QStringList logMessages() const;
 
 private:
     QTemporaryDir m_dir;
+    qint64 m_fileSizeLimit = 0;
 };
 
 // The addresses of one route in hm_routeaddresses, sorted.

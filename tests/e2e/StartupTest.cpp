@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <stdexcept>
 
 // Start-up and the road without any run, on a machine without a display.
@@ -58,6 +59,151 @@ TEST(Startup, MissingSqliteFileIsAnErrorAndNotCreated) {
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_FALSE(QFile::exists(install.path("fehlt.db")));
+}
+
+// Every way the start can fail names its cause: the file, or the part of the
+// connection string; the driver's own text stands apart, in parentheses.
+TEST(Startup, EachStartupFailureNamesItsCause) {
+    struct Case {
+        const char* name;
+        std::function<void(const ScratchInstall&)> prepare;
+        std::function<QString(const ScratchInstall&)> expected; // the whole message, or its start
+        bool whole;
+        const char* driverText = nullptr; // the driver's part, in parentheses at the end
+    };
+    auto ini = [](const ScratchInstall& i) { return i.path("tarvelo.ini"); };
+    auto entry = [&](const ScratchInstall& i) {
+        return QStringLiteral("[SQL] Provider in \"%1\"").arg(ini(i));
+    };
+    const Case cases[] = {
+        {"no configuration file", [](const ScratchInstall&) {},
+         [&](const ScratchInstall& i) {
+             return "Die Konfigurationsdatei \"" + ini(i) +
+                    "\" wurde nicht gefunden; ohne ihre Verbindungszeichenfolge (Abschnitt "
+                    "[SQL], Eintrag Provider) wird keine Datenbank geöffnet";
+         },
+         true},
+        {"no connection string",
+         [](const ScratchInstall& i) { i.setIni("Options", "Protokoll", i.path("prot/")); },
+         [&](const ScratchInstall& i) {
+             return "Keine Verbindungszeichenfolge angegeben (" + entry(i) + ")";
+         },
+         true},
+        {"unknown provider",
+         [](const ScratchInstall& i) {
+             i.setIni("SQL", "Provider", "Provider=Oracle;Data Source=x");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die Verbindungszeichenfolge (" + entry(i) +
+                    ") ist fehlerhaft: Unbekannter Provider \"Oracle\"";
+         },
+         true},
+        {"missing database file",
+         [](const ScratchInstall& i) {
+             i.setIni("SQL", "Provider", "Provider=SQLite;Data Source=" + i.path("fehlt.db"));
+         },
+         [&](const ScratchInstall& i) {
+             return "Die SQLite-Datenbank \"" + i.path("fehlt.db") + "\" (Data Source in " +
+                    entry(i) + ") kann nicht geöffnet werden: Die Datenbank \"" +
+                    i.path("fehlt.db") + "\" wurde nicht gefunden";
+         },
+         true},
+        {"no SQLite database",
+         [](const ScratchInstall& i) {
+             i.writeFile("kein.db", QByteArray(4096, 'x'));
+             i.setIni("SQL", "Provider", "Provider=SQLite;Data Source=" + i.path("kein.db"));
+         },
+         [&](const ScratchInstall& i) {
+             return "Die SQLite-Datenbank \"" + i.path("kein.db") + "\" (Data Source in " +
+                    entry(i) + ") kann nicht geöffnet werden: ";
+         },
+         false, "file is not a database"},
+        {"no route table",
+         [](const ScratchInstall& i) {
+             execSql(i.useSqliteDatabase(false), "DROP TABLE hm_routes");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die SQLite-Datenbank \"" + i.path("hmailserver.db") + "\" (Data Source in " +
+                    entry(i) +
+                    ") ist geöffnet, aber ihre Routen (hm_routes) können nicht "
+                    "gelesen werden: ";
+         },
+         false, "no such table: hm_routes"},
+        {"server that does not answer",
+         [](const ScratchInstall& i) {
+             i.setIni("SQL", "Provider",
+                      "Provider=PostgreSQL;Data Source=127.0.0.1:1;Initial Catalog=hmail;"
+                      "User ID=hm;Password=geheim");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die Datenbank \"hmail\" auf dem Server \"127.0.0.1:1\" für den Benutzer "
+                    "\"hm\" (Initial Catalog, Data Source, User ID in " +
+                    entry(i) + ") kann nicht geöffnet werden: ";
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchInstall install;
+        c.prepare(install);
+        install.writeFile("liste.txt", "alice@example.com\r\n");
+        install.writeFile("ausnahmen.txt", "");
+        const auto result = install.run({"/file:" + install.path("liste.txt")});
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1);
+        const QStringList log = install.logMessages();
+        ASSERT_GE(log.size(), 3);
+        const QString message = log[2].mid(8);
+        EXPECT_TRUE(log[2].startsWith("Fehler: ")) << log[2].toStdString();
+        const QString expected = c.expected(install);
+        if (c.whole) {
+            EXPECT_EQ(message, expected);
+        } else {
+            EXPECT_TRUE(message.startsWith(expected)) << message.toStdString();
+            EXPECT_GT(message.size(), expected.size()) << "the driver's text is missing";
+        }
+        if (c.driverText != nullptr) {
+            EXPECT_TRUE(message.endsWith(QStringLiteral(" (%1)").arg(c.driverText)))
+                << message.toStdString();
+        }
+        EXPECT_FALSE(message.contains("geheim")) << "the password stays out of the message";
+        // Standard error has it as said, the log in one line.
+        EXPECT_TRUE(result.standardError.contains(expected)) << result.standardError.toStdString();
+        // The run asked for then says that the database is not connected, and why.
+        EXPECT_TRUE(log.contains("Fehler: Die Datenbank ist nicht verbunden, weil der Start "
+                                 "scheiterte: " +
+                                 message))
+            << log.join('\n').toStdString();
+        EXPECT_FALSE(log.contains("Ende DBsync"));
+    }
+}
+
+// The log's disk fills up during a scheduled run: every line in the log is
+// whole, the line that did not fit is not there in part.
+TEST(Startup, ALogOnAFullDiskKeepsWholeLines) {
+    ScratchInstall install;
+    install.useSqliteDatabase();
+    install.writeFile("liste.txt", "alice@example.com\r\n");
+    // Room for the blank line, "Start des Programms" and part of the next.
+    const QByteArray before = "01.12.2026 10:00:00: Programm wird geschlossen\r\n";
+    install.writeFile("tarvelo.log", before);
+    const qint64 room = 2 + 42 + 20;
+    install.limitFileSize(before.size() + room);
+
+    const auto result = install.run({"/file:" + install.path("liste.txt")});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    const QByteArray log = install.readFile("tarvelo.log");
+    EXPECT_LE(log.size(), before.size() + room);
+    EXPECT_TRUE(log.startsWith(before));
+    EXPECT_TRUE(log.endsWith("\r\n")) << log.toStdString();
+    EXPECT_EQ(install.logMessages(),
+              QStringList({"Programm wird geschlossen", "", "Start des Programms"}));
+    // Standard error says what could not be written, and where.
+    EXPECT_TRUE(result.standardError.contains("Tarvelo: In die Logdatei " +
+                                              install.path("tarvelo.log") +
+                                              " kann nicht geschrieben werden: E/A-Fehler 112"))
+        << result.standardError.toStdString();
 }
 
 // A display that cannot be used is no display: the scheduler's run goes on

@@ -22,6 +22,9 @@ void typeIntoCell(QTableView* grid, int row, const QString& text) {
     auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell));
     ASSERT_NE(editor, nullptr);
     editor->selectAll();
+    if (text.isEmpty()) {
+        QTest::keyClick(editor, Qt::Key_Backspace);
+    }
     QTest::keyClicks(editor, text);
     QTest::keyClick(editor, Qt::Key_Return);
     // The grid takes the entry over once the event loop runs again.
@@ -87,6 +90,28 @@ TEST_F(AddressGridTest, AnEditInTheGridReachesTheDatabase) {
                                                 "carla@example.com", "postmaster@example.com"}));
     EXPECT_EQ(shownAddresses()[2], "carla@example.com");
     EXPECT_EQ(tableRows().size(), 14);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(AddressGridTest, EmptyingAnAddressIsRefusedAndTheOldValueStays) {
+    openWindow();
+    const auto before = tableRows();
+    typeIntoCell(DBGrid2(), 2, QString());
+    EXPECT_EQ(messages,
+              QStringList({"Eine Adresse kann nicht geleert werden: "
+                           "\"carol@example.com\" bleibt stehen (Löschen mit Strg+Entf)"}));
+    EXPECT_EQ(tableRows(), before);
+    EXPECT_EQ(shownAddresses(), QStringList({"Bob@Example.com", "alice@example.com",
+                                             "carol@example.com", "postmaster@example.com"}));
+    // The refusal is in the log too, as every error of the window.
+    EXPECT_TRUE(logLines().last().endsWith(
+        QStringLiteral(": Fehler: Eine Adresse kann nicht geleert werden: \"carol@example.com\" "
+                       "bleibt stehen (Löschen mit Strg+Entf)")))
+        << logLines().last().toStdString();
+    // The row can still be changed to a real address.
+    messages.clear();
+    typeIntoCell(DBGrid2(), 2, QStringLiteral("carla@example.com"));
+    EXPECT_EQ(shownAddresses()[2], "carla@example.com");
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
 

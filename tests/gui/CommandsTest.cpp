@@ -7,6 +7,7 @@
 #include "platform/ProfileFile.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -58,7 +59,10 @@ QStringList protocolFiles(const QString& directory) {
 class RecordingOpener {
 public:
     RecordingOpener() {
-        Mtools::setDocumentOpener([this](const QString& name) { opened.append(name); });
+        Mtools::setDocumentOpener([this](const QString& name) {
+            opened.append(name);
+            return true;
+        });
     }
     ~RecordingOpener() { Mtools::setDocumentOpener({}); }
     QStringList opened;
@@ -113,6 +117,30 @@ TEST_F(CommandsTest, EveryMenuItemAndButtonReachesItsHandler) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
 
+TEST_F(CommandsTest, EnterOnTheFocusedStartButtonStartsOneRun) {
+    Tfmain& w = openWindow();
+    const QString protocols = dir.filePath("protokolle");
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    auto* start = control<QPushButton>("btsync");
+    start->setFocus();
+    ASSERT_EQ(QApplication::focusWidget(), start);
+    auto runsLogged = [this] { return logLines().filter(QStringLiteral(": Ende DBsync")).size(); };
+
+    QTest::keyClick(start, Qt::Key_Return);
+    EXPECT_EQ(runsLogged(), 1);
+    EXPECT_EQ(w.zaehler(), "14 Änderungen");
+    EXPECT_EQ(protocolFiles(protocols), QStringList({"hmail-20260304-050607.log"}));
+    // The focus is back on Start; Enter of the number pad presses it too.
+    EXPECT_EQ(QApplication::focusWidget(), start);
+    clock.set(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 8)));
+    QTest::keyClick(start, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(runsLogged(), 2);
+    EXPECT_EQ(protocolFiles(protocols),
+              QStringList({"hmail-20260304-050607.log", "hmail-20260304-050608.log"}));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
 TEST_F(CommandsTest, StartButtonIsDisabledWhileTheRunWorksAndEnabledAfter) {
     Tfmain& w = openWindow();
     PaneWatch watch;
@@ -145,9 +173,11 @@ TEST_F(CommandsTest, StartButtonComesBackAfterAFailedRunAndTheWindowStaysUsable)
 
     ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("hm_routeaddresses")) << messages[0].toStdString();
-    ASSERT_EQ(watch.lines.size(), 3);
+    // The protocol's header, then the error as the log has it.
+    ASSERT_EQ(watch.lines.size(), 4);
     EXPECT_EQ(watch.lines[2], "Datei: " + listFile);
     EXPECT_FALSE(watch.startEnabled[2]);
+    EXPECT_EQ(watch.lines[3], "05:06:07: Fehler: " + messages[0]);
     EXPECT_TRUE(control<QPushButton>("btsync")->isEnabled());
     EXPECT_EQ(w.zaehler(), "...");
 
@@ -267,8 +297,9 @@ TEST_F(CommandsTest, AWindowWhoseDatabaseCannotBeOpenedStillComesUpUsable) {
                              "Provider=SQLite;Data Source=" + dir.filePath("fehlt.db"));
     Tfmain& w = openWindow();
     EXPECT_TRUE(w.isVisible());
-    // Creation reports the connection, showing reports the address query.
-    ASSERT_EQ(messages.size(), 2);
+    // Creation reports the connection; showing loads no addresses without
+    // it and says nothing more.
+    ASSERT_EQ(messages.size(), 1);
     EXPECT_TRUE(messages[0].contains("fehlt.db")) << messages[0].toStdString();
     EXPECT_EQ(Routen()->model()->rowCount(), 0);
     EXPECT_EQ(w.domain(), "*");
@@ -282,5 +313,34 @@ TEST_F(CommandsTest, AWindowWhoseDatabaseCannotBeOpenedStillComesUpUsable) {
     QTest::mouseClick(control<QToolButton>("btoeffnen"), Qt::LeftButton);
     EXPECT_EQ(dialogs.openCalls, 1);
     EXPECT_TRUE(w.close());
-    EXPECT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages.size(), 1);
+}
+
+TEST_F(CommandsTest, AfterAFailedStartStartAndExportSayTheDatabaseIsNotConnectedAndWhy) {
+    const QString missing = dir.filePath("weg.db");
+    ProfileFile::writeString(paths.iniFile, "SQL", "Provider",
+                             "Provider=SQLite;Data Source=" + missing);
+    Tfmain& w = openWindow();
+    const QString cause = "Die SQLite-Datenbank \"" + missing + "\" (Data Source in [SQL] " +
+                          "Provider in \"" + paths.iniFile +
+                          "\") kann nicht geöffnet werden: " + "Die Datenbank \"" + missing +
+                          "\" wurde nicht gefunden";
+    // Said once at start; the empty grids need no second message.
+    ASSERT_EQ(messages, QStringList({cause}));
+    EXPECT_TRUE(shownTexts(Routen()).isEmpty());
+    EXPECT_TRUE(shownAddresses().isEmpty());
+
+    const QString notConnected =
+        "Die Datenbank ist nicht verbunden, weil der Start scheiterte: " + cause;
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    action("DomainExport1")->trigger();
+    QTest::mouseClick(control<QToolButton>("SpeedButton1"), Qt::LeftButton);
+    EXPECT_EQ(messages, QStringList({cause, notConnected, notConnected, notConnected}));
+    EXPECT_TRUE(dialogs.saveProposals.isEmpty()) << "no file is asked for";
+    EXPECT_TRUE(w.syncEnabled());
+    // Each of them is in the log too.
+    const QStringList errors = logLines().filter(QStringLiteral(": Fehler: "));
+    ASSERT_EQ(errors.size(), 4);
+    EXPECT_TRUE(errors[0].endsWith(": Fehler: " + cause)) << errors[0].toStdString();
+    EXPECT_TRUE(errors[3].endsWith(": Fehler: " + notConnected)) << errors[3].toStdString();
 }

@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTableView>
 #include <QTest>
 
@@ -26,6 +28,39 @@ std::optional<QString> takeAnswer(std::deque<std::optional<QString>>& answers, c
 }
 
 } // namespace
+
+PaintCounter::PaintCounter(QWidget* widget) : QObject(widget) {
+    widget->installEventFilter(this);
+}
+
+bool PaintCounter::eventFilter(QObject*, QEvent* event) {
+    paints += event->type() == QEvent::Paint ? 1 : 0;
+    return false;
+}
+
+void postClick(QWidget* widget, std::optional<QPoint> at) {
+    const QPointF point = at ? QPointF(*at) : QRectF(widget->rect()).center();
+    const QPointF global = widget->mapToGlobal(point);
+    QCoreApplication::postEvent(widget,
+                                new QMouseEvent(QEvent::MouseButtonPress, point, global,
+                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+    QCoreApplication::postEvent(widget,
+                                new QMouseEvent(QEvent::MouseButtonRelease, point, global,
+                                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+}
+
+void postKey(QWidget* widget, Qt::Key key, const QString& text, Qt::KeyboardModifiers modifiers) {
+    QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyPress, key, modifiers, text));
+    QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyRelease, key, modifiers, text));
+}
+
+int countEnding(const QStringList& lines, const QString& end) {
+    int count = 0;
+    for (const QString& line : lines) {
+        count += line.endsWith(end) ? 1 : 0;
+    }
+    return count;
+}
 
 std::optional<QString> ScriptedDialogs::openListFile(QWidget*) {
     ++openCalls;

@@ -10,7 +10,9 @@
 #include "QStringPrinter.h"
 
 #include <QModelIndex>
+#include <QObject>
 #include <QPair>
+#include <QPoint>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -51,6 +53,25 @@ public:
     QList<Input> inputs;
     QStringList questions;
 };
+
+// Counts the paint events a widget receives.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* widget);
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override;
+};
+
+// Input as the window system delivers it: queued, reaching the widget when
+// the event loop runs. A click at the given point (the middle by default).
+void postClick(QWidget* widget, std::optional<QPoint> at = std::nullopt);
+void postKey(QWidget* widget, Qt::Key key, const QString& text = QString(),
+             Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+// How many of lines end with end.
+int countEnding(const QStringList& lines, const QString& end);
 
 // A scratch installation beside a would-be executable: tarvelo.ini pointing
 // at an SQLite database with the demo routes (example.com 1, example.org 2,

@@ -75,7 +75,7 @@ TEST_F(RouteGridTest, OtherButtonsAndClicksBesideTheDataCellsLoadNothing) {
     EXPECT_TRUE(messages.isEmpty());
 }
 
-TEST_F(RouteGridTest, ExportProposesTheCurrentRouteButWritesTheLoadedAddresses) {
+TEST_F(RouteGridTest, ExportNamesAndWritesTheLoadedRouteAfterTheKeyboardMovedOn) {
     Tfmain& w = openWindow();
     clickCell(Routen(), 0);
     QTest::keyClick(Routen(), Qt::Key_Down);
@@ -85,7 +85,7 @@ TEST_F(RouteGridTest, ExportProposesTheCurrentRouteButWritesTheLoadedAddresses) 
     writeFile(target, "alter Inhalt, viel laenger als der neue\r\n");
     dialogs.saveAnswers.push_back(target);
     action("DomainExport1")->trigger();
-    EXPECT_EQ(dialogs.saveProposals, QStringList({"example.org.txt"}));
+    EXPECT_EQ(dialogs.saveProposals, QStringList({"example.com.txt"}));
     const QByteArray written = "Bob@Example.com\r\nalice@example.com\r\ncarol@example.com\r\n"
                                "postmaster@example.com\r\n";
     EXPECT_EQ(fileBytes(target), written);
@@ -94,6 +94,6 @@ TEST_F(RouteGridTest, ExportProposesTheCurrentRouteButWritesTheLoadedAddresses) 
     // The diskette does the same; cancelling its dialog writes nothing.
     dialogs.saveAnswers.push_back(std::nullopt);
     QTest::mouseClick(control<QToolButton>("SpeedButton1"), Qt::LeftButton);
-    EXPECT_EQ(dialogs.saveProposals, QStringList({"example.org.txt", "example.org.txt"}));
+    EXPECT_EQ(dialogs.saveProposals, QStringList({"example.com.txt", "example.com.txt"}));
     EXPECT_EQ(fileBytes(target), written);
 }

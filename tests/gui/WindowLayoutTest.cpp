@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -114,7 +115,8 @@ TEST_F(WindowLayoutTest, GridsShowOneColumnEach) {
     EXPECT_EQ(routen->columnWidth(0), 150);
     EXPECT_FALSE(routen->showGrid());
     EXPECT_EQ(routen->editTriggers(), QAbstractItemView::NoEditTriggers);
-    EXPECT_TRUE(routen->tabKeyNavigation());
+    // Tab leaves the grid; the arrow keys move within it.
+    EXPECT_FALSE(routen->tabKeyNavigation());
     EXPECT_TRUE(routen->horizontalHeader()->isVisible());
     EXPECT_TRUE(routen->verticalHeader()->isVisible());
     EXPECT_EQ(routen->horizontalHeader()->sectionResizeMode(0), QHeaderView::Interactive);
@@ -156,16 +158,63 @@ TEST_F(WindowLayoutTest, KeyboardOrderRunsThroughGridsPanelAndProtocol) {
     EXPECT_EQ(order,
               QStringList({"Routen", "DBGrid2", "emailliste", "btsync", "Domain", "Protokoll"}));
 
-    // And with the keys: Tab from the list path reaches the Start button,
-    // and Tab leaves the protocol for the route grid.
+    // And with the keys, from the route grid through every control and
+    // round again, then backwards; Tab leaves each grid at once and moves
+    // neither the current route nor the current address.
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-    control<QWidget>("emailliste")->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), control<QWidget>("btsync"));
-    control<QWidget>("Protokoll")->setFocus();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    Routen()->setFocus();
+    const QStringList forward{"DBGrid2", "emailliste", "btsync", "Domain", "Protokoll", "Routen"};
+    for (const QString& next : forward) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), next);
+    }
+    const QStringList backward{"Protokoll", "Domain", "btsync", "emailliste", "DBGrid2", "Routen"};
+    for (const QString& previous : backward) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), previous);
+    }
+    EXPECT_EQ(w.session().routesDataset().currentRow(), 0);
+    EXPECT_EQ(w.session().addressDataset().currentRow(), 0);
+    // Within a grid the arrow keys move.
+    QTest::keyClick(Routen(), Qt::Key_Down);
+    EXPECT_EQ(w.session().routesDataset().currentRow(), 1);
     EXPECT_EQ(QApplication::focusWidget(), Routen());
+}
+
+TEST_F(WindowLayoutTest, AColumnWiderThanItsGridScrollsAndCanBeNarrowedAgain) {
+    openWindow();
+    for (QTableView* grid : {Routen(), DBGrid2()}) {
+        SCOPED_TRACE(grid->objectName().toStdString());
+        QScrollBar* bar = grid->horizontalScrollBar();
+        EXPECT_EQ(grid->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+        EXPECT_FALSE(bar->isVisible()) << "the column fits at first";
+
+        // The column's edge dragged far beyond the pane, as with the mouse.
+        QHeaderView* title = grid->horizontalHeader();
+        const int edge = title->sectionViewportPosition(0) + title->sectionSize(0) - 1;
+        QTest::mousePress(title->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(edge, title->height() / 2));
+        QTest::mouseMove(title->viewport(), QPoint(edge + 400, title->height() / 2));
+        QTest::mouseRelease(title->viewport(), Qt::LeftButton, Qt::NoModifier,
+                            QPoint(edge + 400, title->height() / 2));
+        ASSERT_GT(title->sectionSize(0), grid->viewport()->width());
+
+        // A scroll bar appears, and with it the edge comes back into view.
+        ASSERT_TRUE(QTest::qWaitFor([bar] { return bar->isVisible(); }));
+        EXPECT_GE(bar->maximum(), title->sectionSize(0) - grid->viewport()->width() - 1);
+        bar->setValue(bar->maximum());
+        const int shownEdge = title->sectionViewportPosition(0) + title->sectionSize(0);
+        EXPECT_GT(shownEdge, 0);
+        EXPECT_LE(shownEdge, grid->viewport()->width());
+        // The grid's bottom, with the scroll bar, lies within the window.
+        EXPECT_LE(bar->mapTo(&window(), QPoint(0, bar->height())).y(), window().height());
+        // Narrowed again, the scroll bar goes.
+        title->resizeSection(0, 100);
+        EXPECT_TRUE(QTest::qWaitFor([bar] { return !bar->isVisible(); }));
+    }
 }
 
 TEST_F(WindowLayoutTest, MenusCarryTheirItemsAndTheAddressGridItsPopup) {

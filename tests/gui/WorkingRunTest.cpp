@@ -46,14 +46,6 @@ QStringList protocolFiles(const QString& directory) {
     return QDir(directory).entryList({QStringLiteral("hmail-*.log")}, QDir::Files, QDir::Name);
 }
 
-int countEnding(const QStringList& lines, const QString& end) {
-    int count = 0;
-    for (const QString& line : lines) {
-        count += line.endsWith(end) ? 1 : 0;
-    }
-    return count;
-}
-
 // The lines the memo shows: its text blocks.
 QStringList shownLines(const QPlainTextEdit* memo) {
     QStringList lines;
@@ -66,19 +58,6 @@ QStringList shownLines(const QPlainTextEdit* memo) {
     return lines;
 }
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) : QObject(widget) { widget->installEventFilter(this); }
-    int paints = 0;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        paints += event->type() == QEvent::Paint ? 1 : 0;
-        return false;
-    }
-};
-
 // What the window looked like at each breath of the run, and what it
 // painted in it.
 struct Breath {
@@ -88,23 +67,6 @@ struct Breath {
     int panePaints;
     QStringList paneShows;
 };
-
-void postClick(QWidget* widget) {
-    const QPointF at = QRectF(widget->rect()).center();
-    const QPointF global = widget->mapToGlobal(at);
-    QCoreApplication::postEvent(widget,
-                                new QMouseEvent(QEvent::MouseButtonPress, at, global,
-                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
-    QCoreApplication::postEvent(widget,
-                                new QMouseEvent(QEvent::MouseButtonRelease, at, global,
-                                                Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
-}
-
-void postKey(QWidget* widget, Qt::Key key, const QString& text = QString(),
-             Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyPress, key, modifiers, text));
-    QCoreApplication::postEvent(widget, new QKeyEvent(QEvent::KeyRelease, key, modifiers, text));
-}
 
 } // namespace
 

@@ -500,6 +500,33 @@ TEST_F(TextFileTest, AppendLineToReadOnlyFileIsAccessDenied) {
     EXPECT_EQ(readBytes(file), QByteArray("alt\r\n"));
 }
 
+TEST_F(TextFileTest, AppendLineCutShortByAFullDiskIsTakenBack) {
+    // Room for part of the next line only, as on a disk that fills up.
+    const QString file = path("tarvelo.log");
+    const QByteArray old("08.12.2026 06:00:00: Start des Programms\r\n");
+    ASSERT_TRUE(writeBytes(file, old));
+    std::optional<IoError> error;
+    {
+        const FileSizeLimit limit(old.size() + 10);
+        error = ioErrorOf([&] {
+            TextFile::appendLine(file, QStringLiteral("08.12.2026 06:00:01: Datenbank geöffnet"));
+        });
+    }
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->message(), QStringLiteral("E/A-Fehler 112"));
+    EXPECT_EQ(readBytes(file), old);
+
+    // With no room at all the file stays as it was too; with room, lines follow.
+    {
+        const FileSizeLimit limit(old.size());
+        error = ioErrorOf([&] { TextFile::appendLine(file, QStringLiteral("x")); });
+    }
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(readBytes(file), old);
+    TextFile::appendLine(file, QStringLiteral("danach"));
+    EXPECT_EQ(readBytes(file), old + "danach\r\n");
+}
+
 TEST_F(TextFileTest, AppendLineToDirectoryFails) {
     const QString dir = path("tarvelo.log");
     ASSERT_TRUE(QDir().mkdir(dir));

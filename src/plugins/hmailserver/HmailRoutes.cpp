@@ -28,7 +28,7 @@ HmailRoutes::HmailRoutes(HmailApplication* application, QObject* parent)
 void HmailRoutes::refresh() {
     const RefreshScript script(m_application->user(), m_application->password());
     const RemoteRun::Outcome outcome =
-        RemoteRun::run(m_application->command(), script.text(), timeoutMs());
+        RemoteRun::run(m_application->command(), script.text(), timeoutMs(), m_whileWaiting);
     if (!outcome.succeeded) {
         m_hasError = true;
         m_errorDescription = script.hidePassword(outcome.errorDescription);

@@ -2,13 +2,18 @@
 
 #include "platform/Ansi.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStringDecoder>
+
+#include <algorithm>
 
 namespace {
 
 // How long a killed command may take to be gone.
 constexpr int kKillWaitMs = 5000;
+// The wait between two calls of the caller's hook.
+constexpr int kWaitSliceMs = 50;
 
 bool isBlankLine(QStringView line) {
     for (const QChar c : line) {
@@ -48,8 +53,35 @@ QString RemoteRun::decodeOutput(const QByteArray& bytes) {
     return text;
 }
 
+namespace {
+
+// Waits for the end of process for at most timeoutMs, calling whileWaiting
+// between short waits. False when it is still running then.
+bool awaitEnd(QProcess& process, int timeoutMs, const std::function<void()>& whileWaiting) {
+    if (!whileWaiting) {
+        return process.waitForFinished(timeoutMs);
+    }
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        if (process.state() == QProcess::NotRunning) {
+            return true; // it ended while the hook ran
+        }
+        const qint64 left = timeoutMs - waited.elapsed();
+        if (left <= 0) {
+            return false;
+        }
+        if (process.waitForFinished(int(std::min<qint64>(left, kWaitSliceMs)))) {
+            return true;
+        }
+        whileWaiting();
+    }
+}
+
+} // namespace
+
 RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray& input,
-                                  int timeoutMs) {
+                                  int timeoutMs, const std::function<void()>& whileWaiting) {
     Outcome outcome;
     QProcess process;
     process.setProgram(command.program);
@@ -68,7 +100,7 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
     process.write(input);
     process.closeWriteChannel();
 
-    if (!process.waitForFinished(timeoutMs)) {
+    if (!awaitEnd(process, timeoutMs, whileWaiting)) {
         process.kill();
         process.waitForFinished(kKillWaitMs);
         outcome.errorDescription = QStringLiteral("Zeitüberschreitung: Der Befehl \"%1\" hat "

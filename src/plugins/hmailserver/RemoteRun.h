@@ -5,10 +5,13 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 // One start of the remote command: input written to its standard input, which
 // is then closed, and its end awaited for at most timeoutMs; a command still
 // running then is killed. It gets the program's own environment; its standard
-// output is not kept.
+// output is not kept. While it runs, whileWaiting (when set) is called about
+// every twentieth of a second.
 namespace RemoteRun {
 
 struct Outcome {
@@ -18,7 +21,8 @@ struct Outcome {
     QString errorDescription;
 };
 
-Outcome run(const RemoteCommand& command, const QByteArray& input, int timeoutMs);
+Outcome run(const RemoteCommand& command, const QByteArray& input, int timeoutMs,
+            const std::function<void()>& whileWaiting = {});
 
 // The last line of text that holds more than blanks and control characters;
 // empty when there is none.

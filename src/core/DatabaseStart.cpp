@@ -1,0 +1,102 @@
+#include "core/DatabaseStart.h"
+
+#include "db/ConnectionString.h"
+#include "db/Database.h"
+#include "db/RoutesDataset.h"
+#include "platform/TarveloError.h"
+
+#include <QFileInfo>
+
+namespace {
+
+QString entryIn(const QString& iniFile) {
+    return QStringLiteral("[SQL] Provider in \"%1\"").arg(iniFile);
+}
+
+// The database the connection string names, and the keys that name it.
+struct Target {
+    QString what;
+    QString keys;
+};
+
+Target target(const ConnectionSettings& settings) {
+    switch (settings.server) {
+    case ConnectionSettings::Server::Sqlite:
+        return {QStringLiteral("Die SQLite-Datenbank \"%1\"")
+                    .arg(QFileInfo(settings.databaseName).absoluteFilePath()),
+                QStringLiteral("Data Source")};
+    case ConnectionSettings::Server::Postgres:
+    case ConnectionSettings::Server::MySql: {
+        QString server = settings.host;
+        if (settings.port > 0) {
+            server += u':' + QString::number(settings.port);
+        }
+        Target t{QStringLiteral("Die Datenbank \"%1\" auf dem Server \"%2\"")
+                     .arg(settings.databaseName, server),
+                 QStringLiteral("Initial Catalog, Data Source")};
+        if (!settings.user.isEmpty()) {
+            t.what += QStringLiteral(" für den Benutzer \"%1\"").arg(settings.user);
+            t.keys += QStringLiteral(", User ID");
+        }
+        return t;
+    }
+    case ConnectionSettings::Server::SqlServer:
+        return {QStringLiteral("Die SQL-Server-Datenbank"),
+                QStringLiteral("Data Source, Initial Catalog")};
+    case ConnectionSettings::Server::OtherOdbc:
+        break;
+    }
+    return {QStringLiteral("Die ODBC-Datenquelle"), QStringLiteral("Provider=MSDASQL")};
+}
+
+} // namespace
+
+void DatabaseStart::open(Database& database, RoutesDataset& routes, const QString& iniFile) {
+    const QString connection = database.connectionString();
+    if (connection.trimmed().isEmpty()) {
+        if (!QFileInfo(iniFile).isFile()) {
+            throw DbError(QStringLiteral("Die Konfigurationsdatei \"%1\" wurde nicht gefunden; "
+                                         "ohne ihre Verbindungszeichenfolge (Abschnitt [SQL], "
+                                         "Eintrag Provider) wird keine Datenbank geöffnet")
+                              .arg(iniFile));
+        }
+        if (!QFileInfo(iniFile).isReadable()) {
+            throw DbError(QStringLiteral("Die Konfigurationsdatei \"%1\" kann nicht gelesen "
+                                         "werden (Dateizugriff verweigert)")
+                              .arg(iniFile));
+        }
+        throw DbError(
+            QStringLiteral("Keine Verbindungszeichenfolge angegeben (%1)").arg(entryIn(iniFile)));
+    }
+    ConnectionSettings settings;
+    try {
+        settings = parseConnectionString(connection);
+    } catch (const DbError& error) {
+        throw DbError(QStringLiteral("Die Verbindungszeichenfolge (%1) ist fehlerhaft: %2")
+                          .arg(entryIn(iniFile), error.message()));
+    }
+    const Target named = target(settings);
+    try {
+        database.close();
+        database.open();
+    } catch (const DbError& error) {
+        throw DbError(QStringLiteral("%1 (%2 in %3) kann nicht geöffnet werden: %4")
+                          .arg(named.what, named.keys, entryIn(iniFile), error.message()));
+    }
+    try {
+        routes.open();
+    } catch (const DbError& error) {
+        throw DbError(QStringLiteral("%1 (%2 in %3) ist geöffnet, aber ihre Routen (hm_routes) "
+                                     "können nicht gelesen werden: %4")
+                          .arg(named.what, named.keys, entryIn(iniFile), error.message()));
+    }
+}
+
+QString DatabaseStart::notConnected(const QString& startFailure) {
+    if (startFailure.isEmpty()) {
+        return QStringLiteral("Die Datenbank ist nicht verbunden: sie wurde beim Start nicht "
+                              "geöffnet");
+    }
+    return QStringLiteral("Die Datenbank ist nicht verbunden, weil der Start scheiterte: %1")
+        .arg(startFailure);
+}
