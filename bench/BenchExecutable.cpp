@@ -67,7 +67,7 @@ QString BenchExecutable::find() {
 }
 
 ExecutableRun BenchExecutable::run(const QString& connection, const QString& workDir,
-                                   const QString& filter) const {
+                                   const QString& filter, const QStringList& switches) const {
     QDir home(m_home);
     home.removeRecursively();
     if (!QDir().mkpath(home.filePath(QStringLiteral("protokoll")))) {
@@ -91,6 +91,9 @@ ExecutableRun BenchExecutable::run(const QString& connection, const QString& wor
                                       QFile::encodeName(QStringLiteral("/file:") + list)};
     if (filter != QStringLiteral("*")) {
         arguments.push_back(QFile::encodeName(QStringLiteral("/domain:") + filter));
+    }
+    for (const QString& option : switches) {
+        arguments.push_back(option.toLocal8Bit());
     }
     std::vector<QByteArray> environment = schedulerEnvironment();
     std::vector<char*> argv = pointers(arguments);
