@@ -20,6 +20,8 @@
 #include "BenchExecutable.h"
 
 #include "db/Database.h"
+#include "db/RouteAddressStatements.h"
+#include "db/SqlExec.h"
 #include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
@@ -64,8 +66,8 @@ int generateChild(const QString& server, const QString& workDir, int entries) {
 // Child: the DELETE and INSERT statements a run made, alone, on a copy of the
 // database as it was before the run. Found by comparing the table before and
 // after the run (not timed); executed in the run's order (deletions, then
-// insertions), prepared as the dataset prepares them, each committed at once
-// ("each") or all in one transaction ("one").
+// insertions), prepared and bound as the run's dataset does, each committed
+// at once ("each") or all in one transaction ("one").
 int statementsChild(const QString& before, const QString& after, const QString& target,
                     const QString& commits) {
     const QList<BenchDatabase::Row> old = BenchDatabase::tableRows(before);
@@ -93,13 +95,10 @@ int statementsChild(const QString& before, const QString& after, const QString& 
     database.setConnectionString(target);
     database.open();
     QSqlDatabase db = database.handle();
-    const bool returning = db.driverName() == QStringLiteral("QPSQL");
     QSqlQuery remove(db);
     QSqlQuery insert(db);
-    remove.prepare(QStringLiteral("DELETE FROM hm_routeaddresses WHERE routeaddressid = ?"));
-    insert.prepare(QStringLiteral("INSERT INTO hm_routeaddresses "
-                                  "(routeaddressrouteid, routeaddressaddress) VALUES (?, ?)") +
-                   (returning ? QStringLiteral(" RETURNING routeaddressid") : QString()));
+    SqlExec::prepare(remove, RouteAddressStatements::deleteById());
+    SqlExec::prepare(insert, RouteAddressStatements::insert(db));
     const bool oneTransaction = commits == QStringLiteral("one");
     QElapsedTimer timer;
     timer.start();
@@ -108,22 +107,13 @@ int statementsChild(const QString& before, const QString& after, const QString& 
     }
     for (const int id : deleted) {
         remove.addBindValue(id);
-        if (!remove.exec()) {
-            throw std::runtime_error("DELETE failed");
-        }
+        SqlExec::execPrepared(remove);
         remove.finish();
     }
     for (const auto& row : inserted) {
         insert.addBindValue(row.routeId);
-        insert.addBindValue(row.address);
-        if (!insert.exec()) {
-            throw std::runtime_error("INSERT failed");
-        }
-        if (returning) {
-            insert.next();
-        } else {
-            insert.lastInsertId();
-        }
+        insert.addBindValue(SqlExec::text(row.address));
+        SqlExec::execPrepared(insert);
         insert.finish();
     }
     if (oneTransaction && !db.commit()) {
@@ -197,6 +187,9 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
     const QString before = databases.connectionString("tarvelo_bench_before");
     const QString run = databases.copy("tarvelo_bench_before", "tarvelo_bench_exe");
     const ExecutableRun exe = executable.run(run, workDir, QStringLiteral("*"));
+    // The same run planned only: start-up, reads, plan and protocol, no change.
+    const ExecutableRun dry =
+        executable.run(before, workDir, QStringLiteral("*"), {QStringLiteral("/dryrun")});
     const QString alone = databases.copy("tarvelo_bench_before", "tarvelo_bench_alone");
     const QStringList statements = child({"statements", before, run, alone, "each"});
     for (const char* name : {"tarvelo_bench_before", "tarvelo_bench_exe", "tarvelo_bench_alone"}) {
@@ -204,7 +197,7 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
     }
 
     const double aloneSeconds = statements.at(0).toDouble();
-    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10")
             .arg(databases.backendName(), -10)
             .arg(generated.at(0), 9)
             .arg(generated.at(1), 9)
@@ -212,7 +205,9 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
             .arg(exe.seconds, 9, 'f', 3)
             .arg(statements.at(0), 9)
             .arg(ratio(exe.seconds, aloneSeconds), 7)
-            .arg(exe.peakMegabytes, 8, 'f', 1));
+            .arg(exe.peakMegabytes, 8, 'f', 1)
+            .arg(dry.seconds, 9, 'f', 3)
+            .arg(dry.peakMegabytes, 8, 'f', 1));
     for (const Guard& guard : kGuards) {
         if (guard.entries == size) {
             const double r = aloneSeconds > 0 ? exe.seconds / aloneSeconds : 0;
@@ -251,6 +246,9 @@ void measureDisk(const QString& workDir, int size, const BenchExecutable& execut
         throw std::runtime_error("the run with /batch:1000 made other changes than without it");
     }
 
+    const ExecutableRun dry =
+        executable.run(before, workDir, QStringLiteral("*"), {QStringLiteral("/dryrun")});
+
     const QString script = databases.copy("tarvelo_bench_before", "tarvelo_bench_script");
     const QStringList statements = child({"statements", before, batched, script, "one"});
     for (const char* name : {"tarvelo_bench_before", "tarvelo_bench_batch", "tarvelo_bench_single",
@@ -271,6 +269,10 @@ void measureDisk(const QString& workDir, int size, const BenchExecutable& execut
             .arg("its statements in one transaction (BEGIN ... COMMIT)", -52)
             .arg(statements.at(0), 9)
             .arg(QStringLiteral("1.00"), 7));
+    say(QStringLiteral("%1 %2 %3")
+            .arg("the executable, /dryrun (planned, no change)", -52)
+            .arg(dry.seconds, 9, 'f', 3)
+            .arg(ratio(dry.seconds, scriptSeconds), 7));
     say(QStringLiteral("%1 %2 %3")
             .arg("the executable without /batch (for contrast)", -52)
             .arg(each.seconds, 9, 'f', 3)
@@ -322,7 +324,7 @@ int parentMain(const QStringList& arguments) {
             server.clear();
             continue;
         }
-        if (value.isEmpty()) {
+        if (i + 1 >= arguments.size()) {
             return usage();
         }
         ++i;
@@ -379,8 +381,9 @@ int parentMain(const QStringList& arguments) {
             .arg(program)
             .arg(kRoutes));
     say(QStringLiteral("SQLite files in %1 (%2), PostgreSQL as named by TARVELO_TEST_PG or --pg.")
-            .arg(scratch.path(), QString::fromLatin1(QStorageInfo(scratch.path()).fileSystemType())));
-    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+            .arg(scratch.path(),
+                 QString::fromLatin1(QStorageInfo(scratch.path()).fileSystemType())));
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10")
             .arg("database", -10)
             .arg("entries", 9)
             .arg("rows", 9)
@@ -388,7 +391,9 @@ int parentMain(const QStringList& arguments) {
             .arg("exe s", 9)
             .arg("stmts s", 9)
             .arg("ratio", 7)
-            .arg("exe MB", 8));
+            .arg("exe MB", 8)
+            .arg("dry s", 9)
+            .arg("dry MB", 8));
     {
         BenchDatabase databases(QString(), scratch.path());
         for (const int size : sizes) {
@@ -404,11 +409,14 @@ int parentMain(const QStringList& arguments) {
         say(QStringLiteral(
             "(no PostgreSQL: set TARVELO_TEST_PG or use --pg, or run `make bench`)"));
     }
-    say(QStringLiteral("exe s: the executable from its start to its end (start-up, list, "
-                       "exceptions, table read, plan, changes with its protocol pane and file, "
-                       "the end); stmts s: the same DELETE and INSERT statements alone, each "
-                       "committed at once, on a copy of the same database; ratio = exe s / "
-                       "stmts s; exe MB: the executable's peak resident memory."));
+    say(QStringLiteral(
+        "exe s: the executable from its start to its end (start-up, list, "
+        "exceptions, table read, plan, changes with its protocol pane and file, "
+        "the end); stmts s: the same DELETE and INSERT statements alone, each "
+        "committed at once, on a copy of the same database; ratio = exe s / "
+        "stmts s; exe MB: the executable's peak resident memory; dry s, dry MB: the same "
+        "with /dryrun (the plan and its protocol, no change), on the same "
+        "data."));
     say(QString());
     if (diskSize > 0) {
         measureDisk(diskScratch.path(), diskSize, diskExecutable, guardLines);
