@@ -171,6 +171,53 @@ QString metOrNot(bool met) {
     return met ? QStringLiteral("met") : QStringLiteral("NOT met");
 }
 
+// On a machine shared with others one time can be twice the program's own:
+// below a million entries each figure is the fastest of three runs.
+int repeatsFor(int size) {
+    return size < 1000000 ? 3 : 1;
+}
+
+// The fastest of `repeats` runs of the executable with switches, each on a
+// fresh copy of tarvelo_bench_before named copy (left as the last run left
+// it: every run makes the same changes), or, without a copy, on
+// tarvelo_bench_before itself (a dry run).
+ExecutableRun fastestRun(BenchDatabase& databases, const BenchExecutable& executable,
+                         const QString& workDir, const QString& copy, const QStringList& switches,
+                         int repeats) {
+    ExecutableRun best;
+    for (int i = 0; i < repeats; ++i) {
+        const QString connection = copy.isEmpty()
+                                       ? databases.connectionString("tarvelo_bench_before")
+                                       : databases.copy("tarvelo_bench_before", copy);
+        const ExecutableRun run =
+            executable.run(connection, workDir, QStringLiteral("*"), switches);
+        if (i == 0 || run.seconds < best.seconds) {
+            best = run;
+        }
+        // Each run's installation replaces the one before: the last run's
+        // protocol file is the one left.
+        best.protocolFile = run.protocolFile;
+    }
+    return best;
+}
+
+// The fastest of `repeats` runs of the statements that turned
+// tarvelo_bench_before into after, each on a fresh copy: {seconds, changes}.
+QStringList fastestStatements(BenchDatabase& databases, const QString& after,
+                              const QString& commits, int repeats) {
+    QStringList best;
+    for (int i = 0; i < repeats; ++i) {
+        const QString alone = databases.copy("tarvelo_bench_before", "tarvelo_bench_alone");
+        const QStringList result =
+            child({"statements", databases.connectionString("tarvelo_bench_before"), after, alone,
+                   commits});
+        if (i == 0 || result.at(0).toDouble() < best.at(0).toDouble()) {
+            best = result;
+        }
+    }
+    return best;
+}
+
 // The guards of the memory-backed and server runs: the executable within
 // `ratio` times its statements alone, its peak under `megabytes`.
 struct Guard {
@@ -184,14 +231,14 @@ constexpr Guard kGuards[] = {{100000, 1.5, 60}, {1000000, 2.0, 250}};
 void measure(BenchDatabase& databases, const QString& server, const QString& workDir, int size,
              const BenchExecutable& executable, QStringList& guardLines) {
     const QStringList generated = child({"generate", server, workDir, QString::number(size)});
-    const QString before = databases.connectionString("tarvelo_bench_before");
-    const QString run = databases.copy("tarvelo_bench_before", "tarvelo_bench_exe");
-    const ExecutableRun exe = executable.run(run, workDir, QStringLiteral("*"));
+    const int repeats = repeatsFor(size);
+    const ExecutableRun exe =
+        fastestRun(databases, executable, workDir, "tarvelo_bench_exe", {}, repeats);
     // The same run planned only: start-up, reads, plan and protocol, no change.
     const ExecutableRun dry =
-        executable.run(before, workDir, QStringLiteral("*"), {QStringLiteral("/dryrun")});
-    const QString alone = databases.copy("tarvelo_bench_before", "tarvelo_bench_alone");
-    const QStringList statements = child({"statements", before, run, alone, "each"});
+        fastestRun(databases, executable, workDir, QString(), {QStringLiteral("/dryrun")}, repeats);
+    const QStringList statements = fastestStatements(
+        databases, databases.connectionString("tarvelo_bench_exe"), "each", repeats);
     for (const char* name : {"tarvelo_bench_before", "tarvelo_bench_exe", "tarvelo_bench_alone"}) {
         databases.drop(name);
     }
@@ -231,28 +278,24 @@ void measureDisk(const QString& workDir, int size, const BenchExecutable& execut
                  QStringList& guardLines) {
     BenchDatabase databases(QString(), workDir);
     const QStringList generated = child({"generate", QString(), workDir, QString::number(size)});
-    const QString before = databases.connectionString("tarvelo_bench_before");
-
-    const QString batched = databases.copy("tarvelo_bench_before", "tarvelo_bench_batch");
-    const ExecutableRun batch =
-        executable.run(batched, workDir, QStringLiteral("*"), {QStringLiteral("/batch:1000")});
+    const int repeats = 3;
+    const ExecutableRun batch = fastestRun(databases, executable, workDir, "tarvelo_bench_batch",
+                                           {QStringLiteral("/batch:1000")}, repeats);
     const QString batchProtocol = QDir(workDir).filePath("batch-protocol.log");
     QFile::remove(batchProtocol);
     QFile::copy(batch.protocolFile, batchProtocol);
-
-    const QString single = databases.copy("tarvelo_bench_before", "tarvelo_bench_single");
-    const ExecutableRun each = executable.run(single, workDir, QStringLiteral("*"));
+    // Each change waits for the disk: once is enough.
+    const ExecutableRun each =
+        fastestRun(databases, executable, workDir, "tarvelo_bench_single", {}, 1);
     if (child({"sameprotocol", batchProtocol, each.protocolFile}).at(0) != "1") {
         throw std::runtime_error("the run with /batch:1000 made other changes than without it");
     }
-
     const ExecutableRun dry =
-        executable.run(before, workDir, QStringLiteral("*"), {QStringLiteral("/dryrun")});
-
-    const QString script = databases.copy("tarvelo_bench_before", "tarvelo_bench_script");
-    const QStringList statements = child({"statements", before, batched, script, "one"});
+        fastestRun(databases, executable, workDir, QString(), {QStringLiteral("/dryrun")}, repeats);
+    const QStringList statements = fastestStatements(
+        databases, databases.connectionString("tarvelo_bench_batch"), "one", repeats);
     for (const char* name : {"tarvelo_bench_before", "tarvelo_bench_batch", "tarvelo_bench_single",
-                             "tarvelo_bench_script"}) {
+                             "tarvelo_bench_alone"}) {
         databases.drop(name);
     }
 
@@ -277,10 +320,12 @@ void measureDisk(const QString& workDir, int size, const BenchExecutable& execut
             .arg("the executable without /batch (for contrast)", -52)
             .arg(each.seconds, 9, 'f', 3)
             .arg(ratio(each.seconds, scriptSeconds), 7));
-    say(QStringLiteral("its statements in one transaction: the same prepared DELETE ... WHERE "
-                       "routeaddressid = ? and INSERT statements the run made, in its order, "
-                       "between one BEGIN and one COMMIT, on a copy of the same data. The run "
-                       "without /batch made the same changes, line for line."));
+    say(QStringLiteral(
+        "its statements in one transaction: the same prepared DELETE ... WHERE "
+        "routeaddressid = ? and INSERT statements the run made, in its order, "
+        "between one BEGIN and one COMMIT, on a copy of the same data. The run "
+        "without /batch made the same changes, line for line. /batch:1000, /dryrun and "
+        "the statements: the fastest of three."));
     const double r = scriptSeconds > 0 ? batch.seconds / scriptSeconds : 0;
     guardLines.append(QStringLiteral("  SQLite disk at %1: /batch:1000 %2 times one transaction, "
                                      "within 3.0: %3")
@@ -416,7 +461,7 @@ int parentMain(const QStringList& arguments) {
         "committed at once, on a copy of the same database; ratio = exe s / "
         "stmts s; exe MB: the executable's peak resident memory; dry s, dry MB: the same "
         "with /dryrun (the plan and its protocol, no change), on the same "
-        "data."));
+        "data. Below 1,000,000 entries each time is the fastest of three."));
     say(QString());
     if (diskSize > 0) {
         measureDisk(diskScratch.path(), diskSize, diskExecutable, guardLines);
