@@ -122,6 +122,8 @@ ExecutableRun BenchExecutable::run(const QString& connection, const QString& wor
     }
     ExecutableRun result;
     result.seconds = double(timer.nsecsElapsed()) / 1e9;
+    result.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                        double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     result.peakMegabytes = double(usage.ru_maxrss) / 1024.0;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         throw std::runtime_error(

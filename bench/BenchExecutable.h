@@ -11,6 +11,7 @@
 // the run with its real protocol pane, the end.
 struct ExecutableRun {
     double seconds = 0;       // from the start of the process to its end
+    double cpuSeconds = 0;    // the processor time it used (user and system)
     double peakMegabytes = 0; // the process's peak resident memory
     QString protocolFile;     // the protocol file it wrote
 };

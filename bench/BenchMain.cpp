@@ -41,6 +41,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include <time.h>
 
 namespace {
 
@@ -49,6 +50,13 @@ constexpr int kRoutes = 10000;
 void say(const QString& text) {
     std::printf("%s\n", text.toUtf8().constData());
     std::fflush(stdout);
+}
+
+// The processor time this process has used (user and system).
+double processorSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
 }
 
 // Child: generates the installation, writes the list and the exception file
@@ -100,6 +108,7 @@ int statementsChild(const QString& before, const QString& after, const QString& 
     SqlExec::prepare(remove, RouteAddressStatements::deleteById());
     SqlExec::prepare(insert, RouteAddressStatements::insert(db));
     const bool oneTransaction = commits == QStringLiteral("one");
+    const double cpuBefore = processorSeconds();
     QElapsedTimer timer;
     timer.start();
     if (oneTransaction && !db.transaction()) {
@@ -120,9 +129,11 @@ int statementsChild(const QString& before, const QString& after, const QString& 
         throw std::runtime_error("COMMIT failed");
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    say(QStringLiteral("RESULT %1 %2")
+    const double cpuSeconds = processorSeconds() - cpuBefore;
+    say(QStringLiteral("RESULT %1 %2 %3")
             .arg(seconds, 0, 'f', 3)
-            .arg(deleted.size() + inserted.size()));
+            .arg(deleted.size() + inserted.size())
+            .arg(cpuSeconds, 0, 'f', 3));
     return 0;
 }
 
@@ -202,7 +213,7 @@ ExecutableRun fastestRun(BenchDatabase& databases, const BenchExecutable& execut
 }
 
 // The fastest of `repeats` runs of the statements that turned
-// tarvelo_bench_before into after, each on a fresh copy: {seconds, changes}.
+// tarvelo_bench_before into after, each on a fresh copy: {seconds, changes, processor seconds}.
 QStringList fastestStatements(BenchDatabase& databases, const QString& after,
                               const QString& commits, int repeats) {
     QStringList best;
@@ -244,17 +255,21 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
     }
 
     const double aloneSeconds = statements.at(0).toDouble();
-    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10")
+    const double aloneCpu = statements.at(2).toDouble();
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13")
             .arg(databases.backendName(), -10)
-            .arg(generated.at(0), 9)
-            .arg(generated.at(1), 9)
-            .arg(statements.at(1), 8)
-            .arg(exe.seconds, 9, 'f', 3)
-            .arg(statements.at(0), 9)
-            .arg(ratio(exe.seconds, aloneSeconds), 7)
-            .arg(exe.peakMegabytes, 8, 'f', 1)
-            .arg(dry.seconds, 9, 'f', 3)
-            .arg(dry.peakMegabytes, 8, 'f', 1));
+            .arg(generated.at(0), 8)
+            .arg(generated.at(1), 8)
+            .arg(statements.at(1), 7)
+            .arg(exe.seconds, 8, 'f', 3)
+            .arg(aloneSeconds, 8, 'f', 3)
+            .arg(ratio(exe.seconds, aloneSeconds), 6)
+            .arg(exe.cpuSeconds, 8, 'f', 3)
+            .arg(aloneCpu, 8, 'f', 3)
+            .arg(ratio(exe.cpuSeconds, aloneCpu), 6)
+            .arg(exe.peakMegabytes, 7, 'f', 1)
+            .arg(dry.seconds, 7, 'f', 3)
+            .arg(dry.peakMegabytes, 7, 'f', 1));
     for (const Guard& guard : kGuards) {
         if (guard.entries == size) {
             const double r = aloneSeconds > 0 ? exe.seconds / aloneSeconds : 0;
@@ -303,23 +318,21 @@ void measureDisk(const QString& workDir, int size, const BenchExecutable& execut
     say(QStringLiteral("Disk-backed SQLite in %1 (%2): %3 list entries, %4 rows, %5 changes.")
             .arg(workDir, QString::fromLatin1(QStorageInfo(workDir).fileSystemType()),
                  generated.at(0), generated.at(1), statements.at(1)));
-    say(QStringLiteral("%1 %2 %3").arg("", -52).arg("s", 9).arg("ratio", 7));
-    say(QStringLiteral("%1 %2 %3")
-            .arg("the executable, /batch:1000", -52)
-            .arg(batch.seconds, 9, 'f', 3)
-            .arg(ratio(batch.seconds, scriptSeconds), 7));
-    say(QStringLiteral("%1 %2 %3")
-            .arg("its statements in one transaction (BEGIN ... COMMIT)", -52)
-            .arg(statements.at(0), 9)
-            .arg(QStringLiteral("1.00"), 7));
-    say(QStringLiteral("%1 %2 %3")
-            .arg("the executable, /dryrun (planned, no change)", -52)
-            .arg(dry.seconds, 9, 'f', 3)
-            .arg(ratio(dry.seconds, scriptSeconds), 7));
-    say(QStringLiteral("%1 %2 %3")
-            .arg("the executable without /batch (for contrast)", -52)
-            .arg(each.seconds, 9, 'f', 3)
-            .arg(ratio(each.seconds, scriptSeconds), 7));
+    const auto line = [scriptSeconds](const QString& label, double seconds, double cpu) {
+        say(QStringLiteral("%1 %2 %3 %4")
+                .arg(label, -52)
+                .arg(seconds, 9, 'f', 3)
+                .arg(ratio(seconds, scriptSeconds), 7)
+                .arg(cpu, 8, 'f', 3));
+    };
+    say(QStringLiteral("%1 %2 %3 %4").arg("", -52).arg("s", 9).arg("ratio", 7).arg("cpu s", 8));
+    line(QStringLiteral("the executable, /batch:1000"), batch.seconds, batch.cpuSeconds);
+    line(QStringLiteral("its statements in one transaction (BEGIN ... COMMIT)"), scriptSeconds,
+         statements.at(2).toDouble());
+    line(QStringLiteral("the executable, /dryrun (planned, no change)"), dry.seconds,
+         dry.cpuSeconds);
+    line(QStringLiteral("the executable without /batch (for contrast)"), each.seconds,
+         each.cpuSeconds);
     say(QStringLiteral(
         "its statements in one transaction: the same prepared DELETE ... WHERE "
         "routeaddressid = ? and INSERT statements the run made, in its order, "
@@ -428,17 +441,20 @@ int parentMain(const QStringList& arguments) {
     say(QStringLiteral("SQLite files in %1 (%2), PostgreSQL as named by TARVELO_TEST_PG or --pg.")
             .arg(scratch.path(),
                  QString::fromLatin1(QStorageInfo(scratch.path()).fileSystemType())));
-    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10")
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13")
             .arg("database", -10)
-            .arg("entries", 9)
-            .arg("rows", 9)
-            .arg("changes", 8)
-            .arg("exe s", 9)
-            .arg("stmts s", 9)
-            .arg("ratio", 7)
-            .arg("exe MB", 8)
-            .arg("dry s", 9)
-            .arg("dry MB", 8));
+            .arg("entries", 8)
+            .arg("rows", 8)
+            .arg("changes", 7)
+            .arg("exe s", 8)
+            .arg("stmts s", 8)
+            .arg("ratio", 6)
+            .arg("exe cpu", 8)
+            .arg("stmt cpu", 8)
+            .arg("ratio", 6)
+            .arg("exe MB", 7)
+            .arg("dry s", 7)
+            .arg("dry MB", 7));
     {
         BenchDatabase databases(QString(), scratch.path());
         for (const int size : sizes) {
@@ -459,7 +475,9 @@ int parentMain(const QStringList& arguments) {
         "exceptions, table read, plan, changes with its protocol pane and file, "
         "the end); stmts s: the same DELETE and INSERT statements alone, each "
         "committed at once, on a copy of the same database; ratio = exe s / "
-        "stmts s; exe MB: the executable's peak resident memory; dry s, dry MB: the same "
+        "stmts s; exe cpu, stmt cpu: the processor time of each process alone (user and "
+        "system; a server's not counted), little changed by others' load, and their ratio; "
+        "exe MB: the executable's peak resident memory; dry s, dry MB: the same "
         "with /dryrun (the plan and its protocol, no change), on the same "
         "data. Below 1,000,000 entries each time is the fastest of three."));
     say(QString());
