@@ -256,7 +256,7 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
 
     const double aloneSeconds = statements.at(0).toDouble();
     const double aloneCpu = statements.at(2).toDouble();
-    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13")
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14")
             .arg(databases.backendName(), -10)
             .arg(generated.at(0), 8)
             .arg(generated.at(1), 8)
@@ -269,6 +269,7 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
             .arg(ratio(exe.cpuSeconds, aloneCpu), 6)
             .arg(exe.peakMegabytes, 7, 'f', 1)
             .arg(dry.seconds, 7, 'f', 3)
+            .arg(dry.cpuSeconds, 7, 'f', 3)
             .arg(dry.peakMegabytes, 7, 'f', 1));
     for (const Guard& guard : kGuards) {
         if (guard.entries == size) {
@@ -441,7 +442,7 @@ int parentMain(const QStringList& arguments) {
     say(QStringLiteral("SQLite files in %1 (%2), PostgreSQL as named by TARVELO_TEST_PG or --pg.")
             .arg(scratch.path(),
                  QString::fromLatin1(QStorageInfo(scratch.path()).fileSystemType())));
-    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13")
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14")
             .arg("database", -10)
             .arg("entries", 8)
             .arg("rows", 8)
@@ -454,6 +455,7 @@ int parentMain(const QStringList& arguments) {
             .arg("ratio", 6)
             .arg("exe MB", 7)
             .arg("dry s", 7)
+            .arg("dry cpu", 7)
             .arg("dry MB", 7));
     {
         BenchDatabase databases(QString(), scratch.path());
@@ -477,7 +479,7 @@ int parentMain(const QStringList& arguments) {
         "committed at once, on a copy of the same database; ratio = exe s / "
         "stmts s; exe cpu, stmt cpu: the processor time of each process alone (user and "
         "system; a server's not counted), little changed by others' load, and their ratio; "
-        "exe MB: the executable's peak resident memory; dry s, dry MB: the same "
+        "exe MB: the executable's peak resident memory; dry s, dry cpu, dry MB: the same "
         "with /dryrun (the plan and its protocol, no change), on the same "
         "data. Below 1,000,000 entries each time is the fastest of three."));
     say(QString());
