@@ -178,11 +178,11 @@ qint64 AddressDataset::insertRow(const QString& address) {
     checkLength(address);
     const QSqlDatabase db = m_database.openHandle();
     QSqlQuery query(db);
-    SqlExec::prepare(query, RouteAddressStatements::insert(db));
+    SqlExec::prepare(query, RouteAddressStatements::insert(m_database.server()));
     query.addBindValue(m_routeId);
     query.addBindValue(SqlExec::text(address));
     SqlExec::execPrepared(query);
-    return RouteAddressStatements::insertedId(query, db, m_routeId, address);
+    return RouteAddressStatements::insertedId(query, db, m_database.server(), m_routeId, address);
 }
 
 int AddressDataset::appendRow(const QString& address) {

@@ -1,6 +1,7 @@
 #include "db/Database.h"
 
 #include "db/ConnectionString.h"
+#include "db/OdbcServer.h"
 #include "db/SqlExec.h"
 #include "platform/TarveloError.h"
 
@@ -118,9 +119,13 @@ void Database::open() {
     if (!db.open()) {
         throw DbError(SqlExec::driverText(db.lastError()));
     }
-    m_server = settings.server;
     try {
-        applySessionBounds(db, settings.server);
+        // Behind ODBC any server may answer: the open connection tells which.
+        m_server =
+            settings.driver == u"QODBC" && settings.server == ConnectionSettings::Server::OtherOdbc
+                ? odbcServer(db)
+                : settings.server;
+        applySessionBounds(db, m_server);
     } catch (const DbError&) {
         db.close();
         throw;

@@ -45,7 +45,7 @@ void RouteAddressDataset::open() {
     auto remove = std::make_unique<QSqlQuery>(db);
     SqlExec::prepare(*remove, RouteAddressStatements::deleteById());
     auto insert = std::make_unique<QSqlQuery>(db);
-    SqlExec::prepare(*insert, RouteAddressStatements::insert(db));
+    SqlExec::prepare(*insert, RouteAddressStatements::insert(m_database.server()));
 
     m_rows = std::move(rows);
     m_db = db;
@@ -129,7 +129,8 @@ void RouteAddressDataset::insert(qint64 routeId, const QString& address) {
         m_insert->addBindValue(routeId);
         m_insert->addBindValue(SqlExec::text(address));
         SqlExec::execPrepared(*m_insert);
-        id = RouteAddressStatements::insertedId(*m_insert, m_db, routeId, address);
+        id = RouteAddressStatements::insertedId(*m_insert, m_db, m_database.server(), routeId,
+                                                address);
         m_insert->finish();
     }
 

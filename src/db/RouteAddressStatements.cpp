@@ -8,22 +8,22 @@ QString RouteAddressStatements::deleteById() {
     return QStringLiteral("DELETE FROM hm_routeaddresses WHERE routeaddressid = ?");
 }
 
-bool RouteAddressStatements::insertReturnsId(const QSqlDatabase& db) {
-    return db.driverName() == u"QPSQL";
+bool RouteAddressStatements::insertReturnsId(Server server) {
+    return server == Server::Postgres;
 }
 
-QString RouteAddressStatements::insert(const QSqlDatabase& db) {
+QString RouteAddressStatements::insert(Server server) {
     QString sql = QStringLiteral("INSERT INTO hm_routeaddresses "
                                  "(routeaddressrouteid, routeaddressaddress) VALUES (?, ?)");
-    if (insertReturnsId(db)) {
+    if (insertReturnsId(server)) {
         sql += QStringLiteral(" RETURNING routeaddressid");
     }
     return sql;
 }
 
-qint64 RouteAddressStatements::insertedId(QSqlQuery& insert, const QSqlDatabase& db, qint64 routeId,
-                                          const QString& address) {
-    if (insertReturnsId(db)) {
+qint64 RouteAddressStatements::insertedId(QSqlQuery& insert, const QSqlDatabase& db, Server server,
+                                          qint64 routeId, const QString& address) {
+    if (insertReturnsId(server)) {
         if (!insert.next()) {
             SqlExec::fail(insert);
         }
@@ -34,6 +34,14 @@ qint64 RouteAddressStatements::insertedId(QSqlQuery& insert, const QSqlDatabase&
         return id.toLongLong();
     }
     QSqlQuery query(db);
+    if (server == Server::MySql) {
+        // Qt's ODBC driver does not ask MariaDB's driver for the key.
+        SqlExec::exec(query, QStringLiteral("SELECT LAST_INSERT_ID()"));
+        if (!query.next()) {
+            SqlExec::fail(query);
+        }
+        return query.value(0).toLongLong();
+    }
     SqlExec::prepare(query, QStringLiteral("SELECT MAX(routeaddressid) FROM hm_routeaddresses "
                                            "WHERE routeaddressrouteid = ? "
                                            "AND routeaddressaddress = ?"));
