@@ -78,6 +78,7 @@ void Database::setConnectionString(const QString& connectionString) {
 
 void Database::open() {
     close();
+    m_textAsBytes = false;
     const ConnectionSettings settings = parseConnectionString(m_connectionString);
 
     QString databaseName = settings.databaseName;
@@ -125,6 +126,8 @@ void Database::open() {
             settings.driver == u"QODBC" && settings.server == ConnectionSettings::Server::OtherOdbc
                 ? odbcServer(db)
                 : settings.server;
+        m_textAsBytes =
+            settings.driver == u"QODBC" && m_server == ConnectionSettings::Server::MySql;
         applySessionBounds(db, m_server);
     } catch (const DbError&) {
         db.close();
@@ -141,6 +144,14 @@ void Database::close() {
 
 bool Database::isOpen() const {
     return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+QVariant Database::text(const QString& value) const {
+    if (m_textAsBytes) {
+        // Empty, but not null: a null byte array would go as NULL.
+        return value.isEmpty() ? QByteArray("") : value.toUtf8();
+    }
+    return SqlExec::text(value);
 }
 
 QSqlDatabase Database::handle() const {

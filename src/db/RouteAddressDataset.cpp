@@ -127,10 +127,9 @@ void RouteAddressDataset::insert(qint64 routeId, const QString& address) {
     qint64 id = --m_testRunIds;
     if (!m_testRun) {
         m_insert->addBindValue(routeId);
-        m_insert->addBindValue(SqlExec::text(address));
+        m_insert->addBindValue(m_database.text(address));
         SqlExec::execPrepared(*m_insert);
-        id = RouteAddressStatements::insertedId(*m_insert, m_db, m_database.server(), routeId,
-                                                address);
+        id = RouteAddressStatements::insertedId(*m_insert, m_database, routeId, address);
         m_insert->finish();
     }
 

@@ -1,7 +1,9 @@
 #include "db/RouteAddressStatements.h"
 
+#include "db/Database.h"
 #include "db/SqlExec.h"
 
+#include <QSqlDriver>
 #include <QVariant>
 
 QString RouteAddressStatements::deleteById() {
@@ -21,19 +23,22 @@ QString RouteAddressStatements::insert(Server server) {
     return sql;
 }
 
-qint64 RouteAddressStatements::insertedId(QSqlQuery& insert, const QSqlDatabase& db, Server server,
+qint64 RouteAddressStatements::insertedId(QSqlQuery& insert, const Database& database,
                                           qint64 routeId, const QString& address) {
+    const Server server = database.server();
     if (insertReturnsId(server)) {
         if (!insert.next()) {
             SqlExec::fail(insert);
         }
         return insert.value(0).toLongLong();
     }
-    const QVariant id = insert.lastInsertId();
-    if (id.isValid() && !id.isNull()) {
-        return id.toLongLong();
+    if (insert.driver()->hasFeature(QSqlDriver::LastInsertId)) {
+        const QVariant id = insert.lastInsertId();
+        if (id.isValid() && !id.isNull()) {
+            return id.toLongLong();
+        }
     }
-    QSqlQuery query(db);
+    QSqlQuery query(database.openHandle());
     if (server == Server::MySql) {
         // Qt's ODBC driver does not ask MariaDB's driver for the key.
         SqlExec::exec(query, QStringLiteral("SELECT LAST_INSERT_ID()"));
@@ -46,7 +51,7 @@ qint64 RouteAddressStatements::insertedId(QSqlQuery& insert, const QSqlDatabase&
                                            "WHERE routeaddressrouteid = ? "
                                            "AND routeaddressaddress = ?"));
     query.addBindValue(routeId);
-    query.addBindValue(SqlExec::text(address));
+    query.addBindValue(database.text(address));
     SqlExec::execPrepared(query);
     if (!query.next()) {
         SqlExec::fail(query);

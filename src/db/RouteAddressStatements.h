@@ -6,6 +6,8 @@
 #include <QSqlQuery>
 #include <QString>
 
+class Database;
+
 // The statements that change hm_routeaddresses, shared by the datasets that
 // change it (the run's RA2 and the address grid's Address).
 namespace RouteAddressStatements {
@@ -19,6 +21,6 @@ bool insertReturnsId(Server server);
 // The key of the row that the executed insert stored: its RETURNING row,
 // the driver's last insert id, MySQL's LAST_INSERT_ID(), or, for a server
 // that can tell none of them, the newest row with these values.
-qint64 insertedId(QSqlQuery& insert, const QSqlDatabase& db, Server server, qint64 routeId,
+qint64 insertedId(QSqlQuery& insert, const Database& database, qint64 routeId,
                   const QString& address);
 } // namespace RouteAddressStatements

@@ -91,7 +91,8 @@ protected:
             done = query.exec(sql);
         } else if (query.prepare(sql)) {
             for (const QVariant& value : values) {
-                query.addBindValue(value);
+                query.addBindValue(
+                    value.typeId() == QMetaType::QString ? m_other.text(value.toString()) : value);
             }
             done = query.exec();
         }

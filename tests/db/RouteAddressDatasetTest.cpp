@@ -292,7 +292,7 @@ TEST_P(RouteAddressDatasetTest, ReadsEveryKindOfAddressAsTheDriverGivesIt) {
         QSqlQuery query(db.handle());
         ASSERT_TRUE(query.prepare(insert));
         query.addBindValue(2);
-        query.addBindValue(address.isNull() ? QStringLiteral("") : address);
+        query.addBindValue(db.text(address));
         ASSERT_TRUE(query.exec()) << query.lastError().text().toStdString();
     }
     const bool sqlite = serverOf(GetParam()) == Backend::Sqlite;

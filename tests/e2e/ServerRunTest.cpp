@@ -325,7 +325,7 @@ protected:
             EXPECT_TRUE(insert.prepare(routeAddressInsert()));
             for (const QString& row : extraRows) {
                 insert.addBindValue(row.endsWith(u".org") ? 2 : 1);
-                insert.addBindValue(row);
+                insert.addBindValue(database.text(row));
                 EXPECT_TRUE(insert.exec()) << insert.lastError().text().toStdString();
             }
         }

@@ -249,7 +249,7 @@ qint64 insertRoute(const QString& connectionString, const QString& domainName) {
     if (!query.prepare(insert)) {
         sqlFailure(insert, query);
     }
-    query.addBindValue(domainName);
+    query.addBindValue(database.text(domainName));
     if (!query.exec()) {
         sqlFailure(insert, query);
     }
