@@ -1,4 +1,5 @@
 #include "db/Database.h"
+#include "DbBackendTest.h"
 #include "TestDatabases.h"
 #include "TestEnvironment.h"
 #include "platform/TarveloError.h"
@@ -183,3 +184,39 @@ TEST(Database, OdbcStringsReachTheDriverManagerIntact) {
     qunsetenv("ODBCINI");
     EXPECT_TRUE(message.contains(QStringLiteral("[FreeTDS]"))) << message.toStdString();
 }
+
+// Whichever driver asks, the connection knows the system behind it (through
+// ODBC the driver tells), and that system's bounds on waits are set: a lock
+// or a silent statement ends in the driver's error after 30 seconds.
+class DatabaseOnBackend : public OpenDbBackendTest {};
+
+TEST_P(DatabaseOnBackend, KnowsTheSystemBehindItAndBoundsItsWaits) {
+    using Server = ConnectionSettings::Server;
+    QSqlQuery query(m_database.openHandle());
+    switch (serverOf(GetParam())) {
+    case Backend::Sqlite:
+        EXPECT_EQ(m_database.server(), Server::Sqlite);
+        break;
+    case Backend::Postgres:
+        EXPECT_EQ(m_database.server(), Server::Postgres);
+        for (const char* setting : {"lock_timeout", "statement_timeout"}) {
+            ASSERT_TRUE(query.exec(QStringLiteral("SHOW ") + QLatin1String(setting)));
+            ASSERT_TRUE(query.next());
+            EXPECT_EQ(query.value(0).toString(), "30s") << setting;
+        }
+        break;
+    case Backend::MariaDb:
+        EXPECT_EQ(m_database.server(), Server::MySql);
+        ASSERT_TRUE(query.exec("SELECT @@SESSION.lock_wait_timeout, "
+                               "@@SESSION.innodb_lock_wait_timeout, @@SESSION.max_statement_time"));
+        ASSERT_TRUE(query.next());
+        EXPECT_EQ(query.value(0).toLongLong(), 30);
+        EXPECT_EQ(query.value(1).toLongLong(), 30);
+        EXPECT_EQ(query.value(2).toDouble(), 30.0);
+        break;
+    default:
+        FAIL() << "no database system";
+    }
+}
+
+TARVELO_DB_BACKENDS(DatabaseOnBackend);
