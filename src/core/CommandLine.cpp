@@ -1,6 +1,7 @@
 #include "core/CommandLine.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/TarveloError.h"
 
 CommandLineSwitch CommandLine::parse(const QString& parameter) {
     const QString lowered = AsciiCase::lower(parameter);
@@ -19,13 +20,33 @@ CommandLineSwitch CommandLine::parse(const QString& parameter) {
             result.value = domain;
         }
     } else if (lowered == QLatin1String("/dryrun")) {
-        result.kind = CommandLineSwitch::TestRun;
+        result.kind = CommandLineSwitch::DryRun;
     } else if (lowered.startsWith(QLatin1String("/maxdelete:"))) {
         result.kind = CommandLineSwitch::MaxDelete;
         result.value = lowered.mid(11, kMaxValue);
+    } else if (lowered.startsWith(QLatin1String("/batch:"))) {
+        result.kind = CommandLineSwitch::Batch;
+        result.value = lowered.mid(7, kMaxValue);
     } else if (lowered.startsWith(QLatin1String("/file:"))) {
         result.kind = CommandLineSwitch::File;
         result.value = parameter.mid(6, kMaxValue);
     }
     return result;
+}
+
+int CommandLine::batchSize(const QString& value) {
+    constexpr int kLargest = 100000;
+    bool ok = !value.isEmpty() && value.size() <= 6;
+    for (const QChar c : value) {
+        ok = ok && c >= u'0' && c <= u'9';
+    }
+    const int size = ok ? value.toInt(&ok) : 0;
+    if (!ok || size < 1 || size > kLargest) {
+        throw TarveloError(QStringLiteral("Ungültiger Wert \"%1\" für /batch: erwartet wird eine "
+                                          "Anzahl von Änderungen je Transaktion von 1 bis %2 "
+                                          "(z. B. /batch:1000)")
+                               .arg(value)
+                               .arg(kLargest));
+    }
+    return size;
 }

@@ -5,7 +5,7 @@
 
 // One switch of the command line, as the unattended run reads it.
 struct CommandLineSwitch {
-    enum Kind { Ignored, DbSync, Refresh, Domain, File, MaxDelete, TestRun };
+    enum Kind { Ignored, DbSync, Refresh, Domain, File, MaxDelete, DryRun, Batch };
     Kind kind = Ignored;
     QString value; // the domain filter ("@" in front), the list path, the limit
 };
@@ -15,6 +15,10 @@ constexpr int kMaxValue = 255;
 // Recognises a switch in any ASCII case. The list path keeps its case: file
 // names on this platform are case-sensitive. An empty "/domain:" is ignored,
 // since a filter of "@" alone would hold every address. "/maxdelete:" and
-// "/dryrun" are the scheduler's opt-in guards.
+// "/dryrun" are the scheduler's opt-in guards, "/batch:" its opt-in
+// transactions.
 CommandLineSwitch parse(const QString& parameter);
+// The changes per transaction that "/batch:" names, 1 to 100000; raises a
+// German error for anything else.
+int batchSize(const QString& value);
 } // namespace CommandLine

@@ -6,7 +6,6 @@
 #include "core/RouteBrowsing.h"
 #include "core/RunLock.h"
 #include "core/SyncRun.h"
-#include "core/TestKnob.h"
 #include "core/Watchdog.h"
 #include "core/WindowState.h"
 #include "platform/Clock.h"
@@ -17,14 +16,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-MainSession::MainSession(AppPaths paths, const Clock& clock, WindowState& window)
-    : routes(database), RA2(database), Address(database), m_paths(std::move(paths)), m_clock(clock),
-      m_window(window), m_log(m_paths.logFile, clock, window) {}
+MainSession::MainSession(AppPaths paths, const Clock& clock, WindowState& window, RunWaits waits)
+    : routes(database), RA2(database), Address(database), m_paths(std::move(paths)), m_waits(waits),
+      m_clock(clock), m_window(window), m_log(m_paths.logFile, clock, window) {}
 
 MainSession::~MainSession() = default;
 
 void MainSession::watchForStalls() {
-    const auto limit = TestKnob::milliseconds("TARVELO_TEST_WATCHDOG_MS", Watchdog::defaultLimit());
+    const auto limit = m_waits.stall;
     // Runs on the watchdog's thread while the run hangs in a call that does
     // not return: it touches only the log file, the record and stderr.
     m_watchdog = std::make_unique<Watchdog>(limit, [this](std::chrono::seconds stalled) {
@@ -74,6 +73,14 @@ void MainSession::storeAdminPassword(const QString& password) {
 }
 
 void MainSession::btsyncClick() {
+    synchronise(m_dryRun);
+}
+
+void MainSession::Testlauf1Click() {
+    synchronise(true);
+}
+
+void MainSession::synchronise(bool dryRun) {
     SyncContext context{.window = m_window,
                         .log = m_log,
                         .Liste = Liste,
@@ -85,10 +92,10 @@ void MainSession::btsyncClick() {
                         .reloadAddresses = [this] { RoutenCellClick(); },
                         .guards = {.lockFile = m_paths.lockFile,
                                    .database = &database,
-                                   .lockWait = TestKnob::milliseconds("TARVELO_TEST_LOCK_WAIT_MS",
-                                                                      RunLock::defaultWait()),
-                                   .testRun = m_testRun,
+                                   .lockWait = m_waits.lock,
+                                   .dryRun = dryRun,
                                    .maxDelete = m_maxDelete,
+                                   .batch = m_batch,
                                    .record = &m_record}};
     runSynchronisation(context);
 }

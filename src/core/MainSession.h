@@ -5,7 +5,9 @@
 #include "core/DeleteLimit.h"
 #include "core/ExceptionEditor.h"
 #include "core/RouteBrowsing.h"
+#include "core/RunLock.h"
 #include "core/RunRecord.h"
+#include "core/Watchdog.h"
 #include "core/WorkingList.h"
 #include "db/AddressDataset.h"
 #include "db/Database.h"
@@ -15,12 +17,19 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
 class Clock;
-class Watchdog;
 class WindowState;
+
+// How long a run waits for another run's lock, and how long an unattended
+// run may go without progress before the watchdog ends it.
+struct RunWaits {
+    std::chrono::milliseconds lock = RunLock::defaultWait();
+    std::chrono::milliseconds stall = Watchdog::defaultLimit();
+};
 
 // Everything the main window owns besides its controls: the configuration
 // values read at start, the connection and its datasets, the working list,
@@ -28,7 +37,7 @@ class WindowState;
 // WindowState and calls one method per handler.
 class MainSession {
 public:
-    MainSession(AppPaths paths, const Clock& clock, WindowState& window);
+    MainSession(AppPaths paths, const Clock& clock, WindowState& window, RunWaits waits = {});
     ~MainSession();
 
     const AppPaths& paths() const { return m_paths; }
@@ -45,6 +54,8 @@ public:
     void FormShow(const QStringList& parameters);
 
     void btsyncClick();
+    // "Testlauf": the run planned and shown, nothing changed, as "/dryrun".
+    void Testlauf1Click();
     void RoutenCellClick();
     void HmailRefresh1Click();
     // The export of the loaded addresses, asking for the file with the
@@ -75,20 +86,24 @@ public:
     QString ProtokollDir;
 
 private:
+    void synchronise(bool dryRun);
+
     Database database;
     RoutesDataset routes;
     RouteAddressDataset RA2;
     AddressDataset Address;
     WorkingList Liste;
     AppPaths m_paths;
+    RunWaits m_waits;
     const Clock& m_clock;
     WindowState& m_window;
     ActivityLog m_log;
     bool m_listFileMissing = false;
     bool m_runRequested = false;
     // The scheduler's opt-in guards, from the command line.
-    bool m_testRun = false;
+    bool m_dryRun = false;
     std::optional<DeleteLimit> m_maxDelete;
+    int m_batch = 0;
     RunRecord m_record;
     std::unique_ptr<Watchdog> m_watchdog;
 };

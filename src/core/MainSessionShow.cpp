@@ -36,8 +36,11 @@ void MainSession::FormShow(const QStringList& parameters) {
         case CommandLineSwitch::MaxDelete:
             m_maxDelete = DeleteLimit::parse(sw.value); // a wrong value stops before any run
             break;
-        case CommandLineSwitch::TestRun:
-            m_testRun = true;
+        case CommandLineSwitch::DryRun:
+            m_dryRun = true;
+            break;
+        case CommandLineSwitch::Batch:
+            m_batch = CommandLine::batchSize(sw.value); // a wrong value stops before any run
             break;
         case CommandLineSwitch::Ignored:
             break;
@@ -57,7 +60,7 @@ void MainSession::FormShow(const QStringList& parameters) {
             m_listFileMissing = true;
         }
     }
-    if (refresh && !m_testRun) { // a test run leaves the mail server alone
+    if (refresh && !m_dryRun) { // a dry run leaves the mail server alone
         LogMessage(QStringLiteral("Hmailserver-Aktualisierung"));
         HmailRefresh1Click();
     }

@@ -34,10 +34,6 @@ void PatternTrie::add(QStringView pattern) {
 }
 
 int PatternTrie::child(int node, char16_t c) const {
-    if (node == 0) {
-        const int target = m_rootNext[c];
-        return target != 0 ? target : -1;
-    }
     const Node& n = m_nodes[node];
     const auto begin = m_childChars.begin() + n.childBegin;
     const auto end = begin + n.childCount;
@@ -55,7 +51,6 @@ void PatternTrie::build() {
         m_pending.clear();
         return;
     }
-    m_rootNext.assign(0x10000, 0);
     for (size_t i = 0; i < m_nodes.size(); ++i) {
         auto& children = m_pending[i];
         std::sort(children.begin(), children.end());
@@ -64,9 +59,6 @@ void PatternTrie::build() {
         for (const auto& [ch, target] : children) {
             m_childChars.push_back(ch);
             m_childNodes.push_back(target);
-            if (i == 0) {
-                m_rootNext[ch] = target;
-            }
         }
     }
     m_pending.clear();
@@ -108,29 +100,6 @@ void PatternTrie::build() {
             queue.push_back(v);
         }
     }
-
-    // A node's fail link is nearer the root than the node, so in breadth-first
-    // order its row is complete before the node's own needs it.
-    m_asciiNext.assign(m_nodes.size() * kAscii, 0);
-    const auto fillRow = [this](int node) {
-        int* row = &m_asciiNext[static_cast<size_t>(node) * kAscii];
-        const int* failRow = &m_asciiNext[static_cast<size_t>(m_nodes[node].fail) * kAscii];
-        for (int c = 0; c < kAscii; ++c) {
-            const int g = child(node, AsciiCase::lower(char16_t(c)));
-            row[c] = g >= 0 ? g : (node == 0 ? 0 : failRow[c]);
-        }
-    };
-    fillRow(0);
-    for (const int node : queue) {
-        fillRow(node);
-    }
-    // A state where a pattern ends is stored as its complement: one test
-    // a character.
-    for (int& next : m_asciiNext) {
-        if (m_nodes[static_cast<size_t>(next)].output) {
-            next = ~next;
-        }
-    }
 }
 
 bool PatternTrie::containsAny(QStringView text) const {
@@ -140,15 +109,7 @@ bool PatternTrie::containsAny(QStringView text) const {
     }
     int state = 0;
     for (const QChar ch : text) {
-        const char16_t c = ch.unicode();
-        if (c < kAscii) {
-            // The table lower-cases A to Z itself.
-            state = m_asciiNext[static_cast<size_t>(state) * kAscii + c];
-            if (state < 0) {
-                return true;
-            }
-            continue;
-        }
+        const char16_t c = AsciiCase::lower(ch.unicode());
         for (;;) {
             const int g = child(state, c);
             if (g >= 0) {

@@ -41,12 +41,6 @@ private:
     std::vector<std::vector<std::pair<char16_t, int>>> m_pending;
     std::vector<char16_t> m_childChars;
     std::vector<int> m_childNodes;
-    std::vector<int> m_rootNext; // the root's children by character, 0 for none
-    // For characters below 128, which are nearly all an address holds: the
-    // state that follows each state and character, fail links and the case
-    // of A to Z already taken into account.
-    static constexpr int kAscii = 128;
-    std::vector<int> m_asciiNext;
     int m_patternCount = 0;
     bool m_built = false;
 };

@@ -6,33 +6,46 @@
 
 #include <mutex>
 
-// What a synchronisation run has done so far, kept beside the pane, for the
-// record of a run that fails: the pane goes with the process, and no
-// protocol file is written then, so without it nobody could tell which
-// changes reached the database. The watchdog of an unattended run reads it
-// from its own thread.
+struct SyncPlan;
+
+// What a synchronisation run has done so far, for the record of a run that
+// fails or is stopped: the pane goes with the process, and no protocol file
+// is written then, so without it nobody could tell which changes reached the
+// database. The watchdog of an unattended run writes it from its own thread.
 class RunRecord {
 public:
     // The run has written its protocol header; a record is due from now on
     // if it fails. An empty directory means no protocol files, and no record.
     void begin(const QString& protocolDir, const QString& header);
-    void add(const QString& line);
+    // The plan the run applies; it stays unchanged until end().
+    void planned(const SyncPlan& plan);
+    // The plan's first `stored` changes are in the database; the change
+    // `inHand` is being made (-1: none).
+    void progress(int stored, int inHand);
     // The run completed: no record is due.
     void end();
 
     bool active() const;
-    QStringList lines() const;
 
-    // Writes "hmail-YYYYMMDD-HHMMSS-fehler.log" into the protocol directory:
-    // the lines so far, then "Fehler: " and the message. Does nothing when no
-    // record is due; raises the file's error when it cannot be written.
+    // Writes "hmail-YYYYMMDD-HHMMSS-fehler.log": the header, the stored
+    // changes, the change in hand, and "Fehler: " with the message. Does
+    // nothing when no record is due; raises the file's error when it cannot
+    // be written.
     void writeFailure(const QString& message, const QDateTime& now);
-
-    static QString failureFileName(const QDateTime& now);
+    // Writes "hmail-YYYYMMDD-HHMMSS-abbruch.log": the header, the stored
+    // changes and the closing line.
+    void writeStop(const QString& closing, const QDateTime& now);
 
 private:
+    // The header and the stored changes, then the change in hand if asked,
+    // and the directory; ends the record. Empty when none is due.
+    QStringList takeLines(bool withChangeInHand, QString& dir);
+
     mutable std::mutex m_mutex;
     bool m_active = false;
     QString m_dir;
-    QStringList m_lines;
+    QString m_header;
+    const SyncPlan* m_plan = nullptr;
+    int m_stored = 0;
+    int m_inHand = -1;
 };

@@ -39,6 +39,9 @@ public:
     virtual void runStarted() {}
     virtual void runWorking() {}
     virtual void runEnded() {}
+    // Whether the user asked to stop the run in hand (asked after each
+    // change it makes).
+    virtual bool stopRequested() const { return false; }
 };
 
 // Brackets a run for the window: runStarted() now, runEnded() on every way

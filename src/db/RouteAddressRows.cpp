@@ -59,7 +59,6 @@ char* RouteAddressRows::store(qint64 id, qint64 routeId, size_t length, bool wid
     row.routeId = routeId;
     row.text = quint64(m_text.size() - 1) << 32 | offset;
     row.size = quint32(length) | (wide ? kWide : 0);
-    row.deleted = false;
     // Counted by the caller once the text is in.
     return m_text.back().get() + offset;
 }

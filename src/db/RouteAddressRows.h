@@ -15,8 +15,7 @@
 // allocation per row: ids and a reference to the address in fixed-size blocks
 // of rows, the addresses in blocks of text (one byte a character where
 // Latin-1 suffices, else UTF-16). Nothing moves once stored, so growing never
-// copies what is there, and another thread may read the addresses of rows
-// while this one removes rows; appending needs the store to itself.
+// copies what is there.
 class RouteAddressRows {
 public:
     RouteAddressRows();
@@ -31,17 +30,13 @@ public:
     // The same for an address of Latin-1 characters.
     int append(qint64 id, qint64 routeId, QLatin1StringView address);
 
-    // Rows ever appended, removed ones included: their numbers run below it.
+    // Rows appended: their numbers run below it.
     int size() const { return m_size; }
     qint64 id(int row) const { return at(row).id; }
     qint64 routeId(int row) const { return at(row).routeId; }
     QString address(int row) const;
     // The address where it is stored, without a copy.
     QAnyStringView addressView(int row) const;
-    bool isDeleted(int row) const { return at(row).deleted; }
-
-    // Marks the row removed; its number stays taken.
-    void remove(int row) { at(row).deleted = true; }
 
 private:
     struct Row {
@@ -49,8 +44,6 @@ private:
         qint64 routeId;
         quint64 text; // block << 32 | offset in the block
         quint32 size; // characters, with the flag kWide
-        // Apart from the rest, which another thread may be reading.
-        bool deleted;
     };
     static constexpr quint32 kWide = 1u << 31;
     static constexpr quint32 kLengthMask = kWide - 1;

@@ -28,6 +28,7 @@ public:
 
     int rowCount() const { return m_rows.size(); }
     const Route& row(int index) const { return m_rows.at(index); }
+    const QList<Route>& rows() const { return m_rows; }
 
     int currentRow() const { return m_current; } // -1 without rows
     void setCurrentRow(int index);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QWidget>
 #include <QWindow>
 
@@ -66,6 +67,7 @@ void RunBreather::begin() {
     }
     // Disabling the Start button hands the focus on to the next control.
     m_focus = m_window->focusWidget();
+    m_stopRequested = false;
     qApp->installEventFilter(this);
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     m_sinceBreath.invalidate(); // the first breath is taken at once
@@ -114,6 +116,10 @@ bool RunBreather::isCloseRequest(const QObject* watched, const QEvent* event) co
 }
 
 bool RunBreather::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<const QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        m_stopRequested = true;
+    }
     if (isUserInput(event->type())) {
         return true;
     }

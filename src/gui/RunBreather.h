@@ -13,8 +13,9 @@ class QWidget;
 // wheel turns, menu commands and close requests made during the run are
 // swallowed, and whatever of them is still queued when the run ends is
 // swallowed too before the window takes input again: nothing is replayed, a
-// click on Start during a run starts nothing. Afterwards the keyboard focus
-// is where it was before the run.
+// click on Start during a run starts nothing. Escape alone is heard: it asks
+// the run to stop. Afterwards the keyboard focus is where it was before the
+// run.
 class RunBreather : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +27,8 @@ public:
     void breathe();
     void end();
     bool working() const { return m_depth > 0; }
+    // Whether Escape was pressed since the run began.
+    bool stopRequested() const { return m_stopRequested; }
     // The least time between two breaths, 100 ms unless set; 0 breathes at
     // every call.
     void setInterval(qint64 milliseconds) { m_interval = milliseconds; }
@@ -49,4 +52,5 @@ private:
     QElapsedTimer m_sinceBreath;
     unsigned m_calls = 0;
     QPointer<QWidget> m_focus;
+    bool m_stopRequested = false;
 };

@@ -47,11 +47,11 @@ void prepareGrid(QTableView* grid, QWidget* window) {
 } // namespace
 
 Tfmain::Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, ErrorReporter& reporter,
-               QStringList parameters, QWidget* parent)
+               QStringList parameters, RunWaits waits, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_reporter(reporter),
       m_parameters(std::move(parameters)) {
     setObjectName(QStringLiteral("fmain"));
-    m_session = std::make_unique<MainSession>(paths, clock, *this);
+    m_session = std::make_unique<MainSession>(paths, clock, *this, waits);
     m_reporter.setLog(&m_session->log());
     buildControls();
     buildGrids();
@@ -232,6 +232,9 @@ void Tfmain::buildMenus() {
     QAction* sync = formulare->addAction(QStringLiteral("&Datenbank-Sync"));
     sync->setObjectName(QStringLiteral("DatenbankSync1"));
     connect(sync, &QAction::triggered, this, &Tfmain::btsyncClick);
+    QAction* dryRun = formulare->addAction(QStringLiteral("Testlauf"));
+    dryRun->setObjectName(QStringLiteral("Testlauf1"));
+    connect(dryRun, &QAction::triggered, this, &Tfmain::Testlauf1Click);
     QAction* refresh = formulare->addAction(QStringLiteral("&Hmail-Refresh"));
     refresh->setObjectName(QStringLiteral("HmailRefresh1"));
     connect(refresh, &QAction::triggered, this, &Tfmain::HmailRefresh1Click);
@@ -373,13 +376,19 @@ bool Tfmain::syncEnabled() const {
 void Tfmain::runStarted() {
     m_protokoll->hold();
     m_breather->begin();
+    // The run's only input: Escape stops it after the change in hand.
+    Status->showMessage(QStringLiteral("Esc: Abbrechen"));
 }
 void Tfmain::runWorking() {
     m_breather->breathe();
 }
 void Tfmain::runEnded() {
+    Status->clearMessage();
     m_breather->end();
     m_protokoll->release();
+}
+bool Tfmain::stopRequested() const {
+    return m_breather->stopRequested();
 }
 
 void Tfmain::requestTermination() {

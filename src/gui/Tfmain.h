@@ -31,7 +31,7 @@ class Tfmain : public QMainWindow, public WindowState {
     Q_OBJECT
 public:
     Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, ErrorReporter& reporter,
-           QStringList parameters, QWidget* parent = nullptr);
+           QStringList parameters, RunWaits waits = {}, QWidget* parent = nullptr);
     ~Tfmain() override;
 
     MainSession& session() { return *m_session; }
@@ -54,6 +54,7 @@ public:
     void runStarted() override;
     void runWorking() override;
     void runEnded() override;
+    bool stopRequested() const override;
     // What the window does while a run works; its signals tell each breath.
     RunBreather& runBreather() { return *m_breather; }
     bool terminationRequested() const { return m_terminationRequested; }
@@ -70,6 +71,7 @@ public:
     void DomainExport1Click();
     void Beenden1Click();
     void HmailRefresh1Click();
+    void Testlauf1Click();
     void HMailPasswort1Click();
     void Ausnahmen1Click();
     void Ausnahmehinzufgen1Click();

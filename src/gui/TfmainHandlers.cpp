@@ -56,6 +56,10 @@ void Tfmain::btsyncClick() {
     guard([this] { m_session->btsyncClick(); });
 }
 
+void Tfmain::Testlauf1Click() {
+    guard([this] { m_session->Testlauf1Click(); });
+}
+
 void Tfmain::RoutenCellClick() {
     guard([this] { m_session->RoutenCellClick(); });
 }

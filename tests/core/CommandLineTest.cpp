@@ -23,7 +23,7 @@ TEST(CommandLineParse, SwitchesAreRecognisedInAnyCaseButOnlyWhole) {
     EXPECT_EQ(kindOf("/refresh "), CommandLineSwitch::Ignored);
     EXPECT_EQ(kindOf(""), CommandLineSwitch::Ignored);
     // The scheduler's guards, opt-in.
-    EXPECT_EQ(kindOf("/DryRun"), CommandLineSwitch::TestRun);
+    EXPECT_EQ(kindOf("/DryRun"), CommandLineSwitch::DryRun);
     EXPECT_EQ(kindOf("/dryrunx"), CommandLineSwitch::Ignored);
     EXPECT_EQ(CommandLine::parse("/MAXDELETE:5%").kind, CommandLineSwitch::MaxDelete);
     EXPECT_EQ(CommandLine::parse("/MAXDELETE:5%").value, "5%");

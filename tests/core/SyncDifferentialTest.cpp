@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace {
@@ -52,7 +53,27 @@ public:
         return mangleCase(base);
     }
 
+    // A few letters, mostly from a small set so that exceptions made the same
+    // way overlap them ("xbq" against ">xbc" and ">b"), now and then any
+    // letter of either case.
+    QString word(int most) {
+        static const QString few = QStringLiteral("xbcqzXBCQZ");
+        QString out;
+        for (int n = below(most) + 1; n > 0; --n) {
+            if (chance(85)) {
+                out += few.at(below(int(few.size())));
+            } else {
+                const int letter = below(52);
+                out += QChar(letter < 26 ? u'a' + letter : u'A' + letter - 26);
+            }
+        }
+        return out;
+    }
+
     QString address(const QStringList& routeNames) {
+        if (chance(15)) {
+            return word(4) + u'@' + domain(routeNames);
+        }
         static const QStringList locals = {"a",    "b", "Ab",     "x.y", "boss", "spam",
                                            "info", "-", "\u00e4", "Z",   ""};
         const int kind = below(100);
@@ -85,6 +106,9 @@ public:
     }
 
     QString exceptionLine() {
+        if (chance(40)) {
+            return (chance(50) ? QStringLiteral(">") : QString()) + word(3);
+        }
         static const QStringList lines = {
             "spam", "SPAM", "example", "@b.org", "x", ">boss", ">BOSS@", ">", "", ">a@", ">-", "-",
             "\u00e4", "@EXAMPLE.COM", ">mail.", "@", ">>", "zz",
@@ -336,6 +360,18 @@ protected:
         const Outcome literalOutcome = literal.outcome(literalError, table.rows());
         EXPECT_FALSE(routes.controlsDisabled());
         EXPECT_FALSE(table.isOpen());
+        if (fastError.contains(QStringLiteral("länger als 255 Zeichen"))) {
+            // Where the steps would insert an address longer than the mail
+            // server's column, the run changes nothing at all.
+            EXPECT_EQ(fastOutcome.rows, initialRows) << describe(in);
+            EXPECT_TRUE(std::any_of(literalOutcome.pane.begin(), literalOutcome.pane.end(),
+                                    [](const QString& line) {
+                                        return line.startsWith(QStringLiteral("Insert ")) &&
+                                               line.size() > 255 + 8;
+                                    }))
+                << describe(in);
+            return;
+        }
         ASSERT_EQ(fastOutcome, literalOutcome) << describe(in);
         EXPECT_EQ(fast.window.buttonHistory, literal.window.buttonHistory);
 
@@ -343,12 +379,13 @@ protected:
             m_bed.seed(in.routes, in.rows);
             Side onDatabase(m_bed, QStringLiteral("datenbank"));
             onDatabase.prepare(in, m_bed.listFile, sorted);
-            reference::Context<RoutesDataset, RouteAddressDataset> dbContext{
+            reference::DatabaseTable onDatabaseTable(m_bed.RA2);
+            reference::Context<RoutesDataset, reference::DatabaseTable> dbContext{
                 onDatabase.window,
                 onDatabase.log,
                 onDatabase.Liste,
                 m_bed.routes,
-                m_bed.RA2,
+                onDatabaseTable,
                 m_bed.exceptionFile,
                 in.protocolFile ? onDatabase.protocolDir : QString(),
                 m_bed.clock,

@@ -3,6 +3,7 @@
 
 #include "QStringPrinter.h"
 #include "core/RouteBrowsing.h"
+#include "core/RunRecord.h"
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
@@ -15,6 +16,18 @@
 
 namespace {
 
+RunGuards batched(int batch) {
+    RunGuards guards;
+    guards.batch = batch;
+    return guards;
+}
+
+RunGuards dryRun() {
+    RunGuards guards;
+    guards.dryRun = true;
+    return guards;
+}
+
 // Routes b.org (3) and example.com (1); the pane and the counter hold
 // earlier text.
 class SyncFailureTest : public ::testing::Test {
@@ -26,14 +39,22 @@ protected:
         bed.ProtokollDir = bed.protocolDir;
     }
     void seed(const QList<TableRow>& rows) { bed.seed({{1, "example.com"}, {3, "b.org"}}, rows); }
-    // The error the run raised, if any.
-    std::optional<QString> runFailure() {
+    // The error the run raised, if any; the run keeps its record.
+    std::optional<QString> runFailure(RunGuards guards = {}) {
+        SyncContext context = bed.context();
+        context.guards = guards;
+        context.guards.record = &record;
         try {
-            bed.run();
+            runSynchronisation(context);
         } catch (const TarveloError& e) {
             return e.message();
         }
         return std::nullopt;
+    }
+    // The record a failed or stopped run left, line by line.
+    QStringList recordLines(const QString& kind) const {
+        const QString path = bed.protocolDir + "hmail-20240305-070809-" + kind + ".log";
+        return QFile::exists(path) ? TextFile::readLines(path) : QStringList{"<fehlt>"};
     }
     QString header() const { return QStringLiteral("Datei: ") + bed.listFile; }
     QStringList twoLogLines() const {
@@ -51,6 +72,7 @@ protected:
     }
 
     SyncTestBed bed;
+    RunRecord record;
 };
 
 TEST_F(SyncFailureTest, MissingExceptionFileStopsBeforeAnythingIsDisabledOrChanged) {
@@ -102,10 +124,12 @@ TEST_F(SyncFailureTest, DatabaseErrorInTheDeletePassKeepsWhatWasDone) {
     // The line of the failed change is there: it goes before the change.
     EXPECT_EQ(bed.window.protokollLines(),
               QStringList({header(), "Delete a@b.org", "Delete x@b.org"}));
+    EXPECT_EQ(recordLines("fehler"),
+              QStringList({header(), "Delete a@b.org", "Delete x@b.org", "Fehler: " + *failure}));
     EXPECT_EQ(bed.window.zaehler(), "vorher");
     EXPECT_EQ(bed.window.buttonHistory, QList<bool>({false, true}));
     expectControlsGivenBack();
-    EXPECT_TRUE(protocolFiles().isEmpty());
+    EXPECT_EQ(protocolFiles(), QStringList({"hmail-20240305-070809-fehler.log"}));
     EXPECT_FALSE(bed.logFileLines().join('\n').contains("Ende DBsync"));
 }
 
@@ -122,9 +146,11 @@ TEST_F(SyncFailureTest, DatabaseErrorInTheInsertPassKeepsWhatWasDone) {
     EXPECT_EQ(bed.window.protokollLines(),
               QStringList(
                   {header(), "Delete stale@b.org", "Insert 3 good1@b.org", "Insert 3 bad@b.org"}));
+    EXPECT_EQ(recordLines("fehler"),
+              bed.window.protokollLines() + QStringList{"Fehler: " + *failure});
     EXPECT_EQ(bed.window.zaehler(), "vorher");
     expectControlsGivenBack();
-    EXPECT_TRUE(protocolFiles().isEmpty());
+    EXPECT_EQ(protocolFiles(), QStringList({"hmail-20240305-070809-fehler.log"}));
     EXPECT_FALSE(bed.logFileLines().join('\n').contains("Ende DBsync"));
 }
 
@@ -136,6 +162,7 @@ TEST_F(SyncFailureTest, TableThatCannotBeReadEndsTheRunAfterTheHeader) {
     ASSERT_TRUE(failure.has_value());
     EXPECT_TRUE(failure->contains("hm_routeaddresses")) << failure->toStdString();
     EXPECT_EQ(bed.window.protokollLines(), QStringList({header()}));
+    EXPECT_EQ(recordLines("fehler"), QStringList({header(), "Fehler: " + *failure}));
     expectControlsGivenBack();
 }
 
@@ -203,6 +230,120 @@ TEST_F(SyncFailureTest, ProtocolThatCannotBeWrittenLeavesTheOldFileWhole) {
     EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "new@b.org"}}));
     EXPECT_EQ(bed.window.zaehler(), "vorher");
     expectControlsGivenBack();
+}
+
+// In transactions of two: a failure rolls back its own transaction and
+// nothing else; the pane and the record hold exactly what was committed, then
+// the change that failed.
+TEST_F(SyncFailureTest, AFailureInsideABatchLeavesExactlyTheCommittedBatches) {
+    seed({{3, "s1@b.org"}, {3, "s2@b.org"}, {3, "s3@b.org"}});
+    execOn(bed.database, "CREATE TRIGGER fail_insert BEFORE INSERT ON hm_routeaddresses "
+                         "WHEN new.routeaddressaddress = 'bad@b.org' "
+                         "BEGIN SELECT RAISE(ABORT, 'boom'); END");
+    bed.writeList({"good1@b.org", "bad@b.org", "good2@b.org"});
+    const std::optional<QString> failure = runFailure(batched(2));
+    ASSERT_TRUE(failure.has_value());
+    // Delete s1, s2 | delete s3, insert good1 | insert bad: the second batch
+    // went through, the third failed at its first change.
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "good1@b.org"}}));
+    const QStringList expected = {header(),          "Delete s1@b.org",      "Delete s2@b.org",
+                                  "Delete s3@b.org", "Insert 3 good1@b.org", "Insert 3 bad@b.org"};
+    EXPECT_EQ(bed.window.protokollLines(), expected);
+    EXPECT_EQ(recordLines("fehler"), expected + QStringList{"Fehler: " + *failure});
+
+    // The failure in the middle of a batch: the batch's first change goes too.
+    seed({{3, "s1@b.org"}, {3, "s2@b.org"}});
+    bed.writeList({"good1@b.org", "bad@b.org", "good2@b.org"});
+    QFile::remove(bed.protocolDir + "hmail-20240305-070809-fehler.log");
+    ASSERT_TRUE(runFailure(batched(3)).has_value());
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "good1@b.org"}}));
+    EXPECT_EQ(recordLines("fehler"),
+              QStringList({header(), "Delete s1@b.org", "Delete s2@b.org", "Insert 3 good1@b.org",
+                           "Insert 3 bad@b.org", "Fehler: " + *failure}));
+    ASSERT_TRUE(runFailure(batched(4)).has_value());
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "good1@b.org"}}));
+    EXPECT_EQ(recordLines("fehler"),
+              QStringList({header(), "Insert 3 bad@b.org", "Fehler: " + *failure}));
+    expectControlsGivenBack();
+}
+
+// Stopped after the change in hand: the table, the pane and the record agree.
+TEST_F(SyncFailureTest, AStopEndsTheRunAfterTheChangeInHand) {
+    for (const int batch : {0, 1, 2, 1000}) {
+        SCOPED_TRACE(batch);
+        seed({{3, "s1@b.org"}, {3, "s2@b.org"}, {3, "keep@b.org"}});
+        bed.writeList({"keep@b.org", "n1@b.org", "n2@b.org"});
+        for (const char* kind : {"abbruch", "fehler"}) {
+            QFile::remove(bed.protocolDir + "hmail-20240305-070809-" + QString::fromLatin1(kind) +
+                          ".log");
+        }
+        bed.window.stopAfter = 3;
+        bed.window.stopQuestions = 0;
+        EXPECT_EQ(runFailure(batched(batch)), std::nullopt);
+        bed.window.stopAfter = -1;
+        const QStringList made = {header(), "Delete s1@b.org", "Delete s2@b.org",
+                                  "Insert 3 n1@b.org"};
+        EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "keep@b.org"}, {3, "n1@b.org"}}));
+        EXPECT_EQ(bed.window.protokollLines().mid(0, 4), made);
+        EXPECT_EQ(bed.window.protokollLines().value(4),
+                  "07:08:09: Synchronisation abgebrochen: 3 von 4 Änderungen gemacht");
+        EXPECT_EQ(recordLines("abbruch"),
+                  made + QStringList{"Abgebrochen nach 3 von 4 geplanten Änderungen"});
+        EXPECT_EQ(recordLines("fehler"), QStringList{"<fehlt>"});
+        EXPECT_FALSE(QFile::exists(bed.protocolDir + "hmail-20240305-070809.log"));
+        EXPECT_EQ(bed.window.zaehler(), "4 Änderungen, abgebrochen");
+        expectControlsGivenBack();
+        EXPECT_EQ(bed.routes.currentRow(), 0);
+    }
+}
+
+// A dry run changes nothing, and its lines are those of the real run that
+// follows it; batches change nothing in what a run does.
+TEST_F(SyncFailureTest, DryRunAndBatchesGiveTheLinesOfThePlainRun) {
+    const QList<TableRow> table = {{3, "s1@b.org"}, {1, "s2@example.com"}, {3, "Keep@b.org"}};
+    const QStringList list = {"keep@B.org", "n2@example.com", "n1@b.org", "n1@B.ORG", "x@nowhere"};
+    seed(table);
+    bed.writeList(list);
+    EXPECT_EQ(runFailure(dryRun()), std::nullopt);
+    EXPECT_EQ(bed.rows(), table);
+    const QStringList planned = bed.window.protokollLines();
+    EXPECT_EQ(bed.window.zaehler(), "5 Änderungen geplant");
+    EXPECT_EQ(TextFile::readLines(bed.protocolDir + "hmail-20240305-070809-test.log"),
+              planned.mid(0, 5));
+    EXPECT_EQ(protocolFiles(), QStringList({"hmail-20240305-070809-test.log"}));
+
+    QList<QList<TableRow>> outcomes;
+    for (const int batch : {0, 1, 2, 1000}) {
+        SCOPED_TRACE(batch);
+        seed(table);
+        EXPECT_EQ(runFailure(batched(batch)), std::nullopt);
+        EXPECT_EQ(bed.window.protokollLines().mid(0, 5), planned.mid(0, 5));
+        EXPECT_EQ(TextFile::readLines(bed.protocolDir + "hmail-20240305-070809.log"),
+                  planned.mid(0, 5));
+        EXPECT_EQ(bed.window.zaehler(), "5 Änderungen");
+        outcomes.append(bed.rows());
+    }
+    EXPECT_EQ(outcomes.at(0),
+              QList<TableRow>({{3, "Keep@b.org"}, {3, "n1@b.org"}, {1, "n2@example.com"}}));
+    EXPECT_EQ(outcomes.count(outcomes.at(0)), 4);
+}
+
+// An entry the mail server's column cannot hold ends the run before any
+// change, named by its line.
+TEST_F(SyncFailureTest, AnEntryLongerThanTheColumnEndsTheRunBeforeAnyChange) {
+    seed({{3, "stale@b.org"}});
+    const QString fits = QString(249, u'f') + "@b.org";    // 255 characters
+    const QString tooLong = QString(250, u'l') + "@b.org"; // 256
+    bed.writeList({fits, "-", tooLong});
+    const std::optional<QString> failure = runFailure();
+    EXPECT_EQ(failure, "Zeile 3 der Adressliste ist länger als 255 Zeichen und passt nicht in "
+                       "die Tabelle hm_routeaddresses: \"" +
+                           QString(40, u'l') + "...\". Es wurde nichts geändert");
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "stale@b.org"}}));
+    // A long line that is excepted, or already in the table, is no insertion.
+    bed.writeExceptions({QString(250, u'l')});
+    EXPECT_EQ(runFailure(), std::nullopt);
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}}));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "core/Mtools.h"
 #include "core/WindowState.h"
 #include "core/WorkingList.h"
+#include "db/RouteAddressDataset.h"
 #include "db/RoutesDataset.h"
 #include "platform/AsciiCase.h"
 #include "platform/Clock.h"
@@ -51,6 +52,44 @@ private:
     QList<QPair<qint64, QString>> m_rows;
     int m_current = 0;
     bool m_open = false;
+};
+
+// hm_routeaddresses itself, walked as the run's steps walk it: the rows read
+// through RA2 when opened, each deletion and insertion made through RA2 at
+// once.
+class DatabaseTable {
+public:
+    explicit DatabaseTable(RouteAddressDataset& RA2) : m_RA2(RA2) {}
+
+    void open() {
+        m_RA2.open();
+        m_rows.clear();
+        const RouteAddressRows& rows = m_RA2.rows();
+        for (int i = 0; i < rows.size(); ++i) {
+            m_rows.append({rows.id(i), rows.address(i)});
+        }
+        m_current = 0;
+    }
+    void close() { m_RA2.close(); }
+    bool isOpen() const { return m_RA2.isOpen(); }
+    void first() { m_current = 0; }
+    void next() { ++m_current; }
+    bool eof() const { return m_current >= m_rows.size(); }
+    QString routeaddressaddress() const { return m_rows.at(m_current).second; }
+    void deleteCurrent() {
+        m_RA2.deleteRow(m_rows.at(m_current).first);
+        m_rows.removeAt(m_current);
+    }
+    void insert(int routeId, const QString& address) {
+        m_RA2.insert(routeId, address);
+        m_rows.append({-1, address}); // never deleted: the delete pass is over
+        m_current = int(m_rows.size()) - 1;
+    }
+
+private:
+    RouteAddressDataset& m_RA2;
+    QList<QPair<qint64, QString>> m_rows; // routeaddressid, routeaddressaddress
+    int m_current = 0;
 };
 
 // The routes as loaded at start, in the order the routes dataset has them.

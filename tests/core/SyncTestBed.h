@@ -50,6 +50,10 @@ public:
         }
     }
     void runEnded() override { runHistory.append(QStringLiteral("beendet")); }
+    // Asks for a stop once the run has asked this often (-1: never).
+    bool stopRequested() const override { return stopAfter >= 0 && ++stopQuestions >= stopAfter; }
+    int stopAfter = -1;
+    mutable int stopQuestions = 0;
     QList<bool> buttonHistory;
     QStringList runHistory;
     int workingCalls = 0;

@@ -33,9 +33,14 @@ namespace {
 const QByteArray kList = "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
                          "newsletter@example.com\r\n";
 
+// The program whose waits for a lock and for a stalled run the test sets.
+constexpr ScratchInstall::Program kShortWaits = ScratchInstall::Program::ShortWaits;
+
 class Scheduled {
 public:
-    explicit Scheduled(Backend backend = Backend::Sqlite) {
+    explicit Scheduled(Backend backend = Backend::Sqlite,
+                       ScratchInstall::Program program = ScratchInstall::Program::Shipped)
+        : install(program) {
         connection = createBackendDatabase(backend, install.path("hmailserver.db"), true);
         install.setIni("SQL", "Provider", connection);
         install.setIni("Options", "Protokoll", install.path("prot/"));
@@ -95,7 +100,7 @@ bool noAddressTwice(const QString& connection) {
 // A run already holds the lock (here the test, through the program's own
 // lock): the next one ends with the lock error before it changes anything.
 TEST(GuardedRun, ARunThatCannotGetTheLockChangesNothing) {
-    Scheduled s;
+    Scheduled s(Backend::Sqlite, kShortWaits);
     Database held;
     held.setConnectionString(s.connection);
     held.open();
@@ -116,7 +121,7 @@ TEST(GuardedRun, ARunThatCannotGetTheLockChangesNothing) {
 // Two scheduled runs started together on one directory: the second waits for
 // the first (or, with a short wait, gives up); no address lands twice.
 TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
-    Scheduled s;
+    Scheduled s(Backend::Sqlite, kShortWaits);
     QByteArray list = kList;
     for (int i = 0; i < 2000; ++i) {
         list += "neu" + QByteArray::number(i) + "@example.com\r\n";
@@ -145,7 +150,7 @@ TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
 class ServerLock : public ::testing::TestWithParam<Backend> {};
 
 TEST_P(ServerLock, ARunFromAnotherDirectoryIsKeptOutByTheServersLock) {
-    Scheduled s(GetParam());
+    Scheduled s(GetParam(), kShortWaits);
     QTemporaryDir otherMachine;
     Database held;
     held.setConnectionString(s.connection);
@@ -238,7 +243,7 @@ TEST(GuardedRun, AFailedDeleteOrInsertLeavesTheRecordOfTheChangesMade) {
 // while the run waits for a row another session holds): the watchdog ends
 // the program, the log says why, and the record holds the changes so far.
 TEST(GuardedRun, ARunWhoseServerStopsAnsweringIsEndedByTheWatchdog) {
-    Scheduled s(Backend::Postgres);
+    Scheduled s(Backend::Postgres, kShortWaits);
     Database holder;
     holder.setConnectionString(s.connection);
     holder.open();
@@ -259,7 +264,12 @@ TEST(GuardedRun, ARunWhoseServerStopsAnsweringIsEndedByTheWatchdog) {
     qint64 backend = 0;
     QElapsedTimer waited;
     waited.start();
-    QSqlQuery find(db);
+    // Watched from a connection of its own: inside the holder's transaction
+    // the server would show the sessions as they were when it began.
+    Database observer;
+    observer.setConnectionString(s.connection);
+    observer.open();
+    QSqlQuery find(observer.handle());
     while (backend == 0 && waited.elapsed() < 20000) {
         QThread::msleep(100);
         if (find.exec("SELECT pid FROM pg_stat_activity WHERE datname = current_database() "
@@ -361,4 +371,37 @@ TEST(GuardedRun, ATestRunChangesNothingAndForetellsTheRealRun) {
     EXPECT_FALSE(files[0].endsWith("-test.log"));
     EXPECT_EQ(s.fileLines(files[0]), foretold);
     EXPECT_EQ(s.exampleComRows(), kExampleComAfter);
+}
+
+// "/batch:" stores the same changes as a run without it, in transactions;
+// a value out of range ends the run before any change.
+TEST(GuardedRun, BatchedCommitsGiveTheRunWithoutThem) {
+    const struct {
+        const char* value;
+        int status;
+    } cases[] = {{"1", 0},      {"2", 0}, {"1000", 0}, {"100000", 0}, {"0", 1},
+                 {"100001", 1}, {"", 1},  {"-5", 1},   {"1e3", 1},    {"zehn", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        Scheduled s;
+        const auto result = s.install.run(s.args({QStringLiteral("/BATCH:") + c.value}));
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, c.status) << result.standardError.toStdString();
+        if (c.status != 0) {
+            EXPECT_TRUE(result.standardError.contains(
+                QStringLiteral("Ungültiger Wert \"%1\" für /batch: erwartet wird eine Anzahl "
+                               "von Änderungen je Transaktion von 1 bis 100000")
+                    .arg(QString::fromLatin1(c.value))))
+                << result.standardError.toStdString();
+            EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
+            EXPECT_TRUE(s.protocolFiles().isEmpty());
+            continue;
+        }
+        EXPECT_EQ(s.exampleComRows(), kExampleComAfter);
+        const QStringList files = s.protocolFiles();
+        ASSERT_EQ(files.size(), 1);
+        EXPECT_EQ(s.fileLines(files[0]),
+                  QStringList({"Datei: " + s.install.path("liste.txt"), "Delete carol@example.com",
+                               "Delete postmaster@example.com", "Insert 1 dora@example.com"}));
+    }
 }

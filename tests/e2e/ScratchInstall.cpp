@@ -13,12 +13,15 @@
 
 #include <gtest/gtest.h>
 
-ScratchInstall::ScratchInstall() {
+ScratchInstall::ScratchInstall(Program program) {
     if (!m_dir.isValid()) {
         throw std::runtime_error("no scratch directory");
     }
     const QString target = path("tarvelo");
-    if (!QFile::copy(QStringLiteral(TARVELO_EXECUTABLE), target)) {
+    const QString source = program == Program::Shipped
+                               ? QStringLiteral(TARVELO_EXECUTABLE)
+                               : QStringLiteral(TARVELO_SHORT_WAITS_EXECUTABLE);
+    if (!QFile::copy(source, target)) {
         throw std::runtime_error("cannot copy the executable");
     }
     QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::ExeOwner);

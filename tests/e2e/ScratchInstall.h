@@ -13,7 +13,11 @@
 // no display, no standard input.
 class ScratchInstall {
 public:
-    ScratchInstall();
+    // The shipped program, or the same with the waits for a lock and for a
+    // stalled run taken from TARVELO_TEST_LOCK_WAIT_MS and
+    // TARVELO_TEST_WATCHDOG_MS.
+    enum class Program { Shipped, ShortWaits };
+    explicit ScratchInstall(Program program = Program::Shipped);
 
     QString dir() const { return m_dir.path(); }
     QString path(const QString& name) const { return m_dir.filePath(name); }

@@ -339,10 +339,11 @@ protected:
         EXPECT_TRUE(result.finished);
         outcome.exitCode = result.exitCode;
         outcome.rows = routeAddressRows(connection);
-        const QStringList files = QDir(install.path("prot")).entryList({"hmail-*"}, QDir::Files);
-        EXPECT_EQ(files.size(), 1) << files.join(u' ').toStdString();
-        if (!files.isEmpty()) {
-            outcome.protocol = install.readFile("prot/" + files[0]);
+        // What the run wrote there, a record of a failed run included; the
+        // names carry the time.
+        for (const QString& file :
+             QDir(install.path("prot")).entryList({"hmail-*"}, QDir::Files, QDir::Name)) {
+            outcome.protocol += install.readFile("prot/" + file);
         }
         outcome.log = install.logMessages();
         return outcome;
@@ -412,11 +413,12 @@ TEST_P(OdbcBesideNative, GeneratedInstallationsGiveTheSameRowsProtocolAndLog) {
         EXPECT_EQ(odbc.protocol, native.protocol);
         EXPECT_EQ(odbc.log, native.log);
         EXPECT_TRUE(native.log.contains("Ende DBsync"));
+        EXPECT_FALSE(native.protocol.isEmpty());
     }
 }
 
-// An address longer than the column: both end the run with the server's
-// error after the same changes, and record the same lines before it.
+// An address longer than the column ends both runs alike, with the same
+// words and the same rows.
 TEST_P(OdbcBesideNative, AnAddressTooLongForTheColumnEndsBothRunsAlike) {
     writeList("alice@example.com\r\n" + QByteArray(300, 'x') +
               "@example.com\r\ndora@example.com\r\n");
@@ -425,17 +427,10 @@ TEST_P(OdbcBesideNative, AnAddressTooLongForTheColumnEndsBothRunsAlike) {
     EXPECT_EQ(native.exitCode, 1);
     EXPECT_EQ(odbc.exitCode, 1);
     EXPECT_EQ(odbc.rows, native.rows);
-    ASSERT_FALSE(native.log.isEmpty());
+    EXPECT_EQ(odbc.protocol, native.protocol);
+    EXPECT_EQ(odbc.log, native.log);
     ASSERT_FALSE(odbc.log.isEmpty());
-    EXPECT_EQ(odbc.log.mid(0, odbc.log.size() - 1), native.log.mid(0, native.log.size() - 1));
-    const QString tooLong =
-        serverOf(GetParam()) == Backend::MariaDb ? "Data too long" : "value too long";
-    EXPECT_TRUE(native.log.last().startsWith("Fehler: ")) << native.log.last().toStdString();
     EXPECT_TRUE(odbc.log.last().startsWith("Fehler: ")) << odbc.log.last().toStdString();
-    EXPECT_TRUE(odbc.log.last().contains(tooLong)) << odbc.log.last().toStdString();
-    const qsizetype errorLine = native.protocol.indexOf("Fehler: ");
-    ASSERT_GT(errorLine, 0) << native.protocol.toStdString();
-    EXPECT_EQ(odbc.protocol.left(errorLine), native.protocol.left(errorLine));
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, OdbcBesideNative,

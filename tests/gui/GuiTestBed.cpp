@@ -80,7 +80,7 @@ GuiTestBed::~GuiTestBed() {
 
 Tfmain& GuiTestBed::createWindow(const QStringList& parameters) {
     dropWindow();
-    m_window = std::make_unique<Tfmain>(paths, clock, dialogs, reporter, parameters);
+    m_window = std::make_unique<Tfmain>(paths, clock, dialogs, reporter, parameters, waits);
     return *m_window;
 }
 

@@ -96,6 +96,7 @@ protected:
     QString connection;
     QString listFile;
     ManualClock clock;
+    RunWaits waits; // for the windows created from now on
     ScriptedDialogs dialogs;
     QStringList messages; // what the message box showed, one entry per box
     ErrorReporter reporter;

@@ -178,8 +178,9 @@ TEST_F(WindowLayoutTest, MenusCarryTheirItemsAndTheAddressGridItsPopup) {
     EXPECT_EQ(actionNames(control<QMenu>("Datei1")),
               QStringList({"DomainExport1=Domain - &Export", "Beenden1=&Beenden"}));
     EXPECT_EQ(actionNames(control<QMenu>("Formulare1")),
-              QStringList({"DatenbankSync1=&Datenbank-Sync", "HmailRefresh1=&Hmail-Refresh",
-                           "HMailPasswort1=HMail-Passwort", "N1=-", "Ausnahmen1=Ausnahmen"}));
+              QStringList({"DatenbankSync1=&Datenbank-Sync", "Testlauf1=Testlauf",
+                           "HmailRefresh1=&Hmail-Refresh", "HMailPasswort1=HMail-Passwort", "N1=-",
+                           "Ausnahmen1=Ausnahmen"}));
     auto* popup = control<QMenu>("popup");
     ASSERT_NE(popup, nullptr);
     EXPECT_EQ(actionNames(popup), QStringList({"Ausnahmehinzufgen1=&Ausnahme hinzufügen"}));

@@ -1,4 +1,4 @@
-#include "core/TestKnob.h"
+#include "TestKnob.h"
 
 #include <QString>
 

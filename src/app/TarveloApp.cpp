@@ -1,0 +1,198 @@
+#include "app/TarveloApp.h"
+
+#include "core/AppPaths.h"
+#include "core/CommandLine.h"
+#include "core/ErrorReporter.h"
+#include "core/Mtools.h"
+#include "gui/ApplicationIdentity.h"
+#include "gui/Dialogs.h"
+#include "gui/Tfmain.h"
+#include "platform/Clock.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTimer>
+#include <QTranslator>
+#include <QUrl>
+
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+bool isScreenless(const QByteArray& platform) {
+    const QByteArray name = platform.split(':').constFirst().trimmed().toLower();
+    return name == "offscreen" || name == "minimal";
+}
+
+bool platformHasScreen() {
+    return !isScreenless(QGuiApplication::platformName().toLatin1());
+}
+
+// The platforms to try, in this order. A scheduled run has no screen at all:
+// the platform that needs none. Otherwise the display named, and the one
+// that needs none after it, so that a display that cannot be used (no
+// server behind DISPLAY, a plugin that does not start) becomes a run
+// without screen instead of an abort.
+QByteArray platformsToTry() {
+    const QByteArray chosen = qgetenv("QT_QPA_PLATFORM");
+    if (!chosen.isEmpty()) {
+        for (const QByteArray& platform : chosen.split(';')) {
+            if (isScreenless(platform)) {
+                return chosen;
+            }
+        }
+        return chosen + ";offscreen";
+    }
+    QByteArrayList platforms;
+    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
+        platforms.append("xcb");
+    }
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        platforms.append("wayland");
+    }
+    platforms.append("offscreen");
+    return platforms.join(';');
+}
+
+// Why the run goes on without screen although a display was named.
+QString unusableDisplay(const QByteArray& platforms) {
+    QStringList displays;
+    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (!qEnvironmentVariableIsEmpty(variable)) {
+            displays.append(QString::fromLatin1(variable) + u'=' + qEnvironmentVariable(variable));
+        }
+    }
+    QStringList tried;
+    for (const QByteArray& platform : platforms.split(';')) {
+        if (!platform.isEmpty() && !isScreenless(platform)) {
+            tried.append(QString::fromLocal8Bit(platform));
+        }
+    }
+    const QString where =
+        displays.isEmpty() ? QStringLiteral("kein DISPLAY gesetzt") : displays.join(u", ");
+    return QStringLiteral("Tarvelo: Der Bildschirm ist nicht nutzbar (%1; Qt-Plattform %2 "
+                          "startet nicht), es geht ohne Bildschirm weiter.")
+        .arg(where, tried.join(u", "));
+}
+
+// The toolkit's notes while it looks for a platform. They are shown as
+// usual when a screen was found; a failed attempt is told in one line of
+// our own instead.
+QStringList& startupNotes() {
+    static QStringList notes;
+    return notes;
+}
+
+void collectStartupNote(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    startupNotes().append(qFormatLogMessage(type, context, message));
+}
+
+// Whether the command line asks for a run at all, whatever became of it: a
+// run that failed early (the log not writable) is no interactive start.
+bool asksForRun(const QStringList& parameters) {
+    for (const QString& parameter : parameters) {
+        const CommandLineSwitch::Kind kind = CommandLine::parse(parameter).kind;
+        if (kind == CommandLineSwitch::DbSync || kind == CommandLineSwitch::Refresh ||
+            kind == CommandLineSwitch::File) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Exit status of a run without screen: 2 when the list file was missing,
+// 1 after an error or when nothing was asked for, else 0.
+int unattendedExitStatus(const Tfmain& window, const ErrorReporter& reporter, bool runAsked) {
+    if (window.session().listFileMissing()) {
+        return 2;
+    }
+    if (!runAsked) {
+        std::fprintf(stderr, "%s\n",
+                     QStringLiteral("Tarvelo: Die Bedienung im Fenster braucht einen Bildschirm; "
+                                    "ohne Bildschirm nur mit /file:, /dbsync oder /refresh.")
+                         .toLocal8Bit()
+                         .constData());
+        return 1;
+    }
+    return reporter.errorReported() || !window.session().runRequested() ? 1 : 0;
+}
+
+// Without a screen, standard error belongs to the program's own reports:
+// the toolkit's notes about the missing display would only alarm a scheduler.
+void quietToolkitNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    }
+}
+
+} // namespace
+
+int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
+    const bool platformChosen = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
+    const QByteArray chosenPlatform = qgetenv("QT_QPA_PLATFORM");
+    const QByteArray platforms = platformsToTry();
+    qputenv("QT_QPA_PLATFORM", platforms);
+    const bool screenWanted = !isScreenless(platforms.split(';').constFirst());
+    qInstallMessageHandler(collectStartupNote);
+    QApplication app(argc, argv);
+    // The programs Tarvelo starts (the route refresh's command, the editor
+    // of the exception file) choose their platform as they would anyway.
+    if (platformChosen) {
+        qputenv("QT_QPA_PLATFORM", chosenPlatform);
+    } else {
+        qunsetenv("QT_QPA_PLATFORM");
+    }
+    const bool screen = platformHasScreen();
+    if (screen) {
+        qInstallMessageHandler(nullptr);
+        for (const QString& note : std::as_const(startupNotes())) {
+            std::fprintf(stderr, "%s\n", note.toLocal8Bit().constData());
+        }
+    } else {
+        qInstallMessageHandler(quietToolkitNotes);
+        if (screenWanted) {
+            std::fprintf(stderr, "%s\n", unusableDisplay(platforms).toLocal8Bit().constData());
+        }
+    }
+    startupNotes().clear();
+    ApplicationIdentity::apply();
+    // The toolkit's own texts (file dialogs, edit menus) in German, where
+    // the system has Qt's translations.
+    QTranslator toolkitTexts;
+    if (toolkitTexts.load(QLocale(QLocale::German, QLocale::Germany), QStringLiteral("qtbase"),
+                          QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&toolkitTexts);
+    }
+
+    DesktopDialogs dialogs;
+    ErrorReporter reporter(screen ? ErrorReporter::MessageBox([&dialogs](const QString& message) {
+        dialogs.message(fmain, message);
+    })
+                                  : ErrorReporter::MessageBox());
+    Mtools::setDocumentOpener(
+        [](const QString& fileName) { QDesktopServices::openUrl(QUrl::fromLocalFile(fileName)); });
+
+    QStringList parameters = QCoreApplication::arguments();
+    parameters.removeFirst();
+    Tfmain window(AppPaths::current(), Clock::system(), dialogs, reporter, parameters, waits);
+
+    // Shown from inside the running loop, so that a termination requested
+    // while the command line is processed reaches the loop.
+    int status = 0;
+    if (!screen) {
+        window.session().watchForStalls();
+    }
+    QTimer::singleShot(0, &window, [&] {
+        window.show();
+        if (!screen) {
+            status = unattendedExitStatus(window, reporter, asksForRun(parameters));
+            QCoreApplication::exit(status);
+        }
+    });
+    const int loopStatus = QApplication::exec();
+    return screen ? loopStatus : status;
+}
