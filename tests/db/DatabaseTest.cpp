@@ -220,3 +220,43 @@ TEST_P(DatabaseOnBackend, KnowsTheSystemBehindItAndBoundsItsWaits) {
 }
 
 TARVELO_DB_BACKENDS(DatabaseOnBackend);
+
+// A password with ';', '"', '}' and '=' reaches the server intact through
+// ODBC, written in ADO's quotes of either kind or in ODBC's own braces.
+class OdbcLogin : public DbBackendTest {};
+
+TEST_P(OdbcLogin, QuotedAndBracedPasswordsReachTheServerIntact) {
+    const bool mariaDb = serverOf(GetParam()) == Backend::MariaDb;
+    const QString server = qEnvironmentVariable(mariaDb ? "TARVELO_TEST_MYSQL" : "TARVELO_TEST_PG");
+    ASSERT_FALSE(server.isEmpty());
+    // The ODBC string ends with the login: "...;Database=<name>;UID=...;PWD=...".
+    const QString driverPart = m_connection.left(m_connection.indexOf(QStringLiteral(";UID=")));
+    ASSERT_TRUE(driverPart.contains(QStringLiteral("Database=")));
+    const QString database =
+        m_connection.section(QStringLiteral("Database="), 1).section(u';', 0, 0);
+    const QString user = database + QStringLiteral("_u");
+    const QString password = QStringLiteral("a;b\"c}d=e");
+    if (mariaDb) {
+        execSql(server, QStringLiteral("CREATE USER '%1'@'127.0.0.1' IDENTIFIED BY '%2'; "
+                                       "GRANT ALL PRIVILEGES ON %3.* TO '%1'@'127.0.0.1'")
+                            .arg(user, password, database));
+    } else {
+        execSql(server, QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(user, password));
+        execSql(m_connection, QStringLiteral("GRANT SELECT ON hm_routes TO ") + user);
+    }
+    for (const char* written : {"PWD='a;b\"c}d=e'", "PWD=\"a;b\"\"c}d=e\"", "PWD={a;b\"c}}d=e}",
+                                "Password = 'a;b\"c}d=e' "}) {
+        SCOPED_TRACE(written);
+        Database session;
+        session.setConnectionString(driverPart + QStringLiteral(";UID=") + user + u';' +
+                                    QString::fromUtf8(written));
+        session.open();
+        EXPECT_EQ(routeCount(session), 4);
+    }
+    EXPECT_TRUE(
+        openError(driverPart + QStringLiteral(";UID=") + user + QStringLiteral(";PWD='a;b\"c}d=E'"))
+            .contains(mariaDb ? "Access denied" : "password authentication failed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Odbc, OdbcLogin,
+                         testing::Values(Backend::PostgresOdbc, Backend::MariaDbOdbc), backendName);
