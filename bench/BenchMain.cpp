@@ -106,7 +106,7 @@ int statementsChild(const QString& before, const QString& after, const QString& 
     QSqlQuery remove(db);
     QSqlQuery insert(db);
     SqlExec::prepare(remove, RouteAddressStatements::deleteById());
-    SqlExec::prepare(insert, RouteAddressStatements::insert(db));
+    SqlExec::prepare(insert, RouteAddressStatements::insert(database.server()));
     const bool oneTransaction = commits == QStringLiteral("one");
     const double cpuBefore = processorSeconds();
     QElapsedTimer timer;
@@ -121,7 +121,7 @@ int statementsChild(const QString& before, const QString& after, const QString& 
     }
     for (const auto& row : inserted) {
         insert.addBindValue(row.routeId);
-        insert.addBindValue(SqlExec::text(row.address));
+        insert.addBindValue(database.text(row.address));
         SqlExec::execPrepared(insert);
         insert.finish();
     }
