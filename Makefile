@@ -30,7 +30,10 @@ demo: build
 run: demo
 	$(DEMO)/tarvelo
 
-bench: build
+# The figures of the synchronisation run for the shipped executable; builds
+# only the program and the benchmark.
+bench: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS) --target tarvelo tarvelo_bench
 	scripts/with-postgres $(BUILD)/bench/tarvelo_bench
 
 screenshot: demo

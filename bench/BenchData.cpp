@@ -63,8 +63,8 @@ BenchData generateBenchData(int entries, int routeCount, unsigned seed) {
         return qMakePair(ids.at(route), local + u'@' + AsciiCase::lower(names.at(route)));
     };
 
-    // The table: every wanted address and 1% stale ones.
-    const int stale = entries / 100;
+    // The table: every wanted address and 2% stale ones.
+    const int stale = entries / 50;
     const int wanted = entries - stale;
     QList<int> keys;
     for (int k = 0; k < wanted + stale; ++k) {
@@ -79,7 +79,7 @@ BenchData generateBenchData(int entries, int routeCount, unsigned seed) {
     }
     std::shuffle(data.rows.begin(), data.rows.end(), random);
 
-    // The list: the wanted addresses (some in other case), 1% new ones,
+    // The list: the wanted addresses (some in other case), 2% new ones,
     // some repeated lines and empty lines, in an order of its own.
     for (int k = 0; k < wanted; ++k) {
         QString entry = address(k).second;

@@ -8,7 +8,7 @@
 // A generated installation for the benchmark: routes with overlapping
 // domain names (a name, the name with a further label, the name under a
 // subdomain, names with capitals), a table of route addresses and an address
-// list that differ in about 2% (1% stale rows, 1% new entries), list entries
+// list that differ in 2% each way (2% stale rows, 2% new entries), list entries
 // in other letter case, repeated lines, empty lines, and entries that the
 // exception list (fragment and prefix lines) excepts.
 struct BenchData {

@@ -67,7 +67,7 @@ QString BenchExecutable::find() {
 }
 
 ExecutableRun BenchExecutable::run(const QString& connection, const QString& workDir,
-                                   const QString& filter) const {
+                                   const QString& filter, const QStringList& switches) const {
     QDir home(m_home);
     home.removeRecursively();
     if (!QDir().mkpath(home.filePath(QStringLiteral("protokoll")))) {
@@ -91,6 +91,9 @@ ExecutableRun BenchExecutable::run(const QString& connection, const QString& wor
                                       QFile::encodeName(QStringLiteral("/file:") + list)};
     if (filter != QStringLiteral("*")) {
         arguments.push_back(QFile::encodeName(QStringLiteral("/domain:") + filter));
+    }
+    for (const QString& option : switches) {
+        arguments.push_back(option.toLocal8Bit());
     }
     std::vector<QByteArray> environment = schedulerEnvironment();
     std::vector<char*> argv = pointers(arguments);
@@ -119,6 +122,8 @@ ExecutableRun BenchExecutable::run(const QString& connection, const QString& wor
     }
     ExecutableRun result;
     result.seconds = double(timer.nsecsElapsed()) / 1e9;
+    result.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                        double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     result.peakMegabytes = double(usage.ru_maxrss) / 1024.0;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         throw std::runtime_error(

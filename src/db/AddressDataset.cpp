@@ -162,7 +162,7 @@ void AddressDataset::setAddress(int row, const QString& address) {
     QSqlQuery query(m_database.openHandle());
     SqlExec::prepare(query, QStringLiteral("UPDATE hm_routeaddresses SET routeaddressaddress = ? "
                                            "WHERE routeaddressid = ?"));
-    query.addBindValue(SqlExec::text(address));
+    query.addBindValue(m_database.text(address));
     query.addBindValue(id);
     SqlExec::execPrepared(query);
     // MySQL counts only rows whose value changed: none affected may still
@@ -184,11 +184,11 @@ qint64 AddressDataset::insertRow(const QString& address) {
     checkLength(address);
     const QSqlDatabase db = m_database.openHandle();
     QSqlQuery query(db);
-    SqlExec::prepare(query, RouteAddressStatements::insert(db));
+    SqlExec::prepare(query, RouteAddressStatements::insert(m_database.server()));
     query.addBindValue(m_routeId);
-    query.addBindValue(SqlExec::text(address));
+    query.addBindValue(m_database.text(address));
     SqlExec::execPrepared(query);
-    return RouteAddressStatements::insertedId(query, db, m_routeId, address);
+    return RouteAddressStatements::insertedId(query, m_database, m_routeId, address);
 }
 
 int AddressDataset::appendRow(const QString& address) {

@@ -6,6 +6,7 @@
 
 #include <QList>
 #include <QPair>
+#include <QStringList>
 
 namespace {
 
@@ -13,14 +14,32 @@ struct Entry {
     QString key;   // as written, blanks removed at both ends
     QString lower; // key lower-cased, for matching
     QString value;
+    bool quoted = false; // the value stood in " or '
 };
 
 DbError malformed() {
     return DbError(QStringLiteral("Die Verbindungszeichenfolge ist fehlerhaft"));
 }
 
+// The index of the '}' that closes the brace at `open`, "}}" inside taken
+// as text; -1 when none does.
+qsizetype closingBrace(const QString& text, qsizetype open) {
+    for (qsizetype i = open + 1; i < text.size(); ++i) {
+        if (text[i] == u'}') {
+            if (i + 1 < text.size() && text[i + 1] == u'}') {
+                ++i;
+                continue;
+            }
+            return i;
+        }
+    }
+    return -1;
+}
+
 // key=value pairs separated by ';'. A value may be enclosed in " or '; inside
 // such a value the quote character doubled stands for itself, and ';' is text.
+// A value that begins with ODBC's '{' runs to its closing '}' ("}}" stands
+// for '}'), so a ';' inside the braces is text too; the braces stay.
 QList<Entry> splitEntries(const QString& text) {
     QList<Entry> entries;
     const qsizetype n = text.size();
@@ -45,7 +64,8 @@ QList<Entry> splitEntries(const QString& text) {
             ++i;
         }
         QString value;
-        if (i < n && (text[i] == u'"' || text[i] == u'\'')) {
+        const bool quoted = i < n && (text[i] == u'"' || text[i] == u'\'');
+        if (quoted) {
             const QChar quote = text[i++];
             bool closed = false;
             while (i < n) {
@@ -72,6 +92,12 @@ QList<Entry> splitEntries(const QString& text) {
             }
         } else {
             const qsizetype valueStart = i;
+            if (i < n && text[i] == u'{') {
+                const qsizetype close = closingBrace(text, i);
+                if (close > 0) {
+                    i = close + 1;
+                }
+            }
             while (i < n && text[i] != u';') {
                 ++i;
             }
@@ -81,7 +107,7 @@ QList<Entry> splitEntries(const QString& text) {
         if (key.isEmpty()) {
             throw malformed();
         }
-        entries.append({key, AsciiCase::lower(key), value});
+        entries.append({key, AsciiCase::lower(key), value, quoted});
     }
     return entries;
 }
@@ -172,11 +198,63 @@ QString odbcValue(const QString& value) {
     return u'{' + escaped + u'}';
 }
 
+// The value of an entry as ODBC text. A value written in ODBC's braces
+// ("{MariaDB Unicode}") stays as written; any other is taken as text and
+// braced where it needs it. What no ODBC driver receives intact is refused
+// before connecting.
+QString odbcAttribute(const Entry& entry) {
+    const QString& value = entry.value;
+    if (value.contains(QChar(0))) {
+        throw DbError(QStringLiteral("Der Wert von \"%1\" in der Verbindungszeichenfolge enthält "
+                                     "ein Nullzeichen, das ODBC nicht übermitteln kann")
+                          .arg(entry.key));
+    }
+    if (!entry.quoted && value.startsWith(u'{') && value.endsWith(u'}') && value.size() > 1) {
+        return value;
+    }
+    // MariaDB's driver, for one, drops them even inside braces.
+    if (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace())) {
+        throw DbError(QStringLiteral("Der Wert von \"%1\" in der Verbindungszeichenfolge beginnt "
+                                     "oder endet mit einem Leerzeichen, das ODBC-Treiber nicht "
+                                     "zuverlässig übermitteln")
+                          .arg(entry.key));
+    }
+    return odbcValue(value);
+}
+
 // The login and the wait for any answer on the connection, bounded.
 QString odbcTimeouts() {
     return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
         .arg(kConnectTimeoutSeconds)
         .arg(kStatementTimeoutSeconds);
+}
+
+// The settings for Qt's ODBC driver. `attributes` ("KEY=value", the first
+// naming the data source or the driver) and the login go to the driver
+// manager as one string; no ';' ends it, for MariaDB's driver reads what
+// follows the last ';' as one more attribute and, finding none, refuses the
+// whole string ("Error while parsing DSN").
+ConnectionSettings odbcSettings(const QStringList& attributes, const QString& user,
+                                const QString& password) {
+    const QString odbc = attributes.join(u';');
+    // Qt's driver reads the name before it hands it on: one holding ".dsn"
+    // it takes for a file data source; one holding "DRIVER=" or "SERVER="
+    // goes as it is; any other gets "DSN=" in front. Qt adds the login as
+    // ";UID=...;PWD=..." without a look at it.
+    if (odbc.contains(u".dsn", Qt::CaseInsensitive)) {
+        throw DbError(QStringLiteral("Die Verbindungszeichenfolge enthält \".dsn\" außerhalb von "
+                                     "Benutzer und Kennwort; der ODBC-Treiber von Qt nähme sie "
+                                     "für den Namen einer Datei-Datenquelle"));
+    }
+    ConnectionSettings s;
+    s.driver = QStringLiteral("QODBC");
+    const bool passedAsItIs = odbc.contains(u"driver=", Qt::CaseInsensitive) ||
+                              odbc.contains(u"server=", Qt::CaseInsensitive);
+    s.databaseName = passedAsItIs ? odbc : odbc.mid(qsizetype(qstrlen("DSN=")));
+    s.user = user;
+    s.password = password;
+    s.options = odbcTimeouts();
+    return s;
 }
 
 bool isTrue(const QString& value) {
@@ -208,25 +286,28 @@ ConnectionSettings sqlServer(const Keys& keys) {
         }
     }
 
-    QString odbc = QStringLiteral("DRIVER={FreeTDS};SERVER=") + odbcValue(server) + u';';
+    QStringList odbc = {QStringLiteral("DRIVER={FreeTDS}"),
+                        QStringLiteral("SERVER=") + odbcValue(server)};
     if (port > 0) {
-        odbc += QStringLiteral("PORT=%1;").arg(port);
+        odbc.append(QStringLiteral("PORT=%1").arg(port));
     }
     const QString catalog = keys.value({"initial catalog", "database"});
     if (!catalog.isEmpty()) {
-        odbc += QStringLiteral("DATABASE=") + odbcValue(catalog) + u';';
+        odbc.append(QStringLiteral("DATABASE=") + odbcValue(catalog));
     }
     // Without a TDS version FreeTDS tries the old 5.0 protocol after 7.x:
     // against a server that does not answer it then waits for ever, and that
     // login sends the password in clear.
     const QString tdsVersion = keys.value({"tds_version"});
-    odbc += QStringLiteral("TDS_Version=") +
-            (tdsVersion.isEmpty() ? QStringLiteral("7.4") : odbcValue(tdsVersion)) + u';';
+    odbc.append(QStringLiteral("TDS_Version=") +
+                (tdsVersion.isEmpty() ? QStringLiteral("7.4") : odbcValue(tdsVersion)));
+    QString user;
+    QString password;
     if (isTrue(keys.value({"integrated security", "trusted_connection"}))) {
-        odbc += QStringLiteral("Trusted_Connection=yes;");
+        odbc.append(QStringLiteral("Trusted_Connection=yes"));
     } else {
-        const QString user = keys.value({"user id", "uid", "user"});
-        const QString password = keys.value({"password", "pwd"});
+        user = keys.value({"user id", "uid", "user"});
+        password = keys.value({"password", "pwd"});
         // FreeTDS ends a braced value at the first '}' and knows no escape
         // for it: such a login would fail as if the password were wrong.
         if (user.contains(u'}')) {
@@ -238,71 +319,82 @@ ConnectionSettings sqlServer(const Keys& keys) {
             throw DbError(QStringLiteral("Das Kennwort (Password) enthält das Zeichen \"}\", das "
                                          "der SQL-Server-Treiber FreeTDS nicht übermitteln kann"));
         }
-        if (!user.isEmpty()) {
-            odbc += QStringLiteral("UID=") + odbcValue(user) + u';';
-        }
-        if (!password.isEmpty()) {
-            odbc += QStringLiteral("PWD=") + odbcValue(password) + u';';
+    }
+    ConnectionSettings s = odbcSettings(odbc, user.isEmpty() ? user : odbcValue(user),
+                                        password.isEmpty() ? password : odbcValue(password));
+    s.server = ConnectionSettings::Server::SqlServer;
+    return s;
+}
+
+// MariaDB's driver lets a login to a server that accepts and never answers
+// wait without end, whatever login time-out it was given; its own keys bound
+// the login and each wait for an answer, beyond the server's bound of a
+// statement.
+bool isMariaDbDriver(const QString& driver) {
+    const QString lower = AsciiCase::lower(driver);
+    return lower.contains(u"mariadb") || lower.contains(u"maodbc");
+}
+QStringList mariaDbTimeouts(const Keys& keys) {
+    const struct {
+        const char* key;
+        const char* lower;
+        int seconds;
+    } bounds[] = {{"CONN_TIMEOUT", "conn_timeout", kConnectTimeoutSeconds},
+                  {"READ_TIMEOUT", "read_timeout", kStatementTimeoutSeconds + 5},
+                  {"WRITE_TIMEOUT", "write_timeout", kStatementTimeoutSeconds + 5}};
+    QStringList timeouts;
+    for (const auto& bound : bounds) {
+        if (!keys.has({bound.lower})) {
+            timeouts.append(
+                QStringLiteral("%1=%2").arg(QLatin1String(bound.key)).arg(bound.seconds));
         }
     }
-    ConnectionSettings s;
-    s.server = ConnectionSettings::Server::SqlServer;
-    s.driver = QStringLiteral("QODBC");
-    s.databaseName = odbc;
-    s.options = odbcTimeouts();
-    return s;
+    return timeouts;
 }
 
 // The other keys go to the ODBC driver manager as they stand; the ADO names
 // of the usual ones are translated to their ODBC names.
 ConnectionSettings odbcPassThrough(const Keys& keys) {
-    QList<QPair<QString, QString>> pairs;
+    QStringList attributes;
     QString dsn;
-    bool hasDriver = false;
+    QString user;
+    QString password;
+    QString driver;
+    bool hasServer = false;
     for (const Entry& e : keys.entries()) {
-        QString key = e.key;
         if (e.lower == u"provider" || e.lower == u"persist security info") {
             continue;
         }
+        const QString value = odbcAttribute(e);
         if (e.lower == u"data source" || e.lower == u"dsn") {
-            dsn = e.value;
-            continue;
-        }
-        if (e.lower == u"user id") {
-            key = QStringLiteral("UID");
-        } else if (e.lower == u"password") {
-            key = QStringLiteral("PWD");
+            dsn = value;
+        } else if (e.lower == u"user id" || e.lower == u"uid") {
+            user = value;
+        } else if (e.lower == u"password" || e.lower == u"pwd") {
+            password = value;
         } else if (e.lower == u"initial catalog") {
-            key = QStringLiteral("DATABASE");
-        } else if (e.lower == u"driver" || e.lower == u"server") {
-            hasDriver = true;
+            attributes.append(QStringLiteral("DATABASE=") + value);
+        } else {
+            if (e.lower == u"driver") {
+                driver = e.value;
+            } else if (e.lower == u"server") {
+                hasServer = true;
+            }
+            attributes.append(e.key + u'=' + value);
         }
-        pairs.append({key, e.value});
     }
-    QString odbc;
-    for (const auto& [key, value] : pairs) {
-        // A value written in ODBC's braces ("{FreeTDS}") stays as written.
-        const bool braced = value.startsWith(u'{') && value.endsWith(u'}');
-        odbc += key + u'=' + (braced ? value : odbcValue(value)) + u';';
+    if (!dsn.isEmpty()) {
+        attributes.prepend(QStringLiteral("DSN=") + dsn);
+    } else if (driver.isEmpty() && !hasServer) {
+        throw DbError(
+            QStringLiteral("Der Verbindungszeichenfolge fehlt \"%1\"").arg(u"Data Source"));
     }
-    if (hasDriver) {
-        // The driver manager reads DRIVER=/SERVER= strings as they are.
-        if (!dsn.isEmpty()) {
-            odbc = QStringLiteral("DSN=") + odbcValue(dsn) + u';' + odbc;
-        }
-    } else {
-        if (dsn.isEmpty()) {
-            throw DbError(
-                QStringLiteral("Der Verbindungszeichenfolge fehlt \"%1\"").arg(u"Data Source"));
-        }
-        // Qt puts "DSN=" in front of a string without DRIVER= or SERVER=.
-        odbc = odbcValue(dsn) + u';' + odbc;
+    if (isMariaDbDriver(driver)) {
+        attributes += mariaDbTimeouts(keys);
     }
-    ConnectionSettings s;
+    ConnectionSettings s = odbcSettings(attributes, user, password);
+    // Which server answers, the connection tells once it is open.
     s.server = ConnectionSettings::Server::OtherOdbc;
-    s.driver = QStringLiteral("QODBC");
-    s.databaseName = odbc;
-    s.options = odbcTimeouts();
     return s;
 }
 

@@ -5,16 +5,19 @@
 // What an ADO-style connection string ("Provider=...;Data Source=...") says,
 // translated for a Qt SQL driver.
 struct ConnectionSettings {
-    // The server behind the driver, for the settings each one needs.
+    // The server behind the driver, for the settings each one needs;
+    // OtherOdbc for an ODBC data source until the open connection tells.
     enum class Server { Sqlite, Postgres, MySql, SqlServer, OtherOdbc };
     Server server = Server::OtherOdbc;
-    QString driver;       // QSQLITE, QPSQL, QMYSQL, QODBC
-    QString databaseName; // file (SQLite), database, or the ODBC connection string
+    QString driver; // QSQLITE, QPSQL, QMYSQL, QODBC
+    // File (SQLite), database, or the ODBC connection string as Qt's ODBC
+    // driver wants it given (it may put "DSN=" in front).
+    QString databaseName;
     QString host;
     int port = -1;
-    QString user;
-    QString password;
-    QString options; // driver connect options
+    QString user;     // for ODBC as ODBC text, braced where needed
+    QString password; // likewise
+    QString options;  // driver connect options
 };
 
 // Seconds that a connection attempt, and any statement's wait for a lock or
@@ -24,5 +27,5 @@ inline constexpr int kConnectTimeoutSeconds = 15;
 inline constexpr int kStatementTimeoutSeconds = 30;
 
 // Raises DbError for an empty string, an unknown provider, a missing key, or
-// a SQL Server login that FreeTDS cannot carry.
+// a value that ODBC (for a SQL Server login: FreeTDS) cannot carry.
 ConnectionSettings parseConnectionString(const QString& connectionString);

@@ -1,6 +1,7 @@
 #include "db/Database.h"
 
 #include "db/ConnectionString.h"
+#include "db/OdbcServer.h"
 #include "db/SqlExec.h"
 #include "platform/TarveloError.h"
 
@@ -77,6 +78,7 @@ void Database::setConnectionString(const QString& connectionString) {
 
 void Database::open() {
     close();
+    m_textAsBytes = false;
     const ConnectionSettings settings = parseConnectionString(m_connectionString);
 
     QString databaseName = settings.databaseName;
@@ -118,9 +120,15 @@ void Database::open() {
     if (!db.open()) {
         throw DbError(SqlExec::driverText(db.lastError()));
     }
-    m_server = settings.server;
     try {
-        applySessionBounds(db, settings.server);
+        // Behind ODBC any server may answer: the open connection tells which.
+        m_server =
+            settings.driver == u"QODBC" && settings.server == ConnectionSettings::Server::OtherOdbc
+                ? odbcServer(db)
+                : settings.server;
+        m_textAsBytes =
+            settings.driver == u"QODBC" && m_server == ConnectionSettings::Server::MySql;
+        applySessionBounds(db, m_server);
     } catch (const DbError&) {
         db.close();
         throw;
@@ -136,6 +144,14 @@ void Database::close() {
 
 bool Database::isOpen() const {
     return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
+}
+
+QVariant Database::text(const QString& value) const {
+    if (m_textAsBytes) {
+        // Empty, but not null: a null byte array would go as NULL.
+        return value.isEmpty() ? QByteArray("") : value.toUtf8();
+    }
+    return SqlExec::text(value);
 }
 
 QSqlDatabase Database::handle() const {

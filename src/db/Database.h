@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 
 // The connection `database`: one Qt SQL connection of its own, opened from an
 // ADO-style connection string, never prompting.
@@ -30,9 +31,15 @@ public:
     QString connectionName() const { return m_name; }
     // The server behind the connection last opened.
     ConnectionSettings::Server server() const { return m_server; }
+    // A text to bind as a statement's value on this connection: the empty
+    // text as such, never NULL. To MySQL and MariaDB through ODBC it goes as
+    // its UTF-8 bytes: Qt's ODBC driver counts a text's terminating NUL into
+    // its length, and MariaDB's driver stores that NUL with the text.
+    QVariant text(const QString& value) const;
 
 private:
     QString m_name;
     QString m_connectionString;
     ConnectionSettings::Server m_server = ConnectionSettings::Server::OtherOdbc;
+    bool m_textAsBytes = false;
 };

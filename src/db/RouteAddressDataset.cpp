@@ -44,7 +44,7 @@ void RouteAddressDataset::open() {
     auto remove = std::make_unique<QSqlQuery>(db);
     SqlExec::prepare(*remove, RouteAddressStatements::deleteById());
     auto insert = std::make_unique<QSqlQuery>(db);
-    SqlExec::prepare(*insert, RouteAddressStatements::insert(db));
+    SqlExec::prepare(*insert, RouteAddressStatements::insert(m_database.server()));
 
     m_rows = std::move(rows);
     m_db = db;
@@ -78,7 +78,7 @@ void RouteAddressDataset::deleteRow(qint64 routeaddressid) {
 void RouteAddressDataset::insert(qint64 routeId, const QString& address) {
     requireOpen();
     m_insert->addBindValue(routeId);
-    m_insert->addBindValue(SqlExec::text(address));
+    m_insert->addBindValue(m_database.text(address));
     SqlExec::execPrepared(*m_insert);
     m_insert->finish();
 }

@@ -1,44 +1,57 @@
 #include "db/RouteAddressStatements.h"
 
+#include "db/Database.h"
 #include "db/SqlExec.h"
 
+#include <QSqlDriver>
 #include <QVariant>
 
 QString RouteAddressStatements::deleteById() {
     return QStringLiteral("DELETE FROM hm_routeaddresses WHERE routeaddressid = ?");
 }
 
-bool RouteAddressStatements::insertReturnsId(const QSqlDatabase& db) {
-    return db.driverName() == u"QPSQL";
+bool RouteAddressStatements::insertReturnsId(Server server) {
+    return server == Server::Postgres;
 }
 
-QString RouteAddressStatements::insert(const QSqlDatabase& db) {
+QString RouteAddressStatements::insert(Server server) {
     QString sql = QStringLiteral("INSERT INTO hm_routeaddresses "
                                  "(routeaddressrouteid, routeaddressaddress) VALUES (?, ?)");
-    if (insertReturnsId(db)) {
+    if (insertReturnsId(server)) {
         sql += QStringLiteral(" RETURNING routeaddressid");
     }
     return sql;
 }
 
-qint64 RouteAddressStatements::insertedId(QSqlQuery& insert, const QSqlDatabase& db, qint64 routeId,
-                                          const QString& address) {
-    if (insertReturnsId(db)) {
+qint64 RouteAddressStatements::insertedId(QSqlQuery& insert, const Database& database,
+                                          qint64 routeId, const QString& address) {
+    const Server server = database.server();
+    if (insertReturnsId(server)) {
         if (!insert.next()) {
             SqlExec::fail(insert);
         }
         return insert.value(0).toLongLong();
     }
-    const QVariant id = insert.lastInsertId();
-    if (id.isValid() && !id.isNull()) {
-        return id.toLongLong();
+    if (insert.driver()->hasFeature(QSqlDriver::LastInsertId)) {
+        const QVariant id = insert.lastInsertId();
+        if (id.isValid() && !id.isNull()) {
+            return id.toLongLong();
+        }
     }
-    QSqlQuery query(db);
+    QSqlQuery query(database.openHandle());
+    if (server == Server::MySql) {
+        // Qt's ODBC driver does not ask MariaDB's driver for the key.
+        SqlExec::exec(query, QStringLiteral("SELECT LAST_INSERT_ID()"));
+        if (!query.next()) {
+            SqlExec::fail(query);
+        }
+        return query.value(0).toLongLong();
+    }
     SqlExec::prepare(query, QStringLiteral("SELECT MAX(routeaddressid) FROM hm_routeaddresses "
                                            "WHERE routeaddressrouteid = ? "
                                            "AND routeaddressaddress = ?"));
     query.addBindValue(routeId);
-    query.addBindValue(SqlExec::text(address));
+    query.addBindValue(database.text(address));
     SqlExec::execPrepared(query);
     if (!query.next()) {
         SqlExec::fail(query);

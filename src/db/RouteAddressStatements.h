@@ -1,21 +1,26 @@
 #pragma once
 
+#include "db/ConnectionString.h"
+
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 
+class Database;
+
 // The statements that change hm_routeaddresses, shared by the datasets that
 // change it (the run's RA2 and the address grid's Address).
 namespace RouteAddressStatements {
+using Server = ConnectionSettings::Server;
 // "DELETE ... WHERE routeaddressid = ?".
 QString deleteById();
 // "INSERT ... (routeaddressrouteid, routeaddressaddress) VALUES (?, ?)",
 // returning the new key where the server can (PostgreSQL).
-QString insert(const QSqlDatabase& db);
-bool insertReturnsId(const QSqlDatabase& db);
+QString insert(Server server);
+bool insertReturnsId(Server server);
 // The key of the row that the executed insert stored: its RETURNING row,
-// the driver's last insert id, or, for a driver that can tell neither, the
-// newest row with these values.
-qint64 insertedId(QSqlQuery& insert, const QSqlDatabase& db, qint64 routeId,
+// the driver's last insert id, MySQL's LAST_INSERT_ID(), or, for a server
+// that can tell none of them, the newest row with these values.
+qint64 insertedId(QSqlQuery& insert, const Database& database, qint64 routeId,
                   const QString& address);
 } // namespace RouteAddressStatements

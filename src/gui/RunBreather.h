@@ -14,7 +14,7 @@ class QWidget;
 // meanwhile are swallowed, and whatever of them is still queued when the
 // work ends is swallowed too before the window takes input again: nothing is
 // replayed, a click on Start during a run or a refresh starts nothing.
-// Escape alone is heard: it asks the run to stop. Afterwards the keyboard
+// Escape alone is heard: it asks a run to stop. Afterwards the keyboard
 // focus is where it was before.
 class RunBreather : public QObject {
     Q_OBJECT

@@ -444,8 +444,8 @@ TEST_P(SyncDifferentialOnServer, FastRunMatchesTheLiteralRunOnTheDatabase) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, SyncDifferentialOnServer,
-                         ::testing::Values(Backend::Postgres, Backend::MariaDb), backendName);
+INSTANTIATE_TEST_SUITE_P(Servers, SyncDifferentialOnServer, ::testing::ValuesIn(serverBackends()),
+                         backendName);
 
 TEST_F(SyncDifferential, FastRunMatchesTheLiteralRunOnGeneratedInstallations) {
     Generator g(20240305);

@@ -45,7 +45,7 @@ void seedTables(Database& database, const QList<SeedRoute>& routes, const QList<
         }
         for (const SeedRoute& route : routes) {
             query.addBindValue(route.id);
-            query.addBindValue(route.name.isNull() ? QStringLiteral("") : route.name);
+            query.addBindValue(database.text(route.name));
             if (!query.exec()) {
                 failed(sql, query);
             }
@@ -60,7 +60,7 @@ void seedTables(Database& database, const QList<SeedRoute>& routes, const QList<
         for (const TableRow& row : rows) {
             query.addBindValue(row.first);
             // An empty address is a text, never NULL.
-            query.addBindValue(row.second.isNull() ? QStringLiteral("") : row.second);
+            query.addBindValue(database.text(row.second));
             if (!query.exec()) {
                 failed(sql, query);
             }

@@ -24,12 +24,14 @@ TEST(ConnectionString, SqlOleDbStringOfTheMailServerBecomesFreeTdsOdbc) {
         "Provider=SQLOLEDB.1;Password=geheim;Persist Security Info=True;User ID=sa;"
         "Initial Catalog=hmailserver;Data Source=DBSRV\\SQLEXPRESS");
     EXPECT_EQ(s.driver, "QODBC");
+    // No ';' at the end, and the login apart: Qt's driver adds it as
+    // ";UID=sa;PWD=geheim".
     EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=DBSRV\\SQLEXPRESS;DATABASE=hmailserver;"
-                              "TDS_Version=7.4;UID=sa;PWD=geheim;");
+                              "TDS_Version=7.4");
     EXPECT_EQ(s.options, "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30");
     EXPECT_TRUE(s.host.isEmpty());
-    EXPECT_TRUE(s.user.isEmpty());
-    EXPECT_TRUE(s.password.isEmpty());
+    EXPECT_EQ(s.user, "sa");
+    EXPECT_EQ(s.password, "geheim");
 }
 
 TEST(ConnectionString, EverySqlServerProviderAndServerForm) {
@@ -40,7 +42,7 @@ TEST(ConnectionString, EverySqlServerProviderAndServerForm) {
                 .arg(QLatin1String(provider)));
         EXPECT_EQ(s.driver, "QODBC") << provider;
         EXPECT_EQ(s.databaseName,
-                  "DRIVER={FreeTDS};SERVER=db.example.net;PORT=1433;DATABASE=hm;TDS_Version=7.4;")
+                  "DRIVER={FreeTDS};SERVER=db.example.net;PORT=1433;DATABASE=hm;TDS_Version=7.4")
             << provider;
     }
     // Every documented Data Source form names a TDS version, so that FreeTDS
@@ -49,14 +51,14 @@ TEST(ConnectionString, EverySqlServerProviderAndServerForm) {
         const char* dataSource;
         const char* odbc;
     } forms[] = {
-        {"srv", "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.4;"},
-        {"srv\\SQLEXPRESS", "DRIVER={FreeTDS};SERVER=srv\\SQLEXPRESS;TDS_Version=7.4;"},
-        {"srv,1444", "DRIVER={FreeTDS};SERVER=srv;PORT=1444;TDS_Version=7.4;"},
-        {"tcp:srv,1444", "DRIVER={FreeTDS};SERVER=srv;PORT=1444;TDS_Version=7.4;"},
-        {"(local)", "DRIVER={FreeTDS};SERVER=localhost;TDS_Version=7.4;"},
-        {".", "DRIVER={FreeTDS};SERVER=localhost;TDS_Version=7.4;"},
-        {".\\SQLEXPRESS", "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;TDS_Version=7.4;"},
-        {"(local)\\SQLEXPRESS", "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;TDS_Version=7.4;"},
+        {"srv", "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.4"},
+        {"srv\\SQLEXPRESS", "DRIVER={FreeTDS};SERVER=srv\\SQLEXPRESS;TDS_Version=7.4"},
+        {"srv,1444", "DRIVER={FreeTDS};SERVER=srv;PORT=1444;TDS_Version=7.4"},
+        {"tcp:srv,1444", "DRIVER={FreeTDS};SERVER=srv;PORT=1444;TDS_Version=7.4"},
+        {"(local)", "DRIVER={FreeTDS};SERVER=localhost;TDS_Version=7.4"},
+        {".", "DRIVER={FreeTDS};SERVER=localhost;TDS_Version=7.4"},
+        {".\\SQLEXPRESS", "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;TDS_Version=7.4"},
+        {"(local)\\SQLEXPRESS", "DRIVER={FreeTDS};SERVER=localhost\\SQLEXPRESS;TDS_Version=7.4"},
     };
     for (const auto& form : forms) {
         EXPECT_EQ(parseConnectionString(QStringLiteral("Provider=SQLOLEDB.1;Data Source=") +
@@ -68,7 +70,7 @@ TEST(ConnectionString, EverySqlServerProviderAndServerForm) {
     // A version the string gives itself is kept.
     EXPECT_EQ(
         parseConnectionString("Provider=SQLOLEDB.1;Data Source=srv;tds_version=7.2").databaseName,
-        "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.2;");
+        "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.2");
 }
 
 TEST(ConnectionString, ALoginFreeTdsCannotCarryIsRefusedBeforeConnecting) {
@@ -88,32 +90,117 @@ TEST(ConnectionString, IntegratedSecurityMeansTrustedConnectionWithoutLogin) {
         parseConnectionString("Provider=SQLOLEDB.1;Integrated Security=SSPI;User ID=sa;Password=x;"
                               "Initial Catalog=hmailserver;Data Source=srv");
     EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=srv;DATABASE=hmailserver;TDS_Version=7.4;"
-                              "Trusted_Connection=yes;");
+                              "Trusted_Connection=yes");
+    EXPECT_TRUE(s.user.isEmpty());
+    EXPECT_TRUE(s.password.isEmpty());
 }
 
 TEST(ConnectionString, KeysIgnoreCaseBlanksAndQuotesAreRemoved) {
     const ConnectionSettings s =
         parseConnectionString("  provider = \"sqloledb.1\" ; DATA SOURCE = 'srv' ;user id=  sa  ;"
                               " PASSWORD = \"a;b\"\"c{\" ;;");
-    EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.4;UID=sa;PWD={a;b\"c{};");
+    EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.4");
+    EXPECT_EQ(s.user, "sa");
+    EXPECT_EQ(s.password, "{a;b\"c{}");
 }
 
 TEST(ConnectionString, OdbcProviderPassesTheOtherKeysOn) {
-    // A data source name goes first: Qt puts "DSN=" in front of such a string.
+    // A data source name alone: Qt puts "DSN=" in front of the name.
     ConnectionSettings s = parseConnectionString(
         "Provider=MSDASQL;DSN=hmail;UID=sa;PWD=secret;Persist Security Info=False");
     EXPECT_EQ(s.driver, "QODBC");
-    EXPECT_EQ(s.databaseName, "hmail;UID=sa;PWD=secret;");
+    EXPECT_EQ(s.databaseName, "hmail");
+    EXPECT_EQ(s.user, "sa");
+    EXPECT_EQ(s.password, "secret");
+    EXPECT_EQ(s.server, ConnectionSettings::Server::OtherOdbc) << "the open connection tells";
 
-    s = parseConnectionString("Provider=MSDASQL.1;Data Source=hmail;User ID=sa;Password=p");
-    EXPECT_EQ(s.databaseName, "hmail;UID=sa;PWD=p;");
+    s = parseConnectionString("Provider=MSDASQL.1;Data Source=hmail;User ID=sa;Password=p;"
+                              "Initial Catalog=hm;Option=3");
+    EXPECT_EQ(s.databaseName, "hmail;DATABASE=hm;Option=3");
+    EXPECT_EQ(s.user, "sa");
+    EXPECT_EQ(s.password, "p");
 
+    // A string naming its driver goes as it is, without a ';' at the end.
     s = parseConnectionString(
         "Provider=MSDASQL;Driver={FreeTDS};Server=srv;Port=1433;Database=hm;UID=sa;PWD=p");
-    EXPECT_EQ(s.databaseName, "Driver={FreeTDS};Server=srv;Port=1433;Database=hm;UID=sa;PWD=p;");
+    EXPECT_EQ(s.databaseName, "Driver={FreeTDS};Server=srv;Port=1433;Database=hm");
+    EXPECT_EQ(s.user, "sa");
+    EXPECT_EQ(s.password, "p");
+    EXPECT_EQ(s.options, "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30");
+
+    // A data source name and a text that holds "server=": Qt passes such a
+    // string as it is, so it carries "DSN=" itself.
+    s = parseConnectionString("Provider=MSDASQL;DSN=hmail;Description=old server=new");
+    EXPECT_EQ(s.databaseName, "DSN=hmail;Description={old server=new}");
 
     EXPECT_EQ(errorOf("Provider=MSDASQL;UID=sa"),
               "Der Verbindungszeichenfolge fehlt \"Data Source\"");
+}
+
+// MariaDB's own driver waits without end for a server that accepts and
+// never answers, whatever login time-out it is given: its own keys bound the
+// login and each wait for an answer, unless the string sets them itself.
+TEST(ConnectionString, MariaDbsDriverGetsItsOwnTimeouts) {
+    ConnectionSettings s = parseConnectionString(
+        "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=3306;"
+        "Database=hmailserver;UID=hmail;PWD=plain");
+    EXPECT_EQ(s.databaseName, "Driver={MariaDB Unicode};Server=127.0.0.1;Port=3306;"
+                              "Database=hmailserver;CONN_TIMEOUT=15;READ_TIMEOUT=35;"
+                              "WRITE_TIMEOUT=35");
+    EXPECT_EQ(s.user, "hmail");
+    EXPECT_EQ(s.password, "plain");
+
+    s = parseConnectionString("Provider=MSDASQL;Driver=/usr/lib/odbc/libmaodbc.so;Server=h;"
+                              "conn_timeout=5;Read_Timeout=60");
+    EXPECT_EQ(s.databaseName,
+              "Driver=/usr/lib/odbc/libmaodbc.so;Server=h;conn_timeout=5;Read_Timeout=60;"
+              "WRITE_TIMEOUT=35");
+
+    s = parseConnectionString("Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=h");
+    EXPECT_EQ(s.databaseName, "Driver={PostgreSQL Unicode};Server=h");
+}
+
+// What ODBC receives of a value: an ADO-quoted one as text, braced where it
+// needs braces ('}' doubled inside them); one written in braces as written.
+TEST(ConnectionString, OdbcValuesAreBracedOrKeptAsWritten) {
+    const struct {
+        const char* written;
+        const char* odbc;
+    } cases[] = {
+        {"PWD='a;b\"c'", "{a;b\"c}"}, {"PWD=\"a;b\"\"c\"", "{a;b\"c}"},  {"PWD='plain'", "plain"},
+        {"PWD='a}b'", "{a}}b}"},      {"PWD='{x}'", "{{x}}}"},           {"PWD='x=y'", "{x=y}"},
+        {"PWD={a;b\"c}", "{a;b\"c}"}, {"PWD={a}}b;c}", "{a}}b;c}"},      {"PWD= {a;b} ", "{a;b}"},
+        {"PWD=a\"b'c", "a\"b'c"},     {"Password='geh eim'", "geh eim"}, {"PWD=", ""},
+    };
+    for (const auto& c : cases) {
+        const ConnectionSettings s = parseConnectionString(
+            QStringLiteral("Provider=MSDASQL;DSN=hm;UID=u;") + QString::fromUtf8(c.written));
+        EXPECT_EQ(s.password, QString::fromUtf8(c.odbc)) << c.written;
+        EXPECT_EQ(s.databaseName, "hm") << c.written;
+    }
+    // Any other key alike; a data source name too.
+    const ConnectionSettings s = parseConnectionString(
+        "Provider=MSDASQL;Data Source='my;dsn';Database='h m;x';Driver={MariaDB Unicode}");
+    EXPECT_TRUE(
+        s.databaseName.startsWith("DSN={my;dsn};Database={h m;x};Driver={MariaDB Unicode};"))
+        << s.databaseName.toStdString();
+}
+
+TEST(ConnectionString, AValueOdbcCannotCarryIsRefusedInGerman) {
+    EXPECT_EQ(errorOf(QStringLiteral("Provider=MSDASQL;DSN=hm;PWD='a") + QChar(0) + "b'"),
+              "Der Wert von \"PWD\" in der Verbindungszeichenfolge enthält ein Nullzeichen, das "
+              "ODBC nicht übermitteln kann");
+    EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hm;Password=' geheim'"),
+              "Der Wert von \"Password\" in der Verbindungszeichenfolge beginnt oder endet mit "
+              "einem Leerzeichen, das ODBC-Treiber nicht zuverlässig übermitteln");
+    EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hm;UID=\"hm \""),
+              "Der Wert von \"UID\" in der Verbindungszeichenfolge beginnt oder endet mit "
+              "einem Leerzeichen, das ODBC-Treiber nicht zuverlässig übermitteln");
+    EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hmail.dsn;UID=u"),
+              "Die Verbindungszeichenfolge enthält \".dsn\" außerhalb von Benutzer und Kennwort; "
+              "der ODBC-Treiber von Qt nähme sie für den Namen einer Datei-Datenquelle");
+    // In the password it does no harm: Qt's driver adds the login unread.
+    EXPECT_EQ(parseConnectionString("Provider=MSDASQL;DSN=hm;PWD=x.dsn").password, "x.dsn");
 }
 
 TEST(ConnectionString, SqliteNamesTheFile) {
@@ -196,12 +283,23 @@ TEST(ConnectionString, TheReadmesExamplesParse) {
         drivers.append(s.driver);
         if (s.driver == u"QODBC" && example.contains(u"SQLOLEDB")) {
             EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=mailsrv\\SQLEXPRESS;"
-                                      "DATABASE=hmailserver;TDS_Version=7.4;UID=hmail;PWD=geheim;");
+                                      "DATABASE=hmailserver;TDS_Version=7.4");
+            EXPECT_EQ(s.password, "geheim");
         }
         if (s.driver == u"QMYSQL") {
             EXPECT_EQ(s.host, "127.0.0.1");
             EXPECT_EQ(s.port, 3306);
         }
+        if (example.contains(u"MariaDB Unicode")) {
+            EXPECT_EQ(s.databaseName, "Driver={MariaDB Unicode};Server=127.0.0.1;Port=3306;"
+                                      "Database=hmailserver;CONN_TIMEOUT=15;READ_TIMEOUT=35;"
+                                      "WRITE_TIMEOUT=35");
+        }
+        if (example.contains(u"PostgreSQL Unicode")) {
+            EXPECT_EQ(s.databaseName, "Driver={PostgreSQL Unicode};Server=db.example.com;"
+                                      "Port=5432;Database=hmailserver");
+        }
     }
-    EXPECT_EQ(drivers, QStringList({"QODBC", "QODBC", "QSQLITE", "QPSQL", "QMYSQL"}));
+    EXPECT_EQ(drivers,
+              QStringList({"QODBC", "QODBC", "QSQLITE", "QPSQL", "QMYSQL", "QODBC", "QODBC"}));
 }

@@ -1,4 +1,5 @@
 #include "db/Database.h"
+#include "DbBackendTest.h"
 #include "TestDatabases.h"
 #include "TestEnvironment.h"
 #include "platform/TarveloError.h"
@@ -183,3 +184,79 @@ TEST(Database, OdbcStringsReachTheDriverManagerIntact) {
     qunsetenv("ODBCINI");
     EXPECT_TRUE(message.contains(QStringLiteral("[FreeTDS]"))) << message.toStdString();
 }
+
+// Whichever driver asks, the connection knows the system behind it (through
+// ODBC the driver tells), and that system's bounds on waits are set: a lock
+// or a silent statement ends in the driver's error after 30 seconds.
+class DatabaseOnBackend : public OpenDbBackendTest {};
+
+TEST_P(DatabaseOnBackend, KnowsTheSystemBehindItAndBoundsItsWaits) {
+    using Server = ConnectionSettings::Server;
+    QSqlQuery query(m_database.openHandle());
+    switch (serverOf(GetParam())) {
+    case Backend::Sqlite:
+        EXPECT_EQ(m_database.server(), Server::Sqlite);
+        break;
+    case Backend::Postgres:
+        EXPECT_EQ(m_database.server(), Server::Postgres);
+        for (const char* setting : {"lock_timeout", "statement_timeout"}) {
+            ASSERT_TRUE(query.exec(QStringLiteral("SHOW ") + QLatin1String(setting)));
+            ASSERT_TRUE(query.next());
+            EXPECT_EQ(query.value(0).toString(), "30s") << setting;
+        }
+        break;
+    case Backend::MariaDb:
+        EXPECT_EQ(m_database.server(), Server::MySql);
+        ASSERT_TRUE(query.exec("SELECT @@SESSION.lock_wait_timeout, "
+                               "@@SESSION.innodb_lock_wait_timeout, @@SESSION.max_statement_time"));
+        ASSERT_TRUE(query.next());
+        EXPECT_EQ(query.value(0).toLongLong(), 30);
+        EXPECT_EQ(query.value(1).toLongLong(), 30);
+        EXPECT_EQ(query.value(2).toDouble(), 30.0);
+        break;
+    default:
+        FAIL() << "no database system";
+    }
+}
+
+TARVELO_DB_BACKENDS(DatabaseOnBackend);
+
+// A password with ';', '"', '}' and '=' reaches the server intact through
+// ODBC, written in ADO's quotes of either kind or in ODBC's own braces.
+class OdbcLogin : public DbBackendTest {};
+
+TEST_P(OdbcLogin, QuotedAndBracedPasswordsReachTheServerIntact) {
+    const bool mariaDb = serverOf(GetParam()) == Backend::MariaDb;
+    const QString server = qEnvironmentVariable(mariaDb ? "TARVELO_TEST_MYSQL" : "TARVELO_TEST_PG");
+    ASSERT_FALSE(server.isEmpty());
+    // The ODBC string ends with the login: "...;Database=<name>;UID=...;PWD=...".
+    const QString driverPart = m_connection.left(m_connection.indexOf(QStringLiteral(";UID=")));
+    ASSERT_TRUE(driverPart.contains(QStringLiteral("Database=")));
+    const QString database =
+        m_connection.section(QStringLiteral("Database="), 1).section(u';', 0, 0);
+    const QString user = database + QStringLiteral("_u");
+    const QString password = QStringLiteral("a;b\"c}d=e");
+    if (mariaDb) {
+        execSql(server, QStringLiteral("CREATE USER '%1'@'127.0.0.1' IDENTIFIED BY '%2'; "
+                                       "GRANT ALL PRIVILEGES ON %3.* TO '%1'@'127.0.0.1'")
+                            .arg(user, password, database));
+    } else {
+        execSql(server, QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(user, password));
+        execSql(m_connection, QStringLiteral("GRANT SELECT ON hm_routes TO ") + user);
+    }
+    for (const char* written : {"PWD='a;b\"c}d=e'", "PWD=\"a;b\"\"c}d=e\"", "PWD={a;b\"c}}d=e}",
+                                "Password = 'a;b\"c}d=e' "}) {
+        SCOPED_TRACE(written);
+        Database session;
+        session.setConnectionString(driverPart + QStringLiteral(";UID=") + user + u';' +
+                                    QString::fromUtf8(written));
+        session.open();
+        EXPECT_EQ(routeCount(session), 4);
+    }
+    EXPECT_TRUE(
+        openError(driverPart + QStringLiteral(";UID=") + user + QStringLiteral(";PWD='a;b\"c}d=E'"))
+            .contains(mariaDb ? "Access denied" : "password authentication failed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Odbc, OdbcLogin,
+                         testing::Values(Backend::PostgresOdbc, Backend::MariaDbOdbc), backendName);

@@ -46,6 +46,4 @@ protected:
 };
 
 #define TARVELO_DB_BACKENDS(Suite)                                                                 \
-    INSTANTIATE_TEST_SUITE_P(                                                                      \
-        Backends, Suite, testing::Values(Backend::Sqlite, Backend::Postgres, Backend::MariaDb),    \
-        backendName)
+    INSTANTIATE_TEST_SUITE_P(Backends, Suite, testing::ValuesIn(allBackends()), backendName)

@@ -149,7 +149,7 @@ TEST_P(SyncDbTest, DomainFilterTouchesOnlyItsRoute) {
 // MariaDB's keys are the mail server's int and mediumint, so there the ids go
 // to the top of their range.
 TEST_P(SyncDbTest, IdsBeyondThirtyOneBitsReachTheRightRows) {
-    const bool mariaDb = GetParam() == Backend::MariaDb;
+    const bool mariaDb = serverOf(GetParam()) == Backend::MariaDb;
     const qint64 routeId = mariaDb ? 2147483647 : 2147483648;
     const qint64 staleRowId = mariaDb ? 8388000 : 4294967297;
     execSql(m_connection,
@@ -166,7 +166,7 @@ TEST_P(SyncDbTest, IdsBeyondThirtyOneBitsReachTheRightRows) {
                                          "(%1, %2, 'stale@big.example')")
                               .arg(staleRowId)
                               .arg(routeId));
-    if (GetParam() == Backend::Postgres) {
+    if (serverOf(GetParam()) == Backend::Postgres) {
         execSql(m_connection,
                 QStringLiteral("SELECT setval('hm_routeaddresses_routeaddressid_seq', "
                                "%1)")

@@ -188,8 +188,7 @@ TEST_P(ServerLock, TwoDirectoriesStartedTogetherNeverInsertTwice) {
     EXPECT_EQ(routeAddressRows(s.connection).size(), 513);
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, ServerLock,
-                         ::testing::Values(Backend::Postgres, Backend::MariaDb), backendName);
+INSTANTIATE_TEST_SUITE_P(Servers, ServerLock, ::testing::ValuesIn(serverBackends()), backendName);
 
 // A change that the database refuses: no protocol file (a script may take it
 // for the sign of success), but the record of what reached the database, the

@@ -2,12 +2,15 @@
 
 #include "TestBackend.h"
 #include "TestDatabases.h"
+#include "db/ConnectionString.h"
 #include "db/Database.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -17,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 // The unattended road through the real executable against each database the
 // mail server keeps its tables in: the same rows, protocol and log lines on
@@ -83,7 +87,7 @@ TEST_P(ServerRun, ALockHeldByAnotherSessionEndsTheRunWithTheDriversError) {
     holder.open();
     QSqlDatabase db = holder.handle();
     QSqlQuery lock(db);
-    const bool sqlite = GetParam() == Backend::Sqlite;
+    const bool sqlite = serverOf(GetParam()) == Backend::Sqlite;
     if (sqlite) {
         // The writer's lock of the whole file: the run's first delete waits.
         ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE")) << lock.lastError().text().toStdString();
@@ -116,7 +120,7 @@ TEST_P(ServerRun, ALockHeldByAnotherSessionEndsTheRunWithTheDriversError) {
         {"database is locked"},
         {"due to lock timeout", "due to statement timeout"},
         {"Lock wait timeout exceeded", "max_statement_time exceeded"}};
-    const QStringList& expected = driverTexts[int(GetParam())];
+    const QStringList& expected = driverTexts[int(serverOf(GetParam()))];
     EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [&](const QString& t) {
         return result.standardError.contains(t);
     })) << result.standardError.toStdString();
@@ -146,9 +150,7 @@ TEST_P(ServerRun, ALockHeldByAnotherSessionEndsTheRunWithTheDriversError) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Servers, ServerRun,
-                         ::testing::Values(Backend::Sqlite, Backend::Postgres, Backend::MariaDb),
-                         backendName);
+INSTANTIATE_TEST_SUITE_P(Servers, ServerRun, ::testing::ValuesIn(allBackends()), backendName);
 
 // A SQL Server address that accepts the connection and never answers: the
 // driver gives up after its login time-out, and the program ends with the
@@ -199,6 +201,240 @@ TEST(ServerRunSqlServer, AServerThatNeverAnswersEndsInAnError) {
     EXPECT_TRUE(result.standardError.contains("[FreeTDS]")) << result.standardError.toStdString();
     EXPECT_FALSE(install.logMessages().contains("Datenbank geöffnet"));
 }
+
+// Through ODBC, a connection the server refuses ends the run at once with
+// the driver's own text inside Qt's German words; a server that accepts and
+// never answers, after the login's bound.
+class OdbcRoad : public ::testing::TestWithParam<Backend> {};
+
+TEST_P(OdbcRoad, AFailedConnectionEndsTheRunWithTheDriversText) {
+    const QString connection = createBackendDatabase(GetParam(), QString(), false);
+    const bool mariaDb = serverOf(GetParam()) == Backend::MariaDb;
+    SilentListener silent;
+    const struct {
+        const char* what;
+        QString connection;
+        QString driverText;
+        int seconds; // the bound
+    } cases[] = {
+        {"wrong password", withConnectionKey(connection, "PWD", "falsch"),
+         mariaDb ? "Access denied for user" : "password authentication failed", 10},
+        {"unknown database", withConnectionKey(connection, "Database", "tarvelo_fehlt"),
+         mariaDb ? "Unknown database 'tarvelo_fehlt'" : "database \"tarvelo_fehlt\" does not exist",
+         10},
+        {"closed port", withConnectionKey(connection, "Port", "1"),
+         mariaDb ? "Can't connect to server on '127.0.0.1'" : "Connection refused", 10},
+        {"silent server", withConnectionKey(connection, "Port", QString::number(silent.port())),
+         mariaDb ? "handshake: reading initial communication packet" : "timeout expired", 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchInstall install;
+        install.setIni("SQL", "Provider", c.connection);
+        install.writeFile("ausnahmen.txt", "");
+        install.writeFile("liste.txt", "alice@example.com\r\n");
+        QElapsedTimer clock;
+        clock.start();
+        const auto result =
+            install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+        const qint64 seconds = clock.elapsed() / 1000;
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_LT(seconds, c.seconds);
+        EXPECT_TRUE(result.standardError.contains(c.driverText))
+            << result.standardError.toStdString();
+        EXPECT_TRUE(
+            result.standardError.contains("QODBC: Es kann keine Verbindung aufgebaut werden"))
+            << result.standardError.toStdString();
+        const QStringList log = install.logMessages();
+        EXPECT_FALSE(log.contains("Datenbank geöffnet"));
+        const auto error = std::find_if(log.begin(), log.end(),
+                                        [](const QString& m) { return m.startsWith("Fehler: "); });
+        ASSERT_NE(error, log.end());
+        EXPECT_TRUE(error->contains(c.driverText)) << error->toStdString();
+    }
+}
+
+// A data source of odbc.ini (here the test's own file, named by ODBCINI)
+// leads to the same server and gives the same run.
+TEST_P(OdbcRoad, ADataSourceNameFromOdbcIniGivesTheSameRun) {
+    ScratchInstall install;
+    const QString connection = createBackendDatabase(GetParam(), QString(), true);
+    const ConnectionSettings odbc = parseConnectionString(connection);
+    const bool mariaDb = serverOf(GetParam()) == Backend::MariaDb;
+    // The driver's part of the string: "Driver={...};Server=...;Port=...;Database=...".
+    QStringList entries = odbc.databaseName.split(u';');
+    QByteArray ini = "[tarvelo-hmail]\n";
+    for (const QString& entry : entries) {
+        QString key = entry.section(u'=', 0, 0);
+        QString value = entry.section(u'=', 1);
+        if (key == u"Driver") {
+            value = value.mid(1, value.size() - 2);
+        }
+        // PostgreSQL's driver reads the host from "Servername" in odbc.ini.
+        if (key == u"Server" && !mariaDb) {
+            key = QStringLiteral("Servername");
+        }
+        ini += (key + u'=' + value + u'\n').toUtf8();
+    }
+    install.writeFile("odbc.ini", ini);
+    install.setIni("SQL", "Provider",
+                   QStringLiteral("Provider=MSDASQL;DSN=tarvelo-hmail;UID=%1;PWD=%2")
+                       .arg(odbc.user, odbc.password));
+    install.setIni("Options", "Protokoll", install.path("prot/"));
+    QDir(install.dir()).mkpath("prot");
+    install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
+    install.writeFile("liste.txt", "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
+                                   "newsletter@example.com\r\n");
+    const auto result = install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"},
+                                    {"ODBCINI=" + install.path("odbc.ini")});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(addressesOfRoute(connection, 1),
+              QStringList({"Bob@Example.com", "alice@example.com", "dora@example.com"}));
+    EXPECT_TRUE(install.logMessages().contains("Ende DBsync"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Odbc, OdbcRoad,
+                         ::testing::Values(Backend::PostgresOdbc, Backend::MariaDbOdbc),
+                         backendName);
+
+// The same installations run through a server's native driver and through
+// ODBC, each on a database of its own on that server: the same rows, the
+// same protocol bytes and the same log lines. The texts are those ODBC
+// converts: ä, é and ë (the list is Windows-1252, the tables UTF-8, on
+// MariaDB utf8mb3), an apostrophe, a backslash, the empty address, case and
+// accent twins on MariaDB's case- and accent-blind collation.
+class OdbcBesideNative : public ::testing::TestWithParam<Backend> {
+protected:
+    struct Outcome {
+        int exitCode = -1;
+        QList<QPair<qint64, QString>> rows;
+        QByteArray protocol;
+        QStringList log;
+    };
+
+    Outcome runOn(Backend backend, const QStringList& extraRows, const QString& domain) {
+        ScratchInstall install;
+        const QString connection = createBackendDatabase(backend, QString(), true);
+        {
+            Database database;
+            database.setConnectionString(connection);
+            database.open();
+            QSqlQuery insert(database.handle());
+            EXPECT_TRUE(insert.prepare(routeAddressInsert()));
+            for (const QString& row : extraRows) {
+                insert.addBindValue(row.endsWith(u".org") ? 2 : 1);
+                insert.addBindValue(database.text(row));
+                EXPECT_TRUE(insert.exec()) << insert.lastError().text().toStdString();
+            }
+        }
+        install.setIni("SQL", "Provider", connection);
+        install.setIni("Options", "Protokoll", install.path("prot/"));
+        QDir(install.dir()).mkpath("prot");
+        install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
+        const auto result =
+            install.run({"/file:" + m_list.filePath("liste.txt"), "/domain:" + domain});
+        Outcome outcome;
+        EXPECT_TRUE(result.finished);
+        outcome.exitCode = result.exitCode;
+        outcome.rows = routeAddressRows(connection);
+        // What the run wrote there, a record of a failed run included; the
+        // names carry the time.
+        for (const QString& file :
+             QDir(install.path("prot")).entryList({"hmail-*"}, QDir::Files, QDir::Name)) {
+            outcome.protocol += install.readFile("prot/" + file);
+        }
+        outcome.log = install.logMessages();
+        return outcome;
+    }
+
+    void writeList(const QByteArray& bytes) {
+        QFile file(m_list.filePath("liste.txt"));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+
+    static Backend odbcOf(Backend native) {
+        return native == Backend::Postgres ? Backend::PostgresOdbc : Backend::MariaDbOdbc;
+    }
+
+    // The list and its path are the same for both runs: the protocol and
+    // the log name it.
+    QTemporaryDir m_list;
+};
+
+TEST_P(OdbcBesideNative, GeneratedInstallationsGiveTheSameRowsProtocolAndLog) {
+    const QStringList rowPool = {
+        "zo\u00eb@example.com",    "Ren\u00e9@Example.com",   "rene@example.com",
+        "o'brien@example.com",     "back\\slash@example.com", "",
+        "M\u00dcLLER@example.com", "m\u00fcller@example.com", "newsletter@example.com",
+        "d'art@example.org",       "\u00e4rger@example.org",  "trail@example.com "};
+    const QList<QByteArray> listPool = {"alice@example.com",
+                                        "BOB@example.com",
+                                        "zo\xeb@example.com",
+                                        "ren\xe9@example.com",
+                                        "O'Brien@example.com",
+                                        "back\\slash@example.com",
+                                        "",
+                                        "m\xfcller@example.com",
+                                        "\xe4rger@example.org",
+                                        "d'art@example.org",
+                                        "neu\xe9@example.org",
+                                        "newsletter@example.com",
+                                        "trail@example.com",
+                                        "-"};
+    const QStringList domains = {"example.com", "*", "example.org"};
+    std::mt19937 random(20261208);
+    const auto chance = [&random](int percent) {
+        return std::uniform_int_distribution<int>(0, 99)(random) < percent;
+    };
+    for (int n = 0; n < 3; ++n) {
+        SCOPED_TRACE(n);
+        QStringList rows;
+        for (const QString& row : rowPool) {
+            if (chance(60)) {
+                rows.append(row);
+            }
+        }
+        QByteArray list;
+        for (const QByteArray& line : listPool) {
+            if (chance(70)) {
+                list += line + "\r\n";
+            }
+        }
+        writeList(list);
+        const QString& domain = domains[n % domains.size()];
+        const Outcome native = runOn(GetParam(), rows, domain);
+        const Outcome odbc = runOn(odbcOf(GetParam()), rows, domain);
+        EXPECT_EQ(native.exitCode, 0);
+        EXPECT_EQ(odbc.exitCode, 0);
+        EXPECT_EQ(odbc.rows, native.rows);
+        EXPECT_EQ(odbc.protocol, native.protocol);
+        EXPECT_EQ(odbc.log, native.log);
+        EXPECT_TRUE(native.log.contains("Ende DBsync"));
+        EXPECT_FALSE(native.protocol.isEmpty());
+    }
+}
+
+// An address longer than the column ends both runs alike, with the same
+// words and the same rows.
+TEST_P(OdbcBesideNative, AnAddressTooLongForTheColumnEndsBothRunsAlike) {
+    writeList("alice@example.com\r\n" + QByteArray(300, 'x') +
+              "@example.com\r\ndora@example.com\r\n");
+    const Outcome native = runOn(GetParam(), {}, "example.com");
+    const Outcome odbc = runOn(odbcOf(GetParam()), {}, "example.com");
+    EXPECT_EQ(native.exitCode, 1);
+    EXPECT_EQ(odbc.exitCode, 1);
+    EXPECT_EQ(odbc.rows, native.rows);
+    EXPECT_EQ(odbc.protocol, native.protocol);
+    EXPECT_EQ(odbc.log, native.log);
+    ASSERT_FALSE(odbc.log.isEmpty());
+    EXPECT_TRUE(odbc.log.last().startsWith("Fehler: ")) << odbc.log.last().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, OdbcBesideNative,
+                         ::testing::Values(Backend::Postgres, Backend::MariaDb), backendName);
 
 // PostgreSQL's message for a refused connection runs over two lines; the log
 // keeps it as one entry, and every line of the log starts with its date.

@@ -1,6 +1,7 @@
 #include "TestDatabases.h"
 
 #include "TestEnvironment.h"
+#include "db/ConnectionString.h"
 #include "db/Database.h"
 #include "platform/TarveloError.h"
 
@@ -210,6 +211,19 @@ QString createMariaDbDatabase(bool withDemoData) {
     return connectionString;
 }
 
+QString odbcConnectionString(const QString& nativeConnectionString) {
+    const ConnectionSettings native = parseConnectionString(nativeConnectionString);
+    const QString driver = native.server == ConnectionSettings::Server::Postgres
+                               ? QStringLiteral("PostgreSQL Unicode")
+                               : QStringLiteral("MariaDB Unicode");
+    // The test servers' names and passwords are letters and digits.
+    return QStringLiteral(
+               "Provider=MSDASQL;Driver={%1};Server=%2;Port=%3;Database=%4;UID=%5;PWD=%6")
+        .arg(driver, native.host)
+        .arg(native.port)
+        .arg(native.databaseName, native.user, native.password);
+}
+
 QList<QPair<qint64, QString>> routeAddressRows(const QString& connectionString) {
     return readPairs(connectionString,
                      QStringLiteral("select routeaddressrouteid, routeaddressaddress "
@@ -235,7 +249,7 @@ qint64 insertRoute(const QString& connectionString, const QString& domainName) {
     if (!query.prepare(insert)) {
         sqlFailure(insert, query);
     }
-    query.addBindValue(domainName);
+    query.addBindValue(database.text(domainName));
     if (!query.exec()) {
         sqlFailure(insert, query);
     }

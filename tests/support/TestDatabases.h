@@ -30,6 +30,12 @@ QString createPostgresDatabase(bool withDemoData = false);
 // mail server's tables of schema/mysql.sql.
 QString createMariaDbDatabase(bool withDemoData = false);
 
+// The same database reached through ODBC: "Provider=MSDASQL" with the
+// server's own ODBC driver ("PostgreSQL Unicode", "MariaDB Unicode", as
+// Debian's odbc-postgresql and odbc-mariadb register them) and the host,
+// port, database and login of a PostgreSQL or MySQL connection string.
+QString odbcConnectionString(const QString& nativeConnectionString);
+
 // The statements of an SQL script: split at ';' outside quotes, comments
 // dropped, empty statements left out.
 QStringList splitSqlStatements(const QString& script);
