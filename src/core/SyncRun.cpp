@@ -136,7 +136,7 @@ void SyncRun::synchronise() {
     if (!guards.lockFile.isEmpty()) {
         // The window breathes while the run waits for another run's lock.
         lock.emplace(guards.lockFile, *guards.database, guards.lockWait,
-                     [this] { m_window.runWorking(); });
+                     [this] { m_window.runWaiting(); });
     }
     readList(listFile, *exceptions);
     exceptions.reset();
