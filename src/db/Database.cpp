@@ -1,6 +1,7 @@
 #include "db/Database.h"
 
 #include "db/ConnectionString.h"
+#include "db/ServerOdbc.h"
 #include "db/SqlExec.h"
 #include "platform/TarveloError.h"
 
@@ -77,7 +78,8 @@ void Database::setConnectionString(const QString& connectionString) {
 
 void Database::open() {
     close();
-    const ConnectionSettings settings = parseConnectionString(m_connectionString);
+    const ConnectionSettings settings =
+        ServerOdbc::forThisPlatform(parseConnectionString(m_connectionString));
 
     QString databaseName = settings.databaseName;
     QString options = settings.options;

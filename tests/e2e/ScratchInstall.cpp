@@ -7,17 +7,28 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
+namespace {
+
+// The executable's name as built: "tarvelo", or "tarvelo.exe" on Windows,
+// where the system looks for that name.
+QString executableName() {
+    return QFileInfo(QStringLiteral(TARVELO_EXECUTABLE)).fileName();
+}
+
+} // namespace
+
 ScratchInstall::ScratchInstall() {
     if (!m_dir.isValid()) {
         throw std::runtime_error("no scratch directory");
     }
-    const QString target = path("tarvelo");
+    const QString target = path(executableName());
     if (!QFile::copy(QStringLiteral(TARVELO_EXECUTABLE), target)) {
         throw std::runtime_error("cannot copy the executable");
     }
@@ -75,7 +86,7 @@ std::unique_ptr<QProcess> ScratchInstall::start(const QStringList& arguments,
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(dir());
     process->setStandardInputFile(QProcess::nullDevice());
-    process->start(path("tarvelo"), arguments);
+    process->start(path(executableName()), arguments);
     return process;
 }
 

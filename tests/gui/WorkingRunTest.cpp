@@ -9,6 +9,7 @@
 #include "gui/ProtocolPane.h"
 #include "gui/RunBreather.h"
 #include "platform/Ansi.h"
+#include "platform/FileLock.h"
 #include "platform/LineBreaks.h"
 #include "platform/TextFile.h"
 
@@ -28,10 +29,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -241,10 +238,9 @@ TEST_F(WorkingRunTest, TheWindowPaintsStartDisabledAndTheProtocolGrowingWhileThe
 TEST_F(WorkingRunTest, TheWindowBreathesWhileTheRunWaitsForAnotherRunsLock) {
     Tfmain& w = openWindow();
     auto* start = control<QPushButton>("btsync");
-    const int held =
-        ::open(QFile::encodeName(paths.lockFile).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    FileLock held;
+    held.open(paths.lockFile);
+    ASSERT_TRUE(held.tryLock());
     qputenv("TARVELO_TEST_LOCK_WAIT_MS", "700");
     QList<bool> startEnabledAtBreaths;
     QObject::connect(&w.runBreather(), &RunBreather::breathed, &w,
@@ -253,7 +249,7 @@ TEST_F(WorkingRunTest, TheWindowBreathesWhileTheRunWaitsForAnotherRunsLock) {
 
     QTest::mouseClick(start, Qt::LeftButton);
     qunsetenv("TARVELO_TEST_LOCK_WAIT_MS");
-    ::close(held);
+    held.close();
 
     // A try every tenth of a second, a breath after each.
     EXPECT_GE(startEnabledAtBreaths.size(), 5);

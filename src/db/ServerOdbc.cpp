@@ -1,0 +1,113 @@
+#include "db/ServerOdbc.h"
+
+#include "platform/AsciiCase.h"
+#include "platform/TarveloError.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+// The drivers of each server, the one to prefer first; the first is the one
+// an administrator is told to install.
+const QStringList kSqlServerDrivers = {
+    "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server",
+    "ODBC Driver 13 for SQL Server", "SQL Server Native Client 11.0", "SQL Server"};
+const QStringList kPostgresDrivers = {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"};
+const QStringList kMySqlDrivers = {"MariaDB ODBC 3.1 Driver", "MySQL ODBC 8.0 Unicode Driver"};
+
+QString chosen(const QStringList& wanted, const QStringList& installed, const QString& server,
+               const QString& advice) {
+    for (const QString& driver : wanted) {
+        for (const QString& name : installed) {
+            if (AsciiCase::equalIgnoringCase(name, driver)) {
+                return name;
+            }
+        }
+    }
+    throw DbError(QStringLiteral("Für %1 ist kein ODBC-Treiber installiert: bitte %2 installieren")
+                      .arg(server, advice));
+}
+
+// A value as ODBC takes it: in braces, '}' doubled, where it could be read
+// as more than a value.
+QString odbcValue(const QString& value) {
+    if (!value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
+        !value.contains(u'=') && value == value.trimmed()) {
+        return value;
+    }
+    QString escaped = value;
+    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return u'{' + escaped + u'}';
+}
+
+QString odbcOptions() {
+    return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
+        .arg(kConnectTimeoutSeconds)
+        .arg(kStatementTimeoutSeconds);
+}
+
+// PostgreSQL and MySQL: the parsed host, port, database and login.
+ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QString& driver,
+                                     int defaultPort) {
+    ConnectionSettings s = parsed;
+    s.driver = QStringLiteral("QODBC");
+    QString odbc = QStringLiteral("DRIVER={%1};SERVER=%2;PORT=%3;")
+                       .arg(driver, odbcValue(parsed.host))
+                       .arg(parsed.port > 0 ? parsed.port : defaultPort);
+    if (!parsed.databaseName.isEmpty()) {
+        odbc += QStringLiteral("DATABASE=") + odbcValue(parsed.databaseName) + u';';
+    }
+    if (!parsed.user.isEmpty()) {
+        odbc += QStringLiteral("UID=") + odbcValue(parsed.user) + u';';
+    }
+    if (!parsed.password.isEmpty()) {
+        odbc += QStringLiteral("PWD=") + odbcValue(parsed.password) + u';';
+    }
+    s.databaseName = odbc;
+    s.host.clear();
+    s.port = -1;
+    s.user.clear();
+    s.password.clear();
+    s.options = odbcOptions();
+    return s;
+}
+
+// SQL Server: the string made for FreeTDS, with Microsoft's driver, which
+// takes the port after the server's name and knows no TDS version.
+ConnectionSettings sqlServerThroughOdbc(const ConnectionSettings& parsed, const QString& driver) {
+    ConnectionSettings s = parsed;
+    QString odbc = parsed.databaseName;
+    odbc.replace(QStringLiteral("DRIVER={FreeTDS};"), QStringLiteral("DRIVER={%1};").arg(driver));
+    static const QRegularExpression port(QStringLiteral("(SERVER=[^;]*);PORT=(\\d+);"));
+    odbc.replace(port, QStringLiteral("\\1,\\2;"));
+    static const QRegularExpression tds(QStringLiteral("TDS_Version=[^;]*;"));
+    odbc.remove(tds);
+    s.databaseName = odbc;
+    return s;
+}
+
+} // namespace
+
+ConnectionSettings ServerOdbc::throughOdbc(const ConnectionSettings& parsed,
+                                           const QStringList& installed) {
+    switch (parsed.server) {
+    case ConnectionSettings::Server::Postgres:
+        return serverThroughOdbc(parsed,
+                                 chosen(kPostgresDrivers, installed, QStringLiteral("PostgreSQL"),
+                                        QStringLiteral("psqlODBC (\"PostgreSQL Unicode\")")),
+                                 5432);
+    case ConnectionSettings::Server::MySql:
+        return serverThroughOdbc(
+            parsed,
+            chosen(kMySqlDrivers, installed, QStringLiteral("MySQL/MariaDB"),
+                   QStringLiteral("\"MariaDB ODBC 3.1 Driver\" oder \"MySQL ODBC 8.0 Unicode "
+                                  "Driver\"")),
+            3306);
+    case ConnectionSettings::Server::SqlServer:
+        return sqlServerThroughOdbc(
+            parsed, chosen(kSqlServerDrivers, installed, QStringLiteral("SQL Server"),
+                           QStringLiteral("\"ODBC Driver 18 for SQL Server\"")));
+    default:
+        return parsed;
+    }
+}
