@@ -15,6 +15,7 @@
 // Writing the configuration where POSIX permission bits and owners count.
 
 using FileTestTools::readBytes;
+using FileTestTools::writeBytes;
 
 TEST_F(ProfileFileWrite, MissingFileIsCreatedForItsOwnerOnly) {
     const QString file = path();
