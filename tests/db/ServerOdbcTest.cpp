@@ -38,7 +38,7 @@ TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
     };
     const Case cases[] = {
         {"Provider=PostgreSQL;Data Source=db.example.com:5433;Initial Catalog=hmailserver;"
-         "User ID=hmail;Password=ge;heim",
+         "User ID=hmail;Password=\"ge;heim\"",
          kAll,
          "DRIVER={PostgreSQL Unicode};SERVER=db.example.com;PORT=5433;DATABASE=hmailserver;"
          "UID=hmail;PWD={ge;heim};"},
