@@ -51,19 +51,21 @@ ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QSt
                                      int defaultPort) {
     ConnectionSettings s = parsed;
     s.driver = QStringLiteral("QODBC");
-    QString odbc = QStringLiteral("DRIVER={%1};SERVER=%2;PORT=%3;")
-                       .arg(driver, odbcValue(parsed.host))
-                       .arg(parsed.port > 0 ? parsed.port : defaultPort);
+    QStringList odbc = {QStringLiteral("DRIVER={%1}").arg(driver),
+                        QStringLiteral("SERVER=") + odbcValue(parsed.host),
+                        QStringLiteral("PORT=%1").arg(parsed.port > 0 ? parsed.port : defaultPort)};
     if (!parsed.databaseName.isEmpty()) {
-        odbc += QStringLiteral("DATABASE=") + odbcValue(parsed.databaseName) + u';';
+        odbc.append(QStringLiteral("DATABASE=") + odbcValue(parsed.databaseName));
     }
     if (!parsed.user.isEmpty()) {
-        odbc += QStringLiteral("UID=") + odbcValue(parsed.user) + u';';
+        odbc.append(QStringLiteral("UID=") + odbcValue(parsed.user));
     }
     if (!parsed.password.isEmpty()) {
-        odbc += QStringLiteral("PWD=") + odbcValue(parsed.password) + u';';
+        odbc.append(QStringLiteral("PWD=") + odbcValue(parsed.password));
     }
-    s.databaseName = odbc;
+    // No ';' at the end: MariaDB's driver would read an empty attribute after
+    // it and refuse the whole string.
+    s.databaseName = odbc.join(u';');
     s.host.clear();
     s.port = -1;
     s.user.clear();
