@@ -5,7 +5,11 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 PREFIX ?= /opt/tarvelo
 
-.PHONY: deps build check demo run bench screenshot install package lint format clean
+WINDOWS_BUILD ?= build-windows
+WINDOWS_CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=Release -DTARVELO_WERROR=ON
+
+.PHONY: deps build check demo run bench screenshot install package lint format clean \
+	windows-deps windows windows-package check-windows
 
 deps:
 	@scripts/install-deps
@@ -59,5 +63,30 @@ lint: deps
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+# The Windows program, cross-built with MinGW-w64 against Qt for Windows
+# built from Debian's source (once per machine: about 26 minutes, kept in
+# /var/cache/tarvelo-windows).
+windows-deps:
+	@scripts/install-deps --windows
+	@nice scripts/build-windows-qt
+
+$(WINDOWS_BUILD)/CMakeCache.txt:
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DTARVELO_WINDOWS_PREFIX="$$(scripts/build-windows-qt --print-prefix)" \
+	  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+	  $(WINDOWS_CMAKE_FLAGS)
+
+windows: windows-deps $(WINDOWS_BUILD)/CMakeCache.txt
+	cmake --build $(WINDOWS_BUILD) -j$(JOBS)
+
+# $(WINDOWS_BUILD)/tarvelo-setup-<version>.exe and tarvelo-<version>-win64.zip.
+windows-package: windows
+	cmake --build $(WINDOWS_BUILD) --target windows-package
+
+# The Windows build's tests under Wine in a throw-away prefix, the installer
+# among them.
+check-windows: windows-package
+	scripts/check-windows $(WINDOWS_BUILD)
+
 clean:
-	rm -rf $(BUILD) $(DEMO)
+	rm -rf $(BUILD) $(DEMO) $(WINDOWS_BUILD)

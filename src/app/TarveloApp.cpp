@@ -8,6 +8,7 @@
 #include "gui/Dialogs.h"
 #include "gui/Tfmain.h"
 #include "platform/Clock.h"
+#include "platform/ScreenPlatforms.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -46,33 +47,20 @@ QByteArray platformsToTry() {
         }
         return chosen + ";offscreen";
     }
-    QByteArrayList platforms;
-    if (!qEnvironmentVariableIsEmpty("DISPLAY")) {
-        platforms.append("xcb");
-    }
-    if (!qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        platforms.append("wayland");
-    }
+    QByteArrayList platforms = ScreenPlatforms::available();
     platforms.append("offscreen");
     return platforms.join(';');
 }
 
 // Why the run goes on without screen although a display was named.
 QString unusableDisplay(const QByteArray& platforms) {
-    QStringList displays;
-    for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-        if (!qEnvironmentVariableIsEmpty(variable)) {
-            displays.append(QString::fromLatin1(variable) + u'=' + qEnvironmentVariable(variable));
-        }
-    }
     QStringList tried;
     for (const QByteArray& platform : platforms.split(';')) {
         if (!platform.isEmpty() && !isScreenless(platform)) {
             tried.append(QString::fromLocal8Bit(platform));
         }
     }
-    const QString where =
-        displays.isEmpty() ? QStringLiteral("kein DISPLAY gesetzt") : displays.join(u", ");
+    const QString where = ScreenPlatforms::description();
     return QStringLiteral("Tarvelo: Der Bildschirm ist nicht nutzbar (%1; Qt-Plattform %2 "
                           "startet nicht), es geht ohne Bildschirm weiter.")
         .arg(where, tried.join(u", "));

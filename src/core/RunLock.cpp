@@ -5,16 +5,10 @@
 #include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
-#include <QFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QVariant>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -73,34 +67,26 @@ RunLock::RunLock(const QString& lockFile, Database& database, std::chrono::milli
         this->lockFile(lockFile, deadline);
         lockServer(deadline);
     } catch (...) {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
+        m_file.close();
         throw;
     }
 }
 
 RunLock::~RunLock() {
     unlockServer();
-    if (m_fd >= 0) {
-        ::close(m_fd); // releases the flock
-    }
+    m_file.close();
 }
 
 void RunLock::lockFile(const QString& path, qint64 deadline) {
-    const QByteArray name = QFile::encodeName(path);
-    m_fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (m_fd < 0) {
-        const IoError error = IoError::fromErrno(errno);
+    try {
+        m_file.open(path);
+    } catch (const IoError& error) {
         throw TarveloError(QStringLiteral("Die Sperrdatei \"%1\" kann nicht angelegt werden: %2")
                                .arg(path, error.message()));
     }
     for (;;) {
-        if (::flock(m_fd, LOCK_EX | LOCK_NB) == 0) {
+        if (m_file.tryLock()) {
             return;
-        }
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            throw IoError::fromErrno(errno);
         }
         if (Progress::now() >= deadline) {
             throw busy(QStringLiteral("die Sperrdatei \"%1\"").arg(path), m_wait);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileLock.h"
+
 #include <QString>
 
 #include <chrono>
@@ -9,8 +11,8 @@ class Database;
 
 // One synchronisation run at a time. Two runs at once would both find the
 // same addresses missing and insert each of them twice, for good. The lock is
-// a file beside the executable, held with flock (the kernel lets go of it
-// when the process ends, however it ends), and, where the database server
+// a file beside the executable, held with the system's file lock (let go
+// of when the process ends, however it ends), and, where the database server
 // offers one, the server's own advisory lock, so that runs from two machines
 // against one database exclude each other too.
 class RunLock {
@@ -37,6 +39,6 @@ private:
     Database& m_database;
     std::chrono::milliseconds m_wait;
     std::function<void()> m_waiting;
-    int m_fd = -1;
+    FileLock m_file;
     bool m_serverLocked = false;
 };

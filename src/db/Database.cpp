@@ -2,6 +2,7 @@
 
 #include "db/ConnectionString.h"
 #include "db/OdbcServer.h"
+#include "db/ServerOdbc.h"
 #include "db/SqlExec.h"
 #include "platform/TarveloError.h"
 
@@ -79,7 +80,8 @@ void Database::setConnectionString(const QString& connectionString) {
 void Database::open() {
     close();
     m_textAsBytes = false;
-    const ConnectionSettings settings = parseConnectionString(m_connectionString);
+    const ConnectionSettings settings =
+        ServerOdbc::forThisPlatform(parseConnectionString(m_connectionString));
 
     QString databaseName = settings.databaseName;
     QString options = settings.options;

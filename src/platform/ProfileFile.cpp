@@ -3,14 +3,12 @@
 #include "platform/Ansi.h"
 #include "platform/AsciiCase.h"
 #include "platform/Blanks.h"
+#include "platform/FileOwner.h"
 #include "platform/TarveloError.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -90,22 +88,6 @@ QByteArray readAll(const QString& path, bool* exists, bool* readable) {
     QByteArray bytes = file.readAll();
     *readable = file.error() == QFileDevice::NoError;
     return bytes;
-}
-
-// The new file takes the old one's owner and group, so that root's rewrite
-// leaves a configuration that its user can still change (the mode is kept by
-// QSaveFile). Where that is not allowed, the group alone, else nothing: the
-// new content matters more than who owns it.
-void keepOwner(const QString& path, QSaveFile& file) {
-    struct stat old {};
-    if (::stat(QFile::encodeName(path).constData(), &old) != 0) {
-        return;
-    }
-    const int fd = file.handle();
-    if (fd < 0 || ::fchown(fd, old.st_uid, old.st_gid) == 0) {
-        return;
-    }
-    [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
 }
 
 } // namespace
@@ -207,7 +189,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
         ok = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
     if (ok && exists) {
-        keepOwner(path, file);
+        FileOwner::keep(path, file);
     }
     // A failed final flush (a full disk) must fail the write: commit() alone
     // would put the short file in place of the configuration.

@@ -37,7 +37,9 @@ int IoError::windowsCodeFromErrno(int err) {
     case EROFS:
         return 5;
     case ENOSPC:
+#ifdef EDQUOT // a disk quota: not known to the Windows runtime
     case EDQUOT:
+#endif
         return 112;
     case EIO:
         return 1117; // a device error, not "access denied"

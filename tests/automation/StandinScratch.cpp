@@ -37,8 +37,10 @@ QString StandinScratch::path(const QString& name) const {
     return m_dir.filePath(name);
 }
 
+// In the system's 8-bit encoding, which qEnvironmentVariable() decodes: UTF-8
+// on Linux, the ANSI code page on Windows.
 void StandinScratch::set(const char* suffix, const QString& value) {
-    qputenv(variableName(suffix).constData(), value.toUtf8());
+    qputenv(variableName(suffix).constData(), value.toLocal8Bit());
 }
 
 void StandinScratch::clearVariables() {

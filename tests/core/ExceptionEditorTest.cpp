@@ -1,6 +1,6 @@
 #include "core/ExceptionEditor.h"
 
-#include "FileSizeLimit.h"
+#include "ExceptionEditorTestBed.h"
 #include "QStringPrinter.h"
 #include "SyncTestBed.h"
 #include "core/RouteBrowsing.h"
@@ -14,22 +14,6 @@
 #include <optional>
 
 namespace {
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
-class ExceptionEditorTest : public ::testing::Test {
-protected:
-    bool add(const QString& entered) {
-        return ExceptionEditor::addException(bed.exceptionFile, bed.Liste, entered);
-    }
-    QByteArray file() const { return fileBytes(bed.exceptionFile); }
-
-    SyncTestBed bed;
-};
 
 TEST_F(ExceptionEditorTest, PrefillIsTheCurrentAddressAsTheCodePageHoldsIt) {
     bed.seed({{1, "example.com"}, {2, "leer.org"}},
@@ -46,7 +30,7 @@ TEST_F(ExceptionEditorTest, PrefillIsTheCurrentAddressAsTheCodePageHoldsIt) {
 }
 
 TEST_F(ExceptionEditorTest, AddingRewritesTheWholeFileSortedWithCrLf) {
-    writeBytes(bed.exceptionFile, "zeta\nAlpha\rmid\r\n");
+    writeFileBytes(bed.exceptionFile, "zeta\nAlpha\rmid\r\n");
     bed.Liste.assign({"vom letzten Lauf"});
     EXPECT_TRUE(add(">Beta@X.org"));
     EXPECT_EQ(file(), ">beta@x.org\r\nAlpha\r\nmid\r\nzeta\r\n");
@@ -58,7 +42,7 @@ TEST_F(ExceptionEditorTest, AddingRewritesTheWholeFileSortedWithCrLf) {
 }
 
 TEST_F(ExceptionEditorTest, DuplicatesAreFoundByExactComparisonOfTheLoweredEntry) {
-    writeBytes(bed.exceptionFile, "spam\nBoss\n");
+    writeFileBytes(bed.exceptionFile, "spam\nBoss\n");
     EXPECT_FALSE(add("SPAM"));
     // Nothing written: the file keeps its order and line breaks.
     EXPECT_EQ(file(), "spam\nBoss\n");
@@ -71,7 +55,7 @@ TEST_F(ExceptionEditorTest, DuplicatesAreFoundByExactComparisonOfTheLoweredEntry
 }
 
 TEST_F(ExceptionEditorTest, AnEmptyEntryIsAddedOnce) {
-    writeBytes(bed.exceptionFile, "spam\r\n");
+    writeFileBytes(bed.exceptionFile, "spam\r\n");
     EXPECT_TRUE(add(""));
     EXPECT_EQ(file(), "\r\nspam\r\n");
     EXPECT_FALSE(add(""));
@@ -92,28 +76,10 @@ TEST_F(ExceptionEditorTest, MissingFileIsReportedAndLeavesTheListEmptyAndSorted)
     EXPECT_FALSE(QFile::exists(bed.exceptionFile));
 }
 
-TEST_F(ExceptionEditorTest, FailedWriteLeavesTheFileAsItWas) {
-    const QByteArray before = "spam\nboss\n";
-    writeBytes(bed.exceptionFile, before);
-    std::optional<QString> failure;
-    {
-        const FileSizeLimit limit(before.size() + 4);
-        try {
-            add("a-much-longer-exception@example.com");
-        } catch (const TarveloError& e) {
-            failure = e.message();
-        }
-    }
-    EXPECT_EQ(failure, "Datei " + bed.exceptionFile + " kann nicht erstellt werden");
-    EXPECT_EQ(file(), before);
-    EXPECT_EQ(QDir(bed.dir.path()).entryList({"ausnahmen.txt*"}, QDir::Files | QDir::Hidden),
-              QStringList({"ausnahmen.txt"}));
-}
-
 TEST_F(ExceptionEditorTest, TheCommandAsksWithCaptionPromptAndPrefillAndCancelChangesNothing) {
     bed.seed({{1, "example.com"}}, {{1, "Info@Example.com"}});
     RouteBrowsing::loadAddresses(bed.routes, bed.Address);
-    writeBytes(bed.exceptionFile, "spam\n");
+    writeFileBytes(bed.exceptionFile, "spam\n");
     bed.Liste.assign({"c", "a"});
     QStringList asked;
     const auto cancel = [&](const QString& caption, const QString& prompt, const QString& text) {
@@ -136,7 +102,7 @@ TEST_F(ExceptionEditorTest, TheCommandAsksWithCaptionPromptAndPrefillAndCancelCh
 // Once the command has run, the next synchronisation holds the list sorted.
 TEST_F(ExceptionEditorTest, AfterAddingTheRunInsertsInAlphabeticalOrder) {
     bed.seed({{3, "b.org"}}, {});
-    writeBytes(bed.exceptionFile, "");
+    writeFileBytes(bed.exceptionFile, "");
     add(">c@");
     bed.writeList({"d@b.org", "a@b.org", "c@b.org"});
     bed.run();

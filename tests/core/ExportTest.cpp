@@ -1,6 +1,6 @@
 #include "core/RouteBrowsing.h"
 
-#include "FileSizeLimit.h"
+#include "ExportTestBed.h"
 #include "QStringPrinter.h"
 #include "SyncTestBed.h"
 #include "platform/TarveloError.h"
@@ -14,34 +14,6 @@
 #include <optional>
 
 namespace {
-
-class ExportTest : public ::testing::Test {
-protected:
-    // Routes b.org (3), example.com (1), leer.org (2) in that order.
-    void SetUp() override {
-        bed.seed({{1, "example.com"}, {2, "leer.org"}, {3, "b.org"}},
-                 {{1, "zeta@example.com"},
-                  {3, "a@b.org"},
-                  {1, "M\u00fcller@example.com"},
-                  {1, "\u03a9mega@example.com"},
-                  {1, "alpha@example.com"}});
-    }
-    void load(int row) {
-        bed.routes.setCurrentRow(row);
-        RouteBrowsing::loadAddresses(bed.routes, bed.Address);
-    }
-    QString target() const { return bed.dir.filePath("export.txt"); }
-    template <typename F> std::optional<IoError> ioFailure(F&& f) {
-        try {
-            f();
-        } catch (const IoError& e) {
-            return e;
-        }
-        return std::nullopt;
-    }
-
-    SyncTestBed bed;
-};
 
 TEST_F(ExportTest, LoadingARouteSetsTheThreeQueryLinesAndShowsItsAddressesSorted) {
     load(1);
@@ -121,31 +93,6 @@ TEST_F(ExportTest, CancellingWritesNothing) {
     EXPECT_FALSE(RouteBrowsing::runExportCommand(
         bed.routes, bed.Address, [](const QString&) { return std::optional<QString>(); }));
     EXPECT_EQ(fileBytes(target()), QByteArray("alter Inhalt\r\n"));
-}
-
-TEST_F(ExportTest, FileThatCannotBeCreatedRaisesTheSystemError) {
-    load(1);
-    const std::optional<IoError> missingDir = ioFailure(
-        [&] { RouteBrowsing::exportAddresses(bed.Address, bed.dir.filePath("fehlt/x.txt")); });
-    ASSERT_TRUE(missingDir.has_value());
-    EXPECT_EQ(missingDir->message(), "Datei nicht gefunden");
-
-    const std::optional<IoError> notADir = ioFailure(
-        [&] { RouteBrowsing::exportAddresses(bed.Address, bed.dir.filePath("hm.db/x.txt")); });
-    ASSERT_TRUE(notADir.has_value());
-    EXPECT_EQ(notADir->message(), "Ungültiger Dateiname");
-}
-
-TEST_F(ExportTest, APartlyWrittenFileIsRemovedAfterAWriteError) {
-    load(1);
-    std::optional<IoError> failure;
-    {
-        const FileSizeLimit limit(10);
-        failure = ioFailure([&] { RouteBrowsing::exportAddresses(bed.Address, target()); });
-    }
-    ASSERT_TRUE(failure.has_value());
-    EXPECT_EQ(failure->message(), IoError::fromErrno(EFBIG).message());
-    EXPECT_FALSE(QFile::exists(target()));
 }
 
 TEST_F(ExportTest, AddressesNeverLoadedAreAnErrorBeforeAnyFileIsMade) {

@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
@@ -16,11 +17,21 @@
 #include <csignal>
 #include <sys/resource.h>
 
+namespace {
+
+// The executable's name as built: "tarvelo", or "tarvelo.exe" on Windows,
+// where the system looks for that name.
+QString executableName() {
+    return QFileInfo(QStringLiteral(TARVELO_EXECUTABLE)).fileName();
+}
+
+} // namespace
+
 ScratchInstall::ScratchInstall(Program program) {
     if (!m_dir.isValid()) {
         throw std::runtime_error("no scratch directory");
     }
-    const QString target = path("tarvelo");
+    const QString target = path(executableName());
     const QString source = program == Program::Shipped
                                ? QStringLiteral(TARVELO_EXECUTABLE)
                                : QStringLiteral(TARVELO_SHORT_WAITS_EXECUTABLE);
@@ -91,7 +102,7 @@ std::unique_ptr<QProcess> ScratchInstall::start(const QStringList& arguments,
             setrlimit(RLIMIT_FSIZE, &size);
         });
     }
-    process->start(path("tarvelo"), arguments);
+    process->start(path(executableName()), arguments);
     return process;
 }
 

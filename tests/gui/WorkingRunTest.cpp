@@ -9,6 +9,7 @@
 #include "gui/ProtocolPane.h"
 #include "gui/RunBreather.h"
 #include "platform/Ansi.h"
+#include "platform/FileLock.h"
 #include "platform/LineBreaks.h"
 #include "platform/TextFile.h"
 
@@ -29,10 +30,6 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
@@ -205,17 +202,16 @@ TEST_F(WorkingRunTest, TheWindowBreathesWhileTheRunWaitsForAnotherRunsLock) {
     waits.lock = std::chrono::milliseconds(700);
     Tfmain& w = openWindow();
     auto* start = control<QPushButton>("btsync");
-    const int held =
-        ::open(QFile::encodeName(paths.lockFile).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_GE(held, 0);
-    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    FileLock held;
+    held.open(paths.lockFile);
+    ASSERT_TRUE(held.tryLock());
     QList<bool> startEnabledAtBreaths;
     QObject::connect(&w.runBreather(), &RunBreather::breathed, &w,
                      [&] { startEnabledAtBreaths.append(start->isEnabled()); });
     w.runBreather().setInterval(0);
 
     QTest::mouseClick(start, Qt::LeftButton);
-    ::close(held);
+    held.close();
 
     // A try every tenth of a second, a breath after each.
     EXPECT_GE(startEnabledAtBreaths.size(), 5);

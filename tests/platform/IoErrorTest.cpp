@@ -27,8 +27,6 @@ TEST(IoError, ErrnoMapsOntoWindowsCodes) {
     EXPECT_EQ(IoError::windowsCodeFromErrno(EPERM), 5);
     EXPECT_EQ(IoError::windowsCodeFromErrno(EROFS), 5);
     EXPECT_EQ(IoError::windowsCodeFromErrno(ENOSPC), 112);
-    // Over quota is a full disk for the user.
-    EXPECT_EQ(IoError::windowsCodeFromErrno(EDQUOT), 112);
 }
 
 TEST(IoError, FromErrnoCarriesMessageAndCode) {

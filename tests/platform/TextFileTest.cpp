@@ -4,8 +4,8 @@
 #include "platform/RegularFile.h"
 #include "platform/TarveloError.h"
 
-#include "../core/FileSizeLimit.h"
 #include "FileTestTools.h"
+#include "TextFileTestBed.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -14,45 +14,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <optional>
-
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 using FileTestTools::readBytes;
 using FileTestTools::writeBytes;
-
-namespace {
-
-// The message of the TarveloError that f raises, or "<kein Fehler>".
-template <class F> QString errorOf(F f) {
-    try {
-        f();
-    } catch (const TarveloError& e) {
-        return e.message();
-    }
-    return QStringLiteral("<kein Fehler>");
-}
-
-template <class F> std::optional<IoError> ioErrorOf(F f) {
-    try {
-        f();
-    } catch (const IoError& e) {
-        return e;
-    }
-    return std::nullopt;
-}
-
-class TextFileTest : public ::testing::Test {
-protected:
-    QString path(const QString& name) const { return m_dir.filePath(name); }
-    QTemporaryDir m_dir;
-};
-
-} // namespace
 
 // --- splitting ---------------------------------------------------------
 
@@ -113,15 +78,6 @@ TEST_F(TextFileTest, ReadLinesOfADirectoryFails) {
     ASSERT_TRUE(QDir().mkdir(dir));
     EXPECT_EQ(errorOf([&] { TextFile::readLines(dir); }),
               QStringLiteral("Datei %1 kann nicht geöffnet werden").arg(dir));
-}
-
-TEST_F(TextFileTest, ReadLinesReportsAFailingRead) {
-    // Reading this process's memory from address 0 fails with an I/O error
-    // after the open succeeded: no part of a file may pass for all of it.
-    const auto error = ioErrorOf([] { TextFile::readLines(QStringLiteral("/proc/self/mem")); });
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->message(), IoError::fromCode(error->code()).message());
-    EXPECT_NE(error->code(), 5);
 }
 
 namespace {
@@ -209,69 +165,6 @@ TEST_F(TextFileTest, WrittenLinesStayWindows1252WhateverWasRead) {
     EXPECT_EQ(readBytes(path("out.txt")), QByteArray("J\xFCrgen@example.com\r\n"));
 }
 
-namespace {
-
-// A listening socket at path; -1 when none could be made.
-int bindSocket(const QString& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(path);
-    if (fd < 0 || name.size() >= static_cast<qsizetype>(sizeof address.sun_path)) {
-        return -1;
-    }
-    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()));
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-} // namespace
-
-TEST_F(TextFileTest, OnlyARegularFileIsAFileToRead) {
-    // A FIFO without a writer would block an open for ever, a device like
-    // /dev/zero would never end; they count as missing, like a directory.
-    ASSERT_TRUE(writeBytes(path("liste.txt"), "a@example.com\n"));
-    ASSERT_TRUE(QFile::link(path("liste.txt"), path("link.txt")));
-    ASSERT_TRUE(QFile::link(path("fehlt.txt"), path("dangling.txt")));
-    ASSERT_TRUE(QDir().mkdir(path("dir")));
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
-    ASSERT_TRUE(QFile::link(path("fifo"), path("link-to-fifo")));
-    const int socket = bindSocket(path("socket"));
-    ASSERT_GE(socket, 0);
-
-    struct Case {
-        QString file;
-        bool regular;
-    };
-    const Case cases[] = {
-        {path("liste.txt"), true},
-        {path("link.txt"), true},
-        {QString(), false},
-        {path("fehlt.txt"), false},
-        {path("dangling.txt"), false},
-        {path("dir"), false},
-        {path("fifo"), false},
-        {path("link-to-fifo"), false},
-        {path("socket"), false},
-        {QStringLiteral("/dev/null"), false},
-        {QStringLiteral("/dev/zero"), false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file.toStdString());
-        EXPECT_EQ(RegularFile::exists(c.file), c.regular);
-        const QString message = errorOf([&] { TextFile::readLines(c.file); });
-        if (c.regular) {
-            EXPECT_EQ(message, QStringLiteral("<kein Fehler>"));
-        } else {
-            EXPECT_EQ(message, QStringLiteral("Datei %1 kann nicht geöffnet werden").arg(c.file));
-        }
-    }
-    ::close(socket);
-}
-
 TEST_F(TextFileTest, ReadLinesRefusesAFileOverOneGibibyteBeforeReadingIt) {
     // Sparse files: their size is what counts, nothing is written to disk.
     const QString file = path("liste.txt");
@@ -294,26 +187,8 @@ TEST_F(TextFileTest, ReadLinesRefusesAFileOverOneGibibyteBeforeReadingIt) {
 
 namespace {
 
-// The two ways of replacing a line file: through a link at the name (the
-// exception file) and never through one (protocol files). Everything but
-// links they do alike.
-struct Replacer {
-    const char* name;
-    void (*replace)(const QString& path, const QStringList& lines);
-};
-
 const Replacer kReplacers[] = {{"ThroughLinks", &TextFile::replaceLines},
                                {"NoFollow", &TextFile::replaceLinesNoFollow}};
-
-class TextFileReplace : public TextFileTest, public ::testing::WithParamInterface<Replacer> {
-protected:
-    void replace(const QString& file, const QStringList& lines) { GetParam().replace(file, lines); }
-    // The names in dir, hidden ones included: no temporary file may stay.
-    static QStringList namesIn(const QString& dir) {
-        return QDir(dir).entryList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    }
-};
 
 } // namespace
 
@@ -325,18 +200,6 @@ TEST_P(TextFileReplace, WritesCrLfAfterEveryLine) {
     replace(file, {"erste", "", QStringLiteral("zweite äöüß €"), "  x  "});
     EXPECT_EQ(readBytes(file),
               QByteArray("erste\r\n\r\nzweite \xE4\xF6\xFC\xDF \x80\r\n  x  \r\n"));
-    EXPECT_EQ(namesIn(m_dir.path()), QStringList({"out.txt"}));
-}
-
-TEST_P(TextFileReplace, ReplacesTheWholeFileAndKeepsItsMode) {
-    const QString file = path("out.txt");
-    ASSERT_TRUE(writeBytes(file, "a much longer old content\nwith lines\n"));
-    ASSERT_TRUE(FileTestTools::setMode(file, 0640));
-    replace(file, {"neu"});
-    EXPECT_EQ(readBytes(file), QByteArray("neu\r\n"));
-    EXPECT_EQ(FileTestTools::modeOf(file), 0640);
-    replace(file, {});
-    EXPECT_EQ(readBytes(file), QByteArray());
     EXPECT_EQ(namesIn(m_dir.path()), QStringList({"out.txt"}));
 }
 
@@ -369,99 +232,6 @@ TEST_P(TextFileReplace, OnADirectoryFailsAndLeavesNothingBehind) {
     EXPECT_EQ(namesIn(m_dir.path()), QStringList({"hmail-20260101-000000.log"}));
 }
 
-TEST_P(TextFileReplace, FailedReplaceLeavesExistingFileUnchanged) {
-    // A directory that is not writable, holding a file that is: the new
-    // content cannot be put in place atomically, so nothing may change.
-    const QString dir = path("locked");
-    ASSERT_TRUE(QDir().mkdir(dir));
-    const QString file = dir + QStringLiteral("/ausnahmen.txt");
-    const QByteArray old("alt\r\n\xE4nderung\nkein Ende");
-    ASSERT_TRUE(writeBytes(file, old));
-    ASSERT_TRUE(FileTestTools::setMode(m_dir.path(), 0755));
-    ASSERT_TRUE(FileTestTools::setMode(file, 0666));
-    ASSERT_TRUE(FileTestTools::setMode(dir, 0555));
-
-    const std::string complaint = FileTestTools::runUnprivileged([&]() -> std::string {
-        if (FileTestTools::canCreateIn(dir)) {
-            return "the directory is still writable";
-        }
-        const QString message = errorOf([&] { replace(file, {"neu"}); });
-        const QString expected = QStringLiteral("Datei %1 kann nicht erstellt werden").arg(file);
-        if (message != expected) {
-            return "message was: " + message.toStdString();
-        }
-        return {};
-    });
-    FileTestTools::setMode(dir, 0755);
-    EXPECT_EQ(complaint, "");
-    EXPECT_EQ(readBytes(file), old);
-    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList({"ausnahmen.txt"}));
-}
-
-TEST_P(TextFileReplace, FailedWriteLeavesExistingFileUnchanged) {
-    // A disk that fills up while the new content is written.
-    const QString file = path("hmail-20260101-120000.log");
-    ASSERT_TRUE(writeBytes(file, "alt\r\n"));
-    QString message;
-    {
-        const FileSizeLimit limit(10);
-        message = errorOf([&] { replace(file, {"eine Zeile, die nicht mehr passt"}); });
-    }
-    EXPECT_EQ(message, QStringLiteral("Datei %1 kann nicht erstellt werden").arg(file));
-    EXPECT_EQ(readBytes(file), QByteArray("alt\r\n"));
-    EXPECT_EQ(namesIn(m_dir.path()), QStringList({"hmail-20260101-120000.log"}));
-}
-
-TEST_P(TextFileReplace, SymbolicLinkAtTheName) {
-    // The exception file may be a link that the administrator keeps on
-    // purpose: its target gets the lines. A protocol file's name is made a
-    // file of its own: whatever a link there points to stays as it was.
-    const bool follows = GetParam().replace == &TextFile::replaceLines;
-    const QString target = path("ziel.txt");
-    const QString link = path("hmail-20260101-120000.log");
-    ASSERT_TRUE(writeBytes(target, "fremd\r\n"));
-    ASSERT_TRUE(QFile::link(target, link));
-
-    replace(link, {"Datei: /liste.txt"});
-    EXPECT_EQ(QFileInfo(link).isSymLink(), follows);
-    EXPECT_EQ(readBytes(link), QByteArray("Datei: /liste.txt\r\n"));
-    EXPECT_EQ(readBytes(target),
-              follows ? QByteArray("Datei: /liste.txt\r\n") : QByteArray("fremd\r\n"));
-    EXPECT_EQ(namesIn(m_dir.path()), QStringList({"hmail-20260101-120000.log", "ziel.txt"}));
-}
-
-TEST_F(TextFileTest, ReplaceLinesNoFollowNeverCreatesALinksTarget) {
-    // A dangling link, a link to a directory: the name becomes a regular
-    // file, nothing appears where the links pointed.
-    const QString dangling = path("a.log");
-    ASSERT_TRUE(QFile::link(path("nirgends/x.log"), dangling));
-    ASSERT_TRUE(QDir().mkdir(path("dir")));
-    const QString toDir = path("b.log");
-    ASSERT_TRUE(QFile::link(path("dir"), toDir));
-
-    TextFile::replaceLinesNoFollow(dangling, {"eins"});
-    TextFile::replaceLinesNoFollow(toDir, {"zwei"});
-    for (const QString& file : {dangling, toDir}) {
-        const QFileInfo info(file);
-        EXPECT_FALSE(info.isSymLink()) << file.toStdString();
-        EXPECT_TRUE(info.isFile()) << file.toStdString();
-    }
-    EXPECT_EQ(readBytes(dangling), QByteArray("eins\r\n"));
-    EXPECT_EQ(readBytes(toDir), QByteArray("zwei\r\n"));
-    EXPECT_FALSE(QFileInfo::exists(path("nirgends")));
-    EXPECT_TRUE(QDir(path("dir")).isEmpty());
-}
-
-TEST_F(TextFileTest, ReplaceLinesNoFollowCreatesFilesAsTheUmaskAllows) {
-    const mode_t previous = ::umask(022);
-    TextFile::replaceLinesNoFollow(path("p.log"), {"x"});
-    ::umask(027);
-    TextFile::replaceLinesNoFollow(path("q.log"), {"x"});
-    ::umask(previous);
-    EXPECT_EQ(FileTestTools::modeOf(path("p.log")), 0644);
-    EXPECT_EQ(FileTestTools::modeOf(path("q.log")), 0640);
-}
-
 // --- appending -----------------------------------------------------------
 
 TEST_F(TextFileTest, AppendLineCreatesMissingFile) {
@@ -478,53 +248,6 @@ TEST_F(TextFileTest, AppendLineKeepsEverythingBefore) {
     TextFile::appendLine(file, QStringLiteral("Datenbank geöffnet"));
     EXPECT_EQ(readBytes(file), old + "\r\nDatenbank ge\xF6"
                                      "ffnet\r\n");
-}
-
-TEST_F(TextFileTest, AppendLineToReadOnlyFileIsAccessDenied) {
-    const QString file = path("tarvelo.log");
-    ASSERT_TRUE(writeBytes(file, "alt\r\n"));
-    ASSERT_TRUE(FileTestTools::setMode(m_dir.path(), 0755));
-    ASSERT_TRUE(FileTestTools::setMode(file, 0444));
-
-    const std::string complaint = FileTestTools::runUnprivileged([&]() -> std::string {
-        const auto error = ioErrorOf([&] { TextFile::appendLine(file, QStringLiteral("neu")); });
-        if (!error) {
-            return "no IoError";
-        }
-        if (error->code() != 5 || error->message() != QStringLiteral("Dateizugriff verweigert")) {
-            return "got " + std::to_string(error->code()) + " " + error->message().toStdString();
-        }
-        return {};
-    });
-    EXPECT_EQ(complaint, "");
-    EXPECT_EQ(readBytes(file), QByteArray("alt\r\n"));
-}
-
-TEST_F(TextFileTest, AppendLineCutShortByAFullDiskIsTakenBack) {
-    // Room for part of the next line only, as on a disk that fills up.
-    const QString file = path("tarvelo.log");
-    const QByteArray old("08.12.2026 06:00:00: Start des Programms\r\n");
-    ASSERT_TRUE(writeBytes(file, old));
-    std::optional<IoError> error;
-    {
-        const FileSizeLimit limit(old.size() + 10);
-        error = ioErrorOf([&] {
-            TextFile::appendLine(file, QStringLiteral("08.12.2026 06:00:01: Datenbank geöffnet"));
-        });
-    }
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->message(), QStringLiteral("E/A-Fehler 112"));
-    EXPECT_EQ(readBytes(file), old);
-
-    // With no room at all the file stays as it was too; with room, lines follow.
-    {
-        const FileSizeLimit limit(old.size());
-        error = ioErrorOf([&] { TextFile::appendLine(file, QStringLiteral("x")); });
-    }
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(readBytes(file), old);
-    TextFile::appendLine(file, QStringLiteral("danach"));
-    EXPECT_EQ(readBytes(file), old + "danach\r\n");
 }
 
 TEST_F(TextFileTest, AppendLineToDirectoryFails) {
@@ -545,12 +268,4 @@ TEST_F(TextFileTest, AppendLineBelowARegularFileIsInvalidName) {
     EXPECT_EQ(error->code(), 3);
     EXPECT_EQ(error->message(), QStringLiteral("Ungültiger Dateiname"));
     EXPECT_EQ(readBytes(path("plain")), QByteArray("x"));
-}
-
-TEST_F(TextFileTest, AppendLineInMissingDirectoryIsNotFound) {
-    const auto error =
-        ioErrorOf([&] { TextFile::appendLine(path("fehlt/tarvelo.log"), QStringLiteral("x")); });
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->code(), 2);
-    EXPECT_EQ(error->message(), QStringLiteral("Datei nicht gefunden"));
 }

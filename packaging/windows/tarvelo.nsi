@@ -1,0 +1,74 @@
+; The Windows installer. make-package defines VERSION, STAGE (the installed
+; folder to pack), UNINSTALL_LIST (its files, for the uninstaller) and OUTFILE.
+Unicode true
+; A 64-bit stub: the program is 64-bit, and so are the Windows it runs on.
+Target amd64-unicode
+SetCompressor /SOLID lzma
+
+!include "LogicLib.nsh"
+!include "x64.nsh"
+
+Name "Tarvelo ${VERSION}"
+OutFile "${OUTFILE}"
+; Configuration, log and exception list live beside the program, so its
+; folder is one the administrators can write to, not "Program Files".
+InstallDir "C:\Tarvelo"
+InstallDirRegKey HKLM "Software\Tarvelo" "InstallDir"
+RequestExecutionLevel admin
+ShowInstDetails show
+ShowUninstDetails show
+
+LoadLanguageFile "${NSISDIR}\Contrib\Language files\German.nlf"
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarvelo"
+
+Function .onInit
+  SetRegView 64
+FunctionEnd
+
+Function un.onInit
+  SetRegView 64
+FunctionEnd
+
+Section "Tarvelo"
+  SetOutPath "$INSTDIR"
+  ; Over an installed copy the program's files are replaced; tarvelo.ini,
+  ; tarvelo.log, ausnahmen.txt and protocols are none of them.
+  File /r "${STAGE}\*.*"
+  WriteUninstaller "$INSTDIR\uninstall.exe"
+
+  SetShellVarContext all
+  CreateDirectory "$SMPROGRAMS\Tarvelo"
+  CreateShortcut "$SMPROGRAMS\Tarvelo\Tarvelo.lnk" "$INSTDIR\tarvelo.exe"
+  CreateShortcut "$SMPROGRAMS\Tarvelo\Tarvelo entfernen.lnk" "$INSTDIR\uninstall.exe"
+
+  WriteRegStr HKLM "Software\Tarvelo" "InstallDir" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Tarvelo"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "Tarvelo"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tarvelo.exe"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+  ; Only the files the installer brought; folders only when empty.
+!include "${UNINSTALL_LIST}"
+  Delete "$INSTDIR\uninstall.exe"
+  RMDir "$INSTDIR"
+
+  SetShellVarContext all
+  Delete "$SMPROGRAMS\Tarvelo\Tarvelo.lnk"
+  Delete "$SMPROGRAMS\Tarvelo\Tarvelo entfernen.lnk"
+  RMDir "$SMPROGRAMS\Tarvelo"
+  DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "Software\Tarvelo"
+SectionEnd

@@ -1,0 +1,129 @@
+#include "db/ServerOdbc.h"
+
+#include "platform/AsciiCase.h"
+#include "platform/TarveloError.h"
+
+namespace {
+
+// The drivers of each server, the one to prefer first; the first is the one
+// an administrator is told to install.
+const QStringList kSqlServerDrivers = {
+    "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server",
+    "ODBC Driver 13 for SQL Server", "SQL Server Native Client 11.0", "SQL Server"};
+const QStringList kPostgresDrivers = {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"};
+const QStringList kMySqlDrivers = {"MariaDB ODBC 3.1 Driver", "MySQL ODBC 8.0 Unicode Driver"};
+
+QString chosen(const QStringList& wanted, const QStringList& installed, const QString& server,
+               const QString& advice) {
+    for (const QString& driver : wanted) {
+        for (const QString& name : installed) {
+            if (AsciiCase::equalIgnoringCase(name, driver)) {
+                return name;
+            }
+        }
+    }
+    throw DbError(QStringLiteral("Für %1 ist kein ODBC-Treiber installiert: bitte %2 installieren")
+                      .arg(server, advice));
+}
+
+// A value as ODBC takes it: in braces, '}' doubled, where it could be read
+// as more than a value.
+QString odbcValue(const QString& value) {
+    if (!value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
+        !value.contains(u'=') && value == value.trimmed()) {
+        return value;
+    }
+    QString escaped = value;
+    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return u'{' + escaped + u'}';
+}
+
+QString odbcOptions() {
+    return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
+        .arg(kConnectTimeoutSeconds)
+        .arg(kStatementTimeoutSeconds);
+}
+
+// PostgreSQL and MySQL: the parsed host, port, database and login.
+ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QString& driver,
+                                     int defaultPort) {
+    ConnectionSettings s = parsed;
+    s.driver = QStringLiteral("QODBC");
+    QStringList odbc = {QStringLiteral("DRIVER={%1}").arg(driver),
+                        QStringLiteral("SERVER=") + odbcValue(parsed.host),
+                        QStringLiteral("PORT=%1").arg(parsed.port > 0 ? parsed.port : defaultPort)};
+    if (!parsed.databaseName.isEmpty()) {
+        odbc.append(QStringLiteral("DATABASE=") + odbcValue(parsed.databaseName));
+    }
+    if (!parsed.user.isEmpty()) {
+        odbc.append(QStringLiteral("UID=") + odbcValue(parsed.user));
+    }
+    if (!parsed.password.isEmpty()) {
+        odbc.append(QStringLiteral("PWD=") + odbcValue(parsed.password));
+    }
+    // No ';' at the end: MariaDB's driver would read an empty attribute after
+    // it and refuse the whole string.
+    s.databaseName = odbc.join(u';');
+    s.host.clear();
+    s.port = -1;
+    s.user.clear();
+    s.password.clear();
+    s.options = odbcOptions();
+    return s;
+}
+
+// SQL Server: the string made for FreeTDS, with Microsoft's driver, which
+// takes the port after the server's name and knows no TDS version; the login
+// in the string, as for the other servers.
+ConnectionSettings sqlServerThroughOdbc(const ConnectionSettings& parsed, const QString& driver) {
+    ConnectionSettings s = parsed;
+    QStringList odbc;
+    for (const QString& attribute : parsed.databaseName.split(u';', Qt::SkipEmptyParts)) {
+        if (attribute.startsWith(QStringLiteral("DRIVER="), Qt::CaseInsensitive)) {
+            odbc.append(QStringLiteral("DRIVER={%1}").arg(driver));
+        } else if (attribute.startsWith(QStringLiteral("PORT="), Qt::CaseInsensitive) &&
+                   !odbc.isEmpty() &&
+                   odbc.constLast().startsWith(QStringLiteral("SERVER="), Qt::CaseInsensitive)) {
+            odbc.last() += u',' + attribute.mid(5);
+        } else if (!attribute.startsWith(QStringLiteral("TDS_Version="), Qt::CaseInsensitive)) {
+            odbc.append(attribute);
+        }
+    }
+    // The login as the FreeTDS string has it: already in ODBC's form.
+    if (!parsed.user.isEmpty()) {
+        odbc.append(QStringLiteral("UID=") + parsed.user);
+    }
+    if (!parsed.password.isEmpty()) {
+        odbc.append(QStringLiteral("PWD=") + parsed.password);
+    }
+    s.databaseName = odbc.join(u';');
+    s.user.clear();
+    s.password.clear();
+    return s;
+}
+
+} // namespace
+
+ConnectionSettings ServerOdbc::throughOdbc(const ConnectionSettings& parsed,
+                                           const QStringList& installed) {
+    switch (parsed.server) {
+    case ConnectionSettings::Server::Postgres:
+        return serverThroughOdbc(parsed,
+                                 chosen(kPostgresDrivers, installed, QStringLiteral("PostgreSQL"),
+                                        QStringLiteral("psqlODBC (\"PostgreSQL Unicode\")")),
+                                 5432);
+    case ConnectionSettings::Server::MySql:
+        return serverThroughOdbc(
+            parsed,
+            chosen(kMySqlDrivers, installed, QStringLiteral("MySQL/MariaDB"),
+                   QStringLiteral("\"MariaDB ODBC 3.1 Driver\" oder \"MySQL ODBC 8.0 Unicode "
+                                  "Driver\"")),
+            3306);
+    case ConnectionSettings::Server::SqlServer:
+        return sqlServerThroughOdbc(
+            parsed, chosen(kSqlServerDrivers, installed, QStringLiteral("SQL Server"),
+                           QStringLiteral("\"ODBC Driver 18 for SQL Server\"")));
+    default:
+        return parsed;
+    }
+}

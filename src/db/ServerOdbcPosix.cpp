@@ -1,0 +1,5 @@
+#include "db/ServerOdbc.h"
+
+ConnectionSettings ServerOdbc::forThisPlatform(const ConnectionSettings& parsed) {
+    return parsed;
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/TarveloError.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// What the program asks of the operating system's files beyond what QFile
+// offers: reading only regular files, replacing a file without following a
+// link at its name, appending in one write, writing an export. One
+// implementation per platform (NativeFilePosix.cpp, NativeFileWindows.cpp);
+// paths are given as Qt gives them, with either kind of slash.
+namespace NativeFile {
+
+// Whether the name is a regular file (or a link to one): a directory, a
+// FIFO, a pipe, a device or a socket is none. Never waits for a writer.
+bool isRegular(const QString& path);
+
+// The bytes of a regular file. nullopt when it cannot be opened or is no
+// regular file; *size is set to its size when that exceeds limit, and then
+// nothing is read. A file that grows while it is read yields up to limit + 1
+// bytes. A failing read raises IoError.
+std::optional<QByteArray> readRegular(const QString& path, qint64 limit, qint64* size);
+
+// Puts bytes in place of path in one rename. A link (or junction) at the
+// name is replaced, never followed; a regular file replaced keeps its
+// permissions. The content is on disk before it takes the name. False when
+// any step fails: the old file then stays as it was and no temporary file
+// remains.
+bool replaceNoFollow(const QString& path, const QByteArray& bytes);
+
+// Appends bytes in a single write, creating the file when missing, so that
+// concurrent writers never interleave inside a line. Raises IoError.
+void append(const QString& path, const QByteArray& bytes);
+
+// A file written from front to back that replaces what was there (the
+// export). A write or close that fails closes it, removes it when it is a
+// regular file (never a device the user named) and raises IoError.
+class Output {
+public:
+    // Raises IoError when the file cannot be created.
+    explicit Output(const QString& path);
+    ~Output();
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    void write(const QByteArray& bytes);
+    void close();
+
+private:
+    [[noreturn]] void fail(const IoError& error);
+    void discard();
+
+    QString m_path;
+    // A POSIX descriptor or a Windows HANDLE, whichever the platform uses.
+    qintptr m_handle = -1;
+    bool m_regular = false;
+};
+
+} // namespace NativeFile

@@ -1,0 +1,224 @@
+#include "platform/NativeFile.h"
+
+#include "platform/ChunkedRead.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Closes the descriptor on every way out.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    // Closes now and tells whether the close succeeded.
+    bool close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool NativeFile::isRegular(const QString& path) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 limit, qint64* size) {
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer for ever;
+    // it is refused right after, like every file that is not a regular one
+    // (a device such as /dev/zero would never end).
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return std::nullopt;
+    }
+    Descriptor file(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        return std::nullopt;
+    }
+    if (st.st_size > limit) {
+        *size = st.st_size;
+        return QByteArray();
+    }
+    return readChunked(st.st_size, limit, [fd](char* buffer, qsizetype size) -> qsizetype {
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, static_cast<size_t>(size));
+            if (n >= 0) {
+                return n;
+            }
+            if (errno != EINTR) {
+                throw IoError::fromErrno(errno);
+            }
+        }
+    });
+}
+
+bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes) {
+    const QByteArray target = QFile::encodeName(path);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray dir = slash < 0    ? QByteArray(".")
+                           : slash == 0 ? QByteArray("/")
+                                        : target.left(slash);
+    // Short enough that the temporary name stays a valid one.
+    const QByteArray base = target.mid(slash + 1).left(200);
+
+    // A fresh name beside the target, created here and now: O_EXCL refuses
+    // anything already there, a link included.
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        temp = dir + "/." + base + "." +
+               QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".tmp";
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    if (fd < 0) {
+        return false;
+    }
+    Descriptor file(fd);
+    // A regular file that is replaced keeps its permissions.
+    struct stat old {};
+    if (::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
+        ::fchmod(fd, old.st_mode & 07777);
+    }
+    const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0 && file.close();
+    if (!written || ::rename(temp.constData(), target.constData()) != 0) {
+        ::unlink(temp.constData());
+        return false;
+    }
+    // The new name on disk as well; a directory that cannot be synced
+    // changes nothing about the file.
+    const int dirFd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+void NativeFile::append(const QString& path, const QByteArray& bytes) {
+    const QByteArray name = QFile::encodeName(path);
+    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        throw IoError::fromErrno(errno);
+    }
+    const ssize_t written = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+    const int writeErr = errno;
+    if (written > 0 && written < bytes.size()) {
+        // Cut short by a full disk or a size limit: the part written is taken
+        // back, so the file keeps whole lines only.
+        const off_t end = ::lseek(fd, 0, SEEK_CUR);
+        if (end >= written) {
+            (void)!::ftruncate(fd, end - written);
+        }
+    }
+    if (::close(fd) != 0 && written >= 0) {
+        throw IoError::fromErrno(errno);
+    }
+    if (written < 0) {
+        throw IoError::fromErrno(writeErr);
+    }
+    if (written != bytes.size()) {
+        throw IoError::fromErrno(ENOSPC);
+    }
+}
+
+NativeFile::Output::Output(const QString& path) : m_path(path) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        throw IoError::fromErrno(errno);
+    }
+    m_handle = fd;
+    struct stat info {};
+    m_regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+NativeFile::Output::~Output() {
+    if (m_handle >= 0) {
+        ::close(static_cast<int>(m_handle));
+    }
+}
+
+void NativeFile::Output::write(const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written =
+            ::write(static_cast<int>(m_handle), data, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            fail(IoError::fromErrno(errno));
+        }
+        if (written == 0) {
+            fail(IoError::fromErrno(ENOSPC));
+        }
+        data += written;
+        left -= written;
+    }
+}
+
+void NativeFile::Output::close() {
+    const int fd = static_cast<int>(m_handle);
+    m_handle = -1;
+    if (::close(fd) != 0) {
+        const int err = errno;
+        discard();
+        throw IoError::fromErrno(err);
+    }
+}
+
+void NativeFile::Output::fail(const IoError& error) {
+    ::close(static_cast<int>(m_handle));
+    m_handle = -1;
+    discard();
+    throw error;
+}
+
+void NativeFile::Output::discard() {
+    if (m_regular) {
+        ::unlink(QFile::encodeName(m_path).constData());
+    }
+}

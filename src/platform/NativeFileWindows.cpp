@@ -1,0 +1,237 @@
+#include "platform/NativeFile.h"
+
+#include "platform/ChunkedRead.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+
+#include <algorithm>
+#include <string>
+
+#include <windows.h>
+
+namespace {
+
+std::wstring native(const QString& path) {
+    return QDir::toNativeSeparators(path).toStdWString();
+}
+
+IoError lastError() {
+    return IoError::fromCode(static_cast<int>(::GetLastError()));
+}
+
+// Closes the handle on every way out.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : m_handle(handle) {}
+    ~Handle() {
+        if (valid()) {
+            ::CloseHandle(m_handle);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    bool valid() const { return m_handle != INVALID_HANDLE_VALUE; }
+    HANDLE get() const { return m_handle; }
+    // Closes now and tells whether the close succeeded.
+    bool close() {
+        const HANDLE handle = m_handle;
+        m_handle = INVALID_HANDLE_VALUE;
+        return ::CloseHandle(handle) != 0;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+// A file on a disk that is no directory: pipes, consoles and devices such as
+// NUL are none.
+bool isRegularHandle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    return ::GetFileType(handle) == FILE_TYPE_DISK &&
+           ::GetFileInformationByHandle(handle, &info) != 0 &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+bool writeAll(HANDLE handle, const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const DWORD want =
+            static_cast<DWORD>(std::min<qsizetype>(bytes.size() - done, qsizetype(1) << 30));
+        DWORD written = 0;
+        if (!::WriteFile(handle, bytes.constData() + done, want, &written, nullptr)) {
+            return false;
+        }
+        if (written == 0) {
+            ::SetLastError(ERROR_DISK_FULL);
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+} // namespace
+
+bool NativeFile::isRegular(const QString& path) {
+    if (path.isEmpty()) {
+        return false;
+    }
+    // Opened for its attributes only: nothing is read, nothing waits.
+    Handle file(::CreateFileW(native(path).c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() && isRegularHandle(file.get());
+}
+
+std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 limit, qint64* size) {
+    Handle file(::CreateFileW(native(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid() || !isRegularHandle(file.get())) {
+        return std::nullopt;
+    }
+    LARGE_INTEGER length{};
+    if (!::GetFileSizeEx(file.get(), &length)) {
+        return std::nullopt;
+    }
+    if (length.QuadPart > limit) {
+        *size = length.QuadPart;
+        return QByteArray();
+    }
+    const HANDLE handle = file.get();
+    return readChunked(length.QuadPart, limit, [handle](char* buffer, qsizetype size) {
+        DWORD read = 0;
+        if (!::ReadFile(handle, buffer, static_cast<DWORD>(size), &read, nullptr)) {
+            throw lastError();
+        }
+        return static_cast<qsizetype>(read);
+    });
+}
+
+bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes) {
+    const std::wstring target = native(path);
+    const size_t slash = target.find_last_of(L"\\/");
+    const std::wstring dir =
+        slash == std::wstring::npos ? std::wstring(L".") : target.substr(0, slash);
+    // Short enough that the temporary name stays a valid one.
+    const std::wstring base =
+        target.substr(slash == std::wstring::npos ? 0 : slash + 1).substr(0, 200);
+
+    // A fresh name beside the target, created here and now: CREATE_NEW
+    // refuses anything already there, a link included.
+    std::wstring temp;
+    HANDLE created = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
+        temp = dir + L"\\." + base + L"." +
+               QString::number(QRandomGenerator::global()->generate64(), 36).toStdWString() +
+               L".tmp";
+        created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS &&
+            ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            break;
+        }
+    }
+    Handle file(created);
+    if (!file.valid()) {
+        return false;
+    }
+    const bool written =
+        writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get()) && file.close();
+    if (!written) {
+        ::DeleteFileW(temp.c_str());
+        return false;
+    }
+    // What is at the name now, the name itself and not what a link there
+    // points to.
+    const DWORD old = ::GetFileAttributesW(target.c_str());
+    bool placed = false;
+    if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+        (old & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        // A regular file: replaced so that it keeps its permissions (ACL)
+        // and attributes.
+        placed = ::ReplaceFileW(target.c_str(), temp.c_str(), nullptr,
+                                REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+    } else {
+        if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+            // A symbolic link or junction: the link goes, its target stays.
+            if ((old & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                ::RemoveDirectoryW(target.c_str());
+            } else {
+                ::DeleteFileW(target.c_str());
+            }
+        }
+        placed = ::MoveFileExW(temp.c_str(), target.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    }
+    if (!placed) {
+        ::DeleteFileW(temp.c_str());
+    }
+    return placed;
+}
+
+void NativeFile::append(const QString& path, const QByteArray& bytes) {
+    // Append access only: every write lands at the end, as one.
+    Handle file(::CreateFileW(native(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE, kShareAll,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
+        throw lastError();
+    }
+    DWORD written = 0;
+    if (!::WriteFile(file.get(), bytes.constData(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr)) {
+        throw lastError();
+    }
+    if (!file.close()) {
+        throw lastError();
+    }
+    if (written != static_cast<DWORD>(bytes.size())) {
+        throw IoError::fromCode(ERROR_DISK_FULL);
+    }
+}
+
+NativeFile::Output::Output(const QString& path) : m_path(path) {
+    const HANDLE handle = ::CreateFileW(native(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        throw lastError();
+    }
+    m_handle = reinterpret_cast<qintptr>(handle);
+    m_regular = ::GetFileType(handle) == FILE_TYPE_DISK;
+}
+
+NativeFile::Output::~Output() {
+    if (m_handle != -1) {
+        ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+    }
+}
+
+void NativeFile::Output::write(const QByteArray& bytes) {
+    if (!writeAll(reinterpret_cast<HANDLE>(m_handle), bytes)) {
+        fail(lastError());
+    }
+}
+
+void NativeFile::Output::close() {
+    const HANDLE handle = reinterpret_cast<HANDLE>(m_handle);
+    m_handle = -1;
+    if (!::CloseHandle(handle)) {
+        const IoError error = lastError();
+        discard();
+        throw error;
+    }
+}
+
+void NativeFile::Output::fail(const IoError& error) {
+    ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+    m_handle = -1;
+    discard();
+    throw error;
+}
+
+void NativeFile::Output::discard() {
+    if (m_regular) {
+        ::DeleteFileW(native(m_path).c_str());
+    }
+}

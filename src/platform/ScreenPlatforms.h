@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArrayList>
+#include <QString>
+
+// The screens this process may use. One implementation per platform
+// (ScreenPlatformsPosix.cpp, ScreenPlatformsWindows.cpp).
+namespace ScreenPlatforms {
+// The Qt platforms that show a window here, in the order to try: empty
+// when the process has no screen at all (a scheduled run).
+QByteArrayList available();
+// What names the screen, for the note that it could not be used.
+QString description();
+} // namespace ScreenPlatforms

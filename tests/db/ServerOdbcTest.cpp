@@ -1,0 +1,105 @@
+#include "db/ServerOdbc.h"
+
+#include "platform/TarveloError.h"
+
+#include "QStringPrinter.h"
+
+#include <gtest/gtest.h>
+
+// On Windows every server but SQLite is reached through its ODBC driver as
+// installed; what the parsed connection strings become there.
+
+namespace {
+
+QString errorOf(const QString& connection, const QStringList& installed) {
+    try {
+        ServerOdbc::throughOdbc(parseConnectionString(connection), installed);
+    } catch (const DbError& e) {
+        return e.message();
+    }
+    return QStringLiteral("<kein Fehler>");
+}
+
+const QStringList kAll = {"SQL Server",
+                          "ODBC Driver 17 for SQL Server",
+                          "ODBC Driver 18 for SQL Server",
+                          "PostgreSQL ANSI",
+                          "PostgreSQL Unicode",
+                          "MySQL ODBC 8.0 Unicode Driver",
+                          "MariaDB ODBC 3.1 Driver"};
+
+} // namespace
+
+TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
+    struct Case {
+        const char* connection;
+        QStringList installed;
+        const char* odbc;
+    };
+    const Case cases[] = {
+        {"Provider=PostgreSQL;Data Source=db.example.com:5433;Initial Catalog=hmailserver;"
+         "User ID=hmail;Password=\"ge;heim\"",
+         kAll,
+         "DRIVER={PostgreSQL Unicode};SERVER=db.example.com;PORT=5433;DATABASE=hmailserver;"
+         "UID=hmail;PWD={ge;heim}"},
+        {"Provider=PostgreSQL;Data Source=db;Initial Catalog=hm",
+         {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"},
+         "DRIVER={PostgreSQL Unicode(x64)};SERVER=db;PORT=5432;DATABASE=hm"},
+        {"Provider=MySQL;Data Source=127.0.0.1;Initial Catalog=hm;User ID=root", kAll,
+         "DRIVER={MariaDB ODBC 3.1 Driver};SERVER=127.0.0.1;PORT=3306;DATABASE=hm;UID=root"},
+        {"Provider=MySQL;Data Source=127.0.0.1;Port=3307",
+         {"mysql odbc 8.0 unicode driver"},
+         "DRIVER={mysql odbc 8.0 unicode driver};SERVER=127.0.0.1;PORT=3307"},
+        {"Provider=SQLOLEDB.1;Data Source=mailsrv\\SQLEXPRESS,1433;Initial Catalog=hmailserver;"
+         "User ID=hmail;Password=geheim",
+         kAll,
+         "DRIVER={ODBC Driver 18 for SQL Server};SERVER=mailsrv\\SQLEXPRESS,1433;"
+         "DATABASE=hmailserver;UID=hmail;PWD=geheim"},
+        {"Provider=SQLNCLI11;Data Source=(local);Integrated Security=SSPI",
+         {"SQL Server"},
+         "DRIVER={SQL Server};SERVER=localhost;Trusted_Connection=yes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.connection);
+        const ConnectionSettings s =
+            ServerOdbc::throughOdbc(parseConnectionString(c.connection), c.installed);
+        EXPECT_EQ(s.driver, "QODBC");
+        EXPECT_EQ(s.databaseName, c.odbc);
+        EXPECT_TRUE(s.user.isEmpty());
+        EXPECT_TRUE(s.password.isEmpty());
+        EXPECT_EQ(s.options, "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30");
+    }
+}
+
+TEST(ServerOdbc, TheServerKindStaysForItsLockAndBounds) {
+    EXPECT_EQ(
+        ServerOdbc::throughOdbc(parseConnectionString("Provider=PostgreSQL;Data Source=h"), kAll)
+            .server,
+        ConnectionSettings::Server::Postgres);
+    EXPECT_EQ(
+        ServerOdbc::throughOdbc(parseConnectionString("Provider=MySQL;Data Source=h"), kAll).server,
+        ConnectionSettings::Server::MySql);
+}
+
+TEST(ServerOdbc, SqliteAndOdbcDataSourcesStayAsTheyAre) {
+    for (const char* connection :
+         {"Provider=SQLite;Data Source=C:\\hMail\\hm.db", "Provider=MSDASQL;DSN=hmail;UID=x"}) {
+        const ConnectionSettings parsed = parseConnectionString(connection);
+        const ConnectionSettings s = ServerOdbc::throughOdbc(parsed, {});
+        EXPECT_EQ(s.driver, parsed.driver);
+        EXPECT_EQ(s.databaseName, parsed.databaseName);
+        EXPECT_EQ(s.options, parsed.options);
+    }
+}
+
+TEST(ServerOdbc, AMissingDriverIsNamedInGerman) {
+    EXPECT_EQ(errorOf("Provider=PostgreSQL;Data Source=h", {"SQL Server", "PostgreSQL ANSI"}),
+              "Für PostgreSQL ist kein ODBC-Treiber installiert: bitte psqlODBC (\"PostgreSQL "
+              "Unicode\") installieren");
+    EXPECT_EQ(errorOf("Provider=MySQL;Data Source=h", {}),
+              "Für MySQL/MariaDB ist kein ODBC-Treiber installiert: bitte \"MariaDB ODBC 3.1 "
+              "Driver\" oder \"MySQL ODBC 8.0 Unicode Driver\" installieren");
+    EXPECT_EQ(errorOf("Provider=SQLOLEDB;Data Source=s", {"PostgreSQL Unicode"}),
+              "Für SQL Server ist kein ODBC-Treiber installiert: bitte \"ODBC Driver 18 for SQL "
+              "Server\" installieren");
+}
