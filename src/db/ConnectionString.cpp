@@ -8,6 +8,17 @@
 #include <QPair>
 #include <QStringList>
 
+QString odbcValue(const QString& value) {
+    const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
+                       !value.contains(u'=') && value == value.trimmed();
+    if (plain) {
+        return value;
+    }
+    QString escaped = value;
+    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return u'{' + escaped + u'}';
+}
+
 namespace {
 
 struct Entry {
@@ -184,18 +195,6 @@ void splitHostPort(const QString& dataSource, QString& host, int& port) {
         host = dataSource.left(colon);
         port = parsePort(dataSource.mid(colon + 1));
     }
-}
-
-// An ODBC attribute value, enclosed in braces where it needs them.
-QString odbcValue(const QString& value) {
-    const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
-                       !value.contains(u'=') && value == value.trimmed();
-    if (plain) {
-        return value;
-    }
-    QString escaped = value;
-    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
-    return u'{' + escaped + u'}';
 }
 
 // The value of an entry as ODBC text. A value written in ODBC's braces

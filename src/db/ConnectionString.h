@@ -29,3 +29,7 @@ inline constexpr int kStatementTimeoutSeconds = 30;
 // Raises DbError for an empty string, an unknown provider, a missing key, or
 // a value that ODBC (for a SQL Server login: FreeTDS) cannot carry.
 ConnectionSettings parseConnectionString(const QString& connectionString);
+
+// A value as an ODBC attribute takes it: as it is, or in braces ('}'
+// doubled) where it could be read as more than a value.
+QString odbcValue(const QString& value);

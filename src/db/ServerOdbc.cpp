@@ -1,5 +1,6 @@
 #include "db/ServerOdbc.h"
 
+#include "db/ConnectionString.h"
 #include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
 
@@ -24,18 +25,6 @@ QString chosen(const QStringList& wanted, const QStringList& installed, const QS
     }
     throw DbError(QStringLiteral("Für %1 ist kein ODBC-Treiber installiert: bitte %2 installieren")
                       .arg(server, advice));
-}
-
-// A value as ODBC takes it: in braces, '}' doubled, where it could be read
-// as more than a value.
-QString odbcValue(const QString& value) {
-    if (!value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
-        !value.contains(u'=') && value == value.trimmed()) {
-        return value;
-    }
-    QString escaped = value;
-    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
-    return u'{' + escaped + u'}';
 }
 
 QString odbcOptions() {
