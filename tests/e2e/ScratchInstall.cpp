@@ -14,8 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef Q_OS_WIN
 #include <csignal>
 #include <sys/resource.h>
+#endif
 
 namespace {
 
@@ -92,6 +94,8 @@ std::unique_ptr<QProcess> ScratchInstall::start(const QStringList& arguments,
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(dir());
     process->setStandardInputFile(QProcess::nullDevice());
+#ifndef Q_OS_WIN
+    // A full disk, the POSIX way: the child may write no more than this.
     if (m_fileSizeLimit > 0) {
         const auto limit = static_cast<rlim_t>(m_fileSizeLimit);
         process->setChildProcessModifier([limit] {
@@ -102,6 +106,7 @@ std::unique_ptr<QProcess> ScratchInstall::start(const QStringList& arguments,
             setrlimit(RLIMIT_FSIZE, &size);
         });
     }
+#endif
     process->start(path(executableName()), arguments);
     return process;
 }
