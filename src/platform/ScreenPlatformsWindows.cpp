@@ -14,16 +14,36 @@ bool windowStationVisible() {
            (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
+// A visible station whose desktop holds no window (a session without a
+// display driver) is no screen either: a message box there would wait for
+// a click that can never come.
+bool desktopHoldsAWindow() {
+    const HWND probe = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                         ::GetModuleHandleW(nullptr), nullptr);
+    if (probe == nullptr) {
+        return false;
+    }
+    ::DestroyWindow(probe);
+    return true;
+}
+
+bool screenUsable() {
+    return windowStationVisible() && desktopHoldsAWindow();
+}
+
 } // namespace
 
 QByteArrayList ScreenPlatforms::available() {
-    if (windowStationVisible()) {
+    if (screenUsable()) {
         return {"windows"};
     }
     return {};
 }
 
 QString ScreenPlatforms::description() {
-    return windowStationVisible() ? QStringLiteral("sichtbare Fensterstation")
-                                  : QStringLiteral("keine sichtbare Fensterstation");
+    if (!windowStationVisible()) {
+        return QStringLiteral("keine sichtbare Fensterstation");
+    }
+    return screenUsable() ? QStringLiteral("sichtbare Fensterstation")
+                          : QStringLiteral("ein Desktop ohne Fenster");
 }

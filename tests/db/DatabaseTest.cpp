@@ -66,7 +66,14 @@ TEST(Database, OpensAnSqliteFileAndCloses) {
 TEST(Database, SqliteFileNamesWithUriCharactersOpenTheFileNamed) {
     ensureCoreApplication();
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("mail#1 ?%20 ä.db"));
+    // Windows allows no '?' in a file name; the other characters of a URI
+    // there too.
+#ifdef Q_OS_WIN
+    const QString name = QStringLiteral("mail#1 &%20 ä.db");
+#else
+    const QString name = QStringLiteral("mail#1 ?%20 ä.db");
+#endif
+    const QString path = dir.filePath(name);
     const QString connection = createSqliteDatabase(path, true);
     Database database;
     database.setConnectionString(connection);
@@ -74,7 +81,7 @@ TEST(Database, SqliteFileNamesWithUriCharactersOpenTheFileNamed) {
     EXPECT_EQ(routeCount(database), 4);
     // No other file appeared beside it.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
-              QStringList({QStringLiteral("mail#1 ?%20 ä.db")}));
+              QStringList({name}));
 }
 
 TEST(Database, EachInstanceIsAConnectionOfItsOwn) {
@@ -172,7 +179,10 @@ TEST(Database, OdbcStringsReachTheDriverManagerIntact) {
     EXPECT_TRUE(message.contains(QStringLiteral("Data source name not found")))
         << message.toStdString();
 
-    // A data source of the user's own ODBC file, leading to FreeTDS.
+#ifndef Q_OS_WIN
+    // A data source of the user's own ODBC file, leading to FreeTDS. (On
+    // Windows data sources live in the registry, which Wine's ODBC does not
+    // hand on to this machine's driver manager.)
     QTemporaryDir dir;
     const QString ini = dir.filePath(QStringLiteral("odbc.ini"));
     QFile file(ini);
@@ -183,6 +193,7 @@ TEST(Database, OdbcStringsReachTheDriverManagerIntact) {
     message = openError(QStringLiteral("Provider=MSDASQL;DSN=tarvelo-dsn;UID=sa;PWD=x"));
     qunsetenv("ODBCINI");
     EXPECT_TRUE(message.contains(QStringLiteral("[FreeTDS]"))) << message.toStdString();
+#endif
 }
 
 // Whichever driver asks, the connection knows the system behind it (through
