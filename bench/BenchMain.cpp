@@ -192,9 +192,9 @@ int repeatsFor(int size) {
 // fresh copy of tarvelo_bench_before named copy (left as the last run left
 // it: every run makes the same changes), or, without a copy, on
 // tarvelo_bench_before itself (a dry run).
-ExecutableRun fastestRun(BenchDatabase& databases, const BenchExecutable& executable,
-                         const QString& workDir, const QString& copy, const QStringList& switches,
-                         int repeats) {
+ExecutableRun quickestRun(BenchDatabase& databases, const BenchExecutable& executable,
+                          const QString& workDir, const QString& copy, const QStringList& switches,
+                          int repeats) {
     ExecutableRun best;
     for (int i = 0; i < repeats; ++i) {
         const QString connection = copy.isEmpty()
@@ -244,10 +244,10 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
     const QStringList generated = child({"generate", server, workDir, QString::number(size)});
     const int repeats = repeatsFor(size);
     const ExecutableRun exe =
-        fastestRun(databases, executable, workDir, "tarvelo_bench_exe", {}, repeats);
+        quickestRun(databases, executable, workDir, "tarvelo_bench_exe", {}, repeats);
     // The same run planned only: start-up, reads, plan and protocol, no change.
-    const ExecutableRun dry =
-        fastestRun(databases, executable, workDir, QString(), {QStringLiteral("/dryrun")}, repeats);
+    const ExecutableRun dry = quickestRun(databases, executable, workDir, QString(),
+                                          {QStringLiteral("/dryrun")}, repeats);
     const QStringList statements = fastestStatements(
         databases, databases.connectionString("tarvelo_bench_exe"), "each", repeats);
     for (const char* name : {"tarvelo_bench_before", "tarvelo_bench_exe", "tarvelo_bench_alone"}) {
@@ -295,19 +295,19 @@ void measureDisk(const QString& workDir, int size, const BenchExecutable& execut
     BenchDatabase databases(QString(), workDir);
     const QStringList generated = child({"generate", QString(), workDir, QString::number(size)});
     const int repeats = 3;
-    const ExecutableRun batch = fastestRun(databases, executable, workDir, "tarvelo_bench_batch",
-                                           {QStringLiteral("/batch:1000")}, repeats);
+    const ExecutableRun batch = quickestRun(databases, executable, workDir, "tarvelo_bench_batch",
+                                            {QStringLiteral("/batch:1000")}, repeats);
     const QString batchProtocol = QDir(workDir).filePath("batch-protocol.log");
     QFile::remove(batchProtocol);
     QFile::copy(batch.protocolFile, batchProtocol);
     // Each change waits for the disk: once is enough.
     const ExecutableRun each =
-        fastestRun(databases, executable, workDir, "tarvelo_bench_single", {}, 1);
+        quickestRun(databases, executable, workDir, "tarvelo_bench_single", {}, 1);
     if (child({"sameprotocol", batchProtocol, each.protocolFile}).at(0) != "1") {
         throw std::runtime_error("the run with /batch:1000 made other changes than without it");
     }
-    const ExecutableRun dry =
-        fastestRun(databases, executable, workDir, QString(), {QStringLiteral("/dryrun")}, repeats);
+    const ExecutableRun dry = quickestRun(databases, executable, workDir, QString(),
+                                          {QStringLiteral("/dryrun")}, repeats);
     const QStringList statements = fastestStatements(
         databases, databases.connectionString("tarvelo_bench_batch"), "one", repeats);
     for (const char* name : {"tarvelo_bench_before", "tarvelo_bench_batch", "tarvelo_bench_single",

@@ -3,7 +3,6 @@
 #include "core/AppPaths.h"
 #include "core/CommandLine.h"
 #include "core/ErrorReporter.h"
-#include "core/Mtools.h"
 #include "gui/ApplicationIdentity.h"
 #include "gui/Dialogs.h"
 #include "gui/Tfmain.h"
@@ -11,12 +10,10 @@
 #include "platform/ScreenPlatforms.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTimer>
 #include <QTranslator>
-#include <QUrl>
 
 #include <cstdio>
 #include <utility>
@@ -161,9 +158,6 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
         dialogs.message(fmain, message);
     })
                                   : ErrorReporter::MessageBox());
-    Mtools::setDocumentOpener([](const QString& fileName) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
-    });
 
     QStringList parameters = QCoreApplication::arguments();
     parameters.removeFirst();

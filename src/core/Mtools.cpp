@@ -9,11 +9,6 @@ namespace {
 // configuration file trims or unquotes, and all of it in the code page.
 constexpr unsigned char kKey = 0x80;
 
-std::function<bool(const QString&)>& opener() {
-    static std::function<bool(const QString&)> instance;
-    return instance;
-}
-
 } // namespace
 
 QString Mtools::PadTwo(int value) {
@@ -21,15 +16,8 @@ QString Mtools::PadTwo(int value) {
     return text.size() == 1 ? QStringLiteral("0") + text : text;
 }
 
-bool Mtools::OpenDocument(const QString& fileName) {
-    if (fileName.isEmpty() || !opener()) {
-        return false;
-    }
-    return opener()(fileName);
-}
-
-void Mtools::setDocumentOpener(std::function<bool(const QString&)> fn) {
-    opener() = std::move(fn);
+bool Mtools::OpenDocument(const QString& fileName, const DocumentOpener& opener) {
+    return !fileName.isEmpty() && opener && opener(fileName);
 }
 
 QString Mtools::ScrambleText(const QString& text) {

@@ -5,7 +5,7 @@
 #include <QTime>
 
 // The files a synchronisation run leaves in the protocol directory: the
-// protocol of a completed run, that of a test run, the record of a failed
+// protocol of a completed run, that of a dry run, the record of a failed
 // run and that of a run stopped in the window.
 enum class ProtocolKind { Completed, DryRun, Failed, Stopped };
 

@@ -9,7 +9,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-#include <QtDebug>
 
 namespace {
 // The width of routeaddressaddress.
@@ -40,7 +39,8 @@ QString keyedStatement(const QStringList& lines) {
 } // namespace
 
 AddressDataset::AddressDataset(Database& database, QObject* parent)
-    : QAbstractTableModel(parent), m_database(database), m_lines(initialQueryLines()) {}
+    : DatasetModel(QStringLiteral("routeaddressaddress"), parent), m_database(database),
+      m_lines(initialQueryLines()) {}
 
 QStringList AddressDataset::initialQueryLines() {
     return {QStringLiteral("select routeaddressaddress from hm_routeaddresses"),
@@ -48,15 +48,13 @@ QStringList AddressDataset::initialQueryLines() {
 }
 
 void AddressDataset::close() {
-    if (!m_open && m_rows.isEmpty() && !m_pending) {
+    if (!isOpen() && m_rows.isEmpty() && !m_pending) {
         return;
     }
-    beginResetModel();
-    m_rows.clear();
-    m_current = -1;
-    m_open = false;
-    m_pending = false;
-    endResetModel();
+    resetRows(false, [this] {
+        m_rows.clear();
+        m_pending = false;
+    });
 }
 
 void AddressDataset::setQuery(const QStringList& lines, qint64 routeId) {
@@ -81,50 +79,14 @@ void AddressDataset::open() {
             SqlExec::fail(query);
         }
     }
-    beginResetModel();
-    m_rows = std::move(rows);
-    m_current = m_rows.isEmpty() ? -1 : 0;
-    m_open = true;
-    m_pending = false;
-    endResetModel();
-    emit currentRowChanged(m_current);
-}
-
-void AddressDataset::moveTo(int row) {
-    if (m_current != row) {
-        m_current = row;
-        emit currentRowChanged(m_current);
-    }
-}
-
-void AddressDataset::setCurrentRow(int row) {
-    moveTo(m_rows.isEmpty() ? -1 : qBound(0, row, recordCount()));
-}
-
-void AddressDataset::first() {
-    requireOpen();
-    setCurrentRow(0);
-}
-
-void AddressDataset::next() {
-    requireOpen();
-    if (!eof()) {
-        setCurrentRow(m_current + 1);
-    }
-}
-
-bool AddressDataset::eof() const {
-    return m_current < 0 || m_current >= m_rows.size();
+    resetRows(true, [&] {
+        m_rows = std::move(rows);
+        m_pending = false;
+    });
 }
 
 QString AddressDataset::Addressrouteaddressaddress() const {
-    return eof() ? QString() : m_rows.at(m_current).address;
-}
-
-void AddressDataset::requireOpen() const {
-    if (!m_open) {
-        throw DbError::notOpen();
-    }
+    return eof() ? QString() : m_rows.at(currentRow()).address;
 }
 
 void AddressDataset::checkRow(int row) const {
@@ -214,18 +176,11 @@ void AddressDataset::deleteRow(int row) {
     beginRemoveRows(QModelIndex(), row, row);
     m_rows.removeAt(row);
     endRemoveRows();
-    // The following row becomes current; after the last row, the one before.
-    const int current = m_current;
-    m_current = -2;
-    if (current > row || current >= m_rows.size()) {
-        setCurrentRow(current > row ? current - 1 : recordCount() - 1);
-    } else {
-        setCurrentRow(current);
-    }
+    rowRemovedAt(row);
 }
 
 int AddressDataset::appendPendingRow() {
-    if (!m_open) {
+    if (!isOpen()) {
         return -1;
     }
     if (!m_pending) {
@@ -254,10 +209,6 @@ int AddressDataset::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : recordCount() + (m_pending ? 1 : 0);
 }
 
-int AddressDataset::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 1;
-}
-
 QVariant AddressDataset::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) ||
         (role != Qt::DisplayRole && role != Qt::EditRole)) {
@@ -267,13 +218,10 @@ QVariant AddressDataset::data(const QModelIndex& index, int role) const {
 }
 
 QVariant AddressDataset::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (role != Qt::DisplayRole) {
-        return {};
+    if (role == Qt::DisplayRole && orientation == Qt::Vertical && isPendingRow(section)) {
+        return QStringLiteral("*");
     }
-    if (orientation == Qt::Horizontal) {
-        return section == 0 ? QVariant(QStringLiteral("routeaddressaddress")) : QVariant();
-    }
-    return isPendingRow(section) ? QVariant(QStringLiteral("*")) : QVariant(section + 1);
+    return DatasetModel::headerData(section, orientation, role);
 }
 
 Qt::ItemFlags AddressDataset::flags(const QModelIndex& index) const {
@@ -309,8 +257,7 @@ bool AddressDataset::setData(const QModelIndex& index, const QVariant& value, in
     }
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
     emit headerDataChanged(Qt::Vertical, row, row);
-    m_current = row;
-    emit currentRowChanged(m_current);
+    moveTo(row, true);
     return true;
 }
 
@@ -331,12 +278,4 @@ bool AddressDataset::removeRows(int row, int count, const QModelIndex& parent) {
         return false;
     }
     return true;
-}
-
-void AddressDataset::reportError(const QString& message) const {
-    if (m_errorSink) {
-        m_errorSink(message);
-    } else {
-        qWarning().noquote() << message;
-    }
 }

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QAbstractTableModel>
+#include "db/DatasetModel.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
-
-#include <functional>
 
 class Database;
 class QSqlQuery;
@@ -24,7 +23,7 @@ class QSqlQuery;
 // empty row after the last, only in the grid. It becomes a stored row when
 // text is entered into it, and goes away without a trace otherwise. The
 // cursor (first/next/eof, the field) walks the stored rows only.
-class AddressDataset : public QAbstractTableModel {
+class AddressDataset : public DatasetModel {
     Q_OBJECT
 public:
     explicit AddressDataset(Database& database, QObject* parent = nullptr);
@@ -41,19 +40,12 @@ public:
     // The route whose rows the query selects; -1 for all routes.
     qint64 routeId() const { return m_routeId; }
     void open(); // raises DbError
-    bool isOpen() const { return m_open; }
 
     // Stored rows (the pending empty row not counted).
-    int recordCount() const { return int(m_rows.size()); }
+    int recordCount() const override { return int(m_rows.size()); }
     QString addressAt(int row) const { return m_rows.at(row).address; }
     qint64 rowIdAt(int row) const { return m_rows.at(row).id; }
 
-    int currentRow() const { return m_current; } // -1 without rows
-    void setCurrentRow(int row);
-    // Moves; a dataset that is not open refuses them (DbError).
-    void first();
-    void next();
-    bool eof() const;
     // Field of the current row; empty text without one.
     QString Addressrouteaddressaddress() const;
 
@@ -69,13 +61,8 @@ public:
     void cancelPendingRow();
     bool isPendingRow(int row) const { return m_pending && row == recordCount(); }
 
-    // Receives the message of a database error raised inside a model call
-    // (which must not cross Qt's event loop); the call then returns false.
-    void setErrorSink(std::function<void(const QString&)> sink) { m_errorSink = std::move(sink); }
-
     // The model: the stored rows, then the pending row while there is one.
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
@@ -86,29 +73,20 @@ public:
     // Deletes stored rows; the pending row, when among them, just goes.
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
-signals:
-    void currentRowChanged(int row);
-
 private:
     struct Row {
         qint64 id = 0; // routeaddressid
         QString address;
     };
-    void requireOpen() const;
     void checkRow(int row) const;
-    void moveTo(int row);
     qint64 insertRow(const QString& address);
     bool rowExists(qint64 id);
-    void reportError(const QString& message) const;
 
     Database& m_database;
     QStringList m_lines;
     // The route the query selects; -1 (the initial query) for all routes.
     qint64 m_routeId = -1;
     QVector<Row> m_rows;
-    int m_current = -1;
-    bool m_open = false;
     bool m_pending = false;
     bool m_cancelling = false; // the pending row is going
-    std::function<void(const QString&)> m_errorSink;
 };

@@ -23,15 +23,12 @@ void RouteAddressDataset::open() {
     RouteAddressRows rows;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    SqlExec::exec(query, QStringLiteral("select routeaddressid, routeaddressrouteid, "
-                                        "routeaddressaddress from hm_routeaddresses "
-                                        "order by routeaddressid"));
+    SqlExec::exec(query, QStringLiteral("select routeaddressid, routeaddressaddress "
+                                        "from hm_routeaddresses order by routeaddressid"));
     const int idColumn = SqlExec::column(query, QStringLiteral("routeaddressid"));
-    const int routeColumn = SqlExec::column(query, QStringLiteral("routeaddressrouteid"));
     const int addressColumn = SqlExec::column(query, QStringLiteral("routeaddressaddress"));
     while (query.next()) {
-        rows.append(query.value(idColumn).toLongLong(), query.value(routeColumn).toLongLong(),
-                    query.value(addressColumn).toString());
+        rows.append(query.value(idColumn).toLongLong(), query.value(addressColumn).toString());
         if ((rows.size() & 0xFFF) == 0) {
             Progress::note(); // a long read is progress too
         }

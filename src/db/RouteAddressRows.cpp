@@ -12,7 +12,7 @@ const char* RouteAddressRows::textOf(const Row& row) const {
     return m_text[size_t(row.text >> 32)].get() + (row.text & 0xFFFFFFFFu);
 }
 
-int RouteAddressRows::append(qint64 id, qint64 routeId, QStringView address) {
+int RouteAddressRows::append(qint64 id, QStringView address) {
     const size_t length = size_t(address.size());
     bool wide = false;
     for (const QChar c : address) {
@@ -21,7 +21,7 @@ int RouteAddressRows::append(qint64 id, qint64 routeId, QStringView address) {
             break;
         }
     }
-    char* to = store(id, routeId, length, wide);
+    char* to = store(id, length, wide);
     if (wide) {
         std::memcpy(to, address.utf16(), length * 2);
     } else {
@@ -32,13 +32,13 @@ int RouteAddressRows::append(qint64 id, qint64 routeId, QStringView address) {
     return m_size++;
 }
 
-int RouteAddressRows::append(qint64 id, qint64 routeId, QLatin1StringView address) {
+int RouteAddressRows::append(qint64 id, QLatin1StringView address) {
     const size_t length = size_t(address.size());
-    std::memcpy(store(id, routeId, length, false), address.data(), length);
+    std::memcpy(store(id, length, false), address.data(), length);
     return m_size++;
 }
 
-char* RouteAddressRows::store(qint64 id, qint64 routeId, size_t length, bool wide) {
+char* RouteAddressRows::store(qint64 id, size_t length, bool wide) {
     const size_t bytes = wide ? length * 2 : length;
     // UTF-16 text at an even offset; every block starts aligned.
     size_t offset = m_textUsed + (wide ? (m_textUsed & 1) : 0);
@@ -56,7 +56,6 @@ char* RouteAddressRows::store(qint64 id, qint64 routeId, size_t length, bool wid
     }
     Row& row = at(number);
     row.id = id;
-    row.routeId = routeId;
     row.text = quint64(m_text.size() - 1) << 32 | offset;
     row.size = quint32(length) | (wide ? kWide : 0);
     // Counted by the caller once the text is in.
@@ -70,13 +69,4 @@ QString RouteAddressRows::address(int number) const {
         return QString(reinterpret_cast<const QChar*>(textOf(row)), length);
     }
     return QString::fromLatin1(textOf(row), length);
-}
-
-QAnyStringView RouteAddressRows::addressView(int number) const {
-    const Row& row = at(number);
-    const qsizetype length = qsizetype(row.size & kLengthMask);
-    if (row.size & kWide) {
-        return QStringView(reinterpret_cast<const QChar*>(textOf(row)), length);
-    }
-    return QLatin1StringView(textOf(row), length);
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QAnyStringView>
 #include <QLatin1StringView>
 #include <QString>
 #include <QStringView>
@@ -12,7 +11,7 @@
 // The rows of the dataset `RA2` in memory, in table order.
 //
 // A table may hold millions of rows, so they are held compactly and without an
-// allocation per row: ids and a reference to the address in fixed-size blocks
+// allocation per row: keys and a reference to the address in fixed-size blocks
 // of rows, the addresses in blocks of text (one byte a character where
 // Latin-1 suffices, else UTF-16). Nothing moves once stored, so growing never
 // copies what is there.
@@ -26,22 +25,18 @@ public:
     RouteAddressRows& operator=(const RouteAddressRows&) = delete;
 
     // Appends a row and returns its number.
-    int append(qint64 id, qint64 routeId, QStringView address);
+    int append(qint64 id, QStringView address);
     // The same for an address of Latin-1 characters.
-    int append(qint64 id, qint64 routeId, QLatin1StringView address);
+    int append(qint64 id, QLatin1StringView address);
 
     // Rows appended: their numbers run below it.
     int size() const { return m_size; }
     qint64 id(int row) const { return at(row).id; }
-    qint64 routeId(int row) const { return at(row).routeId; }
     QString address(int row) const;
-    // The address where it is stored, without a copy.
-    QAnyStringView addressView(int row) const;
 
 private:
     struct Row {
         qint64 id;
-        qint64 routeId;
         quint64 text; // block << 32 | offset in the block
         quint32 size; // characters, with the flag kWide
     };
@@ -54,7 +49,7 @@ private:
     const Row& at(int row) const { return m_rows[size_t(row) >> kRowShift][row & kRowMask]; }
     Row& at(int row) { return m_rows[size_t(row) >> kRowShift][row & kRowMask]; }
     // Takes the next row and room for its text, which the caller fills.
-    char* store(qint64 id, qint64 routeId, size_t length, bool wide);
+    char* store(qint64 id, size_t length, bool wide);
     const char* textOf(const Row& row) const;
 
     std::vector<std::unique_ptr<Row[]>> m_rows;

@@ -9,7 +9,7 @@
 #include <QVariant>
 
 RoutesDataset::RoutesDataset(Database& database, QObject* parent)
-    : QObject(parent), m_database(database) {}
+    : DatasetModel(QStringLiteral("routedomainname"), parent), m_database(database) {}
 
 QStringList RoutesDataset::queryLines() {
     return {QStringLiteral("select "),           QStringLiteral("  routeid,"),
@@ -32,70 +32,19 @@ void RoutesDataset::open() {
             SqlExec::fail(query);
         }
     }
-    emit aboutToReset();
-    m_rows = std::move(rows);
-    m_current = m_rows.isEmpty() ? -1 : 0;
-    m_open = true;
-    emit reset();
-    if (m_disabled == 0) {
-        emit currentRowChanged(m_current);
-    }
+    resetRows(true, [&] { m_rows = std::move(rows); });
 }
 
 void RoutesDataset::close() {
-    emit aboutToReset();
-    m_rows.clear();
-    m_current = -1;
-    m_open = false;
-    emit reset();
-}
-
-void RoutesDataset::moveTo(int index) {
-    if (m_current == index) {
-        return;
-    }
-    m_current = index;
-    if (m_disabled == 0) {
-        emit currentRowChanged(m_current);
-    }
-}
-
-void RoutesDataset::setCurrentRow(int index) {
-    if (m_rows.isEmpty()) {
-        moveTo(-1);
-        return;
-    }
-    moveTo(qBound(0, index, int(m_rows.size())));
-}
-
-void RoutesDataset::first() {
-    requireOpen();
-    setCurrentRow(0);
-}
-
-void RoutesDataset::next() {
-    requireOpen();
-    if (!eof()) {
-        setCurrentRow(m_current + 1);
-    }
-}
-
-bool RoutesDataset::eof() const {
-    return m_current < 0 || m_current >= m_rows.size();
+    resetRows(false, [this] { m_rows.clear(); });
 }
 
 qint64 RoutesDataset::routesrouteid() const {
-    return eof() ? 0 : m_rows.at(m_current).routeid;
+    return eof() ? 0 : m_rows.at(currentRow()).routeid;
 }
 
 QString RoutesDataset::routesroutedomainname() const {
-    return eof() ? QString() : m_rows.at(m_current).routedomainname;
-}
-
-void RoutesDataset::requireOpen() const {
-    if (!m_open) {
-        throw DbError::notOpen();
-    }
+    return eof() ? QString() : m_rows.at(currentRow()).routedomainname;
 }
 
 void RoutesDataset::deleteCurrent() {
@@ -103,29 +52,42 @@ void RoutesDataset::deleteCurrent() {
     if (eof()) {
         throw DbError::noCurrentRow();
     }
+    const int row = currentRow();
     QSqlQuery query(m_database.openHandle());
     SqlExec::prepare(query, QStringLiteral("DELETE FROM hm_routes WHERE routeid = ?"));
-    query.addBindValue(m_rows.at(m_current).routeid);
+    query.addBindValue(m_rows.at(row).routeid);
     SqlExec::execPrepared(query);
 
-    const int row = m_current;
-    emit aboutToRemoveRow(row);
+    beginRemoveRows(QModelIndex(), row, row);
     m_rows.removeAt(row);
-    emit rowRemoved(row);
-    // The following row becomes current; after the last row, the one before.
-    m_current = -2; // forces the signal for the row now at this place
-    setCurrentRow(row < m_rows.size() ? row : int(m_rows.size()) - 1);
+    endRemoveRows();
+    rowRemovedAt(row);
 }
 
-void RoutesDataset::disableControls() {
-    ++m_disabled;
+int RoutesDataset::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : recordCount();
 }
 
-void RoutesDataset::enableControls() {
-    if (m_disabled == 0) {
-        return;
+QVariant RoutesDataset::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid) ||
+        (role != Qt::DisplayRole && role != Qt::EditRole)) {
+        return {};
     }
-    if (--m_disabled == 0) {
-        emit currentRowChanged(m_current);
+    return m_rows.at(index.row()).routedomainname;
+}
+
+bool RoutesDataset::removeRows(int row, int count, const QModelIndex& parent) {
+    if (parent.isValid() || row < 0 || count < 1 || row + count > rowCount()) {
+        return false;
     }
+    try {
+        for (int i = row + count - 1; i >= row; --i) {
+            setCurrentRow(i);
+            deleteCurrent();
+        }
+    } catch (const TarveloError& error) {
+        reportError(error.message());
+        return false;
+    }
+    return true;
 }

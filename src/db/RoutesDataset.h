@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QObject>
+#include "db/DatasetModel.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -13,8 +14,9 @@ struct Route {
 };
 
 // The dataset `routes`: the route list read once into memory (a static
-// cursor), ordered by routedomainname, with a current row.
-class RoutesDataset : public QObject {
+// cursor), ordered by routedomainname, with a current row; and the model of
+// the grid `Routen`, read-only, where removing a row deletes the route.
+class RoutesDataset : public DatasetModel {
     Q_OBJECT
 public:
     explicit RoutesDataset(Database& database, QObject* parent = nullptr);
@@ -24,18 +26,10 @@ public:
 
     void open(); // raises DbError
     void close();
-    bool isOpen() const { return m_open; }
 
-    int rowCount() const { return m_rows.size(); }
+    int recordCount() const override { return int(m_rows.size()); }
     const Route& row(int index) const { return m_rows.at(index); }
     const QList<Route>& rows() const { return m_rows; }
-
-    int currentRow() const { return m_current; } // -1 without rows
-    void setCurrentRow(int index);
-    // Moves; a dataset that is not open refuses them (DbError).
-    void first();
-    void next();
-    bool eof() const; // past the last row (or no rows)
 
     // Fields of the current row: 0 and the empty text without one.
     qint64 routesrouteid() const;
@@ -44,25 +38,11 @@ public:
     // Deletes the current row from hm_routes and from the list.
     void deleteCurrent();
 
-    // While disabled, the bound grid does not follow the current row.
-    void disableControls();
-    void enableControls();
-    bool controlsDisabled() const { return m_disabled > 0; }
-
-signals:
-    void aboutToReset();            // before rows are replaced
-    void reset();                   // rows replaced
-    void aboutToRemoveRow(int row); // before one row goes
-    void rowRemoved(int row);
-    void currentRowChanged(int row); // only while controls are enabled
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
 
 private:
-    void moveTo(int index);
-    void requireOpen() const;
-
     Database& m_database;
     QVector<Route> m_rows;
-    int m_current = -1;
-    bool m_open = false;
-    int m_disabled = 0;
 };

@@ -1,5 +1,6 @@
 #include "gui/Dialogs.h"
 
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -10,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -123,4 +125,8 @@ bool DesktopDialogs::confirm(QWidget* parent, const QString& question) {
 void DesktopDialogs::message(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Critical, kCaption, text, QMessageBox::Ok, parent);
     box.exec();
+}
+
+bool DesktopDialogs::openDocument(const QString& fileName) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
 }

@@ -7,7 +7,8 @@
 class QWidget;
 
 // The window's modal questions: file dialogs, input box, confirmations and
-// the message box. Tests replace them with answers given in advance.
+// the message box; and the desktop's "open" for a file. Tests replace them
+// with answers given in advance.
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -20,6 +21,9 @@ public:
                                             const QString& prompt, const QString& text) = 0;
     virtual bool confirm(QWidget* parent, const QString& question) = 0;
     virtual void message(QWidget* parent, const QString& text) = 0;
+    // Hands a file to the program the desktop opens it with; whether the
+    // desktop took it.
+    virtual bool openDocument(const QString& fileName) = 0;
 };
 
 // The real dialogs of the desktop.
@@ -33,6 +37,7 @@ public:
                                     const QString& text) override;
     bool confirm(QWidget* parent, const QString& question) override;
     void message(QWidget* parent, const QString& text) override;
+    bool openDocument(const QString& fileName) override;
 
 private:
     QString m_lastOpenFile; // the picker starts from its own last choice

@@ -3,7 +3,6 @@
 #include "platform/OneLine.h"
 
 #include <QPlainTextEdit>
-#include <QTextBlock>
 #include <QTextDocument>
 
 namespace {
@@ -47,36 +46,21 @@ ProtocolPane::ProtocolPane(QPlainTextEdit* memo) : QObject(memo), m_memo(memo) {
     });
 }
 
-void ProtocolPane::takeEditedText() const {
-    if (!m_edited) {
-        return;
-    }
-    m_lines.clear();
-    const QTextDocument* document = m_memo->document();
-    if (!document->isEmpty()) {
-        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-            m_lines.append(block.text());
-        }
-    }
-    m_shown = m_lines.size();
-    m_edited = false;
-}
-
-QStringList ProtocolPane::lines() const {
-    takeEditedText();
-    return m_lines;
-}
-
 int ProtocolPane::lineCount() const {
-    takeEditedText();
-    return int(m_lines.size());
+    if (m_edited) {
+        // After the user typed into the memo, its text is what the pane holds.
+        const QTextDocument* document = m_memo->document();
+        m_shown = document->isEmpty() ? 0 : document->blockCount();
+        m_edited = false;
+    }
+    return m_shown + int(m_pending.size());
 }
 
 void ProtocolPane::clear() {
     m_writing = true;
     m_memo->clear();
     m_writing = false;
-    m_lines.clear();
+    m_pending.clear();
     m_shown = 0;
     m_edited = false;
     if (m_breakAnywhere) {
@@ -86,8 +70,7 @@ void ProtocolPane::clear() {
 }
 
 void ProtocolPane::addLine(const QString& line) {
-    takeEditedText();
-    m_lines.append(oneLine(line));
+    m_pending.append(oneLine(line));
     if (!m_holding) {
         showPending();
     }
@@ -103,16 +86,16 @@ void ProtocolPane::release() {
 }
 
 void ProtocolPane::showPending() {
-    if (m_shown >= m_lines.size()) {
+    if (m_pending.isEmpty()) {
         return;
     }
-    const QStringList pending = m_lines.mid(m_shown);
+    lineCount(); // takes the user's edits into the count
     // Wrapping at word boundaries looks for the end of the word again on
     // every line it breaks: a word of a million characters (a list entry
     // without blanks) would take minutes. Such a word is broken anywhere;
     // the pane's ordinary lines wrap at words again once it is cleared.
     if (!m_breakAnywhere) {
-        for (const QString& line : pending) {
+        for (const QString& line : std::as_const(m_pending)) {
             if (holdsLongWord(line)) {
                 m_memo->setWordWrapMode(QTextOption::WrapAnywhere);
                 m_breakAnywhere = true;
@@ -120,7 +103,7 @@ void ProtocolPane::showPending() {
             }
         }
     }
-    QString text = pending.join(u'\n');
+    QString text = m_pending.join(u'\n');
     // A memo whose only line is empty counts as empty and would take the
     // next line into that one.
     if (m_shown > 0 && m_memo->document()->isEmpty()) {
@@ -134,5 +117,6 @@ void ProtocolPane::showPending() {
     m_memo->appendPlainText(text);
     document->setUndoRedoEnabled(true);
     m_writing = false;
-    m_shown = m_lines.size();
+    m_shown += int(m_pending.size());
+    m_pending.clear();
 }

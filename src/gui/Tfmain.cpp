@@ -1,6 +1,5 @@
 #include "gui/Tfmain.h"
 
-#include "db/RoutesModel.h"
 #include "gui/ProtocolPane.h"
 #include "gui/RowIndicatorHeader.h"
 #include "gui/RunBreather.h"
@@ -47,6 +46,22 @@ void prepareGrid(QTableView* grid, QWidget* window) {
     grid->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     grid->installEventFilter(window);
+}
+
+// The grid and its dataset keep one current row: a move in either is made
+// in the other.
+void shareCurrentRow(QTableView* grid, DatasetModel& dataset) {
+    QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, &dataset,
+                     [&dataset](const QModelIndex& current) {
+                         if (current.isValid() && current.row() != dataset.currentRow()) {
+                             dataset.setCurrentRow(current.row());
+                         }
+                     });
+    QObject::connect(&dataset, &DatasetModel::currentRowChanged, grid, [grid, &dataset](int row) {
+        if (row >= 0 && row < dataset.rowCount() && grid->currentIndex().row() != row) {
+            grid->setCurrentIndex(dataset.index(row, 0));
+        }
+    });
 }
 } // namespace
 
@@ -177,9 +192,10 @@ void Tfmain::buildControls() {
 void Tfmain::buildGrids() {
     Routen = new QTableView(m_client);
     Routen->setObjectName(QStringLiteral("Routen"));
-    m_routesModel = new RoutesModel(m_session->routesDataset(), Routen);
-    m_routesModel->setErrorSink([this](const QString& message) { m_reporter.report(message); });
-    Routen->setModel(m_routesModel);
+    // The datasets `routes` and `Address` are the grids' models.
+    m_session->routesDataset().setErrorSink(
+        [this](const QString& message) { m_reporter.report(message); });
+    Routen->setModel(&m_session->routesDataset());
     prepareGrid(Routen, this);
     Routen->setShowGrid(false);
     Routen->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -191,7 +207,6 @@ void Tfmain::buildGrids() {
 
     DBGrid2 = new QTableView(m_client);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
-    // The dataset `Address` is the grid's model.
     m_session->addressDataset().setErrorSink(
         [this](const QString& message) { m_reporter.report(message); });
     DBGrid2->setModel(&m_session->addressDataset());
@@ -270,38 +285,19 @@ void Tfmain::connectControls() {
     setTabOrder(m_domain, Protokoll);
     Routen->setFocus();
 
-    // The route grid and the dataset `routes` share one current row.
-    connect(Routen->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid() && current.row() != m_session->routesDataset().currentRow()) {
-                    m_session->routesDataset().setCurrentRow(current.row());
+    // Each grid and its dataset share one current row; an appended row of
+    // the address grid that was left empty goes away when the user moves to
+    // another row.
+    connect(DBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current, const QModelIndex& previous) {
+                AddressDataset& Address = m_session->addressDataset();
+                if (previous.isValid() && Address.isPendingRow(previous.row()) &&
+                    (!current.isValid() || current.row() != previous.row())) {
+                    Address.cancelPendingRow();
                 }
             });
-    connect(&m_session->routesDataset(), &RoutesDataset::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && row < m_routesModel->rowCount()) {
-            Routen->setCurrentIndex(m_routesModel->index(row, 0));
-        }
-    });
-    // So do the address grid and the dataset `Address`; an appended row
-    // that was left empty goes away when the user moves to another row.
-    connect(
-        DBGrid2->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-        [this](const QModelIndex& current, const QModelIndex& previous) {
-            if (previous.isValid() && m_session->addressDataset().isPendingRow(previous.row()) &&
-                (!current.isValid() || current.row() != previous.row())) {
-                m_session->addressDataset().cancelPendingRow();
-            }
-            if (current.isValid() && current.row() != m_session->addressDataset().currentRow()) {
-                m_session->addressDataset().setCurrentRow(current.row());
-            }
-        });
-    connect(&m_session->addressDataset(), &AddressDataset::currentRowChanged, this,
-            [this](int row) {
-                if (row >= 0 && row < m_session->addressDataset().rowCount() &&
-                    DBGrid2->currentIndex().row() != row) {
-                    DBGrid2->setCurrentIndex(m_session->addressDataset().index(row, 0));
-                }
-            });
+    shareCurrentRow(Routen, m_session->routesDataset());
+    shareCurrentRow(DBGrid2, m_session->addressDataset());
 
     // A left click on a data cell of the route grid loads that route's
     // addresses; the view has made the clicked row current before.

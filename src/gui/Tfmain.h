@@ -22,7 +22,6 @@ class QKeyEvent;
 class QStatusBar;
 class ProtocolPane;
 class RunBreather;
-class RoutesModel;
 
 // The main window `fmain`: its controls hold the state that the handlers
 // read and write; each handler reads the controls, calls the session, and
@@ -118,7 +117,6 @@ private:
     RunBreather* m_breather = nullptr;
     QStatusBar* Status = nullptr;
     QMenu* popup = nullptr;
-    RoutesModel* m_routesModel = nullptr;
 };
 
 // The one main window of the process; set before its creation handler runs.

@@ -87,7 +87,8 @@ void Tfmain::DomainExport1Click() {
 void Tfmain::Ausnahmen1Click() {
     guard([this] {
         const QString file = m_session->paths().exceptionFile;
-        if (!Mtools::OpenDocument(file)) {
+        if (!Mtools::OpenDocument(
+                file, [this](const QString& name) { return m_dialogs.openDocument(name); })) {
             // No dialog of the program's own: the log says why nothing opened.
             m_session->LogMessage(
                 QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden: kein Programm zum "

@@ -10,9 +10,11 @@
 // end; it raises IoError when the system's read fails, for a part of a file
 // is no list: callers would take the missing lines for removed ones.
 template <class Read> QByteArray readChunked(qint64 expected, qint64 limit, Read read) {
-    QByteArray bytes;
-    bytes.reserve(static_cast<qsizetype>(expected));
     constexpr qsizetype kChunk = 1 << 16;
+    QByteArray bytes;
+    // Room for the read that finds the end, too: growing then would copy the
+    // whole file once more.
+    bytes.reserve(static_cast<qsizetype>(std::min(expected, limit + 1)) + kChunk);
     for (;;) {
         const qsizetype at = bytes.size();
         const qsizetype want = static_cast<qsizetype>(std::min<qint64>(kChunk, limit + 1 - at));

@@ -16,18 +16,12 @@
 
 namespace {
 
-const char* const kTimeoutVariable = "TARVELO_TEST_REFRESH_TIMEOUT_MS";
-
 class HmailServerPlugin : public ::testing::Test {
 protected:
     HmailServerPlugin() : remote(scratch.filePath(QStringLiteral("automation"))) {
         AutomationRegistry::setSearchDirectory(remote.automationDir());
-        qunsetenv(kTimeoutVariable);
     }
-    ~HmailServerPlugin() override {
-        AutomationRegistry::setSearchDirectory(QString());
-        qunsetenv(kTimeoutVariable);
-    }
+    ~HmailServerPlugin() override { AutomationRegistry::setSearchDirectory(QString()); }
 
     // One refresh as the program makes it; the error's message, or "" on success.
     QString refresh(QString& password) {
@@ -222,6 +216,27 @@ TEST_F(HmailServerPlugin, WithoutUsableConfigurationNoObjectIsMade) {
     EXPECT_EQ(remote.calls().size(), 1);
 }
 
+TEST_F(HmailServerPlugin, ATimeLimitThatIsNoNumberOfSecondsIsNamedBeforeAnyStart) {
+    for (const QByteArray timeout : {"0", "-5", "3601", "zehn", "1.5", "60s"}) {
+        SCOPED_TRACE(timeout.toStdString());
+        remote.writeConfig("[Remote]\r\nCommand=" + remote.defaultCommand().toUtf8() +
+                           "\r\nTimeout=" + timeout + "\r\n");
+        EXPECT_EQ(refresh(),
+                  QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: In %1 steht im "
+                                 "Abschnitt [Remote] unter Timeout \"%2\" statt einer Zahl von "
+                                 "Sekunden von 1 bis 3600")
+                      .arg(remote.configFile(), QString::fromLatin1(timeout)));
+    }
+    EXPECT_TRUE(remote.calls().isEmpty());
+    // The longest limit, and an empty value (the normal minute), start the command.
+    for (const QByteArray timeout : {"3600", " 1 ", ""}) {
+        remote.writeConfig("[Remote]\r\nCommand=" + remote.defaultCommand().toUtf8() +
+                           "\r\nTimeout=" + timeout + "\r\n");
+        EXPECT_EQ(refresh(), QString()) << timeout.toStdString();
+    }
+    EXPECT_EQ(remote.calls().size(), 3);
+}
+
 TEST_F(HmailServerPlugin, CommandThatCannotBeStartedIsNamed) {
     const QString notExecutable = remote.hostDir() + QStringLiteral("/nur-lesbar");
     ASSERT_TRUE(QFile::copy(remote.program(), notExecutable));
@@ -239,7 +254,7 @@ TEST_F(HmailServerPlugin, CommandThatCannotBeStartedIsNamed) {
 }
 
 TEST_F(HmailServerPlugin, CommandThatNeverEndsIsEndedAfterTheTimeLimit) {
-    qputenv(kTimeoutVariable, "2000");
+    remote.setCommand(remote.defaultCommand(), 2);
     remote.setFlag("hang");
     EXPECT_EQ(refresh(),
               QStringLiteral("Zeitüberschreitung: Der Befehl \"%1\" hat sich nach 2 Sekunden "

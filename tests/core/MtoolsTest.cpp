@@ -123,27 +123,24 @@ TEST(MtoolsScrambleText, PrintablePasswordsSurviveTheConfigurationFile) {
 namespace {
 class MtoolsOpenDocument : public ::testing::Test {
 protected:
-    void SetUp() override {
-        Mtools::setDocumentOpener([this](const QString& name) {
-            m_opened.append(name);
-            return true;
-        });
-    }
-    void TearDown() override { Mtools::setDocumentOpener(nullptr); }
+    const Mtools::DocumentOpener recorder = [this](const QString& name) {
+        m_opened.append(name);
+        return true;
+    };
     QStringList m_opened;
 };
 } // namespace
 
 TEST_F(MtoolsOpenDocument, EmptyNameDoesNothing) {
-    Mtools::OpenDocument(QString());
+    EXPECT_FALSE(Mtools::OpenDocument(QString(), recorder));
     EXPECT_TRUE(m_opened.isEmpty());
 }
 
 TEST_F(MtoolsOpenDocument, HandsTheExactNameOn) {
     const QString name = QStringLiteral("/opt/tarvelo/ausnahmen.txt");
-    Mtools::OpenDocument(name);
+    EXPECT_TRUE(Mtools::OpenDocument(name, recorder));
     const QString odd = QStringLiteral(" /pfad mit Leerzeichen/äöü €/x\".txt ");
-    Mtools::OpenDocument(odd);
+    EXPECT_TRUE(Mtools::OpenDocument(odd, recorder));
     EXPECT_EQ(m_opened, QStringList({name, odd}));
 }
 
@@ -153,20 +150,14 @@ TEST_F(MtoolsOpenDocument, LongNameArrivesWhole) {
         name += QStringLiteral("verzeichnis-");
     }
     name += QStringLiteral("/ausnahmen.txt");
-    Mtools::OpenDocument(name);
+    Mtools::OpenDocument(name, recorder);
     ASSERT_EQ(m_opened.size(), 1);
     EXPECT_EQ(m_opened.first(), name);
 }
 
 TEST(MtoolsOpenDocumentWithoutOpener, DoesNothing) {
-    Mtools::setDocumentOpener(nullptr);
-    Mtools::OpenDocument(QStringLiteral("/tmp/x.txt")); // must not crash
-    int calls = 0;
-    Mtools::setDocumentOpener([&](const QString&) {
-        ++calls;
-        return true;
-    });
-    Mtools::OpenDocument(QStringLiteral("/tmp/x.txt"));
-    Mtools::setDocumentOpener(nullptr);
-    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(Mtools::OpenDocument(QStringLiteral("/tmp/x.txt"), {})); // must not crash
+    // What the desktop says is what the call returns.
+    EXPECT_FALSE(
+        Mtools::OpenDocument(QStringLiteral("/tmp/x.txt"), [](const QString&) { return false; }));
 }

@@ -334,7 +334,7 @@ protected:
             fastError = e.message();
         }
         const Outcome fastOutcome = fast.outcome(fastError, m_bed.rows());
-        EXPECT_FALSE(m_bed.routes.controlsDisabled());
+        EXPECT_TRUE(m_bed.routesGridFollows());
         EXPECT_FALSE(m_bed.RA2.isOpen());
 
         Side literal(m_bed, QStringLiteral("woertlich"));

@@ -64,7 +64,7 @@ protected:
     // Start button, routes grid and RA2 as they are between runs.
     void expectControlsGivenBack() {
         EXPECT_TRUE(bed.window.syncEnabled());
-        EXPECT_FALSE(bed.routes.controlsDisabled());
+        EXPECT_TRUE(bed.routesGridFollows());
         EXPECT_FALSE(bed.RA2.isOpen());
     }
     QStringList protocolFiles() const {

@@ -60,7 +60,7 @@ TEST_F(SyncRunTest, StarDeletesStaleRowsOfEveryRouteAndInsertsIntoTheRouteOfTheD
               QList<TableRow>({{3, "keep@b.org"}, {3, "new@b.org"}, {1, "New@Example.COM"}}));
     EXPECT_EQ(window().zaehler(), "6 Änderungen");
     EXPECT_EQ(window().buttonHistory, QList<bool>({false, true}));
-    EXPECT_FALSE(bed.routes.controlsDisabled());
+    EXPECT_TRUE(bed.routesGridFollows());
     EXPECT_FALSE(bed.RA2.isOpen());
     EXPECT_EQ(bed.logFileLines(), QStringList({"05.03.2024 07:08:09: Domain: *",
                                                "05.03.2024 07:08:09: Verarbeite: " + bed.listFile,

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -171,4 +172,12 @@ QStringList SyncTestBed::logFileLines() const {
         return {};
     }
     return LineBreaks::split(Ansi::decode(file.readAll()));
+}
+
+bool SyncTestBed::routesGridFollows() {
+    QSignalSpy moved(&routes, &RoutesDataset::currentRowChanged);
+    const int row = routes.currentRow();
+    routes.setCurrentRow(routes.rowCount());
+    routes.setCurrentRow(row);
+    return routes.rowCount() == 0 ? moved.isEmpty() : moved.size() == 2;
 }

@@ -82,6 +82,10 @@ public:
 
     SyncContext context();
     void run();
+    // Whether the routes grid follows the current row, as between runs: a
+    // move past the last route and back is told both times. The current row
+    // stays where it was.
+    bool routesGridFollows();
     QList<TableRow> rows() { return tableRows(database); }
     QStringList logFileLines() const;
 

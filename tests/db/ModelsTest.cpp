@@ -3,7 +3,6 @@
 #include "db/AddressDataset.h"
 #include "db/Database.h"
 #include "db/RoutesDataset.h"
-#include "db/RoutesModel.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
@@ -40,9 +39,9 @@ using Mode = QAbstractItemModelTester::FailureReportingMode;
 
 } // namespace
 
-TEST_P(ModelsTest, RoutesModelShowsTheDomainNamesAndFollowsTheDataset) {
+TEST_P(ModelsTest, TheRoutesDatasetIsTheGridsModelOfTheDomainNames) {
     RoutesDataset routes(m_database);
-    RoutesModel model(routes);
+    RoutesDataset& model = routes;
     QAbstractItemModelTester tester(&model, Mode::Fatal);
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_EQ(model.columnCount(), 1);
@@ -183,16 +182,15 @@ TEST_P(ModelsTest, ErrorsGoToTheSinkAndTheCallFails) {
     EXPECT_TRUE(routeAddressRows(m_connection).isEmpty());
 
     RoutesDataset routes(m_database);
-    RoutesModel routesModel(routes);
     QStringList routeMessages;
-    routesModel.setErrorSink([&](const QString& message) { routeMessages.append(message); });
+    routes.setErrorSink([&](const QString& message) { routeMessages.append(message); });
     routes.open();
     execSql(m_connection, QStringLiteral("drop table hm_routes"));
-    EXPECT_FALSE(routesModel.removeRows(0, 1));
+    EXPECT_FALSE(routes.removeRows(0, 1));
     ASSERT_EQ(routeMessages.size(), 1);
     EXPECT_TRUE(routeMessages.first().contains(QStringLiteral("hm_routes")))
         << routeMessages.first().toStdString();
-    EXPECT_EQ(routesModel.rowCount(), 4);
+    EXPECT_EQ(routes.rowCount(), 4);
 }
 
 TARVELO_DB_BACKENDS(ModelsTest);

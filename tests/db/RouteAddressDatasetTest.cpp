@@ -18,13 +18,22 @@ using Rows = QList<QPair<qint64, QString>>;
 
 using RouteAddressDatasetTest = OpenDbBackendTest;
 
-Rows all(const RouteAddressDataset& ra2) {
-    Rows seen;
+// The addresses the dataset read, in its order.
+QStringList all(const RouteAddressDataset& ra2) {
+    QStringList seen;
     const RouteAddressRows& rows = ra2.rows();
     for (int i = 0; i < rows.size(); ++i) {
-        seen.append({rows.routeId(i), rows.address(i)});
+        seen.append(rows.address(i));
     }
     return seen;
+}
+
+QStringList addressesOf(const Rows& rows) {
+    QStringList addresses;
+    for (const auto& row : rows) {
+        addresses.append(row.second);
+    }
+    return addresses;
 }
 
 // The key of the row with exactly this address (a walk, for the tests only).
@@ -51,7 +60,7 @@ TEST_P(RouteAddressDatasetTest, ReadsTheWholeTableInIdOrder) {
     EXPECT_THROW(ra2.insert(1, QStringLiteral("x@example.com")), DbError);
     ra2.open();
     EXPECT_TRUE(ra2.isOpen());
-    EXPECT_EQ(all(ra2), routeAddressRows(m_connection));
+    EXPECT_EQ(all(ra2), addressesOf(routeAddressRows(m_connection)));
     EXPECT_EQ(ra2.rows().size(), 15);
     EXPECT_EQ(ra2.rows().address(0), "alice@example.com");
     for (int i = 1; i < ra2.rows().size(); ++i) {
@@ -87,7 +96,7 @@ TEST_P(RouteAddressDatasetTest, DeletesExactlyTheRowOfTheKeyAtOnce) {
     EXPECT_EQ(routeAddressRows(m_connection), expected);
     ra2.close();
     ra2.open();
-    EXPECT_EQ(all(ra2), expected);
+    EXPECT_EQ(all(ra2), addressesOf(expected));
 }
 
 TEST_P(RouteAddressDatasetTest, InsertStoresAtOnce) {
@@ -107,7 +116,7 @@ TEST_P(RouteAddressDatasetTest, InsertStoresAtOnce) {
     // Opened again, the table is read anew, inserted rows included.
     ra2.close();
     ra2.open();
-    EXPECT_EQ(all(ra2), expected);
+    EXPECT_EQ(all(ra2), addressesOf(expected));
 }
 
 // A batch reaches the table with its commit, and a rolled back one never.
@@ -258,7 +267,7 @@ TEST_P(RouteAddressDatasetTest, ReadsEveryKindOfAddressAsTheDriverGivesIt) {
     RouteAddressDataset ra2(m_database);
     ra2.open();
     const Rows table = routeAddressRows(m_connection);
-    EXPECT_EQ(all(ra2), table);
+    EXPECT_EQ(all(ra2), addressesOf(table));
     EXPECT_TRUE(table.contains(qMakePair(qint64(2), beyond)));
     if (sqlite) {
         EXPECT_TRUE(table.contains(qMakePair(qint64(3), QStringLiteral("blöb@b"))));

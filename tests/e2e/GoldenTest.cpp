@@ -225,7 +225,7 @@ QMap<QString, QByteArray> protocolOutputs(const ScratchInstall& install, const R
             QDateTime::fromString(match.captured(1), QStringLiteral("yyyyMMdd-HHmmss"))))
             << "the name tells the moment of the run: " << file.toStdString();
         const QString kind = match.captured(2) == u"-fehler" ? QStringLiteral("record.log")
-                             : match.captured(2) == u"-test" ? QStringLiteral("testrun.log")
+                             : match.captured(2) == u"-test" ? QStringLiteral("dryrun.log")
                                                              : QStringLiteral("protocol.log");
         EXPECT_FALSE(outputs.contains(kind)) << "two files of one kind: " << file.toStdString();
         outputs[kind] = maskPathAndFileNames(readBytes(protocols.filePath(file)), dir);

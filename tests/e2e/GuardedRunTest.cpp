@@ -24,7 +24,7 @@
 
 // What keeps an unattended run trustworthy when nobody watches: one run at a
 // time, a record of a run that fails, a bound on a run that stopped making
-// progress, the deletion guard and the test run.
+// progress, the deletion guard and the dry run.
 
 namespace {
 
@@ -344,7 +344,7 @@ TEST(GuardedRun, TheDeletionGuardStopsARunBeyondItsLimitBeforeAnyChange) {
 
 // "/dryrun" leaves the database file as it was, byte for byte, and its
 // protocol is the one the real run then writes.
-TEST(GuardedRun, ATestRunChangesNothingAndForetellsTheRealRun) {
+TEST(GuardedRun, ADryRunChangesNothingAndForetellsTheRealRun) {
     Scheduled s;
     const QByteArray before = s.install.readFile("hmailserver.db");
     auto result = s.install.run(s.args({"/dryrun", "/refresh"}));
@@ -360,7 +360,7 @@ TEST(GuardedRun, ATestRunChangesNothingAndForetellsTheRealRun) {
                            "Delete postmaster@example.com", "Insert 1 dora@example.com"}));
     QStringList log = s.install.logMessages();
     EXPECT_TRUE(log.contains("Testlauf: die Datenbank wird nicht geändert"));
-    EXPECT_FALSE(log.contains("Hmailserver-Aktualisierung")) << "a test run refreshes nothing";
+    EXPECT_FALSE(log.contains("Hmailserver-Aktualisierung")) << "a dry run refreshes nothing";
     EXPECT_EQ(log.last(), "Schliesse Programm");
 
     QFile::remove(s.install.path("prot/" + files[0]));

@@ -270,41 +270,33 @@ TEST_F(UnattendedRemoteRefresh, RefreshThatCannotReachTheHostIsAClearErrorAndNev
         const char* what;
         std::function<void()> prepare;
         QString message;
-        QStringList environment;
     };
     const Case cases[] = {
-        {"no configuration file",
-         [&] { QFile::remove(remote.configFile()); },
+        {"no configuration file", [&] { QFile::remove(remote.configFile()); },
          "Die Routen-Aktualisierung ist nicht eingerichtet: Datei " + remote.configFile() +
              " fehlt (Abschnitt [Remote], Schlüssel Command: der Befehl, der PowerShell auf dem "
-             "Mailserver startet)",
-         {}},
-        {"empty command",
-         [&] { remote.setCommand(""); },
+             "Mailserver startet)"},
+        {"empty command", [&] { remote.setCommand(""); },
          "Die Routen-Aktualisierung ist nicht eingerichtet: In " + remote.configFile() +
-             " steht im Abschnitt [Remote] kein Befehl unter Command",
-         {}},
-        {"command that does not exist",
-         [&] { remote.setCommand(missingProgram + " -T mailhost"); },
+             " steht im Abschnitt [Remote] kein Befehl unter Command"},
+        {"command that does not exist", [&] { remote.setCommand(missingProgram + " -T mailhost"); },
          "Der Befehl \"" + missingProgram +
              "\" kann nicht gestartet werden (nicht gefunden oder nicht ausführbar; eingetragen "
              "in " +
-             remote.configFile() + ")",
-         {}},
+             remote.configFile() + ")"},
         {"command that never ends",
          [&] {
-             remote.setCommand(remote.defaultCommand());
+             remote.setCommand(remote.defaultCommand(), 2);
              remote.setFlag("hang");
          },
          "Zeitüberschreitung: Der Befehl \"" + remote.program() +
-             "\" hat sich nach 2 Sekunden nicht beendet und wurde abgebrochen",
-         {"TARVELO_TEST_REFRESH_TIMEOUT_MS=2000"}},
+             "\" hat sich nach 2 Sekunden nicht beendet und wurde abgebrochen"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QFile::remove(install.path("tarvelo.log"));
         c.prepare();
-        const auto result = install.run({"/refresh"}, c.environment);
+        const auto result = install.run({"/refresh"});
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 1);
         EXPECT_EQ(result.standardError, c.message + "\n");

@@ -1,7 +1,6 @@
 #include "GuiTestBed.h"
 
 #include "TestDatabases.h"
-#include "core/Mtools.h"
 #include "gui/RunBreather.h"
 #include "platform/Ansi.h"
 #include "platform/ProfileFile.h"
@@ -55,23 +54,9 @@ QStringList protocolFiles(const QString& directory) {
     return QDir(directory).entryList({QStringLiteral("hmail-*.log")}, QDir::Files, QDir::Name);
 }
 
-// Installs a document opener for one test and removes it afterwards.
-class RecordingOpener {
-public:
-    RecordingOpener() {
-        Mtools::setDocumentOpener([this](const QString& name) {
-            opened.append(name);
-            return true;
-        });
-    }
-    ~RecordingOpener() { Mtools::setDocumentOpener({}); }
-    QStringList opened;
-};
-
 } // namespace
 
 TEST_F(CommandsTest, EveryMenuItemAndButtonReachesItsHandler) {
-    RecordingOpener opener;
     Tfmain& w = openWindow();
     const QString protocols = dir.filePath("protokolle");
 
@@ -94,7 +79,7 @@ TEST_F(CommandsTest, EveryMenuItemAndButtonReachesItsHandler) {
     EXPECT_EQ(dialogs.inputs[1].caption, "Ausnahme hinzufügen");
 
     action("Ausnahmen1")->trigger();
-    EXPECT_EQ(opener.opened, QStringList({paths.exceptionFile}));
+    EXPECT_EQ(dialogs.openedDocuments, QStringList({paths.exceptionFile}));
 
     // No administration object is registered here: the refresh reports so.
     action("HmailRefresh1")->trigger();

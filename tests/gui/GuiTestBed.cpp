@@ -93,6 +93,11 @@ void ScriptedDialogs::message(QWidget*, const QString&) {
     ADD_FAILURE() << "the window shows errors through its error reporter";
 }
 
+bool ScriptedDialogs::openDocument(const QString& fileName) {
+    openedDocuments.append(fileName);
+    return desktopOpens;
+}
+
 GuiTestBed::GuiTestBed()
     : paths(AppPaths::forExecutable(dir.filePath(QStringLiteral("tarvelo")))),
       listFile(dir.filePath(QStringLiteral("adressen.txt"))),

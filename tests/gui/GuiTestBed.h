@@ -42,6 +42,7 @@ public:
                                     const QString& text) override;
     bool confirm(QWidget* parent, const QString& question) override;
     void message(QWidget* parent, const QString& text) override;
+    bool openDocument(const QString& fileName) override;
 
     std::deque<std::optional<QString>> openAnswers;
     std::deque<std::optional<QString>> saveAnswers;
@@ -52,6 +53,9 @@ public:
     QStringList saveProposals;
     QList<Input> inputs;
     QStringList questions;
+    // The files handed to the desktop, and whether it takes them.
+    QStringList openedDocuments;
+    bool desktopOpens = true;
 };
 
 // Counts the paint events a widget receives.

@@ -108,14 +108,9 @@ TEST_F(ExceptionCommandTest, PopupOffersTheCurrentAddressAndRewritesTheFileSorte
 }
 
 TEST_F(ExceptionCommandTest, AusnahmenOpensTheExceptionFileByItsFullPath) {
-    QStringList opened;
-    Mtools::setDocumentOpener([&opened](const QString& name) {
-        opened.append(name);
-        return true;
-    });
     openWindow();
     action("Ausnahmen1")->trigger();
-    Mtools::setDocumentOpener({});
+    const QStringList opened = dialogs.openedDocuments;
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0], dir.filePath("ausnahmen.txt"));
     EXPECT_TRUE(QFileInfo(opened[0]).isAbsolute());
@@ -123,15 +118,10 @@ TEST_F(ExceptionCommandTest, AusnahmenOpensTheExceptionFileByItsFullPath) {
 }
 
 TEST_F(ExceptionCommandTest, AusnahmenWhereNothingOpensTextFilesSaysSoInTheLog) {
-    int tries = 0;
-    Mtools::setDocumentOpener([&tries](const QString&) {
-        ++tries;
-        return false;
-    });
+    dialogs.desktopOpens = false;
     openWindow();
     action("Ausnahmen1")->trigger();
-    Mtools::setDocumentOpener({});
-    EXPECT_EQ(tries, 1);
+    EXPECT_EQ(dialogs.openedDocuments.size(), 1);
     EXPECT_EQ(logLines().last(),
               "04.03.2026 05:06:07: Die Datei \"" + dir.filePath("ausnahmen.txt") +
                   "\" kann nicht geöffnet werden: kein Programm zum Öffnen von Textdateien "

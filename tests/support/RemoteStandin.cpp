@@ -77,8 +77,12 @@ QString RemoteStandin::defaultCommand() const {
     return u'"' + program() + QStringLiteral("\" ") + kArguments.join(u' ');
 }
 
-void RemoteStandin::setCommand(const QString& commandLine) const {
-    writeConfig("[Remote]\r\nCommand=" + commandLine.toUtf8() + "\r\n");
+void RemoteStandin::setCommand(const QString& commandLine, int timeoutSeconds) const {
+    QByteArray config = "[Remote]\r\nCommand=" + commandLine.toUtf8() + "\r\n";
+    if (timeoutSeconds != 0) {
+        config += "Timeout=" + QByteArray::number(timeoutSeconds) + "\r\n";
+    }
+    writeConfig(config);
 }
 
 void RemoteStandin::writeConfig(const QByteArray& bytes) const {

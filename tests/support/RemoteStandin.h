@@ -25,8 +25,9 @@ public:
     // The stand-in, quoted, with kArguments.
     QString defaultCommand() const;
 
-    // Writes hmailserver.ini with section [Remote] and Command=commandLine.
-    void setCommand(const QString& commandLine) const;
+    // Writes hmailserver.ini with section [Remote] and Command=commandLine,
+    // and Timeout=timeoutSeconds unless that is 0.
+    void setCommand(const QString& commandLine, int timeoutSeconds = 0) const;
     void writeConfig(const QByteArray& bytes) const;
 
     // How the stand-in answers: exit status and what it writes on standard error.

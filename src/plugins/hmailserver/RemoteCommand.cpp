@@ -5,6 +5,11 @@
 #include <QFileInfo>
 #include <QProcess>
 
+namespace {
+// An hour: a refresh that takes longer has stopped answering.
+constexpr int kLongestTimeoutSeconds = 3600;
+} // namespace
+
 bool RemoteCommand::load(const QString& configFile, RemoteCommand* command, QString* error) {
     if (!QFileInfo(configFile).isFile()) {
         *error = QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: Datei %1 fehlt "
@@ -22,8 +27,24 @@ bool RemoteCommand::load(const QString& configFile, RemoteCommand* command, QStr
                      .arg(configFile);
         return false;
     }
+    const QString timeout =
+        ProfileFile::readString(configFile, QStringLiteral("Remote"), QStringLiteral("Timeout"));
+    int seconds = 60;
+    if (!timeout.isEmpty()) {
+        bool ok = false;
+        seconds = timeout.toInt(&ok);
+        if (!ok || seconds < 1 || seconds > kLongestTimeoutSeconds) {
+            *error = QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: In %1 steht "
+                                    "im Abschnitt [Remote] unter Timeout \"%2\" statt einer Zahl "
+                                    "von Sekunden von 1 bis %3")
+                         .arg(configFile, timeout)
+                         .arg(kLongestTimeoutSeconds);
+            return false;
+        }
+    }
     command->configFile = configFile;
     command->program = words.takeFirst();
     command->arguments = words;
+    command->timeoutSeconds = seconds;
     return true;
 }

@@ -24,10 +24,6 @@ bool isBlankLine(QStringView line) {
     return true;
 }
 
-QString seconds(int ms) {
-    return QString::number((ms + 999) / 1000);
-}
-
 } // namespace
 
 QString RemoteRun::lastNonEmptyLine(const QString& text) {
@@ -85,7 +81,7 @@ End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whil
 } // namespace
 
 RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray& input,
-                                  int timeoutMs, const std::function<bool()>& whileWaiting) {
+                                  const std::function<bool()>& whileWaiting) {
     Outcome outcome;
     QProcess process;
     process.setProgram(command.program);
@@ -104,7 +100,7 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
     process.write(input);
     process.closeWriteChannel();
 
-    const End end = awaitEnd(process, timeoutMs, whileWaiting);
+    const End end = awaitEnd(process, command.timeoutSeconds * 1000, whileWaiting);
     if (end == End::Stopped) {
         process.kill();
         process.waitForFinished(kKillWaitMs);
@@ -120,7 +116,8 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
         outcome.errorDescription = QStringLiteral("Zeitüberschreitung: Der Befehl \"%1\" hat "
                                                   "sich nach %2 Sekunden nicht beendet und wurde "
                                                   "abgebrochen")
-                                       .arg(command.program, seconds(timeoutMs));
+                                       .arg(command.program)
+                                       .arg(command.timeoutSeconds);
         return outcome;
     }
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {

@@ -8,7 +8,7 @@
 #include <functional>
 
 // One start of the remote command: input written to its standard input, which
-// is then closed, and its end awaited for at most timeoutMs; a command still
+// is then closed, and its end awaited for at most its timeout; a command still
 // running then is killed. It gets the program's own environment; its standard
 // output is not kept. While it runs, whileWaiting (when set) is called about
 // every twentieth of a second; when it returns false, the command is ended
@@ -22,7 +22,7 @@ struct Outcome {
     QString errorDescription;
 };
 
-Outcome run(const RemoteCommand& command, const QByteArray& input, int timeoutMs,
+Outcome run(const RemoteCommand& command, const QByteArray& input,
             const std::function<bool()>& whileWaiting = {});
 
 // The last line of text that holds more than blanks and control characters;
