@@ -5,13 +5,12 @@
 #include "db/RoutesDataset.h"
 #include "platform/TarveloError.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 namespace {
 
 QString entryIn(const QString& iniFile) {
-    return QStringLiteral("[SQL] Provider in \"%1\"").arg(QDir::toNativeSeparators(iniFile));
+    return QStringLiteral("[SQL] Provider in \"%1\"").arg(iniFile);
 }
 
 // The database the connection string names, and the keys that name it.
@@ -59,12 +58,12 @@ void DatabaseStart::open(Database& database, RoutesDataset& routes, const QStrin
             throw DbError(QStringLiteral("Die Konfigurationsdatei \"%1\" wurde nicht gefunden; "
                                          "ohne ihre Verbindungszeichenfolge (Abschnitt [SQL], "
                                          "Eintrag Provider) wird keine Datenbank geöffnet")
-                              .arg(QDir::toNativeSeparators(iniFile)));
+                              .arg(iniFile));
         }
         if (!QFileInfo(iniFile).isReadable()) {
             throw DbError(QStringLiteral("Die Konfigurationsdatei \"%1\" kann nicht gelesen "
                                          "werden (Dateizugriff verweigert)")
-                              .arg(QDir::toNativeSeparators(iniFile)));
+                              .arg(iniFile));
         }
         throw DbError(
             QStringLiteral("Keine Verbindungszeichenfolge angegeben (%1)").arg(entryIn(iniFile)));

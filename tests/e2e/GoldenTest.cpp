@@ -275,7 +275,7 @@ protected:
         const QByteArray dir = install.dir().toLocal8Bit();
         QMap<QString, QByteArray> outputs = protocolOutputs(install, window);
         outputs["status"] = QByteArray::number(result.exitCode) + '\n';
-        outputs["stderr"] = maskPathAndFileNames(result.standardError.toLocal8Bit(), dir);
+        outputs["stderr"] = maskPathAndFileNames(result.standardError.toUtf8(), dir);
         outputs["log.txt"] = maskLog(install.readFile("tarvelo.log"), dir, window);
         outputs["rows.txt"] = rowsText(connection);
         if (QFile::exists(install.path("standin.log"))) {

@@ -41,6 +41,10 @@ ScratchInstall::ScratchInstall(Program program) {
         throw std::runtime_error("cannot copy the executable");
     }
     QFile::setPermissions(target, QFile::permissions(target) | QFileDevice::ExeOwner);
+#ifdef TARVELO_QT_PREFIX
+    writeFile(QStringLiteral("qt.conf"), "[Paths]\r\nPrefix = " TARVELO_QT_PREFIX
+                                         "\r\nTranslations = " TARVELO_QT_TRANSLATIONS "\r\n");
+#endif
 }
 
 void ScratchInstall::writeFile(const QString& name, const QByteArray& bytes) const {
@@ -137,8 +141,11 @@ ScratchInstall::Result ScratchInstall::run(const QStringList& arguments,
         process.waitForFinished(5000);
     }
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.standardError = QString::fromLocal8Bit(process.readAllStandardError());
-    result.standardOutput = QString::fromLocal8Bit(process.readAllStandardOutput());
+    // Text in the system's encoding; Windows ends its lines with CR LF.
+    result.standardError = QString::fromLocal8Bit(process.readAllStandardError())
+                               .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    result.standardOutput = QString::fromLocal8Bit(process.readAllStandardOutput())
+                                .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return result;
 }
 
