@@ -1,11 +1,13 @@
 #include "platform/NativeFile.h"
 
 #include "platform/ChunkedRead.h"
+#include "platform/OwnerOnlySecurity.h"
 
 #include <QDir>
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include <windows.h>
@@ -109,7 +111,8 @@ std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 li
     });
 }
 
-bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes) {
+bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
+                                 NewFileAccess access) {
     const std::wstring target = native(path);
     const size_t slash = target.find_last_of(L"\\/");
     const std::wstring dir =
@@ -120,13 +123,27 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes) {
 
     // A fresh name beside the target, created here and now: CREATE_NEW
     // refuses anything already there, a link included.
+    // A file that replaces a regular one takes over its ACL (ReplaceFileW);
+    // one that takes a free name has the ACL it was created with.
+    const DWORD before = ::GetFileAttributesW(target.c_str());
+    const bool replacesRegular =
+        before != INVALID_FILE_ATTRIBUTES &&
+        (before & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+    std::optional<OwnerOnlySecurity> ownerOnly;
+    if (access == NewFileAccess::OwnerOnly && !replacesRegular) {
+        ownerOnly.emplace();
+        if (ownerOnly->attributes() == nullptr) {
+            return false;
+        }
+    }
     std::wstring temp;
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
         temp = dir + L"\\." + base + L"." +
                QString::number(QRandomGenerator::global()->generate64(), 36).toStdWString() +
                L".tmp";
-        created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0,
+                                ownerOnly ? ownerOnly->attributes() : nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS &&
             ::GetLastError() != ERROR_ALREADY_EXISTS) {

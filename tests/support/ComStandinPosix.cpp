@@ -1,0 +1,9 @@
+#include "ComStandin.h"
+
+bool ComStandin::available() {
+    return false;
+}
+
+ComStandin::ComStandin() = default;
+
+ComStandin::~ComStandin() = default;
