@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 namespace {
 
 std::wstring native(const QString& path) {
@@ -75,6 +77,26 @@ bool writeAll(HANDLE handle, const QByteArray& bytes) {
     return true;
 }
 
+// The DACL of the file at from, protected or not as there, onto the open
+// file to. Nothing when it cannot be read or set.
+void copyDacl(const std::wstring& from, HANDLE to) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(from.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return;
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    const SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION |
+        ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    ::SetSecurityInfo(to, SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+    ::LocalFree(descriptor);
+}
+
 } // namespace
 
 bool NativeFile::isRegular(const QString& path) {
@@ -121,10 +143,8 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
     const std::wstring base =
         target.substr(slash == std::wstring::npos ? 0 : slash + 1).substr(0, 200);
 
-    // A fresh name beside the target, created here and now: CREATE_NEW
-    // refuses anything already there, a link included.
-    // A file that replaces a regular one takes over its ACL (ReplaceFileW);
-    // one that takes a free name has the ACL it was created with.
+    // A file that replaces a regular one takes over its ACL; one that takes
+    // a free name has the ACL it was created with.
     const DWORD before = ::GetFileAttributesW(target.c_str());
     const bool replacesRegular =
         before != INVALID_FILE_ATTRIBUTES &&
@@ -136,13 +156,15 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
             return false;
         }
     }
+    // A fresh name beside the target, created here and now: CREATE_NEW
+    // refuses anything already there, a link included.
     std::wstring temp;
     HANDLE created = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
         temp = dir + L"\\." + base + L"." +
                QString::number(QRandomGenerator::global()->generate64(), 36).toStdWString() +
                L".tmp";
-        created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0,
+        created = ::CreateFileW(temp.c_str(), GENERIC_WRITE | WRITE_DAC, 0,
                                 ownerOnly ? ownerOnly->attributes() : nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS &&
@@ -153,6 +175,11 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
     Handle file(created);
     if (!file.valid()) {
         return false;
+    }
+    if (replacesRegular) {
+        // ReplaceFileW carries the ACL over as well; given here, it holds
+        // also where a file system or an emulation does not merge it.
+        copyDacl(target, file.get());
     }
     const bool written =
         writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get()) && file.close();
