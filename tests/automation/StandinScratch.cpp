@@ -1,7 +1,5 @@
 #include "StandinScratch.h"
 
-#include "ComStandin.h"
-
 #include "automation/AutomationRegistry.h"
 
 #include <QDir>
@@ -38,6 +36,7 @@ StandinScratch::StandinScratch(Kind kind) {
     if (kind == Kind::Com) {
         m_com = std::make_unique<ComStandin>();
     } else {
+        m_noCom = std::make_unique<ComStandin::Absent>();
         const QString plugin = QStringLiteral(TARVELO_STANDIN_PLUGIN);
         EXPECT_TRUE(QFile::copy(plugin, automationDir() + u'/' + QFileInfo(plugin).fileName()));
     }

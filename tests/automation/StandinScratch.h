@@ -4,9 +4,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <memory>
+#include "ComStandin.h"
 
-class ComStandin;
+#include <memory>
 
 // A scratch directory whose "automation" folder is searched instead of the
 // one beside the test program, with a stand-in for the mail server's
@@ -43,4 +43,6 @@ private:
 
     QTemporaryDir m_dir;
     std::unique_ptr<ComStandin> m_com;
+    // The plugin serves the ProgID only where no COM class is registered.
+    std::unique_ptr<ComStandin::Absent> m_noCom;
 };

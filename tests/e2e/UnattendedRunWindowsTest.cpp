@@ -231,6 +231,7 @@ TEST_F(ScheduledTask, ErrorOfTheComObjectIsReportedWithItsGermanDescription) {
 }
 
 TEST_F(ScheduledTask, WithoutRegisteredClassTheClassStringIsInvalid) {
+    const ComStandin::Absent unregistered;
     const TaskResult result = runAsScheduledTask(install, {"/refresh"});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1u);

@@ -7,3 +7,7 @@ bool ComStandin::available() {
 ComStandin::ComStandin() = default;
 
 ComStandin::~ComStandin() = default;
+
+ComStandin::Absent::Absent() = default;
+
+ComStandin::Absent::~Absent() = default;

@@ -30,7 +30,41 @@ void setDefault(const std::wstring& key, const std::wstring& name, const std::ws
     ASSERT_EQ(set, ERROR_SUCCESS);
 }
 
+// A byte of a file in the temporary folder, locked shared or exclusive
+// (LockFileEx waits until it is granted); the handle, released by unlock().
+void* lockRegistration(bool exclusive) {
+    const std::wstring path =
+        QDir::toNativeSeparators(QDir::tempPath() +
+                                 QStringLiteral("/tarvelo-hmailserver-progid.lock"))
+            .toStdWString();
+    const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << ::GetLastError();
+    if (file == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    OVERLAPPED at{};
+    EXPECT_TRUE(::LockFileEx(file, exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0, 0, 1, 0, &at))
+        << ::GetLastError();
+    return file;
+}
+
+void unlock(void* lock) {
+    if (lock != nullptr) {
+        OVERLAPPED at{};
+        ::UnlockFileEx(static_cast<HANDLE>(lock), 0, 1, 0, &at);
+        ::CloseHandle(static_cast<HANDLE>(lock));
+    }
+}
+
 } // namespace
+
+ComStandin::Absent::Absent() : m_lock(lockRegistration(false)) {}
+
+ComStandin::Absent::~Absent() {
+    unlock(m_lock);
+}
 
 bool ComStandin::available() {
     return true;
@@ -38,7 +72,7 @@ bool ComStandin::available() {
 
 // In the classes root, where the ProgID is looked up: Wine does not look into
 // the current user's Software\Classes for it.
-ComStandin::ComStandin() {
+ComStandin::ComStandin() : m_lock(lockRegistration(true)) {
     const std::wstring library =
         QDir::toNativeSeparators(QStringLiteral(TARVELO_COM_STANDIN)).toStdWString();
     setDefault(std::wstring(kProgId) + L"\\CLSID", {}, kClassId);
@@ -50,4 +84,5 @@ ComStandin::ComStandin() {
 ComStandin::~ComStandin() {
     ::RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgId);
     ::RegDeleteTreeW(HKEY_CLASSES_ROOT, classKey().c_str());
+    unlock(m_lock);
 }
