@@ -7,6 +7,7 @@
 #include "gui/Dialogs.h"
 #include "gui/Tfmain.h"
 #include "platform/Clock.h"
+#include "platform/ComApartment.h"
 #include "platform/ScreenPlatforms.h"
 
 #include <QApplication>
@@ -89,17 +90,16 @@ bool asksForRun(const QStringList& parameters) {
 }
 
 // Exit status of a run without screen: 2 when the list file was missing,
-// 1 after an error or when nothing was asked for, else 0.
-int unattendedExitStatus(const Tfmain& window, const ErrorReporter& reporter, bool runAsked) {
+// 1 after an error or when nothing was asked for, else 0. A start that asked
+// for nothing is reported as an error, so that the log tells it also where
+// standard error goes nowhere (a task of the scheduler).
+int unattendedExitStatus(const Tfmain& window, ErrorReporter& reporter, bool runAsked) {
     if (window.session().listFileMissing()) {
         return 2;
     }
     if (!runAsked) {
-        std::fprintf(stderr, "%s\n",
-                     QStringLiteral("Tarvelo: Die Bedienung im Fenster braucht einen Bildschirm; "
-                                    "ohne Bildschirm nur mit /file:, /dbsync oder /refresh.")
-                         .toLocal8Bit()
-                         .constData());
+        reporter.report(QStringLiteral("Die Bedienung im Fenster braucht einen Bildschirm; "
+                                       "ohne Bildschirm nur mit /file:, /dbsync oder /refresh."));
         return 1;
     }
     return reporter.errorReported() || !window.session().runRequested() ? 1 : 0;
@@ -122,6 +122,9 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     qputenv("QT_QPA_PLATFORM", platforms);
     const bool screenWanted = !isScreenless(platforms.split(';').constFirst());
     qInstallMessageHandler(collectStartupNote);
+    // The window's thread is a single-threaded apartment from before the
+    // window until after it, for the mail server's administration object.
+    const ComApartment apartment;
     QApplication app(argc, argv);
     // The programs Tarvelo starts (the route refresh's command, the editor
     // of the exception file) choose their platform as they would anyway.

@@ -1,35 +1,35 @@
 #pragma once
 
 #include "automation/AutomationArgument.h"
+#include "automation/LateBoundTarget.h"
 
 #include <QList>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // A reference to an automation object, with late-bound calls by member name.
 //
-// The reference is released when the handle goes: an object without a parent
-// is the caller's (see AutomationFactory.h) and is deleted then; an object with
-// a parent is left to it. Handles are moved, never copied, so each object is
-// released exactly once.
+// The reference is released when the handle goes. For a QObject (see
+// MetaObjectTarget.h): an object without a parent is the caller's (see
+// AutomationFactory.h) and is deleted then; an object with a parent is left
+// to it. For a COM object its IDispatch reference is released. Handles are
+// moved, never copied, so each object is released exactly once.
 //
-// Members are looked up by name in the object's meta-object right before each
-// call: public invokable methods and slots, and readable properties, declared
-// by the object's own classes (QObject's members are not offered). Names
-// match ignoring the case of A to Z, an exact spelling first.
-//
-// Every failure raises TarveloError with the German message: an unknown
-// member "Die Methode '<name>' wird vom Automatisierungsobjekt nicht
-// unterstützt", an error the object reports its description (see
-// OleErrorText::forException), any other failure the system text for its code.
+// Members are looked up by name right before each call. Every failure raises
+// TarveloError with the German message: an unknown member "Die Methode
+// '<name>' wird vom Automatisierungsobjekt nicht unterstützt", an error the
+// object reports its description (see OleErrorText::forException), any other
+// failure the system text for its code.
 class AutomationObject {
 public:
     AutomationObject() = default;
     // Takes the reference to object (which may be nullptr).
     explicit AutomationObject(QObject* object);
+    // Takes the reference that target holds (which may be null).
+    explicit AutomationObject(std::unique_ptr<LateBoundTarget> target);
     ~AutomationObject();
 
     AutomationObject(AutomationObject&& other) noexcept;
@@ -37,8 +37,9 @@ public:
     AutomationObject(const AutomationObject&) = delete;
     AutomationObject& operator=(const AutomationObject&) = delete;
 
-    QObject* object() const { return m_object.data(); }
-    bool isNull() const { return m_object.isNull(); }
+    // The QObject behind the reference; nullptr for a COM object.
+    QObject* object() const { return m_target ? m_target->object() : nullptr; }
+    bool isNull() const { return !m_target || !m_target->isAlive(); }
     // Releases the reference now; the handle is null afterwards.
     void release();
 
@@ -57,11 +58,5 @@ public:
     AutomationObject get(const QString& name);
 
 private:
-    enum class Kind { Method, MethodOrPropertyGet };
-    // Calls the member; the object it returns, if any, as a reference.
-    AutomationObject invoke(const QString& name, Kind kind, QList<AutomationArgument>& arguments,
-                            bool* isObject);
-
-    QPointer<QObject> m_object;
-    bool m_owned = false;
+    std::unique_ptr<LateBoundTarget> m_target;
 };

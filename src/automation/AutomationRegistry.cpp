@@ -3,6 +3,7 @@
 #include "automation/AutomationErrorSource.h"
 #include "automation/AutomationFactory.h"
 #include "automation/OleErrorText.h"
+#include "automation/SystemClasses.h"
 #include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
 
@@ -67,6 +68,12 @@ AutomationRegistry::Registration AutomationRegistry::find(const QString& progId)
 }
 
 AutomationObject createOleObject(const QString& progId) {
+    // A class the system registers (COM on Windows) comes first: it is the
+    // mail server's own object on its host.
+    std::unique_ptr<LateBoundTarget> registered = SystemClasses::create(progId);
+    if (registered) {
+        return AutomationObject(std::move(registered));
+    }
     const AutomationRegistry::Registration registration = AutomationRegistry::find(progId);
     if (registration.pluginPath.isEmpty()) {
         throw TarveloError(OleErrorText::message(OleErrorText::kInvalidClassString));

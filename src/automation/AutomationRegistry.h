@@ -28,7 +28,8 @@ public:
     static Registration find(const QString& progId);
 };
 
-// A new object of the class registered as progId, owned by the handle.
+// A new object of the class registered as progId, owned by the handle: the
+// class the system registers (see SystemClasses.h), else the plugin's.
 // Without a registration raises "Ungültige Klassenzeichenfolge"; a plugin that
 // cannot be loaded "Das angegebene Modul wurde nicht gefunden"; a plugin that
 // makes no object "Klasse nicht registriert", or the reason it gives.

@@ -63,3 +63,8 @@ QString OleErrorText::forException(const QString& description, quint32 code) {
     }
     return description.left(length);
 }
+
+QString OleErrorText::unknownMember(const QString& name) {
+    return QStringLiteral("Die Methode '%1' wird vom Automatisierungsobjekt nicht unterstützt")
+        .arg(name);
+}

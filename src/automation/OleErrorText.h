@@ -30,4 +30,7 @@ QString message(quint32 code);
 // where that leaves nothing, message(code).
 QString forException(const QString& description, quint32 code);
 
+// The message for a member name that the object does not know.
+QString unknownMember(const QString& name);
+
 } // namespace OleErrorText

@@ -261,6 +261,34 @@ bool isTrue(const QString& value) {
     return v == u"sspi" || v == u"true" || v == u"yes";
 }
 
+// Whether and how the connection to SQL Server is encrypted, only where the
+// connection string says so: "Encrypt" ("Use Encryption for Data") and
+// "TrustServerCertificate" ("Trust Server Certificate"), under their ODBC
+// names; ADO's True and False become yes and no.
+QStringList encryptionAttributes(const Keys& keys) {
+    const struct {
+        std::initializer_list<const char*> names;
+        const char* odbcName;
+    } settings[] = {
+        {{"encrypt", "use encryption for data"}, "Encrypt"},
+        {{"trustservercertificate", "trust server certificate"}, "TrustServerCertificate"}};
+    QStringList attributes;
+    for (const auto& setting : settings) {
+        if (!keys.has(setting.names)) {
+            continue;
+        }
+        QString value = keys.value(setting.names);
+        const QString lower = AsciiCase::lower(value);
+        if (lower == u"true") {
+            value = QStringLiteral("yes");
+        } else if (lower == u"false") {
+            value = QStringLiteral("no");
+        }
+        attributes.append(QLatin1String(setting.odbcName) + u'=' + odbcValue(value));
+    }
+    return attributes;
+}
+
 ConnectionSettings sqlServer(const Keys& keys) {
     const QString dataSource =
         keys.required({"data source", "server", "address", "addr", "network address"},
@@ -322,6 +350,8 @@ ConnectionSettings sqlServer(const Keys& keys) {
     ConnectionSettings s = odbcSettings(odbc, user.isEmpty() ? user : odbcValue(user),
                                         password.isEmpty() ? password : odbcValue(password));
     s.server = ConnectionSettings::Server::SqlServer;
+    s.dataSource = dataSource;
+    s.encryption = encryptionAttributes(keys);
     return s;
 }
 

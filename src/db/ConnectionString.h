@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // What an ADO-style connection string ("Provider=...;Data Source=...") says,
 // translated for a Qt SQL driver.
@@ -18,6 +19,14 @@ struct ConnectionSettings {
     QString user;     // for ODBC as ODBC text, braced where needed
     QString password; // likewise
     QString options;  // driver connect options
+    // SQL Server: the server as the connection string names it ("srv",
+    // "srv\instance", "srv,port", "tcp:srv", "(local)"), which Microsoft's
+    // own driver takes as it is.
+    QString dataSource;
+    // SQL Server: the encryption attributes the connection string sets, in
+    // the words of Microsoft's own driver ("Encrypt=yes",
+    // "TrustServerCertificate=no"), for that driver; FreeTDS knows them not.
+    QStringList encryption;
 };
 
 // Seconds that a connection attempt, and any statement's wait for a lock or

@@ -4,6 +4,9 @@
 #include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // The drivers of each server, the one to prefer first; the first is the one
@@ -13,6 +16,10 @@ const QStringList kSqlServerDrivers = {
     "ODBC Driver 13 for SQL Server", "SQL Server Native Client 11.0", "SQL Server"};
 const QStringList kPostgresDrivers = {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"};
 const QStringList kMySqlDrivers = {"MariaDB ODBC 3.1 Driver", "MySQL ODBC 8.0 Unicode Driver"};
+
+// The attributes of the FreeTDS string that Microsoft's driver gets in its
+// own form, or not at all.
+const char* const kFreeTdsOnly[] = {"DRIVER=", "SERVER=", "PORT=", "TDS_Version="};
 
 QString chosen(const QStringList& wanted, const QStringList& installed, const QString& server,
                const QString& advice) {
@@ -62,23 +69,26 @@ ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QSt
 }
 
 // SQL Server: the string made for FreeTDS, with Microsoft's driver, which
-// takes the port after the server's name and knows no TDS version; the login
-// in the string, as for the other servers.
+// takes the server as the connection string names it (an instance, a port
+// after a comma, "tcp:", "(local)") and knows no TDS version; the login in
+// the string, as for the other servers.
 ConnectionSettings sqlServerThroughOdbc(const ConnectionSettings& parsed, const QString& driver) {
     ConnectionSettings s = parsed;
-    QStringList odbc;
+    QStringList odbc = {QStringLiteral("DRIVER={%1}").arg(driver),
+                        QStringLiteral("SERVER=") + odbcValue(parsed.dataSource)};
     for (const QString& attribute : parsed.databaseName.split(u';', Qt::SkipEmptyParts)) {
-        if (attribute.startsWith(QStringLiteral("DRIVER="), Qt::CaseInsensitive)) {
-            odbc.append(QStringLiteral("DRIVER={%1}").arg(driver));
-        } else if (attribute.startsWith(QStringLiteral("PORT="), Qt::CaseInsensitive) &&
-                   !odbc.isEmpty() &&
-                   odbc.constLast().startsWith(QStringLiteral("SERVER="), Qt::CaseInsensitive)) {
-            odbc.last() += u',' + attribute.mid(5);
-        } else if (!attribute.startsWith(QStringLiteral("TDS_Version="), Qt::CaseInsensitive)) {
+        const bool replaced =
+            std::any_of(std::begin(kFreeTdsOnly), std::end(kFreeTdsOnly), [&](const char* name) {
+                return attribute.startsWith(QLatin1String(name), Qt::CaseInsensitive);
+            });
+        if (!replaced) {
             odbc.append(attribute);
         }
     }
-    // The login as the FreeTDS string has it: already in ODBC's form.
+    odbc += parsed.encryption;
+    // The login as the FreeTDS string has it: already in ODBC's form. A
+    // trusted connection has none: the driver logs in as the account the
+    // program runs as.
     if (!parsed.user.isEmpty()) {
         odbc.append(QStringLiteral("UID=") + parsed.user);
     }

@@ -4,7 +4,8 @@
 
 class QSaveFile;
 
-// Who owns a configuration file the program rewrites.
+// Who owns a configuration file the program rewrites (POSIX; on Windows the
+// ACL of a replaced file stays with ReplaceFileW, see PrivateFileWindows.cpp).
 namespace FileOwner {
 // Gives the new content, not yet committed, the owner and group of the file
 // at path, so that the administrator's rewrite leaves a configuration that

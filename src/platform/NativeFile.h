@@ -24,12 +24,23 @@ bool isRegular(const QString& path);
 // bytes. A failing read raises IoError.
 std::optional<QByteArray> readRegular(const QString& path, qint64 limit, qint64* size);
 
+// Who may read a file that replaceNoFollow puts where no regular file was.
+enum class NewFileAccess {
+    // As the system gives a new file (the umask, the folder's inherited ACL).
+    Inherited,
+    // Its owner only: mode 0600; on Windows an explicit ACL, protected from
+    // the folder's, that gives the account, the Administrators group and
+    // SYSTEM full access and nobody else any.
+    OwnerOnly,
+};
+
 // Puts bytes in place of path in one rename. A link (or junction) at the
 // name is replaced, never followed; a regular file replaced keeps its
-// permissions. The content is on disk before it takes the name. False when
-// any step fails: the old file then stays as it was and no temporary file
-// remains.
-bool replaceNoFollow(const QString& path, const QByteArray& bytes);
+// permissions (on Windows its ACL). The content is on disk before it takes
+// the name. False when any step fails: the old file then stays as it was and
+// no temporary file remains.
+bool replaceNoFollow(const QString& path, const QByteArray& bytes,
+                     NewFileAccess access = NewFileAccess::Inherited);
 
 // Appends bytes in a single write, creating the file when missing, so that
 // concurrent writers never interleave inside a line. Raises IoError.

@@ -91,7 +91,8 @@ std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 li
     });
 }
 
-bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes) {
+bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
+                                 NewFileAccess access) {
     const QByteArray target = QFile::encodeName(path);
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray dir = slash < 0    ? QByteArray(".")
@@ -120,6 +121,9 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes) {
     struct stat old {};
     if (::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode)) {
         ::fchmod(fd, old.st_mode & 07777);
+    } else if (access == NewFileAccess::OwnerOnly && ::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+        ::unlink(temp.constData());
+        return false;
     }
     const bool written = writeAll(fd, bytes) && ::fsync(fd) == 0 && file.close();
     if (!written || ::rename(temp.constData(), target.constData()) != 0) {

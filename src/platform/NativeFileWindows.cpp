@@ -1,14 +1,18 @@
 #include "platform/NativeFile.h"
 
 #include "platform/ChunkedRead.h"
+#include "platform/OwnerOnlySecurity.h"
 
 #include <QDir>
 #include <QRandomGenerator>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include <windows.h>
+
+#include <aclapi.h>
 
 namespace {
 
@@ -73,6 +77,26 @@ bool writeAll(HANDLE handle, const QByteArray& bytes) {
     return true;
 }
 
+// The DACL of the file at from, protected or not as there, onto the open
+// file to. Nothing when it cannot be read or set.
+void copyDacl(const std::wstring& from, HANDLE to) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetNamedSecurityInfoW(from.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return;
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+    const SECURITY_INFORMATION what =
+        DACL_SECURITY_INFORMATION |
+        ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    ::SetSecurityInfo(to, SE_FILE_OBJECT, what, nullptr, nullptr, dacl, nullptr);
+    ::LocalFree(descriptor);
+}
+
 } // namespace
 
 bool NativeFile::isRegular(const QString& path) {
@@ -109,7 +133,8 @@ std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 li
     });
 }
 
-bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes) {
+bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
+                                 NewFileAccess access) {
     const std::wstring target = native(path);
     const size_t slash = target.find_last_of(L"\\/");
     const std::wstring dir =
@@ -118,6 +143,19 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes) {
     const std::wstring base =
         target.substr(slash == std::wstring::npos ? 0 : slash + 1).substr(0, 200);
 
+    // A file that replaces a regular one takes over its ACL; one that takes
+    // a free name has the ACL it was created with.
+    const DWORD before = ::GetFileAttributesW(target.c_str());
+    const bool replacesRegular =
+        before != INVALID_FILE_ATTRIBUTES &&
+        (before & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) == 0;
+    std::optional<OwnerOnlySecurity> ownerOnly;
+    if (access == NewFileAccess::OwnerOnly && !replacesRegular) {
+        ownerOnly.emplace();
+        if (ownerOnly->attributes() == nullptr) {
+            return false;
+        }
+    }
     // A fresh name beside the target, created here and now: CREATE_NEW
     // refuses anything already there, a link included.
     std::wstring temp;
@@ -126,7 +164,8 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes) {
         temp = dir + L"\\." + base + L"." +
                QString::number(QRandomGenerator::global()->generate64(), 36).toStdWString() +
                L".tmp";
-        created = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        created = ::CreateFileW(temp.c_str(), GENERIC_WRITE | WRITE_DAC, 0,
+                                ownerOnly ? ownerOnly->attributes() : nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS &&
             ::GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -136,6 +175,11 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes) {
     Handle file(created);
     if (!file.valid()) {
         return false;
+    }
+    if (replacesRegular) {
+        // ReplaceFileW carries the ACL over as well; given here, it holds
+        // also where a file system or an emulation does not merge it.
+        copyDacl(target, file.get());
     }
     const bool written =
         writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get()) && file.close();

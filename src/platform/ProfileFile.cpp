@@ -3,12 +3,11 @@
 #include "platform/Ansi.h"
 #include "platform/AsciiCase.h"
 #include "platform/Blanks.h"
-#include "platform/FileOwner.h"
+#include "platform/PrivateFile.h"
 #include "platform/TarveloError.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -182,18 +181,9 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
         out += "[" + Ansi::encode(section) + "]\r\n" + keyLine + "\r\n";
     }
 
-    QSaveFile file(path);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok && !exists) {
-        // It holds the administrator password: readable by its owner only.
-        ok = file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    }
-    if (ok && exists) {
-        FileOwner::keep(path, file);
-    }
-    // A failed final flush (a full disk) must fail the write: commit() alone
-    // would put the short file in place of the configuration.
-    ok = ok && file.write(out) == out.size() && file.flush() && file.commit();
+    // It holds the administrator password: a file made here is readable by
+    // its owner only, one that was there keeps its permissions.
+    const bool ok = PrivateFile::replace(path, out, exists);
     if (!ok) {
         throw cannotWrite(path);
     }

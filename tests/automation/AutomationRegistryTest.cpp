@@ -1,4 +1,5 @@
 #include "automation/AutomationRegistry.h"
+#include "ComStandin.h"
 #include "ErrorOf.h"
 #include "StandinScratch.h"
 
@@ -63,6 +64,7 @@ TEST(AutomationRegistry, OtherFilesInTheDirectoryAreSkipped) {
 }
 
 TEST(AutomationRegistry, DefaultSearchDirectoryIsBesideTheExecutable) {
+    const ComStandin::Absent noCom;
     AutomationRegistry::setSearchDirectory(QString());
     ASSERT_NE(QCoreApplication::instance(), nullptr);
     EXPECT_EQ(AutomationRegistry::searchDirectory(),

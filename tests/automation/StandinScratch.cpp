@@ -9,8 +9,8 @@
 
 namespace {
 
-const char* const variableSuffixes[] = {"LOG",       "FAIL",    "FAIL_DESC",
-                                        "FAIL_CODE", "MISSING", "PASSWORD_OUT"};
+const char* const variableSuffixes[] = {"LOG",     "FAIL",         "FAIL_DESC",    "FAIL_CODE",
+                                        "MISSING", "PASSWORD_OUT", "FAIL_DEFERRED"};
 
 QByteArray variableName(const char* suffix) {
     return QByteArray("TARVELO_STANDIN_") + suffix;
@@ -18,12 +18,28 @@ QByteArray variableName(const char* suffix) {
 
 } // namespace
 
-StandinScratch::StandinScratch() {
+QList<StandinScratch::Kind> StandinScratch::kinds() {
+    if (ComStandin::available()) {
+        return {Kind::Plugin, Kind::Com};
+    }
+    return {Kind::Plugin};
+}
+
+const char* StandinScratch::kindName(Kind kind) {
+    return kind == Kind::Com ? "COM-Stand-in" : "Plugin-Stand-in";
+}
+
+StandinScratch::StandinScratch(Kind kind) {
     clearVariables();
     EXPECT_TRUE(m_dir.isValid());
     EXPECT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("automation")));
-    const QString plugin = QStringLiteral(TARVELO_STANDIN_PLUGIN);
-    EXPECT_TRUE(QFile::copy(plugin, automationDir() + u'/' + QFileInfo(plugin).fileName()));
+    if (kind == Kind::Com) {
+        m_com = std::make_unique<ComStandin>();
+    } else {
+        m_noCom = std::make_unique<ComStandin::Absent>();
+        const QString plugin = QStringLiteral(TARVELO_STANDIN_PLUGIN);
+        EXPECT_TRUE(QFile::copy(plugin, automationDir() + u'/' + QFileInfo(plugin).fileName()));
+    }
     AutomationRegistry::setSearchDirectory(automationDir());
     set("LOG", path(QStringLiteral("standin.log")));
 }

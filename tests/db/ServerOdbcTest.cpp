@@ -28,8 +28,16 @@ const QStringList kAll = {"SQL Server",
                           "MySQL ODBC 8.0 Unicode Driver",
                           "MariaDB ODBC 3.1 Driver"};
 
+const QStringList kOnly17 = {"SQL Server", "ODBC Driver 17 for SQL Server"};
+const QStringList kBuiltIn = {"SQL Server", "PostgreSQL Unicode"};
+
 } // namespace
 
+// Each server gets its own driver as installed, the preferred one first. SQL
+// Server goes to Microsoft's newest driver, for every provider the mail
+// server's connection strings name, with every form of Data Source as written
+// (the driver knows them all), a trusted connection without login, and
+// encryption only as the string says.
 TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
     struct Case {
         const char* connection;
@@ -57,7 +65,60 @@ TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
          "DATABASE=hmailserver;UID=hmail;PWD=geheim"},
         {"Provider=SQLNCLI11;Data Source=(local);Integrated Security=SSPI",
          {"SQL Server"},
-         "DRIVER={SQL Server};SERVER=localhost;Trusted_Connection=yes"},
+         "DRIVER={SQL Server};SERVER=(local);Trusted_Connection=yes"},
+        // SQL login, each provider, each form of the server's name.
+        {"Provider=SQLOLEDB.1;Persist Security Info=True;Data Source=mailsrv;"
+         "Initial Catalog=hMailServer;User ID=hmail;Password=geheim",
+         kAll,
+         "DRIVER={ODBC Driver 18 for SQL Server};SERVER=mailsrv;DATABASE=hMailServer;UID=hmail;"
+         "PWD=geheim"},
+        {"Provider=SQLOLEDB.1;Data Source=mailsrv;Initial Catalog=hMailServer;User ID=hmail;"
+         "Password=\"ge;heim\"",
+         kAll,
+         "DRIVER={ODBC Driver 18 for SQL Server};SERVER=mailsrv;DATABASE=hMailServer;UID=hmail;"
+         "PWD={ge;heim}"},
+        {"Provider=SQLOLEDB;Data Source=mailsrv\\SQLEXPRESS;Initial Catalog=hm;User ID=sa;"
+         "Password=Grüße 1",
+         kOnly17,
+         "DRIVER={ODBC Driver 17 for SQL Server};SERVER=mailsrv\\SQLEXPRESS;DATABASE=hm;UID=sa;"
+         "PWD=Grüße 1"},
+        {"Provider=SQLNCLI11;Data Source=mailsrv,1444;Initial Catalog=hm;User ID=sa;Password=p",
+         kBuiltIn, "DRIVER={SQL Server};SERVER=mailsrv,1444;DATABASE=hm;UID=sa;PWD=p"},
+        {"Provider=MSOLEDBSQL;Data Source=tcp:10.0.0.5,1433;Initial Catalog=hm;User ID=sa;"
+         "Password=p",
+         kAll,
+         "DRIVER={ODBC Driver 18 for SQL Server};SERVER=tcp:10.0.0.5,1433;DATABASE=hm;UID=sa;"
+         "PWD=p"},
+        {"provider=sqloledb.1;server=.\\SQLEXPRESS;database=hm;uid=sa;pwd=p", kAll,
+         "DRIVER={ODBC Driver 18 for SQL Server};SERVER=.\\SQLEXPRESS;DATABASE=hm;UID=sa;PWD=p"},
+        // Trusted connection: the account the program runs as, no login in the
+        // string even where one is written.
+        {"Provider=SQLOLEDB.1;Integrated Security=SSPI;Persist Security Info=False;"
+         "Initial Catalog=hMailServer;Data Source=(local)\\SQLEXPRESS",
+         kAll,
+         "DRIVER={ODBC Driver 18 for SQL Server};SERVER=(local)\\SQLEXPRESS;DATABASE=hMailServer;"
+         "Trusted_Connection=yes"},
+        {"Provider=SQLOLEDB.1;Integrated Security=SSPI;User ID=sa;Password=p;Data Source=mailsrv",
+         kOnly17, "DRIVER={ODBC Driver 17 for SQL Server};SERVER=mailsrv;Trusted_Connection=yes"},
+        {"Provider=MSOLEDBSQL;Trusted_Connection=yes;Data Source=.", kBuiltIn,
+         "DRIVER={SQL Server};SERVER=.;Trusted_Connection=yes"},
+        // Encryption as the administrator sets it, in ADO's or ODBC's words.
+        {"Provider=MSOLEDBSQL;Data Source=mailsrv;Integrated Security=SSPI;"
+         "Use Encryption for Data=True;Trust Server Certificate=True",
+         kAll,
+         "DRIVER={ODBC Driver 18 for SQL Server};SERVER=mailsrv;Trusted_Connection=yes;"
+         "Encrypt=yes;TrustServerCertificate=yes"},
+        {"Provider=SQLOLEDB.1;Data Source=mailsrv.example.com;Encrypt=strict;User ID=sa;"
+         "Password=p",
+         kAll,
+         "DRIVER={ODBC Driver 18 for SQL Server};SERVER=mailsrv.example.com;Encrypt=strict;"
+         "UID=sa;PWD=p"},
+        {"Provider=SQLOLEDB.1;Data Source=mailsrv;Encrypt=False;User ID=sa;Password=p", kAll,
+         "DRIVER={ODBC Driver 18 for SQL Server};SERVER=mailsrv;Encrypt=no;UID=sa;PWD=p"},
+        // The driver's name as the machine spells it.
+        {"Provider=SQLOLEDB.1;Data Source=mailsrv;Integrated Security=SSPI",
+         {"odbc driver 18 for sql server"},
+         "DRIVER={odbc driver 18 for sql server};SERVER=mailsrv;Trusted_Connection=yes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.connection);
@@ -67,10 +128,12 @@ TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
         EXPECT_EQ(s.databaseName, c.odbc);
         EXPECT_TRUE(s.user.isEmpty());
         EXPECT_TRUE(s.password.isEmpty());
+        // The bounds of the login and of every wait.
         EXPECT_EQ(s.options, "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30");
     }
 }
 
+// The server's own lock time-out and application lock follow the kind.
 TEST(ServerOdbc, TheServerKindStaysForItsLockAndBounds) {
     EXPECT_EQ(
         ServerOdbc::throughOdbc(parseConnectionString("Provider=PostgreSQL;Data Source=h"), kAll)
@@ -79,6 +142,12 @@ TEST(ServerOdbc, TheServerKindStaysForItsLockAndBounds) {
     EXPECT_EQ(
         ServerOdbc::throughOdbc(parseConnectionString("Provider=MySQL;Data Source=h"), kAll).server,
         ConnectionSettings::Server::MySql);
+    EXPECT_EQ(
+        ServerOdbc::throughOdbc(
+            parseConnectionString("Provider=SQLOLEDB.1;Data Source=h;Integrated Security=SSPI"),
+            kAll)
+            .server,
+        ConnectionSettings::Server::SqlServer);
 }
 
 TEST(ServerOdbc, SqliteAndOdbcDataSourcesStayAsTheyAre) {

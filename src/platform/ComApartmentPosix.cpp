@@ -1,0 +1,5 @@
+#include "platform/ComApartment.h"
+
+ComApartment::ComApartment() = default;
+
+ComApartment::~ComApartment() = default;
