@@ -73,6 +73,14 @@ QString ScratchInstall::useSqliteDatabase(bool withDemoData) const {
     return connection;
 }
 
+void ScratchInstall::writeNightlyFiles() const {
+    setIni("Options", "Protokoll", path("prot/"));
+    QDir(dir()).mkpath("prot");
+    writeFile("ausnahmen.txt", ">newsletter@\r\n");
+    writeFile("liste.txt", "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
+                           "postmaster@example.com\r\nnewsletter@example.com\r\n");
+}
+
 void ScratchInstall::installStandIn() const {
     QDir(dir()).mkpath("automation");
     const QString plugin = QStringLiteral(TARVELO_STANDIN_PLUGIN);

@@ -32,12 +32,7 @@ class UnattendedRun : public ::testing::Test {
 protected:
     void SetUp() override {
         connection = install.useSqliteDatabase(true);
-        install.setIni("Options", "Protokoll", install.path("prot/"));
-        QDir(install.dir()).mkpath("prot");
-        install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
-        install.writeFile("liste.txt",
-                          "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
-                          "postmaster@example.com\r\nnewsletter@example.com\r\n");
+        install.writeNightlyFiles();
     }
 
     QStringList protocolFiles() const {

@@ -156,12 +156,7 @@ protected:
     void SetUp() override {
         connection = install.useSqliteDatabase(true);
         install.setIni("Hmail", "admin", Mtools::ScrambleText(QStringLiteral("Geheim 1ä")));
-        install.setIni("Options", "Protokoll", install.path("prot/"));
-        QDir(install.dir()).mkpath("prot");
-        install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
-        install.writeFile("liste.txt",
-                          "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
-                          "postmaster@example.com\r\nnewsletter@example.com\r\n");
+        install.writeNightlyFiles();
     }
 
     QString standInLog() const { return "TARVELO_STANDIN_LOG=" + install.path("standin.log"); }
