@@ -1,24 +1,15 @@
 #include "SetBasedScript.h"
 
-#include "db/Database.h"
 #include "platform/TextFile.h"
 
-#include <QElapsedTimer>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 
 #include <stdexcept>
-#include <time.h>
 
 namespace {
-
-double processorSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
-}
 
 void exec(QSqlQuery& query, const QString& sql) {
     if (!query.exec(sql)) {
@@ -82,16 +73,7 @@ const char* const kStatements[] = {
 
 } // namespace
 
-ScriptRun runSetBasedScript(const QString& connection, const QString& listFile,
-                            const QString& exceptionFile) {
-    Database database;
-    database.setConnectionString(connection);
-    database.open();
-    QSqlDatabase db = database.handle();
-
-    const double cpuBefore = processorSeconds();
-    QElapsedTimer timer;
-    timer.start();
+void runSetBasedScript(QSqlDatabase& db, const QString& listFile, const QString& exceptionFile) {
     if (!db.transaction()) {
         throw std::runtime_error("BEGIN failed");
     }
@@ -104,8 +86,4 @@ ScriptRun runSetBasedScript(const QString& connection, const QString& listFile,
     if (!db.commit()) {
         throw std::runtime_error("COMMIT failed");
     }
-    ScriptRun run;
-    run.seconds = double(timer.nsecsElapsed()) / 1e9;
-    run.cpuSeconds = processorSeconds() - cpuBefore;
-    return run;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSqlDatabase>
 #include <QString>
 
 // What a database administrator would write instead of the program, for the
@@ -9,10 +10,6 @@
 // with set-based statements. It makes the same changes as the run on the
 // benchmark's installations, whose entries hold at most one "@" each; the
 // benchmark checks that by comparing the tables afterwards.
-struct ScriptRun {
-    double seconds = 0;    // from reading the list to the COMMIT
-    double cpuSeconds = 0; // the processor time the process used meanwhile
-};
-
-ScriptRun runSetBasedScript(const QString& connection, const QString& listFile,
-                            const QString& exceptionFile);
+//
+// Runs it on db: BEGIN, the two files read and loaded, the statements, COMMIT.
+void runSetBasedScript(QSqlDatabase& db, const QString& listFile, const QString& exceptionFile);
