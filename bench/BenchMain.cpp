@@ -23,6 +23,7 @@
 
 #include "db/Database.h"
 #include "db/RouteAddressStatements.h"
+#include "db/RoutesDataset.h"
 #include "db/SqlExec.h"
 #include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
@@ -73,11 +74,31 @@ int generateChild(const QString& server, const QString& workDir, int entries) {
     return 0;
 }
 
-// Child: the DELETE and INSERT statements a run made, alone, on a copy of the
-// database as it was before the run. Found by comparing the table before and
-// after the run (not timed); executed in the run's order (deletions, then
-// insertions), prepared and bound as the run's dataset does, each committed
-// at once ("each") or all in one transaction ("one").
+// The run's two reads, alone: the routes and the table, every value fetched
+// as text or number as any client must. Returns the characters fetched, so
+// that nothing is left out.
+qint64 readAsTheRunReads(QSqlDatabase db) {
+    qint64 characters = 0;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    SqlExec::exec(query, RoutesDataset::queryLines().join(QStringLiteral("\r\n")));
+    while (query.next()) {
+        characters += query.value(0).toLongLong() > 0 ? query.value(1).toString().size() : 0;
+    }
+    SqlExec::exec(query, RouteAddressStatements::selectAll());
+    while (query.next()) {
+        characters += query.value(0).toLongLong() > 0 ? query.value(1).toString().size() : 0;
+    }
+    query.finish();
+    return characters;
+}
+
+// Child: the statements a run made, alone, on a copy of the database as it
+// was before the run: its two reads, then the DELETE and INSERT statements,
+// found by comparing the table before and after the run (not timed) and
+// executed in the run's order (deletions, then insertions), prepared and
+// bound as the run's dataset does, each committed at once ("each") or all in
+// one transaction ("one").
 int statementsChild(const QString& before, const QString& after, const QString& target,
                     const QString& commits) {
     const QList<BenchDatabase::Row> old = BenchDatabase::tableRows(before);
@@ -113,6 +134,10 @@ int statementsChild(const QString& before, const QString& after, const QString& 
     const double cpuBefore = processorSeconds();
     QElapsedTimer timer;
     timer.start();
+    if (readAsTheRunReads(db) == 0) {
+        throw std::runtime_error("the reads fetched nothing");
+    }
+    const double readSeconds = double(timer.nsecsElapsed()) / 1e9;
     if (oneTransaction && !db.transaction()) {
         throw std::runtime_error("BEGIN failed");
     }
@@ -132,10 +157,11 @@ int statementsChild(const QString& before, const QString& after, const QString& 
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     const double cpuSeconds = processorSeconds() - cpuBefore;
-    say(QStringLiteral("RESULT %1 %2 %3")
+    say(QStringLiteral("RESULT %1 %2 %3 %4")
             .arg(seconds, 0, 'f', 3)
             .arg(deleted.size() + inserted.size())
-            .arg(cpuSeconds, 0, 'f', 3));
+            .arg(cpuSeconds, 0, 'f', 3)
+            .arg(readSeconds, 0, 'f', 3));
     return 0;
 }
 
@@ -287,13 +313,14 @@ void measure(BenchDatabase& databases, const QString& server, const QString& wor
 
     const double aloneSeconds = statements.at(0).toDouble();
     const double aloneCpu = statements.at(2).toDouble();
-    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14")
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14 %15")
             .arg(databases.backendName(), -10)
             .arg(generated.at(0), 8)
             .arg(generated.at(1), 8)
             .arg(statements.at(1), 7)
             .arg(exe.seconds, 8, 'f', 3)
             .arg(aloneSeconds, 8, 'f', 3)
+            .arg(statements.at(3).toDouble(), 8, 'f', 3)
             .arg(ratio(exe.seconds, aloneSeconds), 6)
             .arg(exe.cpuSeconds, 8, 'f', 3)
             .arg(aloneCpu, 8, 'f', 3)
@@ -393,9 +420,10 @@ void measureDisk(const QString& workDir, int size, const BenchExecutable& execut
         "already connected: BEGIN, the list and the exception lines loaded into temporary "
         "tables, the excepted entries marked, DELETE of the rows no entry names, INSERT ... "
         "SELECT of the new entries into their routes, COMMIT, on a copy of the same data; it "
-        "left the same table as the run, row for row. The run's statements alone: the same "
-        "prepared DELETE ... WHERE routeaddressid = ? and INSERT statements the run made, in "
-        "its order, between one BEGIN and one COMMIT, with nothing read or compared. The run "
+        "left the same table as the run, row for row. The run's statements alone: its two "
+        "reads (the routes and the table, fetched, nothing kept), then the same prepared "
+        "DELETE ... WHERE routeaddressid = ? and INSERT statements the run made, in its "
+        "order, between one BEGIN and one COMMIT, with nothing compared. The run "
         "without /batch made the same changes, line for line. Each time but the run without "
         "/batch is the fastest of three."));
     const double r = scriptSeconds > 0 ? batch.seconds / scriptSeconds : 0;
@@ -500,13 +528,14 @@ int parentMain(const QStringList& arguments) {
     say(QStringLiteral("SQLite files in %1 (%2), PostgreSQL as named by TARVELO_TEST_PG or --pg.")
             .arg(scratch.path(),
                  QString::fromLatin1(QStorageInfo(scratch.path()).fileSystemType())));
-    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14")
+    say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8 %9 %10 %11 %12 %13 %14 %15")
             .arg("database", -10)
             .arg("entries", 8)
             .arg("rows", 8)
             .arg("changes", 7)
             .arg("exe s", 8)
             .arg("stmts s", 8)
+            .arg("reads s", 8)
             .arg("ratio", 6)
             .arg("exe cpu", 8)
             .arg("stmt cpu", 8)
@@ -533,8 +562,10 @@ int parentMain(const QStringList& arguments) {
     say(QStringLiteral(
         "exe s: the executable from its start to its end (start-up, list, "
         "exceptions, table read, plan, changes with its protocol pane and file, "
-        "the end); stmts s: the same DELETE and INSERT statements alone, each "
-        "committed at once, on a copy of the same database; ratio = exe s / "
+        "the end); stmts s: the run's statements alone, on a copy of the same database "
+        "and already connected: its two reads (the routes and the table, every value "
+        "fetched, nothing kept), then the same DELETE and INSERT statements, each "
+        "committed at once; reads s: the reads' part of it; ratio = exe s / "
         "stmts s; exe cpu, stmt cpu: the processor time of each process alone (user and "
         "system; a server's not counted), little changed by others' load, and their ratio; "
         "exe MB: the executable's peak resident memory; dry s, dry cpu, dry MB: the same "

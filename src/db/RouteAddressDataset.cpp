@@ -23,8 +23,7 @@ void RouteAddressDataset::open() {
     RouteAddressRows rows;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    SqlExec::exec(query, QStringLiteral("select routeaddressid, routeaddressaddress "
-                                        "from hm_routeaddresses order by routeaddressid"));
+    SqlExec::exec(query, RouteAddressStatements::selectAll());
     const int idColumn = SqlExec::column(query, QStringLiteral("routeaddressid"));
     const int addressColumn = SqlExec::column(query, QStringLiteral("routeaddressaddress"));
     while (query.next()) {

@@ -6,6 +6,11 @@
 #include <QSqlDriver>
 #include <QVariant>
 
+QString RouteAddressStatements::selectAll() {
+    return QStringLiteral("select routeaddressid, routeaddressaddress "
+                          "from hm_routeaddresses order by routeaddressid");
+}
+
 QString RouteAddressStatements::deleteById() {
     return QStringLiteral("DELETE FROM hm_routeaddresses WHERE routeaddressid = ?");
 }

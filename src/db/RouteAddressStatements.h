@@ -8,10 +8,13 @@
 
 class Database;
 
-// The statements that change hm_routeaddresses, shared by the datasets that
-// change it (the run's RA2 and the address grid's Address).
+// The statements on hm_routeaddresses, shared by the datasets that read and
+// change it (the run's RA2 and the address grid's Address) and by the
+// benchmark, which runs them alone.
 namespace RouteAddressStatements {
 using Server = ConnectionSettings::Server;
+// Every row's key and address, in key order: the run's read of the table.
+QString selectAll();
 // "DELETE ... WHERE routeaddressid = ?".
 QString deleteById();
 // "INSERT ... (routeaddressrouteid, routeaddressaddress) VALUES (?, ?)",
