@@ -26,6 +26,10 @@ int applyPlan(const SyncPlan& plan, RouteAddressDataset& RA2, int batch, const A
                 ++next;
                 stop = hooks.stopRequested();
             }
+            if (batch > 0) {
+                // A failing commit fails its whole transaction, no one change of it.
+                hooks.inHand(-1);
+            }
             RA2.commitBatch();
         } catch (...) {
             RA2.rollbackBatch();

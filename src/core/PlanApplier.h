@@ -7,7 +7,7 @@ struct SyncPlan;
 
 // What the application of a plan tells its run while it works.
 struct ApplyHooks {
-    std::function<void(int change)> inHand; // before the change's statement
+    std::function<void(int change)> inHand; // before the change's statement; -1 before a commit
     std::function<void(int stored)> stored; // the plan's first `stored` changes are in the table
     std::function<bool()> stopRequested;    // asked after each change
 };

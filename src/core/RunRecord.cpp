@@ -2,6 +2,7 @@
 
 #include "core/ProtocolFileName.h"
 #include "core/SyncPlan.h"
+#include "platform/OneLine.h"
 #include "platform/TextFile.h"
 
 void RunRecord::begin(const QString& protocolDir, const QString& header) {
@@ -62,7 +63,9 @@ void RunRecord::writeFailure(const QString& message, const QDateTime& now) {
     if (lines.isEmpty()) {
         return;
     }
-    lines.append(QStringLiteral("Fehler: ") + message);
+    // A driver's message may run over several lines; the record's last line
+    // is the whole of it, as in the log.
+    lines.append(QStringLiteral("Fehler: ") + OneLine::forLog(message));
     TextFile::replaceLinesNoFollow(
         dir + protocolFileName(now.date(), now.time(), ProtocolKind::Failed), lines);
 }

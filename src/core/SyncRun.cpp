@@ -100,7 +100,12 @@ void SyncRun::run() {
             // The record must not hide the run's own error.
             try {
                 record->writeFailure(error.message(), m_context.clock.now());
-            } catch (const TarveloError&) {
+            } catch (const TarveloError& lost) {
+                // Said in the log, so that nobody looks for the record in vain.
+                try {
+                    m_context.log.LogMessage(QStringLiteral("Fehler: ") + lost.message());
+                } catch (const TarveloError&) {
+                }
             }
         }
         throw;
@@ -196,23 +201,34 @@ void SyncRun::readList(const QString& listFile, const ExceptionList& exceptions)
 
 void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
     // An address longer than the column would be refused by some servers in
-    // the middle of the run, after the deletions, and cut or kept by others.
+    // the middle of the run, after the deletions, and cut or kept by others;
+    // a NUL character is stored whole by some drivers, cut off or refused by
+    // others.
     for (const PlannedChange& change : plan.changes) {
-        if (change.kind == PlannedChange::Kind::Insert &&
-            change.address.size() > kAddressColumnLength) {
-            const qsizetype line = TextFile::readLines(listFile).indexOf(change.address) + 1;
-            throw TarveloError(
-                QStringLiteral("Zeile %1 der Adressliste ist länger als %2 Zeichen und passt nicht "
-                               "in die Tabelle hm_routeaddresses: \"%3...\". Es wurde nichts "
-                               "geändert")
-                    .arg(line)
-                    .arg(kAddressColumnLength)
-                    .arg(OneLine::forLog(change.address.left(40))));
+        if (change.kind != PlannedChange::Kind::Insert) {
+            continue;
         }
+        const bool tooLong = change.address.size() > kAddressColumnLength;
+        if (!tooLong && !change.address.contains(QChar(u'\0'))) {
+            continue;
+        }
+        const qsizetype line = TextFile::readLines(listFile).indexOf(change.address) + 1;
+        const QString shown = OneLine::forLog(change.address.left(40));
+        throw TarveloError(
+            tooLong ? QStringLiteral("Zeile %1 der Adressliste ist länger als %2 Zeichen und passt "
+                                     "nicht in die Tabelle hm_routeaddresses: \"%3...\". Es wurde "
+                                     "nichts geändert")
+                          .arg(line)
+                          .arg(kAddressColumnLength)
+                          .arg(shown)
+                    : QStringLiteral("Zeile %1 der Adressliste enthält ein Nullzeichen (NUL): "
+                                     "\"%2\". Es wurde nichts geändert")
+                          .arg(line)
+                          .arg(shown));
     }
     const std::optional<DeleteLimit>& limit = m_context.guards.maxDelete;
     if (limit && limit->exceededBy(plan.deletions, plan.rowsInFilter)) {
-        throw TarveloError(limit->refusal(plan.deletions, plan.rowsInFilter));
+        throw TarveloError(limit->refusal(plan.deletions, plan.rowsInFilter, m_domain));
     }
 }
 

@@ -192,8 +192,13 @@ TEST_F(SyncFailureTest, ProtocolDirectoryThatDoesNotExistFailsAfterTheDatabaseWo
     EXPECT_EQ(runFailure(),
               "Datei " + bed.ProtokollDir + "hmail-20240305-070809.log kann nicht erstellt werden");
     EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "new@b.org"}}));
+    // Nor can the record of the failure be written there: the log says so.
+    const QString recordLost = "Fehler: Datei " + bed.ProtokollDir +
+                               "hmail-20240305-070809-fehler.log kann nicht erstellt werden";
     EXPECT_EQ(bed.window.protokollLines(),
-              QStringList({header(), "Delete stale@b.org", "Insert 3 new@b.org"}));
+              QStringList({header(), "Delete stale@b.org", "Insert 3 new@b.org",
+                           "07:08:09: " + recordLost}));
+    EXPECT_TRUE(bed.logFileLines().contains("05.03.2024 07:08:09: " + recordLost));
     EXPECT_EQ(bed.window.zaehler(), "vorher");
     expectControlsGivenBack();
     // The address grid was re-queried for the first route before.
@@ -265,6 +270,44 @@ TEST_F(SyncFailureTest, AFailureInsideABatchLeavesExactlyTheCommittedBatches) {
     EXPECT_EQ(recordLines("fehler"),
               QStringList({header(), "Insert 3 bad@b.org", "Fehler: " + *failure}));
     expectControlsGivenBack();
+}
+
+// A transaction that fails at its commit fails as a whole: the record holds
+// the committed transactions and the error, and names no one change of the
+// failed one. A driver's message of several lines is one line of the record.
+TEST_F(SyncFailureTest, ACommitThatFailsNamesNoChangeAndKeepsItsMessageOnOneLine) {
+    seed({{3, "s1@b.org"}});
+    // A deferred foreign key that the insertion of bad@b.org breaks: only
+    // the commit of its transaction fails.
+    execOn(bed.database, "PRAGMA foreign_keys = ON");
+    execOn(bed.database, "CREATE TABLE parent (id INTEGER PRIMARY KEY)");
+    execOn(bed.database, "CREATE TABLE child (parent INTEGER REFERENCES parent (id) "
+                         "DEFERRABLE INITIALLY DEFERRED)");
+    execOn(bed.database, "CREATE TRIGGER orphan AFTER INSERT ON hm_routeaddresses "
+                         "WHEN new.routeaddressaddress = 'bad@b.org' "
+                         "BEGIN INSERT INTO child VALUES (42); END");
+    bed.writeList({"good1@b.org", "good2@b.org", "bad@b.org", "good3@b.org"});
+    const std::optional<QString> failure = runFailure(batched(2));
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_TRUE(failure->contains("FOREIGN KEY")) << failure->toStdString();
+    // Delete s1, insert good1 | insert good2, insert bad: the second fails.
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "good1@b.org"}}));
+    const QStringList committed = {header(), "Delete s1@b.org", "Insert 3 good1@b.org"};
+    EXPECT_EQ(bed.window.protokollLines(), committed);
+    EXPECT_EQ(recordLines("fehler"), committed + QStringList{"Fehler: " + *failure});
+
+    seed({{3, "s1@b.org"}});
+    execOn(bed.database, "DROP TRIGGER orphan");
+    execOn(bed.database, "CREATE TRIGGER fail_insert BEFORE INSERT ON hm_routeaddresses "
+                         "WHEN new.routeaddressaddress = 'bad@b.org' "
+                         "BEGIN SELECT RAISE(ABORT, 'boom\nsecond line'); END");
+    const std::optional<QString> twoLines = runFailure();
+    ASSERT_TRUE(twoLines.has_value());
+    ASSERT_TRUE(twoLines->contains("boom\nsecond line")) << twoLines->toStdString();
+    const QString path = bed.protocolDir + "hmail-20240305-070809-fehler.log";
+    EXPECT_EQ(recordLines("fehler").constLast(),
+              "Fehler: " + QString(*twoLines).replace(u'\n', u' '));
+    EXPECT_FALSE(fileBytes(path).replace("\r\n", "").contains('\n'));
 }
 
 // Stopped after the change in hand: the table, the pane and the record agree.
@@ -343,6 +386,15 @@ TEST_F(SyncFailureTest, AnEntryLongerThanTheColumnEndsTheRunBeforeAnyChange) {
     // A long line that is excepted, or already in the table, is no insertion.
     bed.writeExceptions({QString(250, u'l')});
     EXPECT_EQ(runFailure(), std::nullopt);
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}}));
+
+    // Nor can every driver store a NUL character: one driver cuts the
+    // address there, another refuses it in the middle of the run.
+    const QString nul = QStringLiteral("nu") + QChar(u'\0') + QStringLiteral("l@b.org");
+    bed.writeList({"-", nul});
+    EXPECT_EQ(runFailure(),
+              "Zeile 2 der Adressliste enthält ein Nullzeichen (NUL): \"nu l@b.org\". "
+              "Es wurde nichts geändert");
     EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}}));
 }
 
