@@ -4,6 +4,7 @@
 
 DeleteLimit DeleteLimit::parse(const QString& text) {
     DeleteLimit limit;
+    limit.written = text;
     QString digits = text;
     if (digits.endsWith(u'%')) {
         limit.percent = true;
@@ -31,22 +32,20 @@ bool DeleteLimit::exceededBy(qint64 wouldDelete, qint64 rowsInFilter) const {
     return wouldDelete * 100 > value * rowsInFilter;
 }
 
-QString DeleteLimit::text() const {
-    return QString::number(value) + (percent ? QStringLiteral("%") : QString());
-}
-
-QString DeleteLimit::refusal(qint64 wouldDelete, qint64 rowsInFilter) const {
+QString DeleteLimit::refusal(qint64 wouldDelete, qint64 rowsInFilter, const QString& domain) const {
     if (!percent) {
-        return QStringLiteral("Der Lauf würde %1 Adressen löschen, erlaubt sind höchstens %2 "
-                              "(/maxdelete:%3). Es wurde nichts geändert")
+        return QStringLiteral("Der Lauf würde %1 %2 löschen, erlaubt sind höchstens %3 "
+                              "(/maxdelete:%4). Es wurde nichts geändert")
             .arg(wouldDelete)
+            .arg(wouldDelete == 1 ? QStringLiteral("Adresse") : QStringLiteral("Adressen"))
             .arg(value)
-            .arg(text());
+            .arg(written);
     }
-    return QStringLiteral("Der Lauf würde %1 von %2 Adressen der Domain löschen, erlaubt sind "
-                          "höchstens %3 % (/maxdelete:%4). Es wurde nichts geändert")
+    return QStringLiteral("Der Lauf würde %1 von %2 Adressen%3 löschen, erlaubt sind "
+                          "höchstens %4 % (/maxdelete:%5). Es wurde nichts geändert")
         .arg(wouldDelete)
         .arg(rowsInFilter)
+        .arg(domain == QStringLiteral("*") ? QString() : QStringLiteral(" der Domain"))
         .arg(value)
-        .arg(text());
+        .arg(written);
 }

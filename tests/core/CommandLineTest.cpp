@@ -51,6 +51,23 @@ TEST(DeleteLimitTest, CountsAndSharesAtTheirEdges) {
     }
 }
 
+// The refusal names the limit as it was written, and counts in plain German.
+TEST(DeleteLimitTest, RefusalSaysWhatWouldGoAndTheLimitAsWritten) {
+    EXPECT_EQ(DeleteLimit::parse("0").refusal(1, 4, "@b.org"),
+              "Der Lauf würde 1 Adresse löschen, erlaubt sind höchstens 0 (/maxdelete:0). Es "
+              "wurde nichts geändert");
+    EXPECT_EQ(DeleteLimit::parse("007").refusal(8, 9, "*"),
+              "Der Lauf würde 8 Adressen löschen, erlaubt sind höchstens 7 (/maxdelete:007). Es "
+              "wurde nichts geändert");
+    EXPECT_EQ(DeleteLimit::parse("05%").refusal(3, 4, "@b.org"),
+              "Der Lauf würde 3 von 4 Adressen der Domain löschen, erlaubt sind höchstens 5 % "
+              "(/maxdelete:05%). Es wurde nichts geändert");
+    // Without a domain filter the run covers every route.
+    EXPECT_EQ(DeleteLimit::parse("5%").refusal(3, 4, "*"),
+              "Der Lauf würde 3 von 4 Adressen löschen, erlaubt sind höchstens 5 % "
+              "(/maxdelete:5%). Es wurde nichts geändert");
+}
+
 TEST(CommandLineParse, DomainIsLowerCasedWithOneLeadingAt) {
     const CommandLineSwitch plain = CommandLine::parse("/DOMAIN:Example.COM");
     EXPECT_EQ(plain.kind, CommandLineSwitch::Domain);
