@@ -24,9 +24,22 @@ struct Line {
     qsizetype next;  // first byte of the following line
 };
 
+// An editor that saves "UTF-8 with signature" puts these bytes in front of
+// the first section; the file is UTF-8 then.
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+bool isUtf8(const QByteArray& bytes) {
+    return bytes.startsWith(kUtf8Mark);
+}
+
+QString decodeLine(const QByteArray& bytes, const Line& line) {
+    const QByteArray text = bytes.mid(line.begin, line.end - line.begin);
+    return isUtf8(bytes) ? QString::fromUtf8(text) : Ansi::decode(text);
+}
+
 QList<Line> splitPhysical(const QByteArray& bytes) {
     QList<Line> lines;
-    qsizetype start = 0;
+    qsizetype start = isUtf8(bytes) ? qsizetype(sizeof kUtf8Mark - 1) : 0;
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n; ++i) {
         if (bytes[i] == '\r' || bytes[i] == '\n') {
@@ -98,7 +111,7 @@ QString ProfileFile::readString(const QString& path, const QString& section, con
     const QByteArray bytes = readAll(path, &exists, &readable);
     bool inSection = false;
     for (const Line& line : splitPhysical(bytes)) {
-        const QString text = Ansi::decode(bytes.mid(line.begin, line.end - line.begin));
+        const QString text = decodeLine(bytes, line);
         QString name;
         if (sectionOf(text, &name)) {
             inSection = sameName(name, section);
@@ -126,7 +139,10 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
         // Writing now would replace everything else in it by nothing.
         throw cannotWrite(path);
     }
-    const QByteArray keyLine = Ansi::encode(key + u'=' + value);
+    const auto encode = [&bytes](const QString& text) {
+        return isUtf8(bytes) ? text.toUtf8() : Ansi::encode(text);
+    };
+    const QByteArray keyLine = encode(key + u'=' + value);
 
     // Where the new line goes: over the key's line, or after the last
     // non-blank line of its section, or a new section at the end.
@@ -136,7 +152,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     bool inSection = false;
     bool found = false;
     for (const Line& line : splitPhysical(bytes)) {
-        const QString text = Ansi::decode(bytes.mid(line.begin, line.end - line.begin));
+        const QString text = decodeLine(bytes, line);
         QString name;
         if (sectionOf(text, &name)) {
             if (inSection) {
@@ -178,7 +194,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
         if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) {
             out += "\r\n";
         }
-        out += "[" + Ansi::encode(section) + "]\r\n" + keyLine + "\r\n";
+        out += "[" + encode(section) + "]\r\n" + keyLine + "\r\n";
     }
 
     // It holds the administrator password: a file made here is readable by

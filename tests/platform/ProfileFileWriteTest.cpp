@@ -105,6 +105,20 @@ TEST_F(ProfileFileWrite, ValueIsWrittenUnquotedInWindows1252) {
     EXPECT_EQ(readBytes(file), QByteArray("[ad]\r\nemails=  \"/home/j\xFCrgen/\x80.txt\" \r\n"));
 }
 
+// A file an editor saved as "UTF-8 with signature" is read and written as
+// UTF-8, its first section included; the signature stays.
+TEST_F(ProfileFileWrite, FileWithTheUtf8SignatureStaysUtf8) {
+    const QString file =
+        withContent("\xEF\xBB\xBF[SQL]\r\nProvider=Data Source=/srv/m\xC3\xBCller.db\r\n");
+    EXPECT_EQ(ProfileFile::readString(file, "SQL", "Provider"),
+              QStringLiteral("Data Source=/srv/müller.db"));
+    ProfileFile::writeString(file, "ad", "emails", QStringLiteral("/home/jürgen/€.txt"));
+    EXPECT_EQ(readBytes(file),
+              QByteArray("\xEF\xBB\xBF[SQL]\r\nProvider=Data Source=/srv/m\xC3\xBCller.db\r\n"
+                         "[ad]\r\nemails=/home/j\xC3\xBCrgen/\xE2\x82\xAC.txt\r\n"));
+    EXPECT_EQ(ProfileFile::readString(file, "ad", "emails"), QStringLiteral("/home/jürgen/€.txt"));
+}
+
 TEST_F(ProfileFileWrite, FailsBelowARegularFile) {
     ASSERT_TRUE(writeBytes(path("plain"), "x"));
     const QString file = path("plain/tarvelo.ini");
