@@ -60,7 +60,7 @@ std::chrono::milliseconds RunLock::defaultWait() {
 }
 
 RunLock::RunLock(const QString& lockFile, Database& database, std::chrono::milliseconds wait,
-                 std::function<void()> waiting)
+                 std::function<bool()> waiting)
     : m_database(database), m_wait(wait), m_waiting(std::move(waiting)) {
     const qint64 deadline = Progress::now() + wait.count();
     try {
@@ -88,10 +88,11 @@ void RunLock::lockFile(const QString& path, qint64 deadline) {
         if (m_file.tryLock()) {
             return;
         }
+        const QString what = QStringLiteral("die Sperrdatei \"%1\"").arg(path);
         if (Progress::now() >= deadline) {
-            throw busy(QStringLiteral("die Sperrdatei \"%1\"").arg(path), m_wait);
+            throw busy(what, m_wait);
         }
-        pause();
+        pause(what);
     }
 }
 
@@ -107,18 +108,22 @@ void RunLock::lockServer(qint64 deadline) {
             m_serverLocked = true;
             return;
         }
+        const QString what = QStringLiteral("die Sperre in der Datenbank");
         if (Progress::now() >= deadline) {
-            throw busy(QStringLiteral("die Sperre in der Datenbank"), m_wait);
+            throw busy(what, m_wait);
         }
-        pause();
+        pause(what);
     }
 }
 
-void RunLock::pause() {
+void RunLock::pause(const QString& what) {
     Progress::note(); // waiting for the other run is no stall
     QThread::msleep(kPollMilliseconds);
-    if (m_waiting) {
-        m_waiting();
+    if (m_waiting && !m_waiting()) {
+        throw TarveloError(QStringLiteral("Eine andere Synchronisation läuft bereits: das Warten "
+                                          "auf %1 wurde abgebrochen. Dieser Lauf hat nichts "
+                                          "geändert")
+                               .arg(what));
     }
 }
 

@@ -19,9 +19,11 @@ class RunLock {
 public:
     // Waits at most `wait` for both; then raises a German error that says a
     // run is already under way. Nothing has been changed at that point.
-    // While it waits, `waiting` is called between tries (the window breathes).
+    // While it waits, `waiting` is called between tries (the window breathes);
+    // when it answers false (Escape in the window) the wait is given up with
+    // the same kind of error at once.
     RunLock(const QString& lockFile, Database& database, std::chrono::milliseconds wait,
-            std::function<void()> waiting = {});
+            std::function<bool()> waiting = {});
     ~RunLock();
     RunLock(const RunLock&) = delete;
     RunLock& operator=(const RunLock&) = delete;
@@ -33,12 +35,12 @@ private:
     void lockFile(const QString& path, qint64 deadline);
     void lockServer(qint64 deadline);
     void unlockServer() noexcept;
-    // One pause between two tries.
-    void pause();
+    // One pause between two tries at `what`.
+    void pause(const QString& what);
 
     Database& m_database;
     std::chrono::milliseconds m_wait;
-    std::function<void()> m_waiting;
+    std::function<bool()> m_waiting;
     FileLock m_file;
     bool m_serverLocked = false;
 };

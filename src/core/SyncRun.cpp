@@ -139,9 +139,12 @@ void SyncRun::synchronise() {
     // Held from before the list is read to the run's end.
     std::optional<RunLock> lock;
     if (!guards.lockFile.isEmpty()) {
-        // The window breathes while the run waits for another run's lock.
-        lock.emplace(guards.lockFile, *guards.database, guards.lockWait,
-                     [this] { m_window.runWaiting(); });
+        // The window breathes while the run waits for another run's lock;
+        // Escape gives the wait up.
+        lock.emplace(guards.lockFile, *guards.database, guards.lockWait, [this] {
+            m_window.runWaiting();
+            return !m_window.stopRequested();
+        });
     }
     readList(listFile, *exceptions);
     exceptions.reset();

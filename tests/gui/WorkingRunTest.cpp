@@ -222,6 +222,25 @@ TEST_F(WorkingRunTest, TheWindowBreathesWhileTheRunWaitsForAnotherRunsLock) {
         << messages.constFirst().toStdString();
     EXPECT_TRUE(start->isEnabled());
     EXPECT_TRUE(protocolFiles(dir.filePath("protokolle")).isEmpty());
+
+    // Escape, as the status bar offers, gives the wait up at once.
+    held.open(paths.lockFile);
+    ASSERT_TRUE(held.tryLock());
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    startEnabledAtBreaths.clear();
+    QObject::connect(&w.runBreather(), &RunBreather::breathed, &w,
+                     [&] { QTest::keyClick(&w, Qt::Key_Escape); });
+    QTest::mouseClick(start, Qt::LeftButton);
+    held.close();
+    EXPECT_EQ(startEnabledAtBreaths.size(), 1);
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_EQ(messages.constLast(), "Eine andere Synchronisation läuft bereits: das Warten auf die "
+                                    "Sperrdatei \"" +
+                                        paths.lockFile +
+                                        "\" wurde abgebrochen. Dieser Lauf hat nichts geändert");
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_TRUE(protocolFiles(dir.filePath("protokolle")).isEmpty());
 }
 
 TEST_F(WorkingRunTest, FocusReturnsWhereItWasBeforeTheRunWithNothingSelected) {
