@@ -3,6 +3,7 @@
 #include "db/Database.h"
 #include "db/RouteAddressStatements.h"
 #include "db/SqlExec.h"
+#include "platform/Blanks.h"
 #include "platform/TarveloError.h"
 
 #include <QRegularExpression>
@@ -113,8 +114,9 @@ void AddressDataset::setAddress(int row, const QString& address) {
     if (m_rows.at(row).address == address) {
         return;
     }
-    if (address.isEmpty()) {
-        // An address emptied in place would stay in the table as ''.
+    if (Blanks::trimmed(address).isEmpty()) {
+        // An address emptied in place, or left with blanks only, would stay
+        // in the table as a row no mail can match.
         throw DbError(QStringLiteral("Eine Adresse kann nicht geleert werden: \"%1\" bleibt "
                                      "stehen (Löschen mit Strg+Entf)")
                           .arg(m_rows.at(row).address));
@@ -244,7 +246,7 @@ bool AddressDataset::setData(const QModelIndex& index, const QVariant& value, in
             setAddress(row, address);
             return true;
         }
-        if (address.isEmpty()) {
+        if (Blanks::trimmed(address).isEmpty()) {
             return false; // nothing entered: the row stays empty, and unstored
         }
         // The stored row takes the place of the pending one.

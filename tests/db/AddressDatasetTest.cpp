@@ -274,10 +274,13 @@ TEST_P(AddressDatasetTest, EditsReachTheDatabaseAtOnce) {
     expected[erin].second = QStringLiteral("Erin.Neu@example.org");
     EXPECT_EQ(routeAddressRows(m_connection), expected);
 
-    // Emptied, an address would stay in the table as '': refused, kept.
-    EXPECT_EQ(errorOf([&] { address.setAddress(1, QString()); }),
-              "Eine Adresse kann nicht geleert werden: \"Erin.Neu@example.org\" bleibt stehen "
-              "(Löschen mit Strg+Entf)");
+    // Emptied, or left with blanks only, an address would stay in the table
+    // as a row no mail matches: refused, kept.
+    for (const QString& emptied : {QString(), QStringLiteral("   "), QStringLiteral(" \t")}) {
+        EXPECT_EQ(errorOf([&] { address.setAddress(1, emptied); }),
+                  "Eine Adresse kann nicht geleert werden: \"Erin.Neu@example.org\" bleibt "
+                  "stehen (Löschen mit Strg+Entf)");
+    }
     EXPECT_EQ(address.addressAt(1), "Erin.Neu@example.org");
     EXPECT_EQ(changed.size(), 1);
     EXPECT_EQ(routeAddressRows(m_connection), expected);

@@ -162,10 +162,14 @@ TEST_F(AddressGridTest, AnAppendedRowLeftEmptyGoesAwayWithoutTrace) {
     QTest::keyClick(DBGrid2(), Qt::Key_Delete, Qt::ControlModifier);
     EXPECT_EQ(shownAddresses().size(), 4);
 
-    // Confirming an empty cell stores nothing either; loading a route drops it.
+    // Confirming an empty cell, or one of blanks, stores nothing either;
+    // loading a route drops it.
     QTest::keyClick(DBGrid2(), Qt::Key_Insert);
     typeIntoCell(DBGrid2(), 4, QString());
     EXPECT_EQ(shownAddresses().size(), 5);
+    typeIntoCell(DBGrid2(), 4, QStringLiteral("   "));
+    EXPECT_EQ(shownAddresses().size(), 5);
+    EXPECT_EQ(tableRows().size(), 14);
     clickCell(Routen(), 1);
     EXPECT_EQ(shownAddresses().size(), 3);
     EXPECT_EQ(tableRows().size(), 14);
