@@ -152,7 +152,9 @@ void SyncRun::synchronise() {
     m_context.routes.first();
     m_window.clearProtokoll();
     addProtocolLine(QStringLiteral("Datei: ") + listFile);
-    if (guards.record != nullptr) {
+    // A dry run changes nothing: should it fail, there is nothing to record,
+    // and a "-fehler" file would read as a real run's failure.
+    if (guards.record != nullptr && !guards.dryRun) {
         guards.record->begin(m_context.ProtokollDir, m_protocol.constFirst());
     }
     m_window.runWorking();

@@ -378,7 +378,12 @@ TEST_F(SyncFailureTest, AnEntryLongerThanTheColumnEndsTheRunBeforeAnyChange) {
     const QString fits = QString(249, u'f') + "@b.org";    // 255 characters
     const QString tooLong = QString(250, u'l') + "@b.org"; // 256
     bed.writeList({fits, "-", tooLong});
+    // A dry run tells the same, and leaves no record: it changed nothing.
+    const std::optional<QString> foretold = runFailure(dryRun());
+    EXPECT_TRUE(foretold.has_value());
+    EXPECT_EQ(protocolFiles(), QStringList());
     const std::optional<QString> failure = runFailure();
+    EXPECT_EQ(failure, foretold);
     EXPECT_EQ(failure, "Zeile 3 der Adressliste ist länger als 255 Zeichen und passt nicht in "
                        "die Tabelle hm_routeaddresses: \"" +
                            QString(40, u'l') + "...\". Es wurde nichts geändert");
