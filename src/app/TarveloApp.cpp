@@ -97,9 +97,7 @@ int unattendedExitStatus(const Tfmain& window, ErrorReporter& reporter, bool run
     if (window.session().listFileMissing()) {
         return 2;
     }
-    // A wrong switch value has been reported already; the run it would have
-    // guarded is what was meant.
-    if (!runAsked && !reporter.errorReported()) {
+    if (!runAsked) {
         reporter.report(QStringLiteral("Die Bedienung im Fenster braucht einen Bildschirm; "
                                        "ohne Bildschirm nur mit /file:, /dbsync oder /refresh."));
         return 1;

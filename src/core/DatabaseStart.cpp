@@ -54,6 +54,12 @@ Target target(const ConnectionSettings& settings) {
 void DatabaseStart::open(Database& database, RoutesDataset& routes, const QString& iniFile) {
     const QString connection = database.connectionString();
     if (connection.trimmed().isEmpty()) {
+        if (QFileInfo(iniFile).isDir()) {
+            throw DbError(QStringLiteral("Die Konfigurationsdatei \"%1\" ist ein Verzeichnis; "
+                                         "ohne ihre Verbindungszeichenfolge (Abschnitt [SQL], "
+                                         "Eintrag Provider) wird keine Datenbank geöffnet")
+                              .arg(iniFile));
+        }
         if (!QFileInfo(iniFile).isFile()) {
             throw DbError(QStringLiteral("Die Konfigurationsdatei \"%1\" wurde nicht gefunden; "
                                          "ohne ihre Verbindungszeichenfolge (Abschnitt [SQL], "

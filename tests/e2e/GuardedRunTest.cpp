@@ -405,12 +405,4 @@ TEST(GuardedRun, BatchedCommitsGiveTheRunWithoutThem) {
                   QStringList({"Datei: " + s.install.path("liste.txt"), "Delete carol@example.com",
                                "Delete postmaster@example.com", "Insert 1 dora@example.com"}));
     }
-    // A wrong value is the one error, also where no run was asked for.
-    Scheduled s;
-    const auto result = s.install.run({"/batch:0"});
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(s.install.logMessages().filter("Fehler: "),
-              QStringList({"Fehler: Ungültiger Wert \"0\" für /batch: erwartet wird eine Anzahl "
-                           "von Änderungen je Transaktion von 1 bis 100000 (z. B. /batch:1000)"}));
 }

@@ -88,6 +88,14 @@ TEST(Startup, EachStartupFailureNamesItsCause) {
                     "[SQL], Eintrag Provider) wird keine Datenbank geöffnet";
          },
          true},
+        {"configuration file that is a directory",
+         [&](const ScratchInstall& i) { QDir().mkpath(ini(i)); },
+         [&](const ScratchInstall& i) {
+             return "Die Konfigurationsdatei \"" + ini(i) +
+                    "\" ist ein Verzeichnis; ohne ihre Verbindungszeichenfolge (Abschnitt "
+                    "[SQL], Eintrag Provider) wird keine Datenbank geöffnet";
+         },
+         true},
         {"no connection string",
          [](const ScratchInstall& i) { i.setIni("Options", "Protokoll", i.path("prot/")); },
          [&](const ScratchInstall& i) {
