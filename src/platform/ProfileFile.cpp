@@ -25,8 +25,24 @@ struct Line {
 };
 
 // An editor that saves "UTF-8 with signature" puts these bytes in front of
-// the first section; the file is UTF-8 then.
+// the first section; the file is UTF-8 then. One saved as "Unicode" starts
+// with the UTF-16 mark; it is read as UTF-8 with signature and written back
+// as it came.
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+constexpr char kUtf16Mark[] = "\xFF\xFE";
+
+QByteArray fromUtf16(const QByteArray& bytes) {
+    const QByteArray text = bytes.mid(2);
+    return kUtf8Mark +
+           QString::fromUtf16(reinterpret_cast<const char16_t*>(text.constData()), text.size() / 2)
+               .toUtf8();
+}
+
+QByteArray toUtf16(const QByteArray& utf8) {
+    const QString text = QString::fromUtf8(utf8.mid(sizeof kUtf8Mark - 1));
+    return QByteArray(kUtf16Mark, 2) +
+           QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
 
 bool isUtf8(const QByteArray& bytes) {
     return bytes.startsWith(kUtf8Mark);
@@ -90,7 +106,7 @@ bool sameName(QStringView a, QStringView b) {
 
 // The file's bytes. *exists tells whether there is a file of that name;
 // *readable is false when there is one but its bytes could not be read.
-QByteArray readAll(const QString& path, bool* exists, bool* readable) {
+QByteArray readAll(const QString& path, bool* exists, bool* readable, bool* utf16 = nullptr) {
     QFile file(path);
     *exists = file.exists();
     *readable = false;
@@ -99,7 +115,11 @@ QByteArray readAll(const QString& path, bool* exists, bool* readable) {
     }
     QByteArray bytes = file.readAll();
     *readable = file.error() == QFileDevice::NoError;
-    return bytes;
+    const bool wide = bytes.startsWith(kUtf16Mark);
+    if (utf16 != nullptr) {
+        *utf16 = wide;
+    }
+    return wide ? fromUtf16(bytes) : bytes;
 }
 
 } // namespace
@@ -134,7 +154,8 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
                               const QString& value) {
     bool exists = false;
     bool readable = false;
-    const QByteArray bytes = readAll(path, &exists, &readable);
+    bool utf16 = false;
+    const QByteArray bytes = readAll(path, &exists, &readable, &utf16);
     if (exists && !readable) {
         // Writing now would replace everything else in it by nothing.
         throw cannotWrite(path);
@@ -199,7 +220,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
 
     // It holds the administrator password: a file made here is readable by
     // its owner only, one that was there keeps its permissions.
-    const bool ok = PrivateFile::replace(path, out, exists);
+    const bool ok = PrivateFile::replace(path, utf16 ? toUtf16(out) : out, exists);
     if (!ok) {
         throw cannotWrite(path);
     }

@@ -119,6 +119,20 @@ TEST_F(ProfileFileWrite, FileWithTheUtf8SignatureStaysUtf8) {
     EXPECT_EQ(ProfileFile::readString(file, "ad", "emails"), QStringLiteral("/home/jürgen/€.txt"));
 }
 
+// One saved as "Unicode" (UTF-16 with its mark) likewise stays UTF-16.
+TEST_F(ProfileFileWrite, FileInUtf16StaysUtf16) {
+    const auto utf16 = [](const QString& text) {
+        return QByteArray("\xFF\xFE") +
+               QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    };
+    const QString file = withContent(utf16("[SQL]\r\nProvider=Data Source=C:\\Müller\\hm.db\r\n"));
+    EXPECT_EQ(ProfileFile::readString(file, "SQL", "Provider"),
+              QStringLiteral("Data Source=C:\\Müller\\hm.db"));
+    ProfileFile::writeString(file, "SQL", "Provider", QStringLiteral("x€"));
+    EXPECT_EQ(readBytes(file), utf16("[SQL]\r\nProvider=x€\r\n"));
+    EXPECT_EQ(ProfileFile::readString(file, "SQL", "Provider"), QStringLiteral("x€"));
+}
+
 TEST_F(ProfileFileWrite, FailsBelowARegularFile) {
     ASSERT_TRUE(writeBytes(path("plain"), "x"));
     const QString file = path("plain/tarvelo.ini");
