@@ -1,6 +1,7 @@
 #include "core/AppPaths.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 AppPaths AppPaths::forExecutable(const QString& executablePath) {
@@ -19,6 +20,11 @@ AppPaths AppPaths::forExecutable(const QString& executablePath) {
     paths.logFile = base + QStringLiteral(".log");
     paths.lockFile = base + QStringLiteral(".lock");
     paths.exceptionFile = paths.directory + QStringLiteral("ausnahmen.txt");
+    // Messages name these files as the platform writes paths ("C:\Tarvelo\").
+    for (QString* path : {&paths.executable, &paths.iniFile, &paths.logFile, &paths.lockFile,
+                          &paths.exceptionFile, &paths.directory}) {
+        *path = QDir::toNativeSeparators(*path);
+    }
     return paths;
 }
 

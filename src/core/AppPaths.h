@@ -4,7 +4,7 @@
 
 // The files kept beside the executable: its name with ".ini", ".log" and
 // ".lock" (held while a synchronisation runs), and the exception list
-// "ausnahmen.txt" in its directory.
+// "ausnahmen.txt" in its directory, each with the platform's separators.
 struct AppPaths {
     QString executable;
     QString iniFile;

@@ -5,6 +5,7 @@
 #include "db/RoutesDataset.h"
 #include "platform/TarveloError.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 namespace {
@@ -22,9 +23,10 @@ struct Target {
 Target target(const ConnectionSettings& settings) {
     switch (settings.server) {
     case ConnectionSettings::Server::Sqlite:
-        return {QStringLiteral("Die SQLite-Datenbank \"%1\"")
-                    .arg(QFileInfo(settings.databaseName).absoluteFilePath()),
-                QStringLiteral("Data Source")};
+        return {
+            QStringLiteral("Die SQLite-Datenbank \"%1\"")
+                .arg(QDir::toNativeSeparators(QFileInfo(settings.databaseName).absoluteFilePath())),
+            QStringLiteral("Data Source")};
     case ConnectionSettings::Server::Postgres:
     case ConnectionSettings::Server::MySql: {
         QString server = settings.host;
