@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/ComApartment.h"
 #include "platform/ScreenPlatforms.h"
+#include "platform/StandardError.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -16,7 +17,6 @@
 #include <QTimer>
 #include <QTranslator>
 
-#include <cstdio>
 #include <utility>
 
 namespace {
@@ -109,7 +109,7 @@ int unattendedExitStatus(const Tfmain& window, ErrorReporter& reporter, bool run
 // the toolkit's notes about the missing display would only alarm a scheduler.
 void quietToolkitNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtCriticalMsg || type == QtFatalMsg) {
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+        StandardError::writeLine(message);
     }
 }
 
@@ -137,12 +137,12 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     if (screen) {
         qInstallMessageHandler(nullptr);
         for (const QString& note : std::as_const(startupNotes())) {
-            std::fprintf(stderr, "%s\n", note.toLocal8Bit().constData());
+            StandardError::writeLine(note);
         }
     } else {
         qInstallMessageHandler(quietToolkitNotes);
         if (screenWanted) {
-            std::fprintf(stderr, "%s\n", unusableDisplay(platforms).toLocal8Bit().constData());
+            StandardError::writeLine(unusableDisplay(platforms));
         }
     }
     startupNotes().clear();

@@ -1,9 +1,9 @@
 #include "core/ErrorReporter.h"
 
 #include "core/ActivityLog.h"
+#include "platform/StandardError.h"
 #include "platform/TarveloError.h"
 
-#include <cstdio>
 #include <exception>
 
 ErrorReporter::ErrorReporter(MessageBox messageBox) : m_messageBox(std::move(messageBox)) {}
@@ -12,9 +12,7 @@ void ErrorReporter::report(const QString& message) {
     m_reported = true;
     // The log keeps every error, also those a user clicked away.
     if (!m_messageBox) {
-        const QByteArray text = message.toLocal8Bit();
-        std::fprintf(stderr, "%s\n", text.constData());
-        std::fflush(stderr);
+        StandardError::writeLine(message);
     }
     if (m_log) {
         try {
@@ -24,7 +22,7 @@ void ErrorReporter::report(const QString& message) {
             const QString text =
                 QStringLiteral("Tarvelo: In die Logdatei %1 kann nicht geschrieben werden: %2")
                     .arg(m_log->logFile(), logError.message());
-            std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+            StandardError::writeLine(text);
         }
     }
     if (m_messageBox) {

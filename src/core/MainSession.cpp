@@ -12,10 +12,10 @@
 #include "platform/Clock.h"
 #include "platform/DosDateTime.h"
 #include "platform/ProfileFile.h"
+#include "platform/StandardError.h"
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 MainSession::MainSession(AppPaths paths, const Clock& clock, WindowState& window, RunWaits waits)
@@ -33,8 +33,7 @@ void MainSession::watchForStalls() {
             QStringLiteral("Der Lauf kommt seit %1 Sekunden nicht voran (keine Antwort der "
                            "Datenbank, kein Dateizugriff); das Programm wird beendet")
                 .arg(stalled.count());
-        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
-        std::fflush(stderr);
+        StandardError::writeLine(message);
         try {
             TextFile::appendLine(m_paths.logFile, ActivityLog::fileStamp(m_clock.now()) +
                                                       QStringLiteral(": Fehler: ") + message);
