@@ -41,6 +41,13 @@ Section "Tarvelo"
   ; tarvelo.log, ausnahmen.txt and protocols are none of them.
   File /r "${STAGE}\*.*"
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  ; What the first run needs beside the program: an exception list (empty:
+  ; nothing excepted) and the protocol folder tarvelo.ini.example names.
+  CreateDirectory "$INSTDIR\Protokolle"
+  ${IfNot} ${FileExists} "$INSTDIR\ausnahmen.txt"
+    FileOpen $0 "$INSTDIR\ausnahmen.txt" w
+    FileClose $0
+  ${EndIf}
 
   SetShellVarContext all
   CreateDirectory "$SMPROGRAMS\Tarvelo"
@@ -63,6 +70,9 @@ Section "Uninstall"
   ; Only the files the installer brought; folders only when empty.
 !include "${UNINSTALL_LIST}"
   Delete "$INSTDIR\uninstall.exe"
+  ; The lock a run holds is the program's, not the administrator's.
+  Delete "$INSTDIR\tarvelo.lock"
+  RMDir "$INSTDIR\Protokolle"
   RMDir "$INSTDIR"
 
   SetShellVarContext all
