@@ -76,7 +76,10 @@ TEST(Startup, EachStartupFailureNamesItsCause) {
         bool whole;
         const char* driverText = nullptr; // the driver's part, in parentheses at the end
     };
-    auto ini = [](const ScratchInstall& i) { return i.path("tarvelo.ini"); };
+    // Files beside the program are named as the platform writes paths.
+    auto ini = [](const ScratchInstall& i) {
+        return QDir::toNativeSeparators(i.path("tarvelo.ini"));
+    };
     auto entry = [&](const ScratchInstall& i) {
         return QStringLiteral("[SQL] Provider in \"%1\"").arg(ini(i));
     };
@@ -116,9 +119,10 @@ TEST(Startup, EachStartupFailureNamesItsCause) {
              i.setIni("SQL", "Provider", "Provider=SQLite;Data Source=" + i.path("fehlt.db"));
          },
          [&](const ScratchInstall& i) {
-             return "Die SQLite-Datenbank \"" + i.path("fehlt.db") + "\" (Data Source in " +
-                    entry(i) + ") kann nicht geöffnet werden: Die Datenbank \"" +
-                    i.path("fehlt.db") + "\" wurde nicht gefunden";
+             return "Die SQLite-Datenbank \"" + QDir::toNativeSeparators(i.path("fehlt.db")) +
+                    "\" (Data Source in " + entry(i) +
+                    ") kann nicht geöffnet werden: Die Datenbank \"" + i.path("fehlt.db") +
+                    "\" wurde nicht gefunden";
          },
          true},
         {"no SQLite database",
@@ -127,8 +131,8 @@ TEST(Startup, EachStartupFailureNamesItsCause) {
              i.setIni("SQL", "Provider", "Provider=SQLite;Data Source=" + i.path("kein.db"));
          },
          [&](const ScratchInstall& i) {
-             return "Die SQLite-Datenbank \"" + i.path("kein.db") + "\" (Data Source in " +
-                    entry(i) + ") kann nicht geöffnet werden: ";
+             return "Die SQLite-Datenbank \"" + QDir::toNativeSeparators(i.path("kein.db")) +
+                    "\" (Data Source in " + entry(i) + ") kann nicht geöffnet werden: ";
          },
          false, "file is not a database"},
         {"no route table",
@@ -136,8 +140,8 @@ TEST(Startup, EachStartupFailureNamesItsCause) {
              execSql(i.useSqliteDatabase(false), "DROP TABLE hm_routes");
          },
          [&](const ScratchInstall& i) {
-             return "Die SQLite-Datenbank \"" + i.path("hmailserver.db") + "\" (Data Source in " +
-                    entry(i) +
+             return "Die SQLite-Datenbank \"" + QDir::toNativeSeparators(i.path("hmailserver.db")) +
+                    "\" (Data Source in " + entry(i) +
                     ") ist geöffnet, aber ihre Routen (hm_routes) können nicht "
                     "gelesen werden: ";
          },
@@ -210,9 +214,9 @@ TEST(Startup, LogThatCannotBeWrittenIsSaidOnStandardError) {
 #else
     const QString logError = IoError::fromErrno(EISDIR).message();
 #endif
-    EXPECT_TRUE(result.standardError.contains("Tarvelo: In die Logdatei " +
-                                              install.path("tarvelo.log") +
-                                              " kann nicht geschrieben werden: " + logError))
+    EXPECT_TRUE(result.standardError.contains(
+        "Tarvelo: In die Logdatei " + QDir::toNativeSeparators(install.path("tarvelo.log")) +
+        " kann nicht geschrieben werden: " + logError))
         << result.standardError.toStdString();
     EXPECT_FALSE(result.standardError.contains("Bildschirm")) << result.standardError.toStdString();
     EXPECT_EQ(routeAddressRows(connection), rowsBefore);

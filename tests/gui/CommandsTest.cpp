@@ -317,8 +317,8 @@ TEST_F(CommandsTest, AfterAFailedStartStartAndExportSayTheDatabaseIsNotConnected
     ProfileFile::writeString(paths.iniFile, "SQL", "Provider",
                              "Provider=SQLite;Data Source=" + missing);
     Tfmain& w = openWindow();
-    const QString cause = "Die SQLite-Datenbank \"" + missing + "\" (Data Source in [SQL] " +
-                          "Provider in \"" + paths.iniFile +
+    const QString cause = "Die SQLite-Datenbank \"" + QDir::toNativeSeparators(missing) +
+                          "\" (Data Source in [SQL] " + "Provider in \"" + paths.iniFile +
                           "\") kann nicht geöffnet werden: " + "Die Datenbank \"" + missing +
                           "\" wurde nicht gefunden";
     // Said once at start; the empty grids need no second message.

@@ -112,7 +112,7 @@ TEST_F(ExceptionCommandTest, AusnahmenOpensTheExceptionFileByItsFullPath) {
     action("Ausnahmen1")->trigger();
     const QStringList opened = dialogs.openedDocuments;
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(opened[0], dir.filePath("ausnahmen.txt"));
+    EXPECT_EQ(opened[0], QDir::toNativeSeparators(dir.filePath("ausnahmen.txt")));
     EXPECT_TRUE(QFileInfo(opened[0]).isAbsolute());
     EXPECT_TRUE(messages.isEmpty());
 }
@@ -123,7 +123,8 @@ TEST_F(ExceptionCommandTest, AusnahmenWhereNothingOpensTextFilesSaysSoInTheLog) 
     action("Ausnahmen1")->trigger();
     EXPECT_EQ(dialogs.openedDocuments.size(), 1);
     EXPECT_EQ(logLines().last(),
-              "04.03.2026 05:06:07: Die Datei \"" + dir.filePath("ausnahmen.txt") +
+              "04.03.2026 05:06:07: Die Datei \"" +
+                  QDir::toNativeSeparators(dir.filePath("ausnahmen.txt")) +
                   "\" kann nicht geöffnet werden: kein Programm zum Öffnen von Textdateien "
                   "gefunden (Paket xdg-utils)");
     // No dialog of the program's own.
