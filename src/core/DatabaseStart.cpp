@@ -102,8 +102,9 @@ void DatabaseStart::open(Database& database, RoutesDataset& routes, const QStrin
 
 QString DatabaseStart::notConnected(const QString& startFailure) {
     if (startFailure.isEmpty()) {
-        return QStringLiteral("Die Datenbank ist nicht verbunden: sie wurde beim Start nicht "
-                              "geöffnet");
+        // The start opened it: the server or the network has ended it since.
+        return QStringLiteral("Die Verbindung zur Datenbank besteht nicht mehr; bitte Tarvelo "
+                              "neu starten");
     }
     return QStringLiteral("Die Datenbank ist nicht verbunden, weil der Start scheiterte: %1")
         .arg(startFailure);

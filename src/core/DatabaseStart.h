@@ -13,6 +13,7 @@ namespace DatabaseStart {
 void open(Database& database, RoutesDataset& routes, const QString& iniFile);
 
 // What Start and the export say when the database is not connected: that, and
-// why (the message of the failed start, when there was one).
+// why (the message of the failed start, when there was one; without one, the
+// connection the start opened has been lost).
 QString notConnected(const QString& startFailure);
 } // namespace DatabaseStart

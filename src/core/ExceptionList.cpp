@@ -1,5 +1,6 @@
 #include "core/ExceptionList.h"
 
+#include "core/NulLines.h"
 #include "core/WorkingList.h"
 #include "platform/AsciiCase.h"
 #include "platform/TextFile.h"
@@ -21,7 +22,9 @@ ExceptionList::ExceptionList(QStringList lines) : m_lines(std::move(lines)) {
 }
 
 ExceptionList ExceptionList::load(const QString& path) {
-    return ExceptionList(TextFile::readLines(path));
+    QStringList lines = TextFile::readLines(path);
+    NulLines::refuse(lines, QStringLiteral("Ausnahmenliste"));
+    return ExceptionList(std::move(lines));
 }
 
 bool ExceptionList::excepts(QStringView entry) const {

@@ -18,7 +18,8 @@ public:
     static constexpr int kPrefixLength = 255;
 
     explicit ExceptionList(QStringList lines);
-    // Reads the file; "Datei %s kann nicht geöffnet werden" when it cannot.
+    // Reads the file; "Datei %s kann nicht geöffnet werden" when it cannot, and
+    // TarveloError for a line holding a NUL character.
     static ExceptionList load(const QString& path);
 
     const QStringList& lines() const { return m_lines; }

@@ -108,10 +108,12 @@ void MainSession::synchronise(bool dryRun) {
                                    .maxDelete = m_maxDelete,
                                    .batch = m_batch,
                                    .record = &m_record}};
+    const bool wasConnected = connected();
     try {
         runSynchronisation(context);
     } catch (const DbError&) {
-        if (!connected()) {
+        // A connection lost during the run: the driver's text says how.
+        if (!wasConnected) {
             throw DbError(DatabaseStart::notConnected(m_startFailure));
         }
         throw;
@@ -119,9 +121,11 @@ void MainSession::synchronise(bool dryRun) {
 }
 
 void MainSession::RoutenCellClick() {
-    if (!connected() && !m_startFailure.isEmpty()) {
-        // Nothing to load: the failed start has said why, once.
-        return;
+    if (!connected()) {
+        if (!m_startFailure.isEmpty()) {
+            return; // nothing to load: the failed start has said why, once
+        }
+        throw DbError(DatabaseStart::notConnected(m_startFailure));
     }
     RouteBrowsing::loadAddresses(routes, Address);
 }

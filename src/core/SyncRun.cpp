@@ -2,6 +2,7 @@
 
 #include "core/ActivityLog.h"
 #include "core/ExceptionList.h"
+#include "core/NulLines.h"
 #include "core/PlanApplier.h"
 #include "core/RunLock.h"
 #include "core/RunRecord.h"
@@ -198,7 +199,9 @@ void SyncRun::synchronise() {
 }
 
 void SyncRun::readList(const QString& listFile, const ExceptionList& exceptions) {
-    m_context.Liste.assign(TextFile::readLines(listFile));
+    QStringList lines = TextFile::readLines(listFile);
+    NulLines::refuse(lines, QStringLiteral("Adressliste"));
+    m_context.Liste.assign(std::move(lines));
     m_window.runWorking();
     exceptions.apply(m_context.Liste);
     m_window.runWorking();
@@ -206,30 +209,19 @@ void SyncRun::readList(const QString& listFile, const ExceptionList& exceptions)
 
 void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
     // An address longer than the column would be refused by some servers in
-    // the middle of the run, after the deletions, and cut or kept by others;
-    // a NUL character is stored whole by some drivers, cut off or refused by
-    // others.
+    // the middle of the run, after the deletions, and cut or kept by others.
     for (const PlannedChange& change : plan.changes) {
-        if (change.kind != PlannedChange::Kind::Insert) {
-            continue;
-        }
-        const bool tooLong = change.address.size() > kAddressColumnLength;
-        if (!tooLong && !change.address.contains(QChar(u'\0'))) {
+        if (change.kind != PlannedChange::Kind::Insert ||
+            change.address.size() <= kAddressColumnLength) {
             continue;
         }
         const qsizetype line = TextFile::readLines(listFile).indexOf(change.address) + 1;
-        const QString shown = OneLine::forLog(change.address.left(40));
-        throw TarveloError(
-            tooLong ? QStringLiteral("Zeile %1 der Adressliste ist länger als %2 Zeichen und passt "
-                                     "nicht in die Tabelle hm_routeaddresses: \"%3...\". Es wurde "
-                                     "nichts geändert")
-                          .arg(line)
-                          .arg(kAddressColumnLength)
-                          .arg(shown)
-                    : QStringLiteral("Zeile %1 der Adressliste enthält ein Nullzeichen (NUL): "
-                                     "\"%2\". Es wurde nichts geändert")
-                          .arg(line)
-                          .arg(shown));
+        throw TarveloError(QStringLiteral("Zeile %1 der Adressliste ist länger als %2 Zeichen und "
+                                          "passt nicht in die Tabelle hm_routeaddresses: "
+                                          "\"%3...\". Es wurde nichts geändert")
+                               .arg(line)
+                               .arg(kAddressColumnLength)
+                               .arg(OneLine::forLog(change.address.left(40))));
     }
     const std::optional<DeleteLimit>& limit = m_context.guards.maxDelete;
     if (limit && limit->exceededBy(plan.deletions, plan.rowsInFilter)) {

@@ -93,6 +93,7 @@ private:
     void deleteCurrentRow(QTableView* grid);
     void appendAddressRow();
     void guard(const std::function<void()>& handler);
+    void storeOpenEdit();
 
     std::unique_ptr<MainSession> m_session;
     Dialogs& m_dialogs;

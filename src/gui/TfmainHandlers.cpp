@@ -4,6 +4,7 @@
 #include "core/Mtools.h"
 #include "gui/Dialogs.h"
 
+#include <QAbstractItemDelegate>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -53,11 +54,26 @@ void Tfmain::btoeffnenClick() {
 }
 
 void Tfmain::btsyncClick() {
+    storeOpenEdit();
     guard([this] { m_session->btsyncClick(); });
 }
 
 void Tfmain::Testlauf1Click() {
+    storeOpenEdit();
     guard([this] { m_session->Testlauf1Click(); });
+}
+
+// An address typed in a grid but not yet confirmed is stored before a run
+// reads the table, however the run is started: a click on Start stores it by
+// taking the focus, a menu command takes none.
+void Tfmain::storeOpenEdit() {
+    QWidget* editor = focusWidget();
+    for (QTableView* grid : {Routen, DBGrid2}) {
+        if (editor != nullptr && editor != grid && grid->isAncestorOf(editor)) {
+            emit grid->itemDelegate()->commitData(editor);
+            emit grid->itemDelegate()->closeEditor(editor);
+        }
+    }
 }
 
 void Tfmain::RoutenCellClick() {

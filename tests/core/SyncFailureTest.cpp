@@ -401,6 +401,18 @@ TEST_F(SyncFailureTest, AnEntryLongerThanTheColumnEndsTheRunBeforeAnyChange) {
               "Zeile 2 der Adressliste enthält ein Nullzeichen (NUL): \"nu l@b.org\". "
               "Es wurde nichts geändert");
     EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}}));
+    // An entry with a NUL in its domain names no row and no route: the row
+    // it meant would go. A list in UTF-16 without its mark is all such entries.
+    bed.writeList({QString(fits).replace("@b.org", QStringLiteral("@b.o") + QChar(u'\0') + "rg")});
+    EXPECT_EQ(runFailure(), "Zeile 1 der Adressliste enthält ein Nullzeichen (NUL): \"" +
+                                QString(40, u'f') + "\". Es wurde nichts geändert");
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}}));
+    // An exception line that can match nothing would let its entries in.
+    bed.writeList({fits});
+    bed.writeExceptions({"-", QStringLiteral("f") + QChar(u'\0')});
+    EXPECT_EQ(runFailure(), "Zeile 2 der Ausnahmenliste enthält ein Nullzeichen (NUL): \"f \". "
+                            "Es wurde nichts geändert");
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}}));
 }
 
 } // namespace

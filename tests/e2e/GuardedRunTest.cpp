@@ -49,6 +49,17 @@ public:
         install.writeFile("liste.txt", kList);
     }
 
+    // Each statement whole: a trigger's body holds ';' of its own.
+    void execute(const QStringList& statements) const {
+        Database database;
+        database.setConnectionString(connection);
+        database.open();
+        QSqlQuery query(database.handle());
+        for (const QString& statement : statements) {
+            ASSERT_TRUE(query.exec(statement)) << query.lastError().text().toStdString();
+        }
+    }
+
     QStringList args(const QStringList& more = {}) const {
         return QStringList({"/file:" + install.path("liste.txt"), "/domain:example.com"}) + more;
     }
@@ -213,15 +224,7 @@ TEST(GuardedRun, AFailedDeleteOrInsertLeavesTheRecordOfTheChangesMade) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.trigger);
         Scheduled s;
-        // One statement: a trigger's body holds ';' of its own.
-        Database database;
-        database.setConnectionString(s.connection);
-        database.open();
-        QSqlQuery create(database.handle());
-        ASSERT_TRUE(create.exec(QString::fromLatin1(c.trigger)))
-            << create.lastError().text().toStdString();
-        create.finish();
-        database.close();
+        s.execute({QString::fromLatin1(c.trigger)});
         const auto result = s.install.run(s.args());
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 1);
@@ -238,6 +241,30 @@ TEST(GuardedRun, AFailedDeleteOrInsertLeavesTheRecordOfTheChangesMade) {
         EXPECT_TRUE(lines.last().endsWith(" (geschuetzte Adresse)")) << lines.last().toStdString();
         EXPECT_EQ(s.install.logMessages().last(), lines.last());
     }
+}
+
+// The server ends the run's connection in the middle of the run (here the
+// run's own backend is told to terminate by a trigger): the message names
+// what the driver says, as the record does, not the start-up.
+TEST(GuardedRun, AConnectionEndedInTheMiddleOfTheRunIsReportedWithTheDriversText) {
+    Scheduled s(Backend::Postgres);
+    s.execute({"CREATE FUNCTION quit() RETURNS trigger AS $$ BEGIN "
+               "PERFORM pg_terminate_backend(pg_backend_pid()); RETURN NEW; END $$ "
+               "LANGUAGE plpgsql",
+               "CREATE TRIGGER quit BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
+               "WHEN (new.routeaddressaddress = 'dora@example.com') EXECUTE FUNCTION quit()"});
+
+    const auto result = s.install.run(s.args());
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.standardError.startsWith("QPSQL: ")) << result.standardError.toStdString();
+    const QStringList files = s.protocolFiles();
+    ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+    const QStringList lines = s.fileLines(files[0]);
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_EQ(lines.mid(lines.size() - 2, 1), QStringList({"Insert 1 dora@example.com"}));
+    EXPECT_TRUE(lines.last().startsWith("Fehler: QPSQL")) << lines.last().toStdString();
+    EXPECT_EQ(s.install.logMessages().last(), lines.last());
 }
 
 // A PostgreSQL backend that stops answering in the middle of the run (here

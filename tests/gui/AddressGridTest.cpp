@@ -6,6 +6,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTableView>
 #include <QTest>
 
@@ -113,6 +114,32 @@ TEST_F(AddressGridTest, EmptyingAnAddressIsRefusedAndTheOldValueStays) {
     typeIntoCell(DBGrid2(), 2, QStringLiteral("carla@example.com"));
     EXPECT_EQ(shownAddresses()[2], "carla@example.com");
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+// A run started from the menu takes no focus from the cell editor: the
+// address typed there is stored first all the same, as a click on Start does.
+TEST_F(AddressGridTest, AnAddressStillBeingTypedIsStoredBeforeARunFromTheMenu) {
+    for (const QString command : {"Testlauf1", "DatenbankSync1"}) {
+        SCOPED_TRACE(command.toStdString());
+        openWindow();
+        const QString typed = command + QStringLiteral("@example.com");
+        const QModelIndex cell = DBGrid2()->model()->index(2, 0);
+        DBGrid2()->setCurrentIndex(cell);
+        DBGrid2()->edit(cell);
+        auto* editor = qobject_cast<QLineEdit*>(DBGrid2()->indexWidget(cell));
+        ASSERT_NE(editor, nullptr);
+        editor->setFocus();
+        editor->selectAll();
+        QTest::keyClicks(editor, typed);
+        action(command)->trigger();
+        // The run read the table with the edit in it: the list does not name it.
+        EXPECT_TRUE(control<QPlainTextEdit>("Protokoll")
+                        ->toPlainText()
+                        .contains("Delete " + typed.toLower() + "\n"));
+        EXPECT_EQ(addressesOfRoute(1).contains(typed), command == "Testlauf1");
+        EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+        dropWindow();
+    }
 }
 
 TEST_F(AddressGridTest, DownOnTheLastRowAppendsARowThatIsStoredWhenFilled) {

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSqlDatabase>
 #include <QTableView>
 #include <QTest>
 #include <QTextBlock>
@@ -310,6 +311,26 @@ TEST_F(CommandsTest, AWindowWhoseDatabaseCannotBeOpenedStillComesUpUsable) {
     EXPECT_EQ(dialogs.openCalls, 1);
     EXPECT_TRUE(w.close());
     EXPECT_EQ(messages.size(), 1);
+}
+
+// A connection the server ended after the start (a restart, the network):
+// the driver closes it, and every command says so instead of blaming the start.
+TEST_F(CommandsTest, AfterALostConnectionEachCommandSaysToStartAgain) {
+    Tfmain& w = openWindow();
+    ASSERT_TRUE(messages.isEmpty());
+    for (const QString& name : QSqlDatabase::connectionNames()) {
+        QSqlDatabase::database(name, false).close();
+    }
+    const QString lost =
+        "Die Verbindung zur Datenbank besteht nicht mehr; bitte Tarvelo neu starten";
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    action("Testlauf1")->trigger();
+    action("DomainExport1")->trigger();
+    clickCell(Routen(), 1);
+    EXPECT_EQ(messages, QStringList({lost, lost, lost, lost}));
+    EXPECT_TRUE(dialogs.saveProposals.isEmpty()) << "no file is asked for";
+    EXPECT_TRUE(w.syncEnabled());
+    EXPECT_TRUE(logLines().last().endsWith(": Fehler: " + lost)) << logLines().last().toStdString();
 }
 
 TEST_F(CommandsTest, AfterAFailedStartStartAndExportSayTheDatabaseIsNotConnectedAndWhy) {
