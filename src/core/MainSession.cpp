@@ -13,6 +13,7 @@
 #include "platform/DosDateTime.h"
 #include "platform/ProfileFile.h"
 #include "platform/StandardError.h"
+#include "platform/StopSignals.h"
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
@@ -118,6 +119,8 @@ void MainSession::synchronise(bool dryRun) {
         }
         throw;
     }
+    // Asked from outside to end during the run: it has stopped and said so.
+    StopSignals::endIfReceived();
 }
 
 void MainSession::RoutenCellClick() {

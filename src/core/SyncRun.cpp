@@ -14,6 +14,7 @@
 #include "platform/Clock.h"
 #include "platform/OneLine.h"
 #include "platform/RegularFile.h"
+#include "platform/StopSignals.h"
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
@@ -253,8 +254,10 @@ int SyncRun::apply(const SyncPlan& plan) {
                     record->progress(stored, -1);
                 }
             },
-        .stopRequested = [&] { return m_window.stopRequested(); },
+        .stopRequested =
+            [&] { return m_window.stopRequested() || !StopSignals::received().isEmpty(); },
     };
+    const StopSignals outsideStops;
     try {
         return applyPlan(plan, m_context.RA2, m_context.guards.batch, hooks);
     } catch (const TarveloError&) {
@@ -275,6 +278,10 @@ void SyncRun::stopped(const SyncPlan& plan, int stored) {
         record->writeStop(closing, m_context.clock.now());
     }
     m_window.setZaehler(QStringLiteral("%1 Änderungen, abgebrochen").arg(m_protocol.size()));
+    const QString signal = StopSignals::received();
+    if (!signal.isEmpty()) {
+        m_context.log.LogMessage(QStringLiteral("Das Programm wird beendet (%1)").arg(signal));
+    }
     m_context.log.LogMessage(QStringLiteral("Synchronisation abgebrochen: %1 von %2 Änderungen "
                                             "gemacht")
                                  .arg(stored)

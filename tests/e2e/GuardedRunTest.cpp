@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -21,6 +22,7 @@
 #include <algorithm>
 #include <csignal>
 #include <memory>
+#include <utility>
 
 // What keeps an unattended run trustworthy when nobody watches: one run at a
 // time, a record of a run that fails, a bound on a run that stopped making
@@ -265,6 +267,76 @@ TEST(GuardedRun, AConnectionEndedInTheMiddleOfTheRunIsReportedWithTheDriversText
     EXPECT_EQ(lines.mid(lines.size() - 2, 1), QStringList({"Insert 1 dora@example.com"}));
     EXPECT_TRUE(lines.last().startsWith("Fehler: QPSQL")) << lines.last().toStdString();
     EXPECT_EQ(s.install.logMessages().last(), lines.last());
+}
+
+// A service manager's stop, a shutdown or a dropped session in the middle of
+// the changes: the run stops after the change in hand, its record lists
+// exactly what reached the table, the log says why, and the program then
+// ends by the signal it was sent.
+TEST(GuardedRun, ASignalToEndStopsTheRunAfterTheChangeInHandAndLeavesItsRecord) {
+    for (const auto& [signal, name] :
+         {std::pair{SIGTERM, "SIGTERM"}, std::pair{SIGHUP, "SIGHUP"}}) {
+        SCOPED_TRACE(name);
+        Scheduled s(Backend::Postgres);
+        s.execute({"CREATE FUNCTION pause() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(0.2); "
+                   "RETURN NEW; END $$ LANGUAGE plpgsql",
+                   "CREATE TRIGGER pause BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
+                   "EXECUTE FUNCTION pause()"});
+        QByteArray list = kList;
+        for (int i = 0; i < 40; ++i) {
+            list += "neu" + QByteArray::number(i) + "@example.com\r\n";
+        }
+        s.install.writeFile("liste.txt", list);
+        const auto run = s.start(s.args());
+        QElapsedTimer waited;
+        waited.start();
+        while (!s.exampleComRows().contains("neu1@example.com") && waited.elapsed() < 20000) {
+            QThread::msleep(50);
+        }
+        ASSERT_TRUE(s.exampleComRows().contains("neu1@example.com")) << "the run never inserted";
+        ASSERT_EQ(::kill(pid_t(run->processId()), signal), 0);
+        ASSERT_TRUE(run->waitForFinished(20000));
+        EXPECT_EQ(run->exitStatus(), QProcess::CrashExit) << "ended by the signal";
+
+        const QStringList files = s.protocolFiles();
+        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+        EXPECT_TRUE(files[0].endsWith("-abbruch.log")) << files[0].toStdString();
+        QStringList lines = s.fileLines(files[0]);
+        ASSERT_GE(lines.size(), 3);
+        const QString closing = lines.takeLast();
+        const qsizetype made = lines.size() - 1;
+        EXPECT_EQ(closing,
+                  QStringLiteral("Abgebrochen nach %1 von 43 geplanten Änderungen").arg(made));
+        EXPECT_LT(made, 43);
+        QStringList inserted;
+        for (const QString& row : s.exampleComRows()) {
+            if (!kExampleComBefore.contains(row)) {
+                inserted.append("Insert 1 " + row);
+            }
+        }
+        const QStringList recorded = lines.mid(3); // the header, two deletions
+        EXPECT_EQ(QSet<QString>(inserted.begin(), inserted.end()),
+                  QSet<QString>(recorded.begin(), recorded.end()));
+        const QStringList log = s.install.logMessages();
+        ASSERT_GE(log.size(), 2);
+        EXPECT_EQ(log.mid(log.size() - 2),
+                  QStringList({QStringLiteral("Das Programm wird beendet (%1)").arg(name),
+                               QStringLiteral("Synchronisation abgebrochen: %1 von 43 Änderungen "
+                                              "gemacht")
+                                   .arg(made)}));
+    }
+}
+
+// Standard error read by a logger that has gone away: the error still
+// reaches the log, and the status says it.
+TEST(GuardedRun, AnErrorReachesTheLogWhenNobodyReadsStandardError) {
+    Scheduled s;
+    QFile::remove(s.install.path("ausnahmen.txt"));
+    s.install.loseStandardErrorReader();
+    EXPECT_EQ(s.install.run(s.args()).exitCode, 1);
+    EXPECT_EQ(s.install.logMessages().last(),
+              "Fehler: Datei " + s.install.path("ausnahmen.txt") + " kann nicht geöffnet werden");
+    EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
 }
 
 // A PostgreSQL backend that stops answering in the middle of the run (here

@@ -17,6 +17,7 @@
 #ifndef Q_OS_WIN
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -107,17 +108,29 @@ std::unique_ptr<QProcess> ScratchInstall::start(const QStringList& arguments,
     process->setWorkingDirectory(dir());
     process->setStandardInputFile(QProcess::nullDevice());
 #ifndef Q_OS_WIN
-    // A full disk, the POSIX way: the child may write no more than this.
-    if (m_fileSizeLimit > 0) {
-        const auto limit = static_cast<rlim_t>(m_fileSizeLimit);
-        process->setChildProcessModifier([limit] {
+    const auto limit = static_cast<rlim_t>(m_fileSizeLimit);
+    const bool readerGone = m_standardErrorReaderGone;
+    process->setChildProcessModifier([limit, readerGone] {
+        // As a scheduler starts it: a write to a pipe nobody reads raises
+        // the signal that ends a program.
+        std::signal(SIGPIPE, SIG_DFL);
+        if (readerGone) {
+            int ends[2];
+            if (pipe(ends) == 0) {
+                close(ends[0]);
+                dup2(ends[1], STDERR_FILENO);
+                close(ends[1]);
+            }
+        }
+        // A full disk, the POSIX way: the child may write no more than this.
+        if (limit > 0) {
             std::signal(SIGXFSZ, SIG_IGN);
             rlimit size{};
             getrlimit(RLIMIT_FSIZE, &size);
             size.rlim_cur = limit;
             setrlimit(RLIMIT_FSIZE, &size);
-        });
-    }
+        }
+    });
 #endif
     process->start(path(executableName()), arguments);
     return process;

@@ -48,6 +48,9 @@ public:
     // From now on no file the program writes can grow beyond bytes: a write
     // past it fails as on a full disk (the signal it would raise is ignored).
     void limitFileSize(qint64 bytes) { m_fileSizeLimit = bytes; }
+    // From now on standard error is a pipe whose reader has gone (a logger
+    // that died).
+    void loseStandardErrorReader() { m_standardErrorReaderGone = true; }
 
     // Lines of tarvelo.log without their date and time ("" for blank lines).
     QStringList logMessages() const;
@@ -55,6 +58,7 @@ public:
 private:
     QTemporaryDir m_dir;
     qint64 m_fileSizeLimit = 0;
+    bool m_standardErrorReaderGone = false;
 };
 
 // The addresses of one route in hm_routeaddresses, sorted.

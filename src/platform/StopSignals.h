@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+// Requests from outside to end the program: SIGTERM from a service manager,
+// a time limit or a shutdown, SIGINT, SIGHUP from a dropped session. While a
+// StopSignals object lives, they do not end the process at once but are
+// noted, so that a run stops after the change in hand and leaves its record
+// as a stop with Escape does. Windows ends a task without asking: nothing is
+// noted there.
+class StopSignals {
+public:
+    StopSignals();
+    ~StopSignals(); // the signals end the process again
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    // The name of the signal received ("SIGTERM"), empty when none was.
+    static QString received();
+    // Ends the process by the signal received, as its sender expects, once
+    // the run has recorded its stop; returns when none was received.
+    static void endIfReceived();
+};

@@ -1,0 +1,59 @@
+#include "platform/StopSignals.h"
+
+#include <csignal>
+#include <iterator>
+
+namespace {
+
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+
+volatile std::sig_atomic_t g_received = 0;
+// What each signal did before: restored afterwards.
+struct sigaction g_before[std::size(kSignals)];
+
+extern "C" void note(int signal) {
+    g_received = signal;
+}
+
+} // namespace
+
+StopSignals::StopSignals() {
+    struct sigaction action = {};
+    action.sa_handler = note;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART; // a database call under way goes on
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        sigaction(kSignals[i], nullptr, &g_before[i]);
+        // A signal ignored by whoever started the program (nohup) stays so.
+        if (g_before[i].sa_handler != SIG_IGN) {
+            sigaction(kSignals[i], &action, nullptr);
+        }
+    }
+}
+
+StopSignals::~StopSignals() {
+    for (size_t i = 0; i < std::size(kSignals); ++i) {
+        sigaction(kSignals[i], &g_before[i], nullptr);
+    }
+}
+
+QString StopSignals::received() {
+    switch (g_received) {
+    case SIGTERM:
+        return QStringLiteral("SIGTERM");
+    case SIGINT:
+        return QStringLiteral("SIGINT");
+    case SIGHUP:
+        return QStringLiteral("SIGHUP");
+    default:
+        return QString();
+    }
+}
+
+void StopSignals::endIfReceived() {
+    const int signal = g_received;
+    if (signal != 0) {
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+}
