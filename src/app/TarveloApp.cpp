@@ -164,14 +164,13 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
 
     QStringList parameters = QCoreApplication::arguments();
     parameters.removeFirst();
-    Tfmain window(AppPaths::current(), Clock::system(), dialogs, reporter, parameters, waits);
+    RunWaits runWaits = waits;
+    runWaits.unattended = !screen;
+    Tfmain window(AppPaths::current(), Clock::system(), dialogs, reporter, parameters, runWaits);
 
     // Shown from inside the running loop, so that a termination requested
     // while the command line is processed reaches the loop.
     int status = 0;
-    if (!screen) {
-        window.session().watchForStalls();
-    }
     QTimer::singleShot(0, &window, [&] {
         window.show();
         if (!screen) {

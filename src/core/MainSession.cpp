@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/DosDateTime.h"
 #include "platform/ProfileFile.h"
+#include "platform/Progress.h"
 #include "platform/StandardError.h"
 #include "platform/StopSignals.h"
 #include "platform/TarveloError.h"
@@ -21,7 +22,11 @@
 
 MainSession::MainSession(AppPaths paths, const Clock& clock, WindowState& window, RunWaits waits)
     : routes(database), RA2(database), Address(database), m_paths(std::move(paths)), m_waits(waits),
-      m_clock(clock), m_window(window), m_log(m_paths.logFile, clock, window) {}
+      m_clock(clock), m_window(window), m_log(m_paths.logFile, clock, window) {
+    if (m_waits.unattended) {
+        watchForStalls();
+    }
+}
 
 MainSession::~MainSession() = default;
 
@@ -138,6 +143,7 @@ void MainSession::HmailRefresh1Click() {
     // breathes and takes no input, as during a run; Escape gives the wait up.
     const WindowRunScope busy(m_window);
     refreshRoutes(AdminPassword, [this] {
+        Progress::note(); // the refresh's own time limit bounds this wait
         m_window.runWaiting();
         return !m_window.stopRequested();
     });

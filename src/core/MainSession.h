@@ -29,6 +29,10 @@ class WindowState;
 struct RunWaits {
     std::chrono::milliseconds lock = RunLock::defaultWait();
     std::chrono::milliseconds stall = Watchdog::defaultLimit();
+    // Without a screen nobody notices a program that waits for ever: from
+    // its start (the connection, the routes read) a stall ends it, logging
+    // why and leaving the record of the run so far.
+    bool unattended = false;
 };
 
 // Everything the main window owns besides its controls: the configuration
@@ -79,15 +83,11 @@ public:
     bool listFileMissing() const { return m_listFileMissing; }
     bool runRequested() const { return m_runRequested; }
 
-    // Without a screen nobody notices a run that waits for ever: from now on
-    // a run that makes no progress for two minutes ends the process (status
-    // 1) after logging why and leaving the record of the run so far.
-    void watchForStalls();
-
     QString AdminPassword;
     QString ProtokollDir;
 
 private:
+    void watchForStalls();
     void synchronise(bool dryRun);
 
     Database database;

@@ -43,7 +43,10 @@ void applySessionBounds(QSqlDatabase& db, ConnectionSettings::Server server) {
         execOrThrow(db, QStringLiteral("SET statement_timeout = '%1s'").arg(seconds));
         break;
     case ConnectionSettings::Server::MySql: {
-        execOrThrow(db, QStringLiteral("SET SESSION lock_wait_timeout = %1, "
+        // Each change is stored at once, also where the server starts its
+        // sessions without autocommit (init_connect, my.cnf): the changes
+        // would otherwise go with the connection, unstored.
+        execOrThrow(db, QStringLiteral("SET SESSION autocommit = 1, lock_wait_timeout = %1, "
                                        "innodb_lock_wait_timeout = %1")
                             .arg(seconds));
         // MariaDB bounds every statement; MySQL lacks the setting.

@@ -1,5 +1,6 @@
 #include "ScratchInstall.h"
 
+#include "ConnectionKey.h"
 #include "TestBackend.h"
 #include "TestDatabases.h"
 #include "db/ConnectionString.h"
@@ -435,6 +436,44 @@ TEST_P(OdbcBesideNative, AnAddressTooLongForTheColumnEndsBothRunsAlike) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, OdbcBesideNative,
                          ::testing::Values(Backend::Postgres, Backend::MariaDb), backendName);
+
+// A MariaDB server whose sessions start without autocommit (init_connect or
+// my.cnf): every change is stored all the same, not left in a transaction
+// that the end of the connection throws away while the run reports success.
+TEST(ServerRunMariaDb, ASessionStartedWithoutAutocommitStoresEveryChange) {
+    ScratchInstall install;
+    const QString admin = createBackendDatabase(Backend::MariaDb, QString(), true);
+    const QString database = parseConnectionString(admin).databaseName;
+    Database server;
+    server.setConnectionString(admin);
+    server.open();
+    QSqlQuery sql(server.handle());
+    // init_connect passes over logins allowed to administer connections, as
+    // the tests' own: the nightly login here is a plain one.
+    for (const QString& statement :
+         {QStringLiteral("CREATE OR REPLACE USER 'nachtlauf'@'127.0.0.1' IDENTIFIED BY 'nacht'"),
+          "GRANT SELECT, INSERT, DELETE ON " + database + ".* TO 'nachtlauf'@'127.0.0.1'",
+          QStringLiteral("SET GLOBAL init_connect = 'SET autocommit = 0'")}) {
+        ASSERT_TRUE(sql.exec(statement)) << sql.lastError().text().toStdString();
+    }
+    const struct Restore {
+        QSqlQuery& sql;
+        ~Restore() {
+            sql.exec("SET GLOBAL init_connect = ''");
+            sql.exec("DROP USER 'nachtlauf'@'127.0.0.1'");
+        }
+    } restore{sql};
+    install.setIni(
+        "SQL", "Provider",
+        withConnectionKey(withConnectionKey(admin, "User ID", "nachtlauf"), "Password", "nacht"));
+    install.writeFile("ausnahmen.txt", "");
+    install.writeFile("liste.txt", "alice@example.com\r\nBob@example.com\r\ndora@example.com\r\n");
+    const auto result = install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(addressesOfRoute(admin, 1),
+              QStringList({"Bob@Example.com", "alice@example.com", "dora@example.com"}));
+}
 
 // PostgreSQL's message for a refused connection runs over two lines; the log
 // keeps it as one entry, and every line of the log starts with its date.

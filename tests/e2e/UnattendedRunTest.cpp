@@ -244,6 +244,24 @@ TEST_F(UnattendedRemoteRefresh, RefreshLogsInOnTheMailServerHostAndReloadsTheRou
     EXPECT_EQ(filesHolding(password), QStringList());
 }
 
+// The mail server may take its time to reload: the refresh's own time limit
+// bounds the wait, not the bound on a run that makes no progress.
+TEST(UnattendedSlowRefresh, ARefreshWithinItsTimeLimitOutlastsTheStallBound) {
+    ScratchInstall install(ScratchInstall::Program::ShortWaits);
+    install.useSqliteDatabase(true);
+    const RemoteStandin remote{install.path("automation")};
+    const QString slow = remote.hostDir() + "/langsam";
+    install.writeFile(QDir(install.dir()).relativeFilePath(slow),
+                      "#!/bin/sh\nsleep 5\nexec \"$(dirname \"$0\")/powershell-standin\" \"$@\"\n");
+    QFile::setPermissions(slow, QFile::permissions(slow) | QFileDevice::ExeOwner);
+    remote.setCommand(u'"' + slow + "\" " + RemoteStandin::kArguments.join(u' '), 30);
+    const auto result = install.run({"/refresh"}, {"TARVELO_TEST_WATCHDOG_MS=2000"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(remote.calls().size(), 1);
+    EXPECT_EQ(install.logMessages().last(), "Schliesse Programm");
+}
+
 TEST_F(UnattendedRemoteRefresh, ErrorOfTheMailServerIsReportedTrimmedWithStatusOne) {
     remote.answer(1, "Warnung: Verbindung langsam\r\n"
                      "You do not have access to this property / method. \r\n\r\n");
