@@ -162,8 +162,7 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     })
                                   : ErrorReporter::MessageBox());
 
-    QStringList parameters = QCoreApplication::arguments();
-    parameters.removeFirst();
+    const QStringList parameters = CommandLine::parameters(QCoreApplication::arguments().mid(1));
     RunWaits runWaits = waits;
     runWaits.unattended = !screen;
     Tfmain window(AppPaths::current(), Clock::system(), dialogs, reporter, parameters, runWaits);

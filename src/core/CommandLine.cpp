@@ -3,6 +3,31 @@
 #include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
 
+QStringList CommandLine::parameters(const QStringList& arguments) {
+    QStringList result;
+    for (const QString& argument : arguments) {
+        if (argument.isEmpty()) {
+            result.append(argument);
+            continue;
+        }
+        QString parameter;
+        for (const QChar c : argument) {
+            if (c.unicode() < 0x20) {
+                if (!parameter.isEmpty()) {
+                    result.append(parameter);
+                }
+                parameter.clear();
+            } else if (c != u'"') {
+                parameter.append(c);
+            }
+        }
+        if (!parameter.isEmpty()) {
+            result.append(parameter);
+        }
+    }
+    return result;
+}
+
 CommandLineSwitch CommandLine::parse(const QString& parameter) {
     const QString lowered = AsciiCase::lower(parameter);
     CommandLineSwitch result;

@@ -12,6 +12,12 @@ struct CommandLineSwitch {
 
 namespace CommandLine {
 constexpr int kMaxValue = 255;
+// The parameters of the program's arguments as Windows programs take them:
+// control characters separate parameters (a CR that a crontab saved with CR
+// LF leaves on its last switch) and double quotes are dropped (a service
+// manager that hands them on). Blanks inside an argument stay: the shell
+// kept them there on purpose. An empty argument stays a parameter.
+QStringList parameters(const QStringList& arguments);
 // Recognises a switch in any ASCII case. The list path keeps its case: file
 // names on this platform are case-sensitive. An empty "/domain:" is ignored,
 // since a filter of "@" alone would hold every address. "/maxdelete:" and

@@ -5,13 +5,42 @@
 
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace {
+
+// The server's own text as it was meant. MariaDB's ODBC driver counts a
+// message's length in bytes, and Qt's driver takes that many characters: a
+// NUL and left-over bytes follow the text. Qt's MySQL driver reads the
+// server's UTF-8 as Latin-1 ("bÃ¶se").
+QString serverText(QString text) {
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    if (nul >= 0) {
+        text.truncate(nul);
+    }
+    const bool latin1 =
+        std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });
+    if (latin1 &&
+        std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() >= 0x80; })) {
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = utf8.decode(text.toLatin1());
+        if (!utf8.hasError()) {
+            return decoded.trimmed();
+        }
+    }
+    return text.trimmed();
+}
+
+} // namespace
 
 QString SqlExec::driverText(const QSqlError& error) {
     // What failed, in the toolkit's words (German where its translation is
     // installed), then the database's own text in parentheses: the two are
     // often in different languages and must not run together.
     const QString what = error.driverText().trimmed();
-    const QString native = error.databaseText().trimmed();
+    const QString native = serverText(error.databaseText());
     if (what.isEmpty() && native.isEmpty()) {
         return QStringLiteral("Unbekannter Datenbankfehler");
     }

@@ -30,6 +30,27 @@ TEST(CommandLineParse, SwitchesAreRecognisedInAnyCaseButOnlyWhole) {
     EXPECT_EQ(kindOf("/maxdelete"), CommandLineSwitch::Ignored);
 }
 
+// The arguments as a scheduler hands them on become the parameters a
+// Windows program would see.
+TEST(CommandLineParameters, ControlCharactersSeparateAndQuotesGo) {
+    const struct {
+        QStringList arguments;
+        QStringList parameters;
+    } cases[] = {
+        {{"/file:a.txt", "/refresh\r"}, {"/file:a.txt", "/refresh"}},
+        {{"/domain:example.com\r\n"}, {"/domain:example.com"}},
+        {{"/file:a.txt\t/domain:x.de"}, {"/file:a.txt", "/domain:x.de"}},
+        {{"/domain:\"example.com\"", "\"/file:C:\\Mit Blank\\a.txt\""},
+         {"/domain:example.com", "/file:C:\\Mit Blank\\a.txt"}},
+        {{"/file:/srv/mit blank/a.txt", "/refresh "}, {"/file:/srv/mit blank/a.txt", "/refresh "}},
+        {{"", "\r", "/dbsync"}, {"", "/dbsync"}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CommandLine::parameters(c.arguments), c.parameters)
+            << c.arguments.join('|').toStdString();
+    }
+}
+
 // The limit's edges: "more than the limit" is refused, the limit itself is
 // not; a share is compared without rounding.
 TEST(DeleteLimitTest, CountsAndSharesAtTheirEdges) {

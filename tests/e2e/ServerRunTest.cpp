@@ -475,6 +475,38 @@ TEST(ServerRunMariaDb, ASessionStartedWithoutAutocommitStoresEveryChange) {
               QStringList({"Bob@Example.com", "alice@example.com", "dora@example.com"}));
 }
 
+// A server's own message with letters beyond ASCII (a trigger's text, a
+// server that speaks German) reaches the log and standard error whole, on
+// both roads to MariaDB.
+class MariaDbText : public ::testing::TestWithParam<Backend> {};
+
+TEST_P(MariaDbText, AServerMessageWithUmlautsReachesTheLogWhole) {
+    ScratchInstall install;
+    const QString connection = createBackendDatabase(GetParam(), QString(), true);
+    Database database;
+    database.setConnectionString(connection);
+    database.open();
+    QSqlQuery create(database.handle());
+    ASSERT_TRUE(create.exec(QStringLiteral(
+        "CREATE TRIGGER refuse BEFORE INSERT ON hm_routeaddresses FOR EACH ROW BEGIN IF "
+        "new.routeaddressaddress = 'dora@example.com' THEN SIGNAL SQLSTATE '45000' SET "
+        "MESSAGE_TEXT = 'geschützte Adresse für Jürgen €'; END IF; END")))
+        << create.lastError().text().toStdString();
+    install.setIni("SQL", "Provider", connection);
+    install.writeFile("ausnahmen.txt", "");
+    install.writeFile("liste.txt", "alice@example.com\r\nBob@example.com\r\ndora@example.com\r\n");
+    const auto result = install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    const QString text = QStringLiteral("geschützte Adresse für Jürgen €)");
+    EXPECT_TRUE(result.standardError.endsWith(text + '\n')) << result.standardError.toStdString();
+    const QString last = install.logMessages().last();
+    EXPECT_TRUE(last.startsWith("Fehler: ") && last.endsWith(text)) << last.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, MariaDbText,
+                         ::testing::Values(Backend::MariaDb, Backend::MariaDbOdbc), backendName);
+
 // PostgreSQL's message for a refused connection runs over two lines; the log
 // keeps it as one entry, and every line of the log starts with its date.
 TEST(ServerRunRefused, AMultiLineDriverMessageIsOneLogLine) {

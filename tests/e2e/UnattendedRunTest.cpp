@@ -113,6 +113,19 @@ TEST_F(UnattendedRun, SwitchesInCapitalsWorkAndNearMissesAreIgnored) {
     EXPECT_EQ(log.last(), "Schliesse Programm");
 }
 
+// A crontab saved with CR LF leaves a CR on the last switch; a service
+// manager may hand on the quotes it was given.
+TEST_F(UnattendedRun, ASwitchWithATrailingControlCharacterOrQuotesStillCounts) {
+    const auto result =
+        install.run({"/file:\"" + install.path("liste.txt") + "\"", "/domain:example.com\r"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(exampleComRows(), kExampleComAfter);
+    const QStringList log = install.logMessages();
+    EXPECT_TRUE(log.contains("Verarbeite nur @example.com"));
+    EXPECT_TRUE(log.contains("Verarbeite: " + install.path("liste.txt")));
+}
+
 TEST_F(UnattendedRun, ExistingFileWithoutDbsyncStillRunsAndTheLastValuesWin) {
     install.writeFile("andere.txt", "x@example.org\r\n");
     const auto result = install.run({"/file:" + install.path("andere.txt"), "/domain:example.org",
