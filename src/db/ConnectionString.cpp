@@ -208,17 +208,17 @@ QString odbcAttribute(const Entry& entry) {
                                      "ein Nullzeichen, das ODBC nicht übermitteln kann")
                           .arg(entry.key));
     }
-    if (!entry.quoted && value.startsWith(u'{') && value.endsWith(u'}') && value.size() > 1) {
-        return value;
-    }
+    const bool braced =
+        !entry.quoted && value.startsWith(u'{') && value.endsWith(u'}') && value.size() > 1;
+    const QStringView text = braced ? QStringView(value).sliced(1, value.size() - 2) : value;
     // MariaDB's driver, for one, drops them even inside braces.
-    if (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace())) {
+    if (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace())) {
         throw DbError(QStringLiteral("Der Wert von \"%1\" in der Verbindungszeichenfolge beginnt "
                                      "oder endet mit einem Leerzeichen, das ODBC-Treiber nicht "
                                      "zuverlässig übermitteln")
                           .arg(entry.key));
     }
-    return odbcValue(value);
+    return braced ? value : odbcValue(value);
 }
 
 // The login and the wait for any answer on the connection, bounded.

@@ -196,6 +196,9 @@ TEST(ConnectionString, AValueOdbcCannotCarryIsRefusedInGerman) {
     EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hm;UID=\"hm \""),
               "Der Wert von \"UID\" in der Verbindungszeichenfolge beginnt oder endet mit "
               "einem Leerzeichen, das ODBC-Treiber nicht zuverlässig übermitteln");
+    EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hm;PWD={ sp}"),
+              "Der Wert von \"PWD\" in der Verbindungszeichenfolge beginnt oder endet mit "
+              "einem Leerzeichen, das ODBC-Treiber nicht zuverlässig übermitteln");
     EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hmail.dsn;UID=u"),
               "Die Verbindungszeichenfolge enthält \".dsn\" außerhalb von Benutzer und Kennwort; "
               "der ODBC-Treiber von Qt nähme sie für den Namen einer Datei-Datenquelle");
