@@ -20,6 +20,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -209,20 +210,39 @@ void SyncRun::readList(const QString& listFile, const ExceptionList& exceptions)
 }
 
 void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
-    // An address longer than the column would be refused by some servers in
-    // the middle of the run, after the deletions, and cut or kept by others.
+    // An address longer than the column, or with a character beyond what
+    // the column holds, would be refused by some servers in the middle of the
+    // run, after the deletions, and cut or kept by others.
+    const bool onlyBasicPlane = m_context.RA2.holdsOnlyBasicPlane();
     for (const PlannedChange& change : plan.changes) {
-        if (change.kind != PlannedChange::Kind::Insert ||
-            change.address.size() <= kAddressColumnLength) {
+        if (change.kind != PlannedChange::Kind::Insert) {
+            continue;
+        }
+        const bool tooLong = change.address.size() > kAddressColumnLength;
+        const bool beyondPlane =
+            onlyBasicPlane && std::any_of(change.address.cbegin(), change.address.cend(),
+                                          [](QChar c) { return c.isSurrogate(); });
+        if (!tooLong && !beyondPlane) {
             continue;
         }
         const qsizetype line = TextFile::readLines(listFile).indexOf(change.address) + 1;
-        throw TarveloError(QStringLiteral("Zeile %1 der Adressliste ist länger als %2 Zeichen und "
-                                          "passt nicht in die Tabelle hm_routeaddresses: "
-                                          "\"%3...\". Es wurde nichts geändert")
-                               .arg(line)
-                               .arg(kAddressColumnLength)
-                               .arg(OneLine::forLog(change.address.left(40))));
+        QString shown = change.address.left(40);
+        if (shown.back().isHighSurrogate()) {
+            shown.chop(1); // not half a character
+        }
+        shown = OneLine::forLog(shown);
+        throw TarveloError(
+            tooLong ? QStringLiteral("Zeile %1 der Adressliste ist länger als %2 Zeichen und passt "
+                                     "nicht in die Tabelle hm_routeaddresses: \"%3...\". Es wurde "
+                                     "nichts geändert")
+                          .arg(line)
+                          .arg(kAddressColumnLength)
+                          .arg(shown)
+                    : QStringLiteral("Zeile %1 der Adressliste enthält ein Zeichen, das die "
+                                     "Tabelle hm_routeaddresses (utf8) nicht speichern kann: "
+                                     "\"%2\". Es wurde nichts geändert")
+                          .arg(line)
+                          .arg(shown));
     }
     const std::optional<DeleteLimit>& limit = m_context.guards.maxDelete;
     if (limit && limit->exceededBy(plan.deletions, plan.rowsInFilter)) {

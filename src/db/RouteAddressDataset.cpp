@@ -36,6 +36,13 @@ void RouteAddressDataset::open() {
         SqlExec::fail(query);
     }
     query.finish();
+    bool onlyBasicPlane = false;
+    if (m_database.server() == ConnectionSettings::Server::MySql) {
+        SqlExec::exec(query, RouteAddressStatements::addressCharacterSet());
+        const QString set = query.next() ? query.value(0).toString().toLower() : QString();
+        onlyBasicPlane = set == u"utf8" || set == u"utf8mb3" || set == u"ucs2";
+        query.finish();
+    }
 
     auto remove = std::make_unique<QSqlQuery>(db);
     SqlExec::prepare(*remove, RouteAddressStatements::deleteById());
@@ -43,6 +50,7 @@ void RouteAddressDataset::open() {
     SqlExec::prepare(*insert, RouteAddressStatements::insert(m_database.server()));
 
     m_rows = std::move(rows);
+    m_onlyBasicPlane = onlyBasicPlane;
     m_db = db;
     m_delete = std::move(remove);
     m_insert = std::move(insert);
@@ -55,6 +63,7 @@ void RouteAddressDataset::close() {
     m_insert.reset();
     m_db = QSqlDatabase();
     m_rows = RouteAddressRows();
+    m_onlyBasicPlane = false;
     m_open = false;
 }
 

@@ -25,6 +25,10 @@ public:
 
     // The rows as read when opened; changes made since do not show here.
     const RouteAddressRows& rows() const { return m_rows; }
+    // Whether the address column holds only characters of the Basic
+    // Multilingual Plane: the mail server's MySQL tables are utf8 (three
+    // bytes a character), where an emoji is refused or stored as "?".
+    bool holdsOnlyBasicPlane() const { return m_onlyBasicPlane; }
 
     // A dataset that is not open refuses changes (DbError).
     void deleteRow(qint64 routeaddressid);
@@ -42,6 +46,7 @@ private:
 
     Database& m_database;
     RouteAddressRows m_rows;
+    bool m_onlyBasicPlane = false;
     bool m_open = false;
     bool m_inBatch = false;
     QSqlDatabase m_db; // the connection the statements below run on, while open

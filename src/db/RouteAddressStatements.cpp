@@ -11,6 +11,12 @@ QString RouteAddressStatements::selectAll() {
                           "from hm_routeaddresses order by routeaddressid");
 }
 
+QString RouteAddressStatements::addressCharacterSet() {
+    return QStringLiteral("SELECT character_set_name FROM information_schema.columns WHERE "
+                          "table_schema = DATABASE() AND table_name = 'hm_routeaddresses' AND "
+                          "column_name = 'routeaddressaddress'");
+}
+
 QString RouteAddressStatements::deleteById() {
     return QStringLiteral("DELETE FROM hm_routeaddresses WHERE routeaddressid = ?");
 }

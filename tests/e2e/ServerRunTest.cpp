@@ -504,6 +504,28 @@ TEST_P(MariaDbText, AServerMessageWithUmlautsReachesTheLogWhole) {
     EXPECT_TRUE(last.startsWith("Fehler: ") && last.endsWith(text)) << last.toStdString();
 }
 
+// The mail server's MySQL tables hold three bytes a character: an address
+// with an emoji would fail in the middle of the run, after the deletions, or
+// be stored as "?" on a lenient server. It is refused before any change.
+TEST_P(MariaDbText, AnAddressTheUtf8TableCannotHoldIsRefusedBeforeAnyChange) {
+    ScratchInstall install;
+    const QString connection = createBackendDatabase(GetParam(), QString(), true);
+    install.setIni("SQL", "Provider", connection);
+    install.writeFile("ausnahmen.txt", "");
+    install.writeFile("liste.txt",
+                      "alice@example.com\r\nBob@example.com\r\nx\xf0\x9f\x98\x80y@example.com\r\n");
+    const auto result = install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(install.logMessages().last(),
+              "Fehler: Zeile 3 der Adressliste enthält ein Zeichen, das die Tabelle "
+              "hm_routeaddresses (utf8) nicht speichern kann: \"x?y@example.com\". Es wurde "
+              "nichts geändert");
+    EXPECT_EQ(addressesOfRoute(connection, 1),
+              QStringList({"Bob@Example.com", "alice@example.com", "carol@example.com",
+                           "postmaster@example.com"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, MariaDbText,
                          ::testing::Values(Backend::MariaDb, Backend::MariaDbOdbc), backendName);
 
