@@ -28,10 +28,6 @@ struct Entry {
     bool quoted = false; // the value stood in " or '
 };
 
-DbError malformed() {
-    return DbError(QStringLiteral("Die Verbindungszeichenfolge ist fehlerhaft"));
-}
-
 // The index of the '}' that closes the brace at `open`, "}}" inside taken
 // as text; -1 when none does.
 qsizetype closingBrace(const QString& text, qsizetype open) {
@@ -65,7 +61,9 @@ QList<Entry> splitEntries(const QString& text) {
         if (i >= n || text[i] == u';') {
             // A piece without '=' may only be empty (";;" or a final ';').
             if (!key.isEmpty()) {
-                throw malformed();
+                throw DbError(QStringLiteral("Der Teil \"%1\" hat kein \"=\": erwartet wird "
+                                             "Schlüssel=Wert, durch \";\" getrennt")
+                                  .arg(key));
             }
             ++i;
             continue;
@@ -93,21 +91,28 @@ QList<Entry> splitEntries(const QString& text) {
                 value += text[i++];
             }
             if (!closed) {
-                throw malformed();
+                throw DbError(QStringLiteral("Dem Wert von \"%1\" fehlt das schließende "
+                                             "Anführungszeichen (%2)")
+                                  .arg(key, quote));
             }
             while (i < n && Blanks::isBlank(text[i])) {
                 ++i;
             }
             if (i < n && text[i] != u';') {
-                throw malformed();
+                throw DbError(QStringLiteral("Nach dem Wert von \"%1\" in Anführungszeichen "
+                                             "steht noch Text vor dem nächsten \";\"")
+                                  .arg(key));
             }
         } else {
             const qsizetype valueStart = i;
             if (i < n && text[i] == u'{') {
                 const qsizetype close = closingBrace(text, i);
-                if (close > 0) {
-                    i = close + 1;
+                if (close < 0) {
+                    throw DbError(QStringLiteral("Dem Wert von \"%1\" fehlt die schließende "
+                                                 "geschweifte Klammer (})")
+                                      .arg(key));
                 }
+                i = close + 1;
             }
             while (i < n && text[i] != u';') {
                 ++i;
@@ -116,7 +121,7 @@ QList<Entry> splitEntries(const QString& text) {
         }
         ++i; // ';' or the end
         if (key.isEmpty()) {
-            throw malformed();
+            throw DbError(QStringLiteral("Vor einem \"=\" fehlt der Schlüssel"));
         }
         entries.append({key, AsciiCase::lower(key), value, quoted});
     }

@@ -265,11 +265,20 @@ TEST(ConnectionString, ErrorsAreClearAndGerman) {
               "Ungültiger Port \"abc\" in der Verbindungszeichenfolge");
     EXPECT_EQ(errorOf("Provider=PostgreSQL;Data Source=h:70000"),
               "Ungültiger Port \"70000\" in der Verbindungszeichenfolge");
+    // What is wrong, named by its key.
     EXPECT_EQ(errorOf("Provider=SQLite;Data Source=\"x.db"),
-              "Die Verbindungszeichenfolge ist fehlerhaft");
+              "Dem Wert von \"Data Source\" fehlt das schließende Anführungszeichen (\")");
+    EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hm;PWD='abc"),
+              "Dem Wert von \"PWD\" fehlt das schließende Anführungszeichen (')");
     EXPECT_EQ(errorOf("Provider=SQLite;Data Source=\"x.db\" y"),
-              "Die Verbindungszeichenfolge ist fehlerhaft");
-    EXPECT_EQ(errorOf("Provider=SQLite;x.db"), "Die Verbindungszeichenfolge ist fehlerhaft");
+              "Nach dem Wert von \"Data Source\" in Anführungszeichen steht noch Text vor dem "
+              "nächsten \";\"");
+    EXPECT_EQ(errorOf("Provider=SQLite;x.db"),
+              "Der Teil \"x.db\" hat kein \"=\": erwartet wird Schlüssel=Wert, durch \";\" "
+              "getrennt");
+    EXPECT_EQ(errorOf("Provider=SQLite;=x.db"), "Vor einem \"=\" fehlt der Schlüssel");
+    EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hm;PWD={abc"),
+              "Dem Wert von \"PWD\" fehlt die schließende geschweifte Klammer (})");
 }
 
 // The examples README gives per database are connection strings that work.
