@@ -244,6 +244,16 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
                           .arg(line)
                           .arg(shown));
     }
+    // A batch that fails is rolled back: on a table without transactions its
+    // changes would stay, and the record, which lists what was committed,
+    // would not name them.
+    const QString& engine = m_context.RA2.engineWithoutTransactions();
+    if (m_context.guards.batch > 0 && !engine.isEmpty()) {
+        throw TarveloError(QStringLiteral("/batch: braucht Transaktionen, doch die Tabelle "
+                                          "hm_routeaddresses (%1) kennt keine. Es wurde nichts "
+                                          "geändert")
+                               .arg(engine));
+    }
     const std::optional<DeleteLimit>& limit = m_context.guards.maxDelete;
     if (limit && limit->exceededBy(plan.deletions, plan.rowsInFilter)) {
         throw TarveloError(limit->refusal(plan.deletions, plan.rowsInFilter, m_domain));

@@ -37,10 +37,17 @@ void RouteAddressDataset::open() {
     }
     query.finish();
     bool onlyBasicPlane = false;
+    QString engineWithoutTransactions;
     if (m_database.server() == ConnectionSettings::Server::MySql) {
-        SqlExec::exec(query, RouteAddressStatements::addressCharacterSet());
-        const QString set = query.next() ? query.value(0).toString().toLower() : QString();
-        onlyBasicPlane = set == u"utf8" || set == u"utf8mb3" || set == u"ucs2";
+        SqlExec::exec(query, RouteAddressStatements::addressStorage());
+        if (query.next()) {
+            const QString set = query.value(0).toString().toLower();
+            onlyBasicPlane = set == u"utf8" || set == u"utf8mb3" || set == u"ucs2";
+            const QString engine = query.value(1).toString();
+            if (engine.compare(QStringLiteral("InnoDB"), Qt::CaseInsensitive) != 0) {
+                engineWithoutTransactions = engine;
+            }
+        }
         query.finish();
     }
 
@@ -51,6 +58,7 @@ void RouteAddressDataset::open() {
 
     m_rows = std::move(rows);
     m_onlyBasicPlane = onlyBasicPlane;
+    m_engineWithoutTransactions = engineWithoutTransactions;
     m_db = db;
     m_delete = std::move(remove);
     m_insert = std::move(insert);
@@ -64,6 +72,7 @@ void RouteAddressDataset::close() {
     m_db = QSqlDatabase();
     m_rows = RouteAddressRows();
     m_onlyBasicPlane = false;
+    m_engineWithoutTransactions.clear();
     m_open = false;
 }
 

@@ -29,6 +29,9 @@ public:
     // Multilingual Plane: the mail server's MySQL tables are utf8 (three
     // bytes a character), where an emoji is refused or stored as "?".
     bool holdsOnlyBasicPlane() const { return m_onlyBasicPlane; }
+    // The table's storage engine where it keeps no transactions (MyISAM on
+    // an older MySQL): a rollback there leaves the changes made; else empty.
+    const QString& engineWithoutTransactions() const { return m_engineWithoutTransactions; }
 
     // A dataset that is not open refuses changes (DbError).
     void deleteRow(qint64 routeaddressid);
@@ -47,6 +50,7 @@ private:
     Database& m_database;
     RouteAddressRows m_rows;
     bool m_onlyBasicPlane = false;
+    QString m_engineWithoutTransactions;
     bool m_open = false;
     bool m_inBatch = false;
     QSqlDatabase m_db; // the connection the statements below run on, while open

@@ -11,10 +11,12 @@ QString RouteAddressStatements::selectAll() {
                           "from hm_routeaddresses order by routeaddressid");
 }
 
-QString RouteAddressStatements::addressCharacterSet() {
-    return QStringLiteral("SELECT character_set_name FROM information_schema.columns WHERE "
-                          "table_schema = DATABASE() AND table_name = 'hm_routeaddresses' AND "
-                          "column_name = 'routeaddressaddress'");
+QString RouteAddressStatements::addressStorage() {
+    return QStringLiteral(
+        "SELECT c.character_set_name, t.engine FROM information_schema.columns c JOIN "
+        "information_schema.tables t ON t.table_schema = c.table_schema AND t.table_name = "
+        "c.table_name WHERE c.table_schema = DATABASE() AND c.table_name = 'hm_routeaddresses' "
+        "AND c.column_name = 'routeaddressaddress'");
 }
 
 QString RouteAddressStatements::deleteById() {

@@ -15,9 +15,9 @@ namespace RouteAddressStatements {
 using Server = ConnectionSettings::Server;
 // Every row's key and address, in key order: the run's read of the table.
 QString selectAll();
-// MySQL and MariaDB: the character set of the address column
-// (information_schema), one row.
-QString addressCharacterSet();
+// MySQL and MariaDB: the character set of the address column and the
+// table's storage engine (information_schema), one row.
+QString addressStorage();
 // "DELETE ... WHERE routeaddressid = ?".
 QString deleteById();
 // "INSERT ... (routeaddressrouteid, routeaddressaddress) VALUES (?, ?)",
