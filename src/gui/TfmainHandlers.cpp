@@ -3,6 +3,7 @@
 
 #include "core/Mtools.h"
 #include "gui/Dialogs.h"
+#include "platform/ScreenPlatforms.h"
 
 #include <QAbstractItemDelegate>
 #include <QCloseEvent>
@@ -108,8 +109,8 @@ void Tfmain::Ausnahmen1Click() {
             // No dialog of the program's own: the log says why nothing opened.
             m_session->LogMessage(
                 QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden: kein Programm zum "
-                               "Öffnen von Textdateien gefunden (Paket xdg-utils)")
-                    .arg(file));
+                               "Öffnen von Textdateien gefunden (%2)")
+                    .arg(file, ScreenPlatforms::textViewerSetting()));
         }
     });
 }

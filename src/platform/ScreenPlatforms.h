@@ -11,4 +11,7 @@ namespace ScreenPlatforms {
 QByteArrayList available();
 // What names the screen, for the note that it could not be used.
 QString description();
+// Where this desktop is told which program opens text files, for the note
+// that none was found.
+QString textViewerSetting();
 } // namespace ScreenPlatforms

@@ -22,3 +22,7 @@ QString ScreenPlatforms::description() {
     }
     return displays.isEmpty() ? QStringLiteral("kein DISPLAY gesetzt") : displays.join(u", ");
 }
+
+QString ScreenPlatforms::textViewerSetting() {
+    return QStringLiteral("Paket xdg-utils");
+}

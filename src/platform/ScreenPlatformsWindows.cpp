@@ -31,11 +31,19 @@ bool screenUsable() {
     return windowStationVisible() && desktopHoldsAWindow();
 }
 
+// Under Wine the system's text drawing leaves the text of edit fields
+// unpainted; the toolkit's own rasteriser draws it. Windows itself keeps
+// its native text.
+bool underWine() {
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 } // namespace
 
 QByteArrayList ScreenPlatforms::available() {
     if (screenUsable()) {
-        return {"windows"};
+        return {underWine() ? "windows:fontengine=freetype" : "windows"};
     }
     return {};
 }
@@ -46,4 +54,8 @@ QString ScreenPlatforms::description() {
     }
     return screenUsable() ? QStringLiteral("sichtbare Fensterstation")
                           : QStringLiteral("ein Desktop ohne Fenster");
+}
+
+QString ScreenPlatforms::textViewerSetting() {
+    return QStringLiteral("Standard-App für .txt in den Windows-Einstellungen");
 }
