@@ -21,21 +21,15 @@ QStringList RouteBrowsing::addressQuery(qint64 routeId) {
 void RouteBrowsing::loadAddresses(const RoutesDataset& routes, AddressDataset& Address) {
     const qint64 routeId = routes.routesrouteid();
     Address.close();
-    Address.setQuery(addressQuery(routeId), routeId);
+    Address.setQuery(addressQuery(routeId), routeId, routes.routesroutedomainname());
     Address.open();
 }
 
 QString RouteBrowsing::exportFileName(const RoutesDataset& routes, const AddressDataset& Address) {
-    const qint64 loaded = Address.routeId();
-    if (loaded < 0 || loaded == routes.routesrouteid()) {
+    if (Address.routeId() < 0) {
         return routes.routesroutedomainname() + QStringLiteral(".txt");
     }
-    for (int i = 0; i < routes.rowCount(); ++i) {
-        if (routes.row(i).routeid == loaded) {
-            return routes.row(i).routedomainname + QStringLiteral(".txt");
-        }
-    }
-    return QStringLiteral(".txt");
+    return Address.routeName() + QStringLiteral(".txt");
 }
 
 void RouteBrowsing::exportAddresses(AddressDataset& Address, const QString& path) {

@@ -23,8 +23,8 @@ void loadAddresses(const RoutesDataset& routes, AddressDataset& Address);
 // addresses Address holds, and ".txt". The keyboard moves the current route
 // without loading its addresses, so the file is named after the addresses it
 // gets, not after the highlighted route. Before any route was loaded, the
-// current route's name (empty without a current row); a loaded route that is
-// gone gives the empty name.
+// current route's name (empty without a current row); a loaded route that was
+// deleted since keeps its name, for the grid still shows its addresses.
 QString exportFileName(const RoutesDataset& routes, const AddressDataset& Address);
 
 // Writes the rows of Address, first to last, one address per line, each

@@ -58,10 +58,11 @@ void AddressDataset::close() {
     });
 }
 
-void AddressDataset::setQuery(const QStringList& lines, qint64 routeId) {
+void AddressDataset::setQuery(const QStringList& lines, qint64 routeId, const QString& routeName) {
     close();
     m_lines = lines;
     m_routeId = routeId;
+    m_routeName = routeName;
 }
 
 void AddressDataset::open() {

@@ -34,11 +34,15 @@ public:
     void close();
     // Replaces the query text (closing the dataset first). routeId is the
     // route whose rows it selects, the route that appended rows belong to;
-    // -1 for a query over all routes, which takes no appended rows.
-    void setQuery(const QStringList& lines, qint64 routeId);
+    // -1 for a query over all routes, which takes no appended rows;
+    // routeName is that route's domain name.
+    void setQuery(const QStringList& lines, qint64 routeId, const QString& routeName = QString());
     QStringList queryLines() const { return m_lines; }
     // The route whose rows the query selects; -1 for all routes.
     qint64 routeId() const { return m_routeId; }
+    // Its domain name as it was when its rows were selected: the grid shows
+    // them also after the route itself was deleted.
+    QString routeName() const { return m_routeName; }
     void open(); // raises DbError
 
     // Stored rows (the pending empty row not counted).
@@ -86,6 +90,7 @@ private:
     QStringList m_lines;
     // The route the query selects; -1 (the initial query) for all routes.
     qint64 m_routeId = -1;
+    QString m_routeName;
     QVector<Row> m_rows;
     bool m_pending = false;
     bool m_cancelling = false; // the pending row is going

@@ -44,6 +44,11 @@ TEST_F(ExportTest, TheProposedNameIsTheLoadedRoutesDomainWithTxt) {
     EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes, bed.Address), "example.com.txt");
     load(0);
     EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes, bed.Address), "b.org.txt");
+    // The loaded route deleted: the grid still shows its addresses, and the
+    // file keeps its name.
+    ASSERT_TRUE(bed.routes.removeRows(0, 1));
+    ASSERT_EQ(bed.routes.routesroutedomainname(), "example.com");
+    EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes, bed.Address), "b.org.txt");
     // No routes at all: the rows of route 0, and the empty name.
     bed.seed({}, {});
     RouteBrowsing::loadAddresses(bed.routes, bed.Address);
