@@ -14,7 +14,8 @@ bool ExceptionEditor::addException(const QString& exceptionFile, WorkingList& Li
                                    const QString& entered) {
     Liste.clear();
     Liste.setSorted(true);
-    Liste.assign(TextFile::readLines(exceptionFile));
+    ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252;
+    Liste.assign(TextFile::readLines(exceptionFile, &encoding));
     const QString exception = AsciiCase::lower(entered);
     for (const QString& line : Liste.lines()) {
         if (line == exception) {
@@ -22,7 +23,12 @@ bool ExceptionEditor::addException(const QString& exceptionFile, WorkingList& Li
         }
     }
     Liste.add(exception);
-    TextFile::replaceLines(exceptionFile, Liste.lines());
+    // Written back as it was read, so that no line changes; a line the code
+    // page cannot hold makes the file UTF-8, which is read back unchanged.
+    if (encoding == ImportedText::Encoding::Windows1252 && !Ansi::holds(exception)) {
+        encoding = ImportedText::Encoding::Utf8WithMark;
+    }
+    TextFile::replaceLines(exceptionFile, Liste.lines(), encoding);
     return true;
 }
 

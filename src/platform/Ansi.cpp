@@ -35,6 +35,15 @@ QString Ansi::decode(QByteArrayView bytes) {
     return text;
 }
 
+bool Ansi::holds(QStringView text) {
+    for (const QChar c : text) {
+        if (byteFor(c.unicode()) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
 QByteArray Ansi::encode(const QString& text) {
     QByteArray bytes(text.size(), Qt::Uninitialized);
     qsizetype n = 0;

@@ -171,3 +171,41 @@ std::optional<QStringList> ImportedText::decodeLines(const QByteArray& bytes, En
                     : Ansi::decode(QByteArrayView(data + from, length));
     });
 }
+
+QByteArray ImportedText::encodeLines(const QStringList& lines, Encoding encoding) {
+    QByteArray bytes;
+    switch (encoding) {
+    case Encoding::Windows1252:
+        for (const QString& line : lines) {
+            bytes += Ansi::encode(line);
+            bytes += "\r\n";
+        }
+        return bytes;
+    case Encoding::Utf8WithMark:
+        bytes = "\xEF\xBB\xBF";
+        [[fallthrough]];
+    case Encoding::Utf8:
+        for (const QString& line : lines) {
+            bytes += line.toUtf8();
+            bytes += "\r\n";
+        }
+        return bytes;
+    case Encoding::Utf16LE:
+    case Encoding::Utf16BE:
+        break;
+    }
+    const bool littleEndian = encoding == Encoding::Utf16LE;
+    QString text;
+    for (const QString& line : lines) {
+        text += line + QStringLiteral("\r\n");
+    }
+    bytes = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
+    bytes.reserve(bytes.size() + text.size() * 2);
+    for (const QChar c : text) {
+        const char high = char(c.unicode() >> 8);
+        const char low = char(c.unicode() & 0xFF);
+        bytes += littleEndian ? low : high;
+        bytes += littleEndian ? high : low;
+    }
+    return bytes;
+}

@@ -23,4 +23,8 @@ QString nameOf(Encoding encoding);
 // damaged export). A text of single bytes or UTF-8 is decoded line by line,
 // never as a whole: a long list is not held a second time.
 std::optional<QStringList> decodeLines(const QByteArray& bytes, Encoding* found = nullptr);
+
+// The lines in the encoding, each followed by CR LF, with the encoding's
+// mark where it has one: what decodeLines() reads back as the same lines.
+QByteArray encodeLines(const QStringList& lines, Encoding encoding);
 } // namespace ImportedText

@@ -40,7 +40,7 @@ QByteArray TextFile::joinLines(const QStringList& lines) {
     return bytes;
 }
 
-QStringList TextFile::readLines(const QString& path) {
+QStringList TextFile::readLines(const QString& path, ImportedText::Encoding* found) {
     qint64 size = 0;
     const std::optional<QByteArray> read = NativeFile::readRegular(path, kMaxReadBytes, &size);
     if (!read) {
@@ -55,6 +55,9 @@ QStringList TextFile::readLines(const QString& path) {
     }
     ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252;
     std::optional<QStringList> lines = ImportedText::decodeLines(bytes, &encoding);
+    if (found) {
+        *found = encoding;
+    }
     if (!lines) {
         // A damaged export read as something else would lose its addresses.
         const QString name = ImportedText::nameOf(encoding);
@@ -66,9 +69,10 @@ QStringList TextFile::readLines(const QString& path) {
     return std::move(*lines);
 }
 
-void TextFile::replaceLines(const QString& path, const QStringList& lines) {
+void TextFile::replaceLines(const QString& path, const QStringList& lines,
+                            ImportedText::Encoding encoding) {
     QSaveFile file(path);
-    const QByteArray bytes = joinLines(lines);
+    const QByteArray bytes = ImportedText::encodeLines(lines, encoding);
     // flush() before commit(): commit() does not look at a failed flush of the
     // buffered tail and would put a truncated file in place of the old one.
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ImportedText.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,12 +21,15 @@ QByteArray joinLines(const QStringList& lines);
 // device, socket) raises "Datei %s kann nicht geöffnet werden", one over
 // kMaxReadBytes or damaged after its byte order mark a German error naming
 // it; a failing read raises IoError. Nothing is read before the checks.
-QStringList readLines(const QString& path);
+// found, when given, gets the encoding the file was read in.
+QStringList readLines(const QString& path, ImportedText::Encoding* found = nullptr);
 
 // Replaces the file with the lines in one atomic step: on any failure the old
 // file stays as it was and "Datei %s kann nicht erstellt werden" is raised.
 // A symbolic link at the name is written through: its target gets the lines.
-void replaceLines(const QString& path, const QStringList& lines);
+// Written in the encoding given, by default the code page.
+void replaceLines(const QString& path, const QStringList& lines,
+                  ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252);
 
 // The same for files the program makes anew on each run (protocol files),
 // where a link at the name is never followed: the name is made a new regular

@@ -6,6 +6,7 @@
 #include "core/RouteBrowsing.h"
 #include "core/WorkingList.h"
 #include "platform/TarveloError.h"
+#include "platform/TextFile.h"
 
 #include <QFile>
 
@@ -39,6 +40,45 @@ TEST_F(ExceptionEditorTest, AddingRewritesTheWholeFileSortedWithCrLf) {
 
     EXPECT_TRUE(add("Müller"));
     EXPECT_EQ(file(), ">beta@x.org\r\nAlpha\r\nmid\r\nm\xfcller\r\nzeta\r\n");
+}
+
+TEST_F(ExceptionEditorTest, TheFileIsWrittenBackInTheEncodingItWasReadIn) {
+    // An exception file from another editor keeps every line: a line the
+    // code page lacks would otherwise become '?' and no longer except its
+    // address.
+    struct Case {
+        const char* what;
+        QByteArray before;
+        const char* entered;
+        QByteArray after;
+    };
+    const Case cases[] = {
+        {"code page", "m\xfcller\r\n", ">bob@", ">bob@\r\nm\xfcller\r\n"},
+        {"UTF-8", ">\xc5\x82ukasz@\n", ">bob@", ">bob@\r\n>\xc5\x82ukasz@\r\n"},
+        {"UTF-8 with mark", "\xef\xbb\xbfm\xc3\xbcller\n", ">bob@",
+         "\xef\xbb\xbf>bob@\r\nm\xc3\xbcller\r\n"},
+        {"UTF-16 LE", QByteArray("\xff\xfe\x42\x01x\0\n\0", 8), "a",
+         QByteArray("\xff\xfe"
+                    "a\0\r\0\n\0\x42\x01x\0\r\0\n\0",
+                    16)},
+        {"UTF-16 BE", QByteArray("\xfe\xff\x01\x42\0x\0\n", 8), "a",
+         QByteArray("\xfe\xff\0a\0\r\0\n\x01\x42\0x\0\r\0\n", 16)},
+        // What the code page cannot hold makes the file UTF-8, with its mark.
+        {"code page, entry beyond it", "m\xfcller\r\n", ">\u0142ukasz@",
+         "\xef\xbb\xbf>\xc5\x82ukasz@\r\nm\xc3\xbcller\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeFileBytes(bed.exceptionFile, c.before);
+        const QStringList read = TextFile::readLines(bed.exceptionFile);
+        ASSERT_TRUE(add(QString::fromUtf8(c.entered)));
+        EXPECT_EQ(file(), c.after);
+        // Read back, every old line is still there as it was.
+        const QStringList now = TextFile::readLines(bed.exceptionFile);
+        for (const QString& line : read) {
+            EXPECT_TRUE(now.contains(line)) << line.toStdString();
+        }
+    }
 }
 
 TEST_F(ExceptionEditorTest, DuplicatesAreFoundByExactComparisonOfTheLoweredEntry) {

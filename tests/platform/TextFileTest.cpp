@@ -187,8 +187,10 @@ TEST_F(TextFileTest, ReadLinesRefusesAFileOverOneGibibyteBeforeReadingIt) {
 
 namespace {
 
-const Replacer kReplacers[] = {{"ThroughLinks", &TextFile::replaceLines},
-                               {"NoFollow", &TextFile::replaceLinesNoFollow}};
+const Replacer kReplacers[] = {
+    {"ThroughLinks",
+     [](const QString& file, const QStringList& lines) { TextFile::replaceLines(file, lines); }},
+    {"NoFollow", &TextFile::replaceLinesNoFollow}};
 
 } // namespace
 
