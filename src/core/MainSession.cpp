@@ -9,6 +9,7 @@
 #include "core/SyncRun.h"
 #include "core/Watchdog.h"
 #include "core/WindowState.h"
+#include "platform/Ansi.h"
 #include "platform/Clock.h"
 #include "platform/DosDateTime.h"
 #include "platform/ProfileFile.h"
@@ -86,6 +87,19 @@ void MainSession::FormClose() {
 }
 
 void MainSession::storeAdminPassword(const QString& password) {
+    // It is scrambled byte by byte in the code page: a character beyond it
+    // would come back as '?', and the mail server would refuse the login.
+    for (qsizetype i = 0; i < password.size(); ++i) {
+        const qsizetype units = password.at(i).isHighSurrogate() ? 2 : 1;
+        const QStringView character = QStringView(password).mid(i, units);
+        if (!Ansi::holds(character)) {
+            throw TarveloError(QStringLiteral("Das Passwort enthält das Zeichen \"%1\", das "
+                                              "Windows-1252 nicht kennt; es wurde nicht "
+                                              "gespeichert")
+                                   .arg(character.toString()));
+        }
+        i += units - 1;
+    }
     ProfileFile::writeString(m_paths.iniFile, "Hmail", "admin", Mtools::ScrambleText(password));
 }
 

@@ -155,10 +155,15 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     bool exists = false;
     bool readable = false;
     bool utf16 = false;
-    const QByteArray bytes = readAll(path, &exists, &readable, &utf16);
+    QByteArray bytes = readAll(path, &exists, &readable, &utf16);
     if (exists && !readable) {
         // Writing now would replace everything else in it by nothing.
         throw cannotWrite(path);
+    }
+    // A value the code page cannot hold (a path with a Polish letter) would
+    // be stored as '?': the file becomes UTF-8, with its mark.
+    if (!isUtf8(bytes) && !(Ansi::holds(section) && Ansi::holds(key) && Ansi::holds(value))) {
+        bytes = kUtf8Mark + Ansi::decode(bytes).toUtf8();
     }
     const auto encode = [&bytes](const QString& text) {
         return isUtf8(bytes) ? text.toUtf8() : Ansi::encode(text);

@@ -155,4 +155,20 @@ TEST_F(MainSessionTest, StoredPasswordTakesEffectAtTheNextStartOnly) {
     EXPECT_EQ(next.AdminPassword, "neu");
     next.storeAdminPassword("");
     EXPECT_EQ(ProfileFile::readString(paths.iniFile, "Hmail", "admin", "unset"), "");
+
+    // A character the scrambling cannot carry is refused, the stored
+    // password stays.
+    next.storeAdminPassword("Za\u00fc\u20ac");
+    for (const QString& character : {QStringLiteral("\u0142"), QStringLiteral("\U0001F600")}) {
+        try {
+            next.storeAdminPassword("Za" + character + "\u00fc");
+            ADD_FAILURE() << "stored";
+        } catch (const TarveloError& error) {
+            EXPECT_EQ(error.message(), "Das Passwort enthält das Zeichen \"" + character +
+                                           "\", das Windows-1252 nicht kennt; es wurde nicht "
+                                           "gespeichert");
+        }
+    }
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "Hmail", "admin"),
+              Mtools::ScrambleText("Za\u00fc\u20ac"));
 }

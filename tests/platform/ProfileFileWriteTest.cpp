@@ -105,6 +105,23 @@ TEST_F(ProfileFileWrite, ValueIsWrittenUnquotedInWindows1252) {
     EXPECT_EQ(readBytes(file), QByteArray("[ad]\r\nemails=  \"/home/j\xFCrgen/\x80.txt\" \r\n"));
 }
 
+// A value the code page cannot hold makes the whole file UTF-8 with its
+// signature, every other line kept: stored as '?', a list path would no
+// longer name the list.
+TEST_F(ProfileFileWrite, AValueBeyondTheCodePageMakesTheFileUtf8) {
+    const QString file = withContent("[SQL]\r\nProvider=Data Source=/srv/m\xFCller.db\r\n");
+    ProfileFile::writeString(file, "ad", "emails",
+                             QStringLiteral("/daten/\u0142\u00f3d\u017a.txt"));
+    EXPECT_EQ(readBytes(file),
+              QByteArray("\xEF\xBB\xBF[SQL]\r\nProvider=Data Source=/srv/m\xC3\xBCller.db\r\n"
+                         "[ad]\r\nemails=/daten/\xC5\x82\xC3\xB3"
+                         "d\xC5\xBA.txt\r\n"));
+    EXPECT_EQ(ProfileFile::readString(file, "ad", "emails"),
+              QStringLiteral("/daten/\u0142\u00f3d\u017a.txt"));
+    EXPECT_EQ(ProfileFile::readString(file, "SQL", "Provider"),
+              QStringLiteral("Data Source=/srv/müller.db"));
+}
+
 // A file an editor saved as "UTF-8 with signature" is read and written as
 // UTF-8, its first section included; the signature stays.
 TEST_F(ProfileFileWrite, FileWithTheUtf8SignatureStaysUtf8) {
