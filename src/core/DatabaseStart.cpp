@@ -62,6 +62,12 @@ void DatabaseStart::open(Database& database, RoutesDataset& routes, const QStrin
                                          "Eintrag Provider) wird keine Datenbank geöffnet")
                               .arg(iniFile));
         }
+        if (QFileInfo::exists(iniFile) && !QFileInfo(iniFile).isFile()) {
+            throw DbError(QStringLiteral("Die Konfigurationsdatei \"%1\" ist keine reguläre "
+                                         "Datei; ohne ihre Verbindungszeichenfolge (Abschnitt "
+                                         "[SQL], Eintrag Provider) wird keine Datenbank geöffnet")
+                              .arg(iniFile));
+        }
         if (!QFileInfo(iniFile).isFile()) {
             throw DbError(QStringLiteral("Die Konfigurationsdatei \"%1\" wurde nicht gefunden; "
                                          "ohne ihre Verbindungszeichenfolge (Abschnitt [SQL], "

@@ -50,6 +50,18 @@ bool writeAll(int fd, const QByteArray& bytes) {
     return true;
 }
 
+// Opens for writing without waiting: a FIFO nobody reads from (a log
+// collector that died) would otherwise hold the run for ever. It fails with
+// ENXIO then; once open, writes wait as usual.
+int openForWriting(const QString& path, int flags, mode_t mode) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_NONBLOCK | O_CLOEXEC | flags, mode);
+    if (fd >= 0) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
 } // namespace
 
 bool NativeFile::isRegular(const QString& path) {
@@ -141,8 +153,7 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
 }
 
 void NativeFile::append(const QString& path, const QByteArray& bytes) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = openForWriting(path, O_APPEND | O_CREAT, 0644);
     if (fd < 0) {
         throw IoError::fromErrno(errno);
     }
@@ -168,8 +179,7 @@ void NativeFile::append(const QString& path, const QByteArray& bytes) {
 }
 
 NativeFile::Output::Output(const QString& path) : m_path(path) {
-    const int fd =
-        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    const int fd = openForWriting(path, O_CREAT | O_TRUNC, 0666);
     if (fd < 0) {
         throw IoError::fromErrno(errno);
     }

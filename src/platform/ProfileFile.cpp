@@ -110,7 +110,9 @@ QByteArray readAll(const QString& path, bool* exists, bool* readable, bool* utf1
     QFile file(path);
     *exists = file.exists();
     *readable = false;
-    if (!*exists || !file.open(QIODevice::ReadOnly)) {
+    // Opening a FIFO would wait for a writer for ever: only a regular file
+    // is read.
+    if (!*exists || !QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
         return {};
     }
     QByteArray bytes = file.readAll();

@@ -17,6 +17,8 @@ IoError IoError::fromCode(int code) {
         return IoError(code, QStringLiteral("Zu viele geöffnete Dateien"));
     case 5:
         return IoError(code, QStringLiteral("Dateizugriff verweigert"));
+    case 233:
+        return IoError(code, QStringLiteral("Niemand liest aus der Pipe"));
     default:
         return IoError(code, QStringLiteral("E/A-Fehler %1").arg(code));
     }
@@ -45,6 +47,8 @@ int IoError::windowsCodeFromErrno(int err) {
         return 1117; // a device error, not "access denied"
     case EINTR:
         return 95;
+    case ENXIO: // a FIFO opened for writing that nobody reads from
+        return 233;
     default:
         // errno numbers 2..5 mean other failures than the Windows codes of
         // the same numbers; any other errno is shown as it is.

@@ -10,8 +10,11 @@
 
 #include <cerrno>
 
+#include <sys/stat.h>
+
 // Exports that fail as POSIX fails them: a name in a missing directory or
-// below a file (ENOENT, ENOTDIR), a write over a process file-size limit.
+// below a file (ENOENT, ENOTDIR), a FIFO without reader (ENXIO), a write over a process file-size
+// limit.
 
 TEST_F(ExportTest, FileThatCannotBeCreatedRaisesTheSystemError) {
     load(1);
@@ -24,6 +27,14 @@ TEST_F(ExportTest, FileThatCannotBeCreatedRaisesTheSystemError) {
         [&] { RouteBrowsing::exportAddresses(bed.Address, bed.dir.filePath("hm.db/x.txt")); });
     ASSERT_TRUE(notADir.has_value());
     EXPECT_EQ(notADir->message(), "Ungültiger Dateiname");
+
+    // A FIFO nobody reads from: an error at once, not a window that waits.
+    const QString fifo = bed.dir.filePath("fifo.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const std::optional<IoError> noReader =
+        ioFailure([&] { RouteBrowsing::exportAddresses(bed.Address, fifo); });
+    ASSERT_TRUE(noReader.has_value());
+    EXPECT_EQ(noReader->message(), "Niemand liest aus der Pipe");
 }
 
 TEST_F(ExportTest, APartlyWrittenFileIsRemovedAfterAWriteError) {

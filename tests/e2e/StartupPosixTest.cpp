@@ -11,6 +11,8 @@
 
 #include <stdexcept>
 
+#include <sys/stat.h>
+
 // Starts whose faults are made the POSIX way: a file-size limit for a full
 // disk, X11 displays that answer or not.
 // The log's disk fills up during a scheduled run: every line in the log is
@@ -39,6 +41,38 @@ TEST(Startup, ALogOnAFullDiskKeepsWholeLines) {
                                               install.path("tarvelo.log") +
                                               " kann nicht geschrieben werden: E/A-Fehler 112"))
         << result.standardError.toStdString();
+}
+
+// A FIFO nobody reads from or writes to (a log collector that died) in place
+// of the log or the configuration file never holds the scheduler's run: it
+// ends at once with its error.
+TEST(Startup, AFifoWithoutItsPartnerNeverHoldsTheRun) {
+    {
+        ScratchInstall install;
+        install.useSqliteDatabase();
+        install.writeFile("liste.txt", "alice@example.com\r\n");
+        ASSERT_EQ(::mkfifo(QFile::encodeName(install.path("tarvelo.log")).constData(), 0600), 0);
+        const auto result = install.run({"/file:" + install.path("liste.txt")});
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.standardError.contains("Tarvelo: In die Logdatei " +
+                                                  install.path("tarvelo.log") +
+                                                  " kann nicht geschrieben werden: Niemand liest "
+                                                  "aus der Pipe"))
+            << result.standardError.toStdString();
+    }
+    {
+        ScratchInstall install;
+        ASSERT_EQ(::mkfifo(QFile::encodeName(install.path("tarvelo.ini")).constData(), 0600), 0);
+        const auto result = install.run({"/dbsync"});
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1);
+        const QString message = "Die Konfigurationsdatei \"" + install.path("tarvelo.ini") +
+                                "\" ist keine reguläre Datei; ohne ihre Verbindungszeichenfolge "
+                                "(Abschnitt [SQL], Eintrag Provider) wird keine Datenbank geöffnet";
+        EXPECT_TRUE(result.standardError.contains(message)) << result.standardError.toStdString();
+        EXPECT_TRUE(install.logMessages().contains("Fehler: " + message));
+    }
 }
 
 // A display that cannot be used is no display: the scheduler's run goes on
