@@ -386,6 +386,21 @@ QStringList mariaDbTimeouts(const Keys& keys) {
     return timeouts;
 }
 
+// The entries for the ODBC driver manager. "Extended Properties" (what ADO's
+// own dialog and a .udl file write for MSDASQL) holds an ODBC connection
+// string: its entries count as if they stood in the outer string.
+QList<Entry> odbcEntries(const Keys& keys) {
+    QList<Entry> entries;
+    for (const Entry& e : keys.entries()) {
+        if (e.lower == u"extended properties") {
+            entries += splitEntries(e.value);
+        } else {
+            entries.append(e);
+        }
+    }
+    return entries;
+}
+
 // The other keys go to the ODBC driver manager as they stand; the ADO names
 // of the usual ones are translated to their ODBC names.
 ConnectionSettings odbcPassThrough(const Keys& keys) {
@@ -395,7 +410,7 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
     QString password;
     QString driver;
     bool hasServer = false;
-    for (const Entry& e : keys.entries()) {
+    for (const Entry& e : odbcEntries(keys)) {
         if (e.lower == u"provider" || e.lower == u"persist security info") {
             continue;
         }

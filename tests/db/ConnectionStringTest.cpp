@@ -133,6 +133,20 @@ TEST(ConnectionString, OdbcProviderPassesTheOtherKeysOn) {
     s = parseConnectionString("Provider=MSDASQL;DSN=hmail;Description=old server=new");
     EXPECT_EQ(s.databaseName, "DSN=hmail;Description={old server=new}");
 
+    // What ADO's dialog and a .udl file write: the ODBC string in "Extended
+    // Properties", the login beside it or inside.
+    s = parseConnectionString("Provider=MSDASQL.1;Persist Security Info=False;User ID=sa;"
+                              "Extended Properties=\"DSN=hmail;PWD=geheim;Database=hm\"");
+    EXPECT_EQ(s.databaseName, "hmail;Database=hm");
+    EXPECT_EQ(s.user, "sa");
+    EXPECT_EQ(s.password, "geheim");
+    s = parseConnectionString("Provider=MSDASQL.1;Extended Properties='Driver={MariaDB "
+                              "Unicode};Server=h;UID=u;PWD={p;w}'");
+    EXPECT_TRUE(s.databaseName.startsWith("Driver={MariaDB Unicode};Server=h;"))
+        << s.databaseName.toStdString();
+    EXPECT_EQ(s.user, "u");
+    EXPECT_EQ(s.password, "{p;w}");
+
     EXPECT_EQ(errorOf("Provider=MSDASQL;UID=sa"),
               "Der Verbindungszeichenfolge fehlt \"Data Source\"");
 }
