@@ -105,6 +105,20 @@ int unattendedExitStatus(const Tfmain& window, ErrorReporter& reporter, bool run
     return reporter.errorReported() || !window.session().runRequested() ? 1 : 0;
 }
 
+// With a screen, a run asked for on the command line tells its scheduler how
+// it went as well, once the window is closed: 2 when the list file was
+// missing, 1 after an error shown in a message box, else the loop's status.
+int screenExitStatus(const Tfmain& window, const ErrorReporter& reporter, bool runAsked,
+                     int loopStatus) {
+    if (!runAsked) {
+        return loopStatus;
+    }
+    if (window.session().listFileMissing()) {
+        return 2;
+    }
+    return reporter.errorReported() ? 1 : loopStatus;
+}
+
 // Without a screen, standard error belongs to the program's own reports:
 // the toolkit's notes about the missing display would only alarm a scheduler.
 void quietToolkitNotes(QtMsgType type, const QMessageLogContext&, const QString& message) {
@@ -178,5 +192,5 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
         }
     });
     const int loopStatus = QApplication::exec();
-    return screen ? loopStatus : status;
+    return screen ? screenExitStatus(window, reporter, asksForRun(parameters), loopStatus) : status;
 }

@@ -209,4 +209,12 @@ TEST(Startup, UsableDisplayIsUsed) {
     EXPECT_FALSE(result.standardError.contains("Bildschirm")) << result.standardError.toStdString();
     EXPECT_TRUE(install.readFile("standin.log").contains("refresh"));
     EXPECT_EQ(install.logMessages().last(), "Schliesse Programm");
+
+    // A missing list ends the program by itself there too, and its status
+    // tells the scheduler, as without a screen.
+    const auto missing =
+        install.run({"/file:" + install.path("fehlt.txt")}, {"DISPLAY=" + screen.display()});
+    ASSERT_TRUE(missing.finished) << "a message box waits on the screen";
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(install.logMessages().last(), "Programm beendet");
 }
