@@ -6,6 +6,7 @@
 #include "platform/TarveloError.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -74,7 +75,10 @@ void DatabaseStart::open(Database& database, RoutesDataset& routes, const QStrin
                                          "Eintrag Provider) wird keine Datenbank geöffnet")
                               .arg(iniFile));
         }
-        if (!QFileInfo(iniFile).isReadable()) {
+        // Tried, not asked: on Windows the permissions of the file and a
+        // program holding it open show only when it is opened.
+        QFile probe(iniFile);
+        if (!probe.open(QIODevice::ReadOnly)) {
             throw DbError(QStringLiteral("Die Konfigurationsdatei \"%1\" kann nicht gelesen "
                                          "werden (Dateizugriff verweigert)")
                               .arg(iniFile));

@@ -284,3 +284,20 @@ TEST_F(ScheduledTask, WithStandardErrorGoingNowhereTheLogHoldsEverything) {
               AsciiCase::lower("Datei \"" + install.path("fehlt.txt") + "\" nicht gefunden"));
     EXPECT_EQ(log.last(), "Programm beendet");
 }
+
+TEST_F(ScheduledTask, AConfigurationFileHeldOpenByAnotherProgramIsSaidToBeUnreadable) {
+    // An editor or a backup holding tarvelo.ini without sharing it: the run
+    // says it cannot read the file, not that the file lacks its entry.
+    const std::wstring ini = QDir::toNativeSeparators(install.path("tarvelo.ini")).toStdWString();
+    const HANDLE held = ::CreateFileW(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE) << ::GetLastError();
+    const TaskResult result = runAsScheduledTask(install, {"/dbsync"});
+    ::CloseHandle(held);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_TRUE(result.standardError.startsWith(
+        "Die Konfigurationsdatei \"" + QDir::toNativeSeparators(install.path("tarvelo.ini")) +
+        "\" kann nicht gelesen werden (Dateizugriff verweigert)\r\n"))
+        << result.standardError.toStdString();
+}
