@@ -115,6 +115,10 @@ ImportedText::Encoding detectKind(const QByteArray& bytes, Utf8Kind* kind) {
 
 } // namespace
 
+bool ImportedText::isUtf8BeyondAscii(QByteArrayView bytes) {
+    return classifyUtf8(bytes.data(), bytes.size()) == Utf8Kind::MultiByte;
+}
+
 QString ImportedText::nameOf(Encoding encoding) {
     switch (encoding) {
     case Encoding::Utf16LE:

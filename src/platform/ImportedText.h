@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,10 @@
 // never part of the text.
 namespace ImportedText {
 enum class Encoding { Windows1252, Utf8, Utf8WithMark, Utf16LE, Utf16BE };
+
+// Whether the bytes, without a mark, are valid UTF-8 holding at least one
+// character beyond ASCII: what a file saved as UTF-8 looks like.
+bool isUtf8BeyondAscii(QByteArrayView bytes);
 
 // Name of the encoding as an administrator knows it ("UTF-16", "UTF-8").
 QString nameOf(Encoding encoding);

@@ -3,6 +3,7 @@
 #include "platform/Ansi.h"
 #include "platform/AsciiCase.h"
 #include "platform/Blanks.h"
+#include "platform/ImportedText.h"
 #include "platform/PrivateFile.h"
 #include "platform/TarveloError.h"
 
@@ -44,18 +45,21 @@ QByteArray toUtf16(const QByteArray& utf8) {
            QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
 }
 
+// With its mark, or without one as Notepad saves it: valid UTF-8 holding a
+// letter beyond ASCII. Anything else is the code page, as for Windows' own
+// profile functions.
 bool isUtf8(const QByteArray& bytes) {
-    return bytes.startsWith(kUtf8Mark);
+    return bytes.startsWith(kUtf8Mark) || ImportedText::isUtf8BeyondAscii(bytes);
 }
 
-QString decodeLine(const QByteArray& bytes, const Line& line) {
+QString decodeLine(const QByteArray& bytes, const Line& line, bool utf8) {
     const QByteArray text = bytes.mid(line.begin, line.end - line.begin);
-    return isUtf8(bytes) ? QString::fromUtf8(text) : Ansi::decode(text);
+    return utf8 ? QString::fromUtf8(text) : Ansi::decode(text);
 }
 
 QList<Line> splitPhysical(const QByteArray& bytes) {
     QList<Line> lines;
-    qsizetype start = isUtf8(bytes) ? qsizetype(sizeof kUtf8Mark - 1) : 0;
+    qsizetype start = bytes.startsWith(kUtf8Mark) ? qsizetype(sizeof kUtf8Mark - 1) : 0;
     const qsizetype n = bytes.size();
     for (qsizetype i = 0; i < n; ++i) {
         if (bytes[i] == '\r' || bytes[i] == '\n') {
@@ -131,9 +135,10 @@ QString ProfileFile::readString(const QString& path, const QString& section, con
     bool exists = false;
     bool readable = false;
     const QByteArray bytes = readAll(path, &exists, &readable);
+    const bool utf8 = isUtf8(bytes);
     bool inSection = false;
     for (const Line& line : splitPhysical(bytes)) {
-        const QString text = decodeLine(bytes, line);
+        const QString text = decodeLine(bytes, line, utf8);
         QString name;
         if (sectionOf(text, &name)) {
             inSection = sameName(name, section);
@@ -164,11 +169,13 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     }
     // A value the code page cannot hold (a path with a Polish letter) would
     // be stored as '?': the file becomes UTF-8, with its mark.
-    if (!isUtf8(bytes) && !(Ansi::holds(section) && Ansi::holds(key) && Ansi::holds(value))) {
+    bool utf8 = isUtf8(bytes);
+    if (!utf8 && !(Ansi::holds(section) && Ansi::holds(key) && Ansi::holds(value))) {
         bytes = kUtf8Mark + Ansi::decode(bytes).toUtf8();
+        utf8 = true;
     }
-    const auto encode = [&bytes](const QString& text) {
-        return isUtf8(bytes) ? text.toUtf8() : Ansi::encode(text);
+    const auto encode = [utf8](const QString& text) {
+        return utf8 ? text.toUtf8() : Ansi::encode(text);
     };
     const QByteArray keyLine = encode(key + u'=' + value);
 
@@ -180,7 +187,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     bool inSection = false;
     bool found = false;
     for (const Line& line : splitPhysical(bytes)) {
-        const QString text = decodeLine(bytes, line);
+        const QString text = decodeLine(bytes, line, utf8);
         QString name;
         if (sectionOf(text, &name)) {
             if (inSection) {

@@ -136,6 +136,23 @@ TEST_F(ProfileFileWrite, FileWithTheUtf8SignatureStaysUtf8) {
     EXPECT_EQ(ProfileFile::readString(file, "ad", "emails"), QStringLiteral("/home/jürgen/€.txt"));
 }
 
+// Notepad saves UTF-8 without the signature: a file that is valid UTF-8 and
+// holds a letter beyond ASCII is read and written back as such, still
+// without one. Code-page bytes are no valid UTF-8 and stay what they were.
+TEST_F(ProfileFileWrite, FileInUtf8WithoutSignatureStaysSo) {
+    const QString file = withContent("[Options]\r\nProtokoll=C:\\Protokolle\\M\xC3\xBCller\\\r\n");
+    EXPECT_EQ(ProfileFile::readString(file, "Options", "Protokoll"),
+              QStringLiteral("C:\\Protokolle\\Müller\\"));
+    ProfileFile::writeString(file, "ad", "emails", QStringLiteral("C:\\Listen\\Jürgen.txt"));
+    EXPECT_EQ(readBytes(file),
+              QByteArray("[Options]\r\nProtokoll=C:\\Protokolle\\M\xC3\xBCller\\\r\n"
+                         "[ad]\r\nemails=C:\\Listen\\J\xC3\xBCrgen.txt\r\n"));
+
+    const QString ansi = withContent("[Options]\r\nProtokoll=C:\\M\xFCller\\\r\n");
+    EXPECT_EQ(ProfileFile::readString(ansi, "Options", "Protokoll"),
+              QStringLiteral("C:\\Müller\\"));
+}
+
 // One saved as "Unicode" (UTF-16 with its mark) likewise stays UTF-16.
 TEST_F(ProfileFileWrite, FileInUtf16StaysUtf16) {
     const auto utf16 = [](const QString& text) {
