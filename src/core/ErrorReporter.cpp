@@ -18,11 +18,14 @@ void ErrorReporter::report(const QString& message) {
         try {
             m_log->LogMessage(QStringLiteral("Fehler: ") + message);
         } catch (const TarveloError& logError) {
-            // The log itself failed; standard error is all that is left.
-            const QString text =
-                QStringLiteral("Tarvelo: In die Logdatei %1 kann nicht geschrieben werden: %2")
-                    .arg(m_log->logFile(), logError.message());
-            StandardError::writeLine(text);
+            // The log itself failed; standard error is all that is left. It
+            // is told once: every later report fails the same way.
+            if (!m_logFailureTold) {
+                StandardError::writeLine(
+                    QStringLiteral("Tarvelo: In die Logdatei %1 kann nicht geschrieben werden: %2")
+                        .arg(m_log->logFile(), logError.message()));
+            }
+            m_logFailureTold = true;
         }
     }
     if (m_messageBox) {
