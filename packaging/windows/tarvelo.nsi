@@ -75,10 +75,15 @@ Section "Uninstall"
   RMDir "$INSTDIR\Protokolle"
   RMDir "$INSTDIR"
 
+  ; The Start menu entries and the "Apps" entry belong to the copy they name:
+  ; removing a second copy leaves those of another in place.
+  ReadRegStr $0 HKLM "Software\Tarvelo" "InstallDir"
+  StrCmp $0 $INSTDIR 0 registrationOfAnotherCopy
   SetShellVarContext all
   Delete "$SMPROGRAMS\Tarvelo\Tarvelo.lnk"
   Delete "$SMPROGRAMS\Tarvelo\Tarvelo entfernen.lnk"
   RMDir "$SMPROGRAMS\Tarvelo"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   DeleteRegKey HKLM "Software\Tarvelo"
+registrationOfAnotherCopy:
 SectionEnd
