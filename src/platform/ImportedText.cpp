@@ -178,6 +178,14 @@ std::optional<QStringList> ImportedText::decodeLines(const QByteArray& bytes, En
 
 QByteArray ImportedText::encodeLines(const QStringList& lines, Encoding encoding) {
     QByteArray bytes;
+    if (encoding == Encoding::Windows1252) {
+        // A protocol of a million lines is not copied as it grows.
+        qsizetype total = 0;
+        for (const QString& line : lines) {
+            total += line.size() + 2;
+        }
+        bytes.reserve(total);
+    }
     switch (encoding) {
     case Encoding::Windows1252:
         for (const QString& line : lines) {

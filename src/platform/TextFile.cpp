@@ -27,17 +27,7 @@ TarveloError tooLarge(const QString& path, qint64 size) {
 } // namespace
 
 QByteArray TextFile::joinLines(const QStringList& lines) {
-    qsizetype total = 0;
-    for (const QString& line : lines) {
-        total += line.size() + 2;
-    }
-    QByteArray bytes;
-    bytes.reserve(total);
-    for (const QString& line : lines) {
-        bytes += Ansi::encode(line);
-        bytes += "\r\n";
-    }
-    return bytes;
+    return ImportedText::encodeLines(lines, ImportedText::Encoding::Windows1252);
 }
 
 QStringList TextFile::readLines(const QString& path, ImportedText::Encoding* found) {

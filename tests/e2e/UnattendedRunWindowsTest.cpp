@@ -292,7 +292,7 @@ TEST_F(ScheduledTask, AConfigurationFileHeldOpenByAnotherProgramIsSaidToBeUnread
     const HANDLE held = ::CreateFileW(ini.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE) << ::GetLastError();
-    const TaskResult result = runAsScheduledTask(install, {"/dbsync"});
+    const TaskResult result = runAsScheduledTask(install, {"/file:" + install.path("liste.txt")});
     ::CloseHandle(held);
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1u);
