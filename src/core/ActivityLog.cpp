@@ -30,7 +30,8 @@ void ActivityLog::LogMessage(const QString& text) {
         return;
     }
     const QString message = OneLine::forLog(text);
-    TextFile::appendLine(m_logFile, fileStamp(m_clock.now()) + QStringLiteral(": ") + message);
+    const QDateTime now = m_clock.now(); // the file and the pane show the same second
+    TextFile::appendLine(m_logFile, fileStamp(now) + QStringLiteral(": ") + message);
     Progress::note();
-    m_window.addProtokollLine(paneStamp(m_clock.now()) + QStringLiteral(": ") + message);
+    m_window.addProtokollLine(paneStamp(now) + QStringLiteral(": ") + message);
 }

@@ -100,7 +100,17 @@ void MainSession::storeAdminPassword(const QString& password) {
         }
         i += units - 1;
     }
-    ProfileFile::writeString(m_paths.iniFile, "Hmail", "admin", Mtools::ScrambleText(password));
+    // "Š" scrambles into a line feed, which no line of the file can hold.
+    const QString scrambled = Mtools::ScrambleText(password);
+    for (qsizetype i = 0; i < scrambled.size(); ++i) {
+        if (scrambled.at(i) == u'\n' || scrambled.at(i) == u'\r') {
+            throw TarveloError(QStringLiteral("Das Passwort enthält das Zeichen \"%1\", das sich "
+                                              "verschlüsselt nicht in der Konfigurationsdatei "
+                                              "speichern lässt; es wurde nicht gespeichert")
+                                   .arg(password.at(i)));
+        }
+    }
+    ProfileFile::writeString(m_paths.iniFile, "Hmail", "admin", scrambled);
 }
 
 void MainSession::btsyncClick() {

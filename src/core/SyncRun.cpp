@@ -194,9 +194,11 @@ void SyncRun::synchronise() {
     if (guards.record != nullptr) {
         guards.record->end();
     }
-    m_window.setZaehler(
-        (guards.dryRun ? QStringLiteral("%1 Änderungen geplant") : QStringLiteral("%1 Änderungen"))
-            .arg(m_protocol.size()));
+    // A completed run counts the pane's lines, its file line included, as
+    // it always has; a preview counts the changes it would make.
+    m_window.setZaehler(guards.dryRun
+                            ? QStringLiteral("%1 Änderungen geplant").arg(plan.changes.size())
+                            : QStringLiteral("%1 Änderungen").arg(m_protocol.size()));
     m_context.log.LogMessage(QStringLiteral("Ende DBsync"));
 }
 
@@ -303,11 +305,9 @@ void SyncRun::stopped(const SyncPlan& plan, int stored) {
     const QString closing = QStringLiteral("Abgebrochen nach %1 von %2 geplanten Änderungen")
                                 .arg(stored)
                                 .arg(plan.changes.size());
-    RunRecord* record = m_context.guards.record;
-    if (record != nullptr) {
-        record->writeStop(closing, m_context.clock.now());
-    }
-    m_window.setZaehler(QStringLiteral("%1 Änderungen, abgebrochen").arg(m_protocol.size()));
+    // Said before the record is written: a record that cannot be written
+    // must not hide that the run was stopped.
+    m_window.setZaehler(QStringLiteral("%1 Änderungen, abgebrochen").arg(stored));
     const QString signal = StopSignals::received();
     if (!signal.isEmpty()) {
         m_context.log.LogMessage(QStringLiteral("Das Programm wird beendet (%1)").arg(signal));
@@ -316,15 +316,20 @@ void SyncRun::stopped(const SyncPlan& plan, int stored) {
                                             "gemacht")
                                  .arg(stored)
                                  .arg(plan.changes.size()));
+    RunRecord* record = m_context.guards.record;
+    if (record != nullptr) {
+        record->writeStop(closing, m_context.clock.now());
+    }
 }
 
 void SyncRun::writeProtocolFile(ProtocolKind kind) {
     if (m_context.ProtokollDir.isEmpty()) {
         return;
     }
-    const QDate date = m_context.clock.now().date();
-    const QTime time = m_context.clock.now().time();
-    const QString path = m_context.ProtokollDir + protocolFileName(date, time, kind);
+    // One reading of the clock: read twice around midnight, the name would
+    // carry the old day's date with the new day's time.
+    const QDateTime now = m_context.clock.now();
+    const QString path = m_context.ProtokollDir + protocolFileName(now.date(), now.time(), kind);
     if (!m_protocol.isEmpty()) {
         TextFile::replaceLinesNoFollow(path, m_protocol);
     }

@@ -30,8 +30,8 @@ struct ConnectionSettings {
 };
 
 // Seconds that a connection attempt, and any statement's wait for a lock or
-// an answer, may take before it fails: the bound that the original
-// data-access layer gave every command.
+// an answer, may take before it fails: longer than any healthy server needs,
+// short enough that a nightly run never hangs on one that stopped answering.
 inline constexpr int kConnectTimeoutSeconds = 15;
 inline constexpr int kStatementTimeoutSeconds = 30;
 

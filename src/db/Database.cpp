@@ -4,23 +4,17 @@
 #include "db/OdbcServer.h"
 #include "db/ServerOdbc.h"
 #include "db/SqlExec.h"
+#include "db/SqliteUri.h"
 #include "platform/TarveloError.h"
 
 #include <QAtomicInt>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QUrl>
 
 namespace {
 QAtomicInt connectionCounter;
 
-// SQLite creates a missing file on open; the mail server's database must
-// exist. The URI form with mode=rw opens read-write and never creates.
-QString sqliteUri(const QString& path) {
-    const QString absolute = QFileInfo(path).absoluteFilePath();
-    return QUrl::fromLocalFile(absolute).toString(QUrl::FullyEncoded) + QStringLiteral("?mode=rw");
-}
 void execOrThrow(QSqlDatabase& db, const QString& sql) {
     QSqlQuery query(db);
     if (!query.exec(sql)) {
@@ -98,7 +92,9 @@ void Database::open() {
             throw DbError(
                 QStringLiteral("\"%1\" ist keine Datenbankdatei").arg(settings.databaseName));
         }
-        databaseName = sqliteUri(settings.databaseName);
+        // SQLite creates a missing file on open; the mail server's database
+        // must exist.
+        databaseName = sqliteUri(file.absoluteFilePath());
         // A write waits for another writer's lock this long, then fails.
         options = QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
                       .arg(kStatementTimeoutSeconds * 1000);

@@ -104,6 +104,25 @@ bool keyOf(QStringView text, QStringView* key, QStringView* value) {
     return true;
 }
 
+bool quotedValue(QStringView v) {
+    return v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front();
+}
+
+// The value as it stands in its line, so that reading gives it back whole:
+// one with blanks at either end, or within a pair of quotation marks, is put
+// in quotation marks, which reading takes off again.
+QString storedForm(const QString& path, const QString& section, const QString& key,
+                   const QString& value) {
+    if (value.contains(u'\r') || value.contains(u'\n')) {
+        throw TarveloError(QStringLiteral("Der Wert für [%1] %2 enthält einen Zeilenumbruch und "
+                                          "kann nicht in %3 gespeichert werden")
+                               .arg(section, key, path));
+    }
+    const bool changedByReading =
+        Blanks::trimmed(value).size() != value.size() || quotedValue(value);
+    return changedByReading ? u'"' + value + u'"' : value;
+}
+
 bool sameName(QStringView a, QStringView b) {
     return AsciiCase::equalIgnoringCase(a, b);
 }
@@ -147,8 +166,7 @@ QString ProfileFile::readString(const QString& path, const QString& section, con
         QStringView k;
         QStringView v;
         if (inSection && keyOf(text, &k, &v) && sameName(k, key)) {
-            if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') &&
-                v.back() == v.front()) {
+            if (quotedValue(v)) {
                 v = v.mid(1, v.size() - 2);
             }
             return v.left(kMaxValue).toString();
@@ -177,7 +195,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     const auto encode = [utf8](const QString& text) {
         return utf8 ? text.toUtf8() : Ansi::encode(text);
     };
-    const QByteArray keyLine = encode(key + u'=' + value);
+    const QByteArray keyLine = encode(key + u'=' + storedForm(path, section, key, value));
 
     // Where the new line goes: over the key's line, or after the last
     // non-blank line of its section, or a new section at the end.

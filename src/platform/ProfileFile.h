@@ -10,8 +10,10 @@ namespace ProfileFile {
 QString readString(const QString& path, const QString& section, const QString& key,
                    const QString& defaultValue = QString());
 
-// Raises "In %s kann nicht geschrieben werden" when the file cannot be
-// written; the file is then left as it was.
+// Writes the value so that readString gives it back (in quotation marks
+// where reading would trim or unquote it). Raises "In %s kann nicht
+// geschrieben werden" when the file cannot be written, and refuses a value
+// with a line break; the file is then left as it was.
 void writeString(const QString& path, const QString& section, const QString& key,
                  const QString& value);
 } // namespace ProfileFile

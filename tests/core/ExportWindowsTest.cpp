@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 // Exports that fail as Windows fails them: a name in a missing directory
-// or below a file is a path not found (code 3), as the original program
-// reported it there.
+// or below a file is a path not found (code 3), as Windows itself reports
+// it there.
 
 TEST_F(ExportTest, FileThatCannotBeCreatedRaisesTheSystemError) {
     load(1);

@@ -169,6 +169,15 @@ TEST_F(MainSessionTest, StoredPasswordTakesEffectAtTheNextStartOnly) {
                                            "gespeichert");
         }
     }
+    // "Š" would scramble into a line break and cut the stored password.
+    try {
+        next.storeAdminPassword("\u0160geheim");
+        ADD_FAILURE() << "stored";
+    } catch (const TarveloError& error) {
+        EXPECT_EQ(error.message(), "Das Passwort enthält das Zeichen \"\u0160\", das sich "
+                                   "verschlüsselt nicht in der Konfigurationsdatei speichern "
+                                   "lässt; es wurde nicht gespeichert");
+    }
     EXPECT_EQ(ProfileFile::readString(paths.iniFile, "Hmail", "admin"),
               Mtools::ScrambleText("Za\u00fc\u20ac"));
 }

@@ -66,9 +66,11 @@ TEST(MtoolsScrambleText, SameLengthAndItsOwnInverseOnLongTexts) {
     }
 }
 
-// Every printable-ASCII password survives the way it takes: scrambled,
-// written to the configuration file, read back, unscrambled.
-TEST(MtoolsScrambleText, PrintablePasswordsSurviveTheConfigurationFile) {
+// Every password of printable ASCII or the code page's upper half (but a
+// character that scrambles into a line break) survives the way it takes: scrambled,
+// written to the configuration file, read back, unscrambled; also with
+// blanks or quotation marks at either end of its scrambled form.
+TEST(MtoolsScrambleText, PasswordsSurviveTheConfigurationFile) {
     QTemporaryDir dir;
     const QString ini = dir.filePath(QStringLiteral("tarvelo.ini"));
     ProfileFile::writeString(ini, QStringLiteral("ad"), QStringLiteral("emails"),
@@ -95,6 +97,15 @@ TEST(MtoolsScrambleText, PrintablePasswordsSurviveTheConfigurationFile) {
                              QStringLiteral("a=b=c"),
                              QString(255, u'~'),
                              QString(255, u' ')};
+    for (int code = 0x80; code <= 0xFF; ++code) {
+        const QString c = Ansi::decode(QByteArray(1, static_cast<char>(code)));
+        const QString scrambled = Mtools::ScrambleText(c);
+        if (scrambled.contains(u'\n') || scrambled.contains(u'\r')) {
+            continue; // "Š": refused before it is stored
+        }
+        passwords << c << c + "abc" + c << "abc" + c << c + "abc"
+                  << "a" + c + "b" << c + c;
+    }
     std::mt19937 random(1234);
     std::uniform_int_distribution<int> length(0, 255);
     std::uniform_int_distribution<int> printable(0x20, 0x7E);

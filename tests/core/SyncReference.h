@@ -3,7 +3,7 @@
 // The synchronisation run written down literally, step by step, with its
 // nested scans: the yardstick the fast run is measured against. Kept slow and
 // plain on purpose. It works on the real datasets or on the in-memory
-// stand-ins below; step 12's search is a plain scan of either.
+// stand-ins below; the insert pass's look-up is a plain scan of either.
 
 #include "MemoryWindowState.h"
 #include "core/ActivityLog.h"

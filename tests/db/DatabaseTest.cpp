@@ -2,6 +2,7 @@
 #include "DbBackendTest.h"
 #include "TestDatabases.h"
 #include "TestEnvironment.h"
+#include "db/SqliteUri.h"
 #include "platform/TarveloError.h"
 
 #include <gtest/gtest.h>
@@ -82,6 +83,21 @@ TEST(Database, SqliteFileNamesWithUriCharactersOpenTheFileNamed) {
     // No other file appeared beside it.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
               QStringList({name}));
+}
+
+// A database on a share keeps its server name in the path: as the URI's
+// authority SQLite would refuse it.
+TEST(Database, SqliteUrisKeepDrivesAndSharesInThePath) {
+    const std::pair<QString, QString> cases[] = {
+        {"/srv/hmail/hm.db", "file:///srv/hmail/hm.db?mode=rw"},
+        {"C:/hMail/Data/hm.db", "file:///C:/hMail/Data/hm.db?mode=rw"},
+        {"//fs01/mail/hm.db", "file:////fs01/mail/hm.db?mode=rw"},
+        {"//fs01/Mail Daten/#1 ?%.db", "file:////fs01/Mail%20Daten/%231%20%3F%25.db?mode=rw"},
+        {"C:/Pr\u00fcfung/hm.db", "file:///C:/Pr%C3%BCfung/hm.db?mode=rw"},
+    };
+    for (const auto& [path, uri] : cases) {
+        EXPECT_EQ(sqliteUri(path), uri) << path.toStdString();
+    }
 }
 
 TEST(Database, EachInstanceIsAConnectionOfItsOwn) {

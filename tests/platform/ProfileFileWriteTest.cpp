@@ -99,10 +99,32 @@ TEST_F(ProfileFileWrite, KeyOfAnotherSectionIsNotReplaced) {
     EXPECT_EQ(readBytes(file), QByteArray("[SQL]\r\nemails=fremd\r\n[ad]\r\nemails=eigen\r\n"));
 }
 
-TEST_F(ProfileFileWrite, ValueIsWrittenUnquotedInWindows1252) {
+// Written as it is, in the code page; but a value that reading would trim or
+// unquote stands in quotation marks, which reading takes off, so that it
+// comes back whole. A line break no line can hold.
+TEST_F(ProfileFileWrite, ValueIsWrittenInWindows1252AndComesBackWhole) {
     const QString file = withContent(QByteArray());
-    ProfileFile::writeString(file, "ad", "emails", QStringLiteral("  \"/home/jürgen/€.txt\" "));
-    EXPECT_EQ(readBytes(file), QByteArray("[ad]\r\nemails=  \"/home/j\xFCrgen/\x80.txt\" \r\n"));
+    ProfileFile::writeString(file, "ad", "emails", QStringLiteral("/home/jürgen/€ \"x\".txt"));
+    EXPECT_EQ(readBytes(file), QByteArray("[ad]\r\nemails=/home/j\xFCrgen/\x80 \"x\".txt\r\n"));
+    const QString quoted = QStringLiteral("  \"/home/jürgen/€.txt\" ");
+    ProfileFile::writeString(file, "ad", "emails", quoted);
+    EXPECT_EQ(readBytes(file),
+              QByteArray("[ad]\r\nemails=\"  \"/home/j\xFCrgen/\x80.txt\" \"\r\n"));
+    EXPECT_EQ(ProfileFile::readString(file, "ad", "emails"), quoted);
+    for (const QString& value : {QStringLiteral("'x'"), QStringLiteral("\"\""),
+                                 QStringLiteral("\tx"), QStringLiteral("x "), QString()}) {
+        ProfileFile::writeString(file, "ad", "emails", value);
+        EXPECT_EQ(ProfileFile::readString(file, "ad", "emails", "unset"), value);
+    }
+    try {
+        ProfileFile::writeString(file, "ad", "emails", QStringLiteral("a\nb"));
+        ADD_FAILURE() << "written";
+    } catch (const TarveloError& error) {
+        EXPECT_EQ(error.message(), "Der Wert für [ad] emails enthält einen Zeilenumbruch und kann "
+                                   "nicht in " +
+                                       file + " gespeichert werden");
+    }
+    EXPECT_EQ(ProfileFile::readString(file, "ad", "emails", "unset"), QString());
 }
 
 // A value the code page cannot hold makes the whole file UTF-8 with its

@@ -63,8 +63,8 @@ TEST_F(TextFileTest, BackslashedPathsWithBlanksAreReadAndWritten) {
 }
 
 TEST_F(TextFileTest, AppendLineInMissingDirectoryIsPathNotFound) {
-    // Windows' own code for a missing directory on the way, as the original
-    // program reported it.
+    // Windows' own code for a missing directory on the way, as Windows
+    // programs report it.
     const auto error =
         ioErrorOf([&] { TextFile::appendLine(path("fehlt/tarvelo.log"), QStringLiteral("x")); });
     ASSERT_TRUE(error.has_value());
