@@ -18,7 +18,6 @@ public:
     explicit ErrorReporter(MessageBox messageBox = {});
 
     void setLog(ActivityLog* log) { m_log = log; }
-    bool hasScreen() const { return static_cast<bool>(m_messageBox); }
 
     void report(const QString& message);
     bool errorReported() const { return m_reported; }

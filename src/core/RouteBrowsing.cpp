@@ -10,6 +10,22 @@ namespace {
 
 constexpr qsizetype kChunk = 64 * 1024;
 
+// While the export walks the addresses the grid stays where it is: following
+// every row would scroll and repaint it once per address. Afterwards it
+// shows the dataset's end, where the walk left it.
+class ControlsDisabled {
+public:
+    explicit ControlsDisabled(AddressDataset& Address) : m_address(Address) {
+        m_address.disableControls();
+    }
+    ~ControlsDisabled() { m_address.enableControls(); }
+    ControlsDisabled(const ControlsDisabled&) = delete;
+    ControlsDisabled& operator=(const ControlsDisabled&) = delete;
+
+private:
+    AddressDataset& m_address;
+};
+
 } // namespace
 
 QStringList RouteBrowsing::addressQuery(qint64 routeId) {
@@ -37,6 +53,7 @@ void RouteBrowsing::exportAddresses(AddressDataset& Address, const QString& path
         throw DbError::notOpen();
     }
     NativeFile::Output file(path);
+    const ControlsDisabled still(Address);
     QByteArray buffer;
     buffer.reserve(kChunk + 1024);
     for (Address.first(); !Address.eof(); Address.next()) {

@@ -32,12 +32,6 @@ int RouteAddressRows::append(qint64 id, QStringView address) {
     return m_size++;
 }
 
-int RouteAddressRows::append(qint64 id, QLatin1StringView address) {
-    const size_t length = size_t(address.size());
-    std::memcpy(store(id, length, false), address.data(), length);
-    return m_size++;
-}
-
 char* RouteAddressRows::store(qint64 id, size_t length, bool wide) {
     const size_t bytes = wide ? length * 2 : length;
     // UTF-16 text at an even offset; every block starts aligned.

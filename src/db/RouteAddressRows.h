@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLatin1StringView>
 #include <QString>
 #include <QStringView>
 #include <QtGlobal>
@@ -26,8 +25,6 @@ public:
 
     // Appends a row and returns its number.
     int append(qint64 id, QStringView address);
-    // The same for an address of Latin-1 characters.
-    int append(qint64 id, QLatin1StringView address);
 
     // Rows appended: their numbers run below it.
     int size() const { return m_size; }

@@ -6,6 +6,14 @@
 #include <QSqlDriver>
 #include <QVariant>
 
+namespace {
+
+bool insertReturnsId(ConnectionSettings::Server server) {
+    return server == ConnectionSettings::Server::Postgres;
+}
+
+} // namespace
+
 QString RouteAddressStatements::selectAll() {
     return QStringLiteral("select routeaddressid, routeaddressaddress "
                           "from hm_routeaddresses order by routeaddressid");
@@ -21,10 +29,6 @@ QString RouteAddressStatements::addressStorage() {
 
 QString RouteAddressStatements::deleteById() {
     return QStringLiteral("DELETE FROM hm_routeaddresses WHERE routeaddressid = ?");
-}
-
-bool RouteAddressStatements::insertReturnsId(Server server) {
-    return server == Server::Postgres;
 }
 
 QString RouteAddressStatements::insert(Server server) {

@@ -23,7 +23,6 @@ QString deleteById();
 // "INSERT ... (routeaddressrouteid, routeaddressaddress) VALUES (?, ?)",
 // returning the new key where the server can (PostgreSQL).
 QString insert(Server server);
-bool insertReturnsId(Server server);
 // The key of the row that the executed insert stored: its RETURNING row,
 // the driver's last insert id, MySQL's LAST_INSERT_ID(), or, for a server
 // that can tell none of them, the newest row with these values.

@@ -18,6 +18,8 @@
 #include <QTableView>
 #include <QToolButton>
 
+#include <algorithm>
+
 Tfmain* fmain = nullptr;
 
 namespace {
@@ -48,18 +50,25 @@ void prepareGrid(QTableView* grid, QWidget* window) {
     grid->installEventFilter(window);
 }
 
+// The row a grid shows for the dataset's current row: at the dataset's end
+// (past its last row) the last row.
+int shownRow(const DatasetModel& dataset) {
+    return std::min(dataset.currentRow(), dataset.rowCount() - 1);
+}
+
 // The grid and its dataset keep one current row: a move in either is made
 // in the other.
 void shareCurrentRow(QTableView* grid, DatasetModel& dataset) {
     QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, &dataset,
                      [&dataset](const QModelIndex& current) {
-                         if (current.isValid() && current.row() != dataset.currentRow()) {
+                         if (current.isValid() && current.row() != shownRow(dataset)) {
                              dataset.setCurrentRow(current.row());
                          }
                      });
-    QObject::connect(&dataset, &DatasetModel::currentRowChanged, grid, [grid, &dataset](int row) {
-        if (row >= 0 && row < dataset.rowCount() && grid->currentIndex().row() != row) {
-            grid->setCurrentIndex(dataset.index(row, 0));
+    QObject::connect(&dataset, &DatasetModel::currentRowChanged, grid, [grid, &dataset] {
+        const int shown = shownRow(dataset);
+        if (shown >= 0 && grid->currentIndex().row() != shown) {
+            grid->setCurrentIndex(dataset.index(shown, 0));
         }
     });
 }

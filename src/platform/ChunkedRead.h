@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Progress.h"
+
 #include <QByteArray>
 
 #include <algorithm>
@@ -23,6 +25,7 @@ template <class Read> QByteArray readChunked(qint64 expected, qint64 limit, Read
         }
         bytes.resize(at + want);
         const qsizetype n = read(bytes.data() + at, want);
+        Progress::note(); // a long list on a slow share is no stalled run
         bytes.resize(at + n);
         if (n == 0) {
             return bytes;

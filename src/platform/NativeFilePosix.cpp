@@ -161,9 +161,11 @@ void NativeFile::append(const QString& path, const QByteArray& bytes) {
     const int writeErr = errno;
     if (written > 0 && written < bytes.size()) {
         // Cut short by a full disk or a size limit: the part written is taken
-        // back, so the file keeps whole lines only.
+        // back, so the file keeps whole lines only; but only while it is the
+        // file's end, or another writer's line after it would go too.
         const off_t end = ::lseek(fd, 0, SEEK_CUR);
-        if (end >= written) {
+        struct stat now {};
+        if (end >= written && ::fstat(fd, &now) == 0 && now.st_size == end) {
             (void)!::ftruncate(fd, end - written);
         }
     }

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QHeaderView>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 #include <QToolButton>
@@ -84,12 +85,17 @@ TEST_F(RouteGridTest, ExportNamesAndWritesTheLoadedRouteAfterTheKeyboardMovedOn)
     const QString target = dir.filePath("export.txt");
     writeFile(target, "alter Inhalt, viel laenger als der neue\r\n");
     dialogs.saveAnswers.push_back(target);
+    // The grid follows the export's walk once, to its end, not row by row.
+    QSignalSpy moves(DBGrid2()->model(), SIGNAL(currentRowChanged(int)));
     action("DomainExport1")->trigger();
     EXPECT_EQ(dialogs.saveProposals, QStringList({"example.com.txt"}));
     const QByteArray written = "Bob@Example.com\r\nalice@example.com\r\ncarol@example.com\r\n"
                                "postmaster@example.com\r\n";
     EXPECT_EQ(fileBytes(target), written);
     EXPECT_TRUE(messages.isEmpty());
+    EXPECT_EQ(moves.size(), 1);
+    EXPECT_TRUE(w.session().addressDataset().eof());
+    EXPECT_EQ(DBGrid2()->currentIndex().row(), 3); // the last address
 
     // The diskette does the same; cancelling its dialog writes nothing.
     dialogs.saveAnswers.push_back(std::nullopt);
