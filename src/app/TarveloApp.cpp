@@ -8,6 +8,7 @@
 #include "gui/Tfmain.h"
 #include "platform/Clock.h"
 #include "platform/ComApartment.h"
+#include "platform/FileSizeLimit.h"
 #include "platform/ScreenPlatforms.h"
 #include "platform/StandardError.h"
 
@@ -139,6 +140,7 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     // The window's thread is a single-threaded apartment from before the
     // window until after it, for the mail server's administration object.
     const ComApartment apartment;
+    FileSizeLimit::reportInsteadOfEnding();
     QApplication app(argc, argv);
     // The programs Tarvelo starts (the route refresh's command, the editor
     // of the exception file) choose their platform as they would anyway.

@@ -2,6 +2,7 @@
 
 #include "core/ActivityLog.h"
 #include "platform/StandardError.h"
+#include "platform/StopSignals.h"
 #include "platform/TarveloError.h"
 
 #include <exception>
@@ -31,6 +32,9 @@ void ErrorReporter::report(const QString& message) {
     if (m_messageBox) {
         m_messageBox(message);
     }
+    // Asked from outside to end (a stop whose record could not be written):
+    // the error is told, now the process ends by that signal.
+    StopSignals::endIfReceived();
 }
 
 bool ErrorReporter::guard(const std::function<void()>& handler) {

@@ -85,7 +85,7 @@ void RouteAddressDataset::requireOpen() const {
 void RouteAddressDataset::deleteRow(qint64 routeaddressid) {
     requireOpen();
     m_delete->addBindValue(routeaddressid);
-    SqlExec::execPrepared(*m_delete);
+    SqlExec::execChange(*m_delete);
     m_delete->finish();
 }
 
@@ -93,7 +93,7 @@ void RouteAddressDataset::insert(qint64 routeId, const QString& address) {
     requireOpen();
     m_insert->addBindValue(routeId);
     m_insert->addBindValue(m_database.text(address));
-    SqlExec::execPrepared(*m_insert);
+    SqlExec::execChange(*m_insert);
     m_insert->finish();
 }
 

@@ -9,6 +9,9 @@ namespace SqlExec {
 void exec(QSqlQuery& query, const QString& sql);
 void prepare(QSqlQuery& query, const QString& sql);
 void execPrepared(QSqlQuery& query);
+// The same for a prepared change of the table (a delete, an insert): its
+// failure says that the change was not stored, then the database's words.
+void execChange(QSqlQuery& query);
 // Index of a result column by name; raises DbError when the result lacks it.
 int column(const QSqlQuery& query, const QString& name);
 [[noreturn]] void fail(const QSqlQuery& query);

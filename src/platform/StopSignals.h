@@ -11,13 +11,16 @@
 class StopSignals {
 public:
     StopSignals();
-    ~StopSignals(); // the signals end the process again
+    // The signals end the process again; once one was received they stay
+    // noted, so that a second one cannot cut the stop short.
+    ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;
 
     // The name of the signal received ("SIGTERM"), empty when none was.
     static QString received();
-    // Ends the process by the signal received, as its sender expects, once
-    // the run has recorded its stop; returns when none was received.
+    // Ends the process by the (first) signal received, as its sender
+    // expects, once the run has recorded its stop or its error has been told;
+    // returns when none was received.
     static void endIfReceived();
 };

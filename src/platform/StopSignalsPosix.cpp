@@ -11,8 +11,12 @@ volatile std::sig_atomic_t g_received = 0;
 // What each signal did before: restored afterwards.
 struct sigaction g_before[std::size(kSignals)];
 
+// The first request counts; another one (Ctrl+C pressed twice, SIGHUP
+// after SIGTERM) changes nothing.
 extern "C" void note(int signal) {
-    g_received = signal;
+    if (g_received == 0) {
+        g_received = signal;
+    }
 }
 
 } // namespace
@@ -32,6 +36,11 @@ StopSignals::StopSignals() {
 }
 
 StopSignals::~StopSignals() {
+    if (g_received != 0) {
+        // A stop is under way: further signals are only noted until its
+        // record and log lines are written and endIfReceived ends the process.
+        return;
+    }
     for (size_t i = 0; i < std::size(kSignals); ++i) {
         sigaction(kSignals[i], &g_before[i], nullptr);
     }

@@ -39,7 +39,8 @@ int IoError::windowsCodeFromErrno(int err) {
     case EROFS:
         return 5;
     case ENOSPC:
-#ifdef EDQUOT // a disk quota: not known to the Windows runtime
+    case EFBIG: // the file size limit: no more room for this file
+#ifdef EDQUOT   // a disk quota: not known to the Windows runtime
     case EDQUOT:
 #endif
         return 112;

@@ -122,9 +122,10 @@ std::unique_ptr<QProcess> ScratchInstall::start(const QStringList& arguments,
                 close(ends[1]);
             }
         }
-        // A full disk, the POSIX way: the child may write no more than this.
+        // A full disk, the POSIX way: the child may write no more than this;
+        // the signal that would end it at the limit as it comes by default.
         if (limit > 0) {
-            std::signal(SIGXFSZ, SIG_IGN);
+            std::signal(SIGXFSZ, SIG_DFL);
             rlimit size{};
             getrlimit(RLIMIT_FSIZE, &size);
             size.rlim_cur = limit;

@@ -45,8 +45,8 @@ public:
     std::unique_ptr<QProcess> start(const QStringList& arguments,
                                     const QStringList& extraEnvironment = {}) const;
 
-    // From now on no file the program writes can grow beyond bytes: a write
-    // past it fails as on a full disk (the signal it would raise is ignored).
+    // From now on no file the program writes can grow beyond bytes, as under
+    // `ulimit -f` (whose signal, by default, would end the program).
     void limitFileSize(qint64 bytes) { m_fileSizeLimit = bytes; }
     // From now on standard error is a pipe whose reader has gone (a logger
     // that died).

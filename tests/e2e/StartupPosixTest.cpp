@@ -43,6 +43,46 @@ TEST(Startup, ALogOnAFullDiskKeepsWholeLines) {
         << result.standardError.toStdString();
 }
 
+// Under a file size limit (ulimit -f, LimitFSIZE=) the file that reaches it
+// fails as on a full disk, with an error the log tells; the program is not
+// ended without a word, and no half-written protocol stays behind.
+TEST(Startup, AFileSizeLimitIsReportedAsAFullDisk) {
+    {
+        // A log already at the limit: not even the start's line fits.
+        ScratchInstall install;
+        install.useSqliteDatabase();
+        install.writeFile("liste.txt", "alice@example.com\r\n");
+        install.writeFile("tarvelo.log", QByteArray(4094, 'x') + "\r\n");
+        install.limitFileSize(4096);
+        const auto result = install.run({"/file:" + install.path("liste.txt")});
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.standardError.contains(" kann nicht geschrieben werden: E/A-Fehler 112"))
+            << result.standardError.toStdString();
+        EXPECT_EQ(install.readFile("tarvelo.log").size(), 4096);
+    }
+    {
+        // A preview whose protocol grows beyond the limit.
+        ScratchInstall install;
+        install.useSqliteDatabase();
+        install.writeNightlyFiles();
+        QByteArray list;
+        for (int i = 0; i < 300; ++i) {
+            list += "neu" + QByteArray::number(i) + "@example.com\r\n";
+        }
+        install.writeFile("liste.txt", list);
+        install.limitFileSize(4096);
+        const auto result =
+            install.run({"/file:" + install.path("liste.txt"), "/domain:example.com", "/dryrun"});
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1) << result.standardError.toStdString();
+        const QStringList log = install.logMessages();
+        ASSERT_FALSE(log.isEmpty());
+        EXPECT_TRUE(log.last().startsWith("Fehler: ")) << log.last().toStdString();
+        EXPECT_EQ(QDir(install.path("prot")).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+}
+
 // A FIFO nobody reads from or writes to (a log collector that died) in place
 // of the log or the configuration file never holds the scheduler's run: it
 // ends at once with its error.
