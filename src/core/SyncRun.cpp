@@ -10,6 +10,7 @@
 #include "core/WindowState.h"
 #include "core/WorkingList.h"
 #include "db/RouteAddressDataset.h"
+#include "db/RouteAddressStatements.h"
 #include "db/RoutesDataset.h"
 #include "platform/Clock.h"
 #include "platform/OneLine.h"
@@ -24,9 +25,6 @@
 #include <optional>
 
 namespace {
-
-// The mail server's column holds at most this many characters.
-constexpr qsizetype kAddressColumnLength = 255;
 
 // From the moment the run takes the Start button and the routes grid until
 // it gives them back: on every way out the button is enabled, the grid
@@ -220,7 +218,7 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
         if (change.kind != PlannedChange::Kind::Insert) {
             continue;
         }
-        const bool tooLong = change.address.size() > kAddressColumnLength;
+        const bool tooLong = change.address.size() > RouteAddressStatements::kAddressLength;
         const bool beyondPlane =
             onlyBasicPlane && std::any_of(change.address.cbegin(), change.address.cend(),
                                           [](QChar c) { return c.isSurrogate(); });
@@ -238,7 +236,7 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
                                      "nicht in die Tabelle hm_routeaddresses: \"%3...\". Es wurde "
                                      "nichts geändert")
                           .arg(line)
-                          .arg(kAddressColumnLength)
+                          .arg(RouteAddressStatements::kAddressLength)
                           .arg(shown)
                     : QStringLiteral("Zeile %1 der Adressliste enthält ein Zeichen, das die "
                                      "Tabelle hm_routeaddresses (utf8) nicht speichern kann: "

@@ -4,8 +4,8 @@
 #include <QStringList>
 
 // What the program's operations read and write of the main window: its edit
-// fields, the counter label, the protocol pane, the Start button and the
-// address grid's reload. The window implements it with its controls.
+// fields, the counter label, the protocol pane and the Start button. The
+// window implements it with its controls.
 class WindowState {
 public:
     virtual ~WindowState() = default;

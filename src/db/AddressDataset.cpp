@@ -12,13 +12,10 @@
 #include <QVariant>
 
 namespace {
-// The width of routeaddressaddress.
-const int kMaxAddressLength = 255;
-
 void checkLength(const QString& address) {
-    if (address.size() > kMaxAddressLength) {
-        throw DbError(
-            QStringLiteral("Die Adresse ist länger als %1 Zeichen").arg(kMaxAddressLength));
+    if (address.size() > RouteAddressStatements::kAddressLength) {
+        throw DbError(QStringLiteral("Die Adresse ist länger als %1 Zeichen")
+                          .arg(RouteAddressStatements::kAddressLength));
     }
 }
 

@@ -8,6 +8,12 @@
 #include <QPair>
 #include <QStringList>
 
+QString odbcTimeoutOptions() {
+    return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
+        .arg(kConnectTimeoutSeconds)
+        .arg(kStatementTimeoutSeconds);
+}
+
 QString odbcValue(const QString& value) {
     const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
                        !value.contains(u'=') && value == value.trimmed();
@@ -226,13 +232,6 @@ QString odbcAttribute(const Entry& entry) {
     return braced ? value : odbcValue(value);
 }
 
-// The login and the wait for any answer on the connection, bounded.
-QString odbcTimeouts() {
-    return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
-        .arg(kConnectTimeoutSeconds)
-        .arg(kStatementTimeoutSeconds);
-}
-
 // The settings for Qt's ODBC driver. `attributes` ("KEY=value", the first
 // naming the data source or the driver) and the login go to the driver
 // manager as one string; no ';' ends it, for MariaDB's driver reads what
@@ -257,7 +256,7 @@ ConnectionSettings odbcSettings(const QStringList& attributes, const QString& us
     s.databaseName = passedAsItIs ? odbc : odbc.mid(qsizetype(qstrlen("DSN=")));
     s.user = user;
     s.password = password;
-    s.options = odbcTimeouts();
+    s.options = odbcTimeoutOptions();
     return s;
 }
 

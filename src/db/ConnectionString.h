@@ -42,3 +42,6 @@ ConnectionSettings parseConnectionString(const QString& connectionString);
 // A value as an ODBC attribute takes it: as it is, or in braces ('}'
 // doubled) where it could be read as more than a value.
 QString odbcValue(const QString& value);
+// The options of Qt's ODBC driver that bound the login and the wait for any
+// answer on the connection.
+QString odbcTimeoutOptions();

@@ -13,6 +13,8 @@ class Database;
 // benchmark, which runs them alone.
 namespace RouteAddressStatements {
 using Server = ConnectionSettings::Server;
+// The mail server's routeaddressaddress holds at most this many characters.
+inline constexpr qsizetype kAddressLength = 255;
 // Every row's key and address, in key order: the run's read of the table.
 QString selectAll();
 // MySQL and MariaDB: the character set of the address column and the

@@ -34,12 +34,6 @@ QString chosen(const QStringList& wanted, const QStringList& installed, const QS
                       .arg(server, advice));
 }
 
-QString odbcOptions() {
-    return QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_CONNECTION_TIMEOUT=%2")
-        .arg(kConnectTimeoutSeconds)
-        .arg(kStatementTimeoutSeconds);
-}
-
 // PostgreSQL and MySQL: the parsed host, port, database and login.
 ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QString& driver,
                                      int defaultPort) {
@@ -64,7 +58,7 @@ ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QSt
     s.port = -1;
     s.user.clear();
     s.password.clear();
-    s.options = odbcOptions();
+    s.options = odbcTimeoutOptions();
     return s;
 }
 

@@ -4,6 +4,9 @@
 
 #include <odbcinst.h>
 
+#include <cwchar>
+#include <iterator>
+
 namespace {
 
 // The ODBC drivers the machine has, as the driver manager lists them.

@@ -246,8 +246,9 @@ TEST(GuardedRun, AFailedDeleteOrInsertLeavesTheRecordOfTheChangesMade) {
 }
 
 // The server ends the run's connection in the middle of the run (here the
-// run's own backend is told to terminate by a trigger): the message names
-// what the driver says, as the record does, not the start-up.
+// run's own backend is told to terminate by a trigger): the message says the
+// change was not stored and what the server said, as the record does, not
+// the start-up.
 TEST(GuardedRun, AConnectionEndedInTheMiddleOfTheRunIsReportedWithTheDriversText) {
     Scheduled s(Backend::Postgres);
     s.execute({"CREATE FUNCTION quit() RETURNS trigger AS $$ BEGIN "
@@ -259,13 +260,15 @@ TEST(GuardedRun, AConnectionEndedInTheMiddleOfTheRunIsReportedWithTheDriversText
     const auto result = s.install.run(s.args());
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.standardError.startsWith("QPSQL: ")) << result.standardError.toStdString();
+    const QString failed = "Die Änderung konnte nicht gespeichert werden (FATAL:  terminating "
+                           "connection due to administrator command";
+    EXPECT_TRUE(result.standardError.startsWith(failed)) << result.standardError.toStdString();
     const QStringList files = s.protocolFiles();
     ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
     const QStringList lines = s.fileLines(files[0]);
     ASSERT_FALSE(lines.isEmpty());
     EXPECT_EQ(lines.mid(lines.size() - 2, 1), QStringList({"Insert 1 dora@example.com"}));
-    EXPECT_TRUE(lines.last().startsWith("Fehler: QPSQL")) << lines.last().toStdString();
+    EXPECT_TRUE(lines.last().startsWith("Fehler: " + failed)) << lines.last().toStdString();
     EXPECT_EQ(s.install.logMessages().last(), lines.last());
 }
 
