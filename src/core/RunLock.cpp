@@ -5,6 +5,7 @@
 #include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
+#include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
@@ -81,8 +82,13 @@ void RunLock::lockFile(const QString& path, qint64 deadline) {
     try {
         m_file.open(path);
     } catch (const IoError& error) {
-        throw TarveloError(QStringLiteral("Die Sperrdatei \"%1\" kann nicht angelegt werden: %2")
-                               .arg(path, error.message()));
+        // In plain words what the system would only number.
+        const QFileInfo found(path);
+        const QString why = found.isSymLink() ? QStringLiteral("sie ist ein symbolischer Verweis")
+                            : found.isDir()   ? QStringLiteral("sie ist ein Verzeichnis")
+                                              : error.message();
+        throw TarveloError(
+            QStringLiteral("Die Sperrdatei \"%1\" kann nicht angelegt werden: %2").arg(path, why));
     }
     for (;;) {
         if (m_file.tryLock()) {

@@ -131,6 +131,21 @@ TEST(GuardedRun, ARunThatCannotGetTheLockChangesNothing) {
     EXPECT_FALSE(s.install.logMessages().contains("Ende DBsync"));
 }
 
+// A lock file that cannot be one (a directory in its place) ends the run
+// before any change, in plain words.
+TEST(GuardedRun, ALockFileThatCannotBeMadeIsNamedAndChangesNothing) {
+    Scheduled s(Backend::Sqlite, kShortWaits);
+    ASSERT_TRUE(QDir(s.install.dir()).mkdir("tarvelo.lock"));
+    const auto result = s.install.run(s.args());
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.standardError.contains("Die Sperrdatei \"" + s.install.path("tarvelo.lock") +
+                                              "\" kann nicht angelegt werden: sie ist ein "
+                                              "Verzeichnis"))
+        << result.standardError.toStdString();
+    EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
+}
+
 // Two scheduled runs started together on one directory: the second waits for
 // the first (or, with a short wait, gives up); no address lands twice.
 TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
