@@ -7,42 +7,18 @@
 #include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLibrary>
 #include <QPluginLoader>
 
-namespace {
-
-QString& searchDirectoryOverride() {
-    static QString dir;
-    return dir;
-}
-
-} // namespace
-
-QString AutomationRegistry::searchDirectory() {
-    if (!searchDirectoryOverride().isEmpty()) {
-        return searchDirectoryOverride();
-    }
-    if (QCoreApplication::instance() == nullptr) {
+AutomationRegistry::Registration AutomationRegistry::find(const QString& progId,
+                                                          const QString& pluginDirectory) {
+    if (pluginDirectory.isEmpty()) {
         return {};
     }
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/automation");
-}
-
-void AutomationRegistry::setSearchDirectory(const QString& dir) {
-    searchDirectoryOverride() = dir;
-}
-
-AutomationRegistry::Registration AutomationRegistry::find(const QString& progId) {
-    const QString dir = searchDirectory();
-    if (dir.isEmpty()) {
-        return {};
-    }
-    const QFileInfoList files = QDir(dir).entryInfoList(QDir::Files, QDir::Name);
+    const QFileInfoList files = QDir(pluginDirectory).entryInfoList(QDir::Files, QDir::Name);
     for (const QFileInfo& file : files) {
         if (!QLibrary::isLibrary(file.fileName())) {
             continue;
@@ -67,14 +43,15 @@ AutomationRegistry::Registration AutomationRegistry::find(const QString& progId)
     return {};
 }
 
-AutomationObject createOleObject(const QString& progId) {
+AutomationObject createOleObject(const QString& progId, const QString& pluginDirectory) {
     // A class the system registers (COM on Windows) comes first: it is the
     // mail server's own object on its host.
     std::unique_ptr<LateBoundTarget> registered = SystemClasses::create(progId);
     if (registered) {
         return AutomationObject(std::move(registered));
     }
-    const AutomationRegistry::Registration registration = AutomationRegistry::find(progId);
+    const AutomationRegistry::Registration registration =
+        AutomationRegistry::find(progId, pluginDirectory);
     if (registration.pluginPath.isEmpty()) {
         throw TarveloError(OleErrorText::message(OleErrorText::kInvalidClassString));
     }

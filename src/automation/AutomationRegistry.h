@@ -4,11 +4,12 @@
 
 #include <QString>
 
-// Where automation classes come from: the Qt plugins in the "automation"
-// directory beside the executable, each naming its ProgIDs in its metadata
-// ({"ProgIDs": [...]}) and implementing AutomationFactory. ProgIDs match
-// ignoring the case of A to Z; the first plugin in file-name order that names
-// one serves it. The directory is read afresh for every look-up.
+// Where automation classes come from: the Qt plugins in a directory (the
+// program's "automation" beside the executable), each naming its ProgIDs in
+// its metadata ({"ProgIDs": [...]}) and implementing AutomationFactory.
+// ProgIDs match ignoring the case of A to Z; the first plugin in file-name
+// order that names one serves it. The directory is read afresh for every
+// look-up.
 class AutomationRegistry {
 public:
     // A registered class: the plugin that serves it and the ProgID as the
@@ -18,14 +19,9 @@ public:
         QString progId;
     };
 
-    // The directory searched: the one set by setSearchDirectory(), else
-    // "automation" beside the running executable.
-    static QString searchDirectory();
-    // Searches dir instead; an empty text restores the default.
-    static void setSearchDirectory(const QString& dir);
-
-    // The registration of progId; an empty plugin path when there is none.
-    static Registration find(const QString& progId);
+    // The registration of progId among the plugins in pluginDirectory; an
+    // empty plugin path when there is none.
+    static Registration find(const QString& progId, const QString& pluginDirectory);
 };
 
 // A new object of the class registered as progId, owned by the handle: the
@@ -33,4 +29,4 @@ public:
 // Without a registration raises "Ungültige Klassenzeichenfolge"; a plugin that
 // cannot be loaded "Das angegebene Modul wurde nicht gefunden"; a plugin that
 // makes no object "Klasse nicht registriert", or the reason it gives.
-AutomationObject createOleObject(const QString& progId);
+AutomationObject createOleObject(const QString& progId, const QString& pluginDirectory);

@@ -2,9 +2,11 @@
 
 #include "automation/AutomationRegistry.h"
 
-void refreshRoutes(QString& adminPassword, const std::function<bool()>& whileWaiting) {
+void refreshRoutes(QString& adminPassword, const QString& pluginDirectory,
+                   const std::function<bool()>& whileWaiting) {
     // Declared in the order obtained, so released in the reverse order.
-    AutomationObject application = createOleObject(QStringLiteral("hMailServer.Application"));
+    AutomationObject application =
+        createOleObject(QStringLiteral("hMailServer.Application"), pluginDirectory);
 
     // What the server made of the login is not examined: the next steps show it.
     QList<AutomationArgument> login{

@@ -20,9 +20,10 @@ AppPaths AppPaths::forExecutable(const QString& executablePath) {
     paths.logFile = base + QStringLiteral(".log");
     paths.lockFile = base + QStringLiteral(".lock");
     paths.exceptionFile = paths.directory + QStringLiteral("ausnahmen.txt");
+    paths.automationDirectory = paths.directory + QStringLiteral("automation");
     // Messages name these files as the platform writes paths ("C:\Tarvelo\").
     for (QString* path : {&paths.executable, &paths.iniFile, &paths.logFile, &paths.lockFile,
-                          &paths.exceptionFile, &paths.directory}) {
+                          &paths.exceptionFile, &paths.directory, &paths.automationDirectory}) {
         *path = QDir::toNativeSeparators(*path);
     }
     return paths;

@@ -3,8 +3,9 @@
 #include <QString>
 
 // The files kept beside the executable: its name with ".ini", ".log" and
-// ".lock" (held while a synchronisation runs), and the exception list
-// "ausnahmen.txt" in its directory, each with the platform's separators.
+// ".lock" (held while a synchronisation runs), the exception list
+// "ausnahmen.txt" and the automation plugins' directory "automation" in its
+// directory, each with the platform's separators.
 struct AppPaths {
     QString executable;
     QString iniFile;
@@ -12,6 +13,7 @@ struct AppPaths {
     QString lockFile;
     QString exceptionFile;
     QString directory; // with its trailing separator
+    QString automationDirectory;
 
     static AppPaths forExecutable(const QString& executablePath);
     // For the running program (QCoreApplication::applicationFilePath()).

@@ -166,7 +166,7 @@ void MainSession::HmailRefresh1Click() {
     // The mail server may take up to a minute to answer: meanwhile the window
     // breathes and takes no input, as during a run; Escape gives the wait up.
     const WindowRunScope busy(m_window);
-    refreshRoutes(AdminPassword, [this] {
+    refreshRoutes(AdminPassword, m_paths.automationDirectory, [this] {
         Progress::note(); // the refresh's own time limit bounds this wait
         m_window.runWaiting();
         return !m_window.stopRequested();

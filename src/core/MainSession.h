@@ -33,6 +33,9 @@ struct RunWaits {
     // its start (the connection, the routes read) a stall ends it, logging
     // why and leaving the record of the run so far.
     bool unattended = false;
+    // The least time between two repaints of the window while a run works:
+    // repainting more often would cost the run without showing more.
+    std::chrono::milliseconds breath{100};
 };
 
 // Everything the main window owns besides its controls: the configuration
@@ -75,7 +78,6 @@ public:
     const RoutesDataset& routesDataset() const { return routes; }
     AddressDataset& addressDataset() { return Address; }
     const AddressDataset& addressDataset() const { return Address; }
-    bool databaseOpen() const { return database.isOpen(); }
     // The database open and its routes read, as a successful start leaves them.
     bool connected() const { return database.isOpen() && routes.isOpen(); }
 

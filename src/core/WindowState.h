@@ -14,7 +14,6 @@ public:
     virtual void setEmailliste(const QString& text) = 0;
     virtual QString domain() const = 0;
     virtual void setDomain(const QString& text) = 0;
-    virtual QString zaehler() const = 0;
     virtual void setZaehler(const QString& caption) = 0;
 
     // The protocol pane `Protokoll`, line by line.
@@ -23,7 +22,6 @@ public:
 
     // The Start button `btsync`.
     virtual void setSyncEnabled(bool enabled) = 0;
-    virtual bool syncEnabled() const = 0;
 
     // Ends the message loop once the running handler has returned.
     virtual void requestTermination() = 0;

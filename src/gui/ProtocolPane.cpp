@@ -39,21 +39,12 @@ QString oneLine(const QString& line) {
 } // namespace
 
 ProtocolPane::ProtocolPane(QPlainTextEdit* memo) : QObject(memo), m_memo(memo) {
+    // After the user typed into the memo, its text is what the pane holds.
     connect(m_memo, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_writing) {
-            m_edited = true;
+            m_holdsLine = !m_memo->document()->isEmpty();
         }
     });
-}
-
-int ProtocolPane::lineCount() const {
-    if (m_edited) {
-        // After the user typed into the memo, its text is what the pane holds.
-        const QTextDocument* document = m_memo->document();
-        m_shown = document->isEmpty() ? 0 : document->blockCount();
-        m_edited = false;
-    }
-    return m_shown + int(m_pending.size());
 }
 
 void ProtocolPane::clear() {
@@ -61,8 +52,7 @@ void ProtocolPane::clear() {
     m_memo->clear();
     m_writing = false;
     m_pending.clear();
-    m_shown = 0;
-    m_edited = false;
+    m_holdsLine = false;
     if (m_breakAnywhere) {
         m_memo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
         m_breakAnywhere = false;
@@ -89,7 +79,6 @@ void ProtocolPane::showPending() {
     if (m_pending.isEmpty()) {
         return;
     }
-    lineCount(); // takes the user's edits into the count
     // Wrapping at word boundaries looks for the end of the word again on
     // every line it breaks: a word of a million characters (a list entry
     // without blanks) would take minutes. Such a word is broken anywhere;
@@ -106,7 +95,7 @@ void ProtocolPane::showPending() {
     QString text = m_pending.join(u'\n');
     // A memo whose only line is empty counts as empty and would take the
     // next line into that one.
-    if (m_shown > 0 && m_memo->document()->isEmpty()) {
+    if (m_holdsLine && m_memo->document()->isEmpty()) {
         text.prepend(u'\n');
     }
     m_writing = true;
@@ -117,6 +106,6 @@ void ProtocolPane::showPending() {
     m_memo->appendPlainText(text);
     document->setUndoRedoEnabled(true);
     m_writing = false;
-    m_shown += int(m_pending.size());
+    m_holdsLine = true;
     m_pending.clear();
 }

@@ -5,17 +5,15 @@
 
 class QPlainTextEdit;
 
-// The protocol pane `Protokoll`: a memo that holds one line per entry. Its
-// lines are counted beside the text control, so that counting them never
-// walks or lays out the text again. While a run works, the lines it adds wait
-// and are shown in one step when the window next repaints: adding them one by
-// one would cost the run more than its own work.
+// The protocol pane `Protokoll`: a memo that holds one line per entry. While
+// a run works, the lines it adds wait and are shown in one step when the
+// window next repaints: adding them one by one would cost the run more than
+// its own work.
 class ProtocolPane : public QObject {
 public:
     // Becomes a child of the memo it looks after.
     explicit ProtocolPane(QPlainTextEdit* memo);
 
-    int lineCount() const;
     void clear();
     // A control character inside the line is shown as '?': one entry, one
     // line of the memo.
@@ -28,10 +26,11 @@ public:
 
 private:
     QPlainTextEdit* m_memo;
-    QStringList m_pending;   // added, not yet shown
-    mutable int m_shown = 0; // how many lines the memo shows
+    QStringList m_pending; // added, not yet shown
+    // The memo holds a line: also when its text is empty, after an empty
+    // line was added.
+    bool m_holdsLine = false;
     bool m_holding = false;
-    bool m_writing = false;        // the memo changes because of us
-    mutable bool m_edited = false; // the user changed the memo's text
-    bool m_breakAnywhere = false;  // see showPending()
+    bool m_writing = false;       // the memo changes because of us
+    bool m_breakAnywhere = false; // see showPending()
 };

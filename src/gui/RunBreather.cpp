@@ -9,9 +9,6 @@
 
 namespace {
 
-// Repainting more often would cost the run without showing more.
-constexpr qint64 kBreathMs = 100;
-
 bool isUserInput(QEvent::Type type) {
     switch (type) {
     case QEvent::MouseButtonPress:
@@ -51,8 +48,8 @@ bool isUserInput(QEvent::Type type) {
 
 } // namespace
 
-RunBreather::RunBreather(QWidget* window)
-    : QObject(window), m_window(window), m_interval(kBreathMs) {}
+RunBreather::RunBreather(QWidget* window, std::chrono::milliseconds interval)
+    : QObject(window), m_window(window), m_interval(interval.count()) {}
 
 RunBreather::~RunBreather() {
     if (m_depth > 0) {

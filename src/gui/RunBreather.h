@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <chrono>
+
 class QWidget;
 
 // A synchronisation run or a route refresh works on the one user-interface
@@ -19,7 +21,8 @@ class QWidget;
 class RunBreather : public QObject {
     Q_OBJECT
 public:
-    explicit RunBreather(QWidget* window);
+    // Breathes at most once an interval while a run works; 0 at every call.
+    RunBreather(QWidget* window, std::chrono::milliseconds interval);
     ~RunBreather() override;
 
     void begin();
@@ -29,12 +32,8 @@ public:
     // milliseconds: breathes whenever the interval has passed.
     void waiting();
     void end();
-    bool working() const { return m_depth > 0; }
     // Whether Escape was pressed since the run began.
     bool stopRequested() const { return m_stopRequested; }
-    // The least time between two breaths, 100 ms unless set; 0 breathes at
-    // every call.
-    void setInterval(qint64 milliseconds) { m_interval = milliseconds; }
 
 signals:
     // Right before the window repaints: what the run made is to be shown.

@@ -82,6 +82,8 @@ Tfmain::Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, Erro
     m_session = std::make_unique<MainSession>(paths, clock, *this, waits);
     m_reporter.setLog(&m_session->log());
     buildControls();
+    m_breather = new RunBreather(this, waits.breath);
+    connect(m_breather, &RunBreather::aboutToBreathe, this, [this] { m_protokoll->showPending(); });
     buildGrids();
     buildStatusBar();
     buildMenus();
@@ -193,9 +195,6 @@ void Tfmain::buildControls() {
     Protokoll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Protokoll->setTabChangesFocus(true);
     m_protokoll = new ProtocolPane(Protokoll);
-
-    m_breather = new RunBreather(this);
-    connect(m_breather, &RunBreather::aboutToBreathe, this, [this] { m_protokoll->showPending(); });
 }
 
 void Tfmain::buildGrids() {
@@ -355,9 +354,6 @@ QString Tfmain::domain() const {
 void Tfmain::setDomain(const QString& text) {
     m_domain->setText(text);
 }
-QString Tfmain::zaehler() const {
-    return m_zaehler->text();
-}
 void Tfmain::setZaehler(const QString& caption) {
     m_zaehler->setText(caption);
 }
@@ -374,9 +370,6 @@ void Tfmain::setSyncEnabled(bool enabled) {
         m_protokoll->showPending();
     }
     btsync->setEnabled(enabled);
-}
-bool Tfmain::syncEnabled() const {
-    return btsync->isEnabled();
 }
 
 void Tfmain::runStarted() {

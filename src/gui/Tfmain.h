@@ -41,12 +41,10 @@ public:
     void setEmailliste(const QString& text) override;
     QString domain() const override;
     void setDomain(const QString& text) override;
-    QString zaehler() const override;
     void setZaehler(const QString& caption) override;
     void clearProtokoll() override;
     void addProtokollLine(const QString& line) override;
     void setSyncEnabled(bool enabled) override;
-    bool syncEnabled() const override;
     void requestTermination() override;
     void runStarted() override;
     void runWorking() override;
@@ -55,8 +53,6 @@ public:
     bool stopRequested() const override;
     // What the window does while a run or a refresh works; its signals tell
     // each breath.
-    RunBreather& runBreather() { return *m_breather; }
-    bool terminationRequested() const { return m_terminationRequested; }
 
     // Places the window in the middle of its screen (done at every start).
     void centreOnScreen();

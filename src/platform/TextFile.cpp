@@ -24,11 +24,12 @@ TarveloError tooLarge(const QString& path, qint64 size) {
             .arg(size));
 }
 
-} // namespace
-
-QByteArray TextFile::joinLines(const QStringList& lines) {
+// The lines in the code page, each ended by CR LF.
+QByteArray joinLines(const QStringList& lines) {
     return ImportedText::encodeLines(lines, ImportedText::Encoding::Windows1252);
 }
+
+} // namespace
 
 QStringList TextFile::readLines(const QString& path, ImportedText::Encoding* found) {
     qint64 size = 0;

@@ -14,8 +14,6 @@ namespace TextFile {
 // the machine.
 constexpr qint64 kMaxReadBytes = qint64(1) << 30;
 
-QByteArray joinLines(const QStringList& lines);
-
 // Reads a whole line file, in the encoding its bytes show (ImportedText).
 // A file that cannot be opened or is no regular file (a directory, FIFO,
 // device, socket) raises "Datei %s kann nicht geöffnet werden", one over

@@ -2,20 +2,23 @@
 #include "ComStandin.h"
 #include "ErrorOf.h"
 #include "StandinScratch.h"
+#include "core/AppPaths.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
 
 TEST(AutomationRegistry, PluginInTheSearchDirectoryRegistersItsProgIds) {
     StandinScratch scratch;
-    const AutomationRegistry::Registration registration =
-        AutomationRegistry::find(QStringLiteral("HMAILSERVER.application"));
+    const AutomationRegistry::Registration registration = AutomationRegistry::find(
+        QStringLiteral("HMAILSERVER.application"), scratch.automationDir());
     EXPECT_TRUE(registration.pluginPath.startsWith(scratch.automationDir()));
     EXPECT_EQ(registration.progId, QStringLiteral("hMailServer.Application"));
 
     {
-        AutomationObject object = createOleObject(QStringLiteral("hmailserver.APPLICATION"));
+        AutomationObject object =
+            createOleObject(QStringLiteral("hmailserver.APPLICATION"), scratch.automationDir());
         ASSERT_FALSE(object.isNull());
         EXPECT_STREQ(object.object()->metaObject()->className(), "StandinApplication");
         EXPECT_EQ(object.object()->parent(), nullptr);
@@ -28,18 +31,21 @@ TEST(AutomationRegistry, UnregisteredProgIdIsAnInvalidClassString) {
     const QString invalid = QStringLiteral("Ungültige Klassenzeichenfolge");
     {
         StandinScratch scratch;
-        EXPECT_EQ(errorOf([] { createOleObject(QStringLiteral("hMailServer.Applicatio")); }),
+        const QString dir = scratch.automationDir();
+        EXPECT_EQ(errorOf([&] { createOleObject(QStringLiteral("hMailServer.Applicatio"), dir); }),
                   invalid);
-        EXPECT_EQ(errorOf([] { createOleObject(QString()); }), invalid);
+        EXPECT_EQ(errorOf([&] { createOleObject(QString(), dir); }), invalid);
         // Nothing was made.
         EXPECT_FALSE(QFile::exists(scratch.path(QStringLiteral("standin.log"))));
 
-        AutomationRegistry::setSearchDirectory(scratch.path(QStringLiteral("leer")));
-        EXPECT_EQ(errorOf([] { createOleObject(QStringLiteral("hMailServer.Application")); }),
-                  invalid);
+        const QString empty = scratch.path(QStringLiteral("leer"));
+        EXPECT_EQ(
+            errorOf([&] { createOleObject(QStringLiteral("hMailServer.Application"), empty); }),
+            invalid);
+        EXPECT_EQ(
+            AutomationRegistry::find(QStringLiteral("hMailServer.Application"), empty).pluginPath,
+            QString());
     }
-    EXPECT_EQ(AutomationRegistry::find(QStringLiteral("hMailServer.Application")).pluginPath,
-              QString());
 }
 
 TEST(AutomationRegistry, OtherFilesInTheDirectoryAreSkipped) {
@@ -57,19 +63,25 @@ TEST(AutomationRegistry, OtherFilesInTheDirectoryAreSkipped) {
                                                   "ELF") +
                                            QByteArray(60, '\0'));
 
-    AutomationObject object = createOleObject(QStringLiteral("hMailServer.Application"));
+    AutomationObject object =
+        createOleObject(QStringLiteral("hMailServer.Application"), scratch.automationDir());
     EXPECT_FALSE(object.isNull());
-    EXPECT_EQ(errorOf([] { createOleObject(QStringLiteral("Other.Application")); }),
+    EXPECT_EQ(errorOf([&] {
+                  createOleObject(QStringLiteral("Other.Application"), scratch.automationDir());
+              }),
               QStringLiteral("Ungültige Klassenzeichenfolge"));
 }
 
-TEST(AutomationRegistry, DefaultSearchDirectoryIsBesideTheExecutable) {
+TEST(AutomationRegistry, TheProgramsPluginsAreBesideTheExecutable) {
     const ComStandin::Absent noCom;
-    AutomationRegistry::setSearchDirectory(QString());
     ASSERT_NE(QCoreApplication::instance(), nullptr);
-    EXPECT_EQ(AutomationRegistry::searchDirectory(),
+    const AppPaths paths = AppPaths::current();
+    EXPECT_EQ(QDir::fromNativeSeparators(paths.automationDirectory),
               QCoreApplication::applicationDirPath() + QStringLiteral("/automation"));
     // The test program ships no plugins.
-    EXPECT_EQ(errorOf([] { createOleObject(QStringLiteral("hMailServer.Application")); }),
+    EXPECT_EQ(errorOf([&] {
+                  createOleObject(QStringLiteral("hMailServer.Application"),
+                                  paths.automationDirectory);
+              }),
               QStringLiteral("Ungültige Klassenzeichenfolge"));
 }

@@ -18,15 +18,12 @@ namespace {
 
 class HmailServerPlugin : public ::testing::Test {
 protected:
-    HmailServerPlugin() : remote(scratch.filePath(QStringLiteral("automation"))) {
-        AutomationRegistry::setSearchDirectory(remote.automationDir());
-    }
-    ~HmailServerPlugin() override { AutomationRegistry::setSearchDirectory(QString()); }
+    HmailServerPlugin() : remote(scratch.filePath(QStringLiteral("automation"))) {}
 
     // One refresh as the program makes it; the error's message, or "" on success.
     QString refresh(QString& password) {
         try {
-            refreshRoutes(password);
+            refreshRoutes(password, remote.automationDir());
         } catch (const TarveloError& error) {
             return error.message();
         }
@@ -62,7 +59,8 @@ TEST_F(HmailServerPlugin, RefreshStartsTheCommandOnceWithTheScriptOnItsInput) {
 }
 
 TEST_F(HmailServerPlugin, LogsInWithTheTextsGivenAndLeavesThePasswordAsItWas) {
-    AutomationObject application = createOleObject(QStringLiteral("hMailServer.Application"));
+    AutomationObject application =
+        createOleObject(QStringLiteral("hMailServer.Application"), remote.automationDir());
     QList<AutomationArgument> login{
         AutomationArgument::byValue(QStringLiteral("Jörg ‘Postmeister’")),
         AutomationArgument::reference(QStringLiteral("pa$$ ’wort")),

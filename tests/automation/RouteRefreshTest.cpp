@@ -41,7 +41,7 @@ TEST(RouteRefresh, MakesTheFourCallsInOrderAndReleasesEverything) {
         SCOPED_TRACE(StandinScratch::kindName(kind));
         StandinScratch scratch(kind);
         QString password = QStringLiteral("Geheim 1ä");
-        refreshRoutes(password);
+        refreshRoutes(password, scratch.automationDir());
         EXPECT_EQ(scratch.events(), fullRun);
         EXPECT_EQ(password, QStringLiteral("Geheim 1ä"));
     }
@@ -53,12 +53,12 @@ TEST(RouteRefresh, PasswordLeftByTheLoginIsStoredBack) {
         StandinScratch scratch(kind);
         StandinScratch::set("PASSWORD_OUT", QStringLiteral("Neu 2ö"));
         QString password = QStringLiteral("Geheim 1ä");
-        refreshRoutes(password);
+        refreshRoutes(password, scratch.automationDir());
         EXPECT_EQ(password, QStringLiteral("Neu 2ö"));
         EXPECT_EQ(scratch.events(), fullRun);
 
         // The next refresh logs in with the password the object left.
-        refreshRoutes(password);
+        refreshRoutes(password, scratch.automationDir());
         EXPECT_EQ(scratch.count(QStringLiteral("authenticate Administrator Neu 2ö")), 1);
     }
 }
@@ -69,7 +69,7 @@ TEST(RouteRefresh, EmptyPasswordStillGoesOnToTheRoutes) {
         StandinScratch scratch(kind);
         StandinScratch::set("PASSWORD_OUT", QString());
         QString password;
-        refreshRoutes(password);
+        refreshRoutes(password, scratch.automationDir());
         EXPECT_EQ(scratch.count(QStringLiteral("authenticate Administrator ")), 1);
         EXPECT_EQ(scratch.count(QStringLiteral("refresh")), 1);
         EXPECT_TRUE(password.isEmpty());
@@ -82,17 +82,16 @@ TEST(RouteRefresh, TwoRefreshesMakeTwoObjectsAndLogInTwice) {
         SCOPED_TRACE(StandinScratch::kindName(kind));
         StandinScratch scratch(kind);
         QString password = QStringLiteral("Geheim 1ä");
-        refreshRoutes(password);
-        refreshRoutes(password);
+        refreshRoutes(password, scratch.automationDir());
+        refreshRoutes(password, scratch.automationDir());
         EXPECT_EQ(scratch.events(), fullRun + fullRun);
     }
 }
 
 TEST(RouteRefresh, WithoutRegistrationOnlyTheCreationIsTried) {
     StandinScratch scratch;
-    AutomationRegistry::setSearchDirectory(scratch.path(QStringLiteral("leer")));
     QString password = QStringLiteral("Geheim");
-    EXPECT_EQ(errorOf([&] { refreshRoutes(password); }),
+    EXPECT_EQ(errorOf([&] { refreshRoutes(password, scratch.path(QStringLiteral("leer"))); }),
               QStringLiteral("Ungültige Klassenzeichenfolge"));
     EXPECT_TRUE(scratch.events().isEmpty());
     EXPECT_EQ(password, QStringLiteral("Geheim"));
@@ -141,7 +140,8 @@ TEST_P(RouteRefreshFailure, ErrorOfTheObjectEndsTheRefreshAtThatMember) {
             }
             StandinScratch::set("PASSWORD_OUT", QStringLiteral("Neu"));
             QString password = QStringLiteral("Geheim 1ä");
-            EXPECT_EQ(errorOf([&] { refreshRoutes(password); }), c.message) << c.code.toStdString();
+            EXPECT_EQ(errorOf([&] { refreshRoutes(password, scratch.automationDir()); }), c.message)
+                << c.code.toStdString();
 
             const QStringList events = scratch.events();
             // The calls up to the failing one, then nothing but releases.
@@ -165,7 +165,8 @@ TEST_P(RouteRefreshFailure, MissingMemberIsNotSupported) {
         StandinScratch scratch(kind);
         StandinScratch::set("MISSING", member);
         QString password = QStringLiteral("Geheim 1ä");
-        EXPECT_EQ(errorOf([&] { refreshRoutes(password); }), unsupported(member));
+        EXPECT_EQ(errorOf([&] { refreshRoutes(password, scratch.automationDir()); }),
+                  unsupported(member));
 
         const QStringList events = scratch.events();
         const QStringList calls{QStringLiteral("authenticate Administrator Geheim 1ä"),

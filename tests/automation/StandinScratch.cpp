@@ -1,7 +1,5 @@
 #include "StandinScratch.h"
 
-#include "automation/AutomationRegistry.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -40,12 +38,10 @@ StandinScratch::StandinScratch(Kind kind) {
         const QString plugin = QStringLiteral(TARVELO_STANDIN_PLUGIN);
         EXPECT_TRUE(QFile::copy(plugin, automationDir() + u'/' + QFileInfo(plugin).fileName()));
     }
-    AutomationRegistry::setSearchDirectory(automationDir());
     set("LOG", path(QStringLiteral("standin.log")));
 }
 
 StandinScratch::~StandinScratch() {
-    AutomationRegistry::setSearchDirectory(QString());
     clearVariables();
 }
 

@@ -20,6 +20,7 @@ TEST(AppPaths, FilesBesideTheExecutable) {
     EXPECT_EQ(paths.logFile, native("/opt/tarvelo/tarvelo.log"));
     EXPECT_EQ(paths.exceptionFile, native("/opt/tarvelo/ausnahmen.txt"));
     EXPECT_EQ(paths.directory, native("/opt/tarvelo/"));
+    EXPECT_EQ(paths.automationDirectory, native("/opt/tarvelo/automation"));
 }
 
 TEST(AppPaths, SuffixOfTheNameIsReplaced) {
@@ -52,6 +53,7 @@ TEST(AppPaths, WindowsPathsUseBackslashes) {
     EXPECT_EQ(paths.iniFile, QStringLiteral("C:\\Tarvelo Test\\tarvelo.ini"));
     EXPECT_EQ(paths.exceptionFile, QStringLiteral("C:\\Tarvelo Test\\ausnahmen.txt"));
     EXPECT_EQ(paths.directory, QStringLiteral("C:\\Tarvelo Test\\"));
+    EXPECT_EQ(paths.automationDirectory, QStringLiteral("C:\\Tarvelo Test\\automation"));
     EXPECT_EQ(AppPaths::forExecutable(QStringLiteral("C:/tarvelo.exe")).directory,
               QStringLiteral("C:\\"));
 }

@@ -46,7 +46,7 @@ TEST_F(MainSessionTest, StartWithoutConfigurationReportsTheDatabaseAndKeepsEmpty
     EXPECT_EQ(session.AdminPassword, "");
     EXPECT_EQ(session.ProtokollDir, "");
     EXPECT_EQ(window.emailliste(), "");
-    EXPECT_FALSE(session.databaseOpen());
+    EXPECT_FALSE(session.connected());
     EXPECT_FALSE(session.routesDataset().isOpen());
     EXPECT_EQ(logLines(), QStringList({"", "07.12.2026 09:05:03: Start des Programms"}));
     // The pane shows the start line only: an empty message adds nothing there.

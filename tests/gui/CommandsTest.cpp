@@ -36,7 +36,6 @@ struct PaneWatch {
 };
 
 void watchPane(Tfmain& w, PaneWatch& watch) {
-    w.runBreather().setInterval(0);
     auto* pane = w.findChild<QPlainTextEdit*>(QStringLiteral("Protokoll"));
     auto* start = w.findChild<QPushButton*>(QStringLiteral("btsync"));
     watch.shown = pane->document()->isEmpty() ? 0 : pane->document()->blockCount();
@@ -95,11 +94,11 @@ TEST_F(CommandsTest, EveryMenuItemAndButtonReachesItsHandler) {
 
     // The Start button and "&Datenbank-Sync" run the synchronisation.
     QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
-    EXPECT_EQ(w.zaehler(), "14 Änderungen");
+    EXPECT_EQ(zaehler(), "14 Änderungen");
     EXPECT_EQ(protocolFiles(protocols), QStringList({"hmail-20260304-050607.log"}));
     clock.set(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 8)));
     action("DatenbankSync1")->trigger();
-    EXPECT_EQ(w.zaehler(), "1 Änderungen");
+    EXPECT_EQ(zaehler(), "1 Änderungen");
     EXPECT_EQ(protocolFiles(protocols),
               QStringList({"hmail-20260304-050607.log", "hmail-20260304-050608.log"}));
 
@@ -121,7 +120,7 @@ TEST_F(CommandsTest, EnterOnTheFocusedStartButtonStartsOneRun) {
 
     QTest::keyClick(start, Qt::Key_Return);
     EXPECT_EQ(runsLogged(), 1);
-    EXPECT_EQ(w.zaehler(), "14 Änderungen");
+    EXPECT_EQ(zaehler(), "14 Änderungen");
     EXPECT_EQ(protocolFiles(protocols), QStringList({"hmail-20260304-050607.log"}));
     // The focus is back on Start; Enter of the number pad presses it too.
     EXPECT_EQ(QApplication::focusWidget(), start);
@@ -134,6 +133,7 @@ TEST_F(CommandsTest, EnterOnTheFocusedStartButtonStartsOneRun) {
 }
 
 TEST_F(CommandsTest, StartButtonIsDisabledWhileTheRunWorksAndEnabledAfter) {
+    waits.breath = std::chrono::milliseconds(0);
     Tfmain& w = openWindow();
     PaneWatch watch;
     watchPane(w, watch);
@@ -157,6 +157,7 @@ TEST_F(CommandsTest, StartButtonIsDisabledWhileTheRunWorksAndEnabledAfter) {
 }
 
 TEST_F(CommandsTest, StartButtonComesBackAfterAFailedRunAndTheWindowStaysUsable) {
+    waits.breath = std::chrono::milliseconds(0);
     Tfmain& w = openWindow();
     execSql(connection, "ALTER TABLE hm_routeaddresses RENAME TO hm_weg");
     PaneWatch watch;
@@ -171,13 +172,13 @@ TEST_F(CommandsTest, StartButtonComesBackAfterAFailedRunAndTheWindowStaysUsable)
     EXPECT_FALSE(watch.startEnabled[2]);
     EXPECT_EQ(watch.lines[3], "05:06:07: Fehler: " + messages[0]);
     EXPECT_TRUE(control<QPushButton>("btsync")->isEnabled());
-    EXPECT_EQ(w.zaehler(), "...");
+    EXPECT_EQ(zaehler(), "...");
 
     // Mended, the next run goes through.
     execSql(connection, "ALTER TABLE hm_weg RENAME TO hm_routeaddresses");
     QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
     EXPECT_EQ(messages.size(), 1);
-    EXPECT_EQ(w.zaehler(), "14 Änderungen");
+    EXPECT_EQ(zaehler(), "14 Änderungen");
     EXPECT_TRUE(control<QPushButton>("btsync")->isEnabled());
 }
 
@@ -253,7 +254,7 @@ TEST_F(CommandsTest, CloseWhoseConfigurationCannotBeWrittenKeepsTheWindowOpen) {
 }
 
 TEST_F(CommandsTest, AnErrorInAHandlerShowsOneMessageAndTheWindowStaysUsable) {
-    Tfmain& w = openWindow();
+    openWindow();
     ASSERT_TRUE(QFile::remove(paths.exceptionFile));
 
     QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
@@ -285,7 +286,7 @@ TEST_F(CommandsTest, AnErrorInAHandlerShowsOneMessageAndTheWindowStaysUsable) {
                                              "heidi@sub.example.com"}));
     writeFile(paths.exceptionFile, "");
     QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
-    EXPECT_EQ(w.zaehler(), "14 Änderungen");
+    EXPECT_EQ(zaehler(), "14 Änderungen");
     EXPECT_EQ(messages.size(), 4);
 }
 
@@ -316,7 +317,7 @@ TEST_F(CommandsTest, AWindowWhoseDatabaseCannotBeOpenedStillComesUpUsable) {
 // A connection the server ended after the start (a restart, the network):
 // the driver closes it, and every command says so instead of blaming the start.
 TEST_F(CommandsTest, AfterALostConnectionEachCommandSaysToStartAgain) {
-    Tfmain& w = openWindow();
+    openWindow();
     ASSERT_TRUE(messages.isEmpty());
     for (const QString& name : QSqlDatabase::connectionNames()) {
         QSqlDatabase::database(name, false).close();
@@ -329,7 +330,7 @@ TEST_F(CommandsTest, AfterALostConnectionEachCommandSaysToStartAgain) {
     clickCell(Routen(), 1);
     EXPECT_EQ(messages, QStringList({lost, lost, lost, lost}));
     EXPECT_TRUE(dialogs.saveProposals.isEmpty()) << "no file is asked for";
-    EXPECT_TRUE(w.syncEnabled());
+    EXPECT_TRUE(syncEnabled());
     EXPECT_TRUE(logLines().last().endsWith(": Fehler: " + lost)) << logLines().last().toStdString();
 }
 
@@ -337,7 +338,7 @@ TEST_F(CommandsTest, AfterAFailedStartStartAndExportSayTheDatabaseIsNotConnected
     const QString missing = dir.filePath("weg.db");
     ProfileFile::writeString(paths.iniFile, "SQL", "Provider",
                              "Provider=SQLite;Data Source=" + missing);
-    Tfmain& w = openWindow();
+    openWindow();
     const QString cause = "Die SQLite-Datenbank \"" + QDir::toNativeSeparators(missing) +
                           "\" (Data Source in [SQL] " + "Provider in \"" + paths.iniFile +
                           "\") kann nicht geöffnet werden: " + "Die Datenbank \"" + missing +
@@ -354,7 +355,7 @@ TEST_F(CommandsTest, AfterAFailedStartStartAndExportSayTheDatabaseIsNotConnected
     QTest::mouseClick(control<QToolButton>("SpeedButton1"), Qt::LeftButton);
     EXPECT_EQ(messages, QStringList({cause, notConnected, notConnected, notConnected}));
     EXPECT_TRUE(dialogs.saveProposals.isEmpty()) << "no file is asked for";
-    EXPECT_TRUE(w.syncEnabled());
+    EXPECT_TRUE(syncEnabled());
     // Each of them is in the log too.
     const QStringList errors = logLines().filter(QStringLiteral(": Fehler: "));
     ASSERT_EQ(errors.size(), 4);

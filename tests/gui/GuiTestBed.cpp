@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 
@@ -140,6 +142,15 @@ QTableView* GuiTestBed::Routen() {
 }
 QTableView* GuiTestBed::DBGrid2() {
     return control<QTableView>(QStringLiteral("DBGrid2"));
+}
+RunBreather& GuiTestBed::breather() {
+    return *m_window->findChild<RunBreather*>();
+}
+QString GuiTestBed::zaehler() {
+    return control<QLabel>(QStringLiteral("zaehler"))->text();
+}
+bool GuiTestBed::syncEnabled() {
+    return control<QPushButton>(QStringLiteral("btsync"))->isEnabled();
 }
 QAction* GuiTestBed::action(const QString& name) {
     return control<QAction>(name);

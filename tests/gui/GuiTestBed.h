@@ -4,6 +4,7 @@
 #include "core/AppPaths.h"
 #include "core/ErrorReporter.h"
 #include "gui/Dialogs.h"
+#include "gui/RunBreather.h"
 #include "gui/Tfmain.h"
 #include "platform/Clock.h"
 
@@ -101,7 +102,12 @@ protected:
     }
     QTableView* Routen();
     QTableView* DBGrid2();
+    // The counter's caption and whether Start can be pressed, as shown.
+    QString zaehler();
+    bool syncEnabled();
     QAction* action(const QString& name);
+    // What keeps the window painted while a run or a refresh works.
+    RunBreather& breather();
 
     // Mouse on a data cell of a grid, through its viewport.
     void clickCell(QTableView* grid, int row, Qt::MouseButton button = Qt::LeftButton);

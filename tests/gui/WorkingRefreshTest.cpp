@@ -5,7 +5,6 @@
 #include "GuiTestBed.h"
 
 #include "RemoteStandin.h"
-#include "automation/AutomationRegistry.h"
 #include "gui/RunBreather.h"
 
 #include <QAction>
@@ -24,7 +23,7 @@ namespace {
 class WorkingRefreshTest : public GuiTestBed {
 protected:
     WorkingRefreshTest() : remote(dir.filePath(QStringLiteral("automation"))) {
-        AutomationRegistry::setSearchDirectory(remote.automationDir());
+        paths.automationDirectory = remote.automationDir();
         const QString slow = remote.hostDir() + QStringLiteral("/langsam");
         writeFile(slow,
                   "#!/bin/sh\nsleep 3\nexec \"$(dirname \"$0\")/powershell-standin\" \"$@\"\n");
@@ -32,7 +31,6 @@ protected:
         remote.setCommand(u'"' + slow + QStringLiteral("\" ") +
                           RemoteStandin::kArguments.join(u' '));
     }
-    ~WorkingRefreshTest() override { AutomationRegistry::setSearchDirectory(QString()); }
 
     RemoteStandin remote;
 };
@@ -58,9 +56,9 @@ TEST_F(WorkingRefreshTest, TheWindowPaintsWhileTheRefreshWaitsAndDropsWhatWasCli
     // types, and closes the window.
     QList<Breath> breaths;
     int paintsBefore = 0;
-    QObject::connect(&w.runBreather(), &RunBreather::aboutToBreathe, &w,
+    QObject::connect(&breather(), &RunBreather::aboutToBreathe, &w,
                      [&] { paintsBefore = routePaints->paints; });
-    QObject::connect(&w.runBreather(), &RunBreather::breathed, &w, [&] {
+    QObject::connect(&breather(), &RunBreather::breathed, &w, [&] {
         const QCursor* cursor = QGuiApplication::overrideCursor();
         breaths.append(
             {cursor && cursor->shape() == Qt::WaitCursor, routePaints->paints - paintsBefore});
@@ -112,12 +110,12 @@ TEST_F(WorkingRefreshTest, AFailedRefreshEndsTheBusySpellAndIsReportedOnce) {
     Tfmain& w = openWindow();
     remote.answer(1, "Zugriff verweigert\r\n");
     int breaths = 0;
-    QObject::connect(&w.runBreather(), &RunBreather::breathed, &w, [&] { ++breaths; });
+    QObject::connect(&breather(), &RunBreather::breathed, &w, [&] { ++breaths; });
 
     action("HmailRefresh1")->trigger();
     EXPECT_GE(breaths, 1);
     EXPECT_EQ(messages, QStringList({"Zugriff verweigert"}));
-    EXPECT_FALSE(w.runBreather().working());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr); // no longer busy
     EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_TRUE(logLines().last().endsWith(": Fehler: Zugriff verweigert"))
         << logLines().last().toStdString();
@@ -126,7 +124,7 @@ TEST_F(WorkingRefreshTest, AFailedRefreshEndsTheBusySpellAndIsReportedOnce) {
 TEST_F(WorkingRefreshTest, EscapeGivesTheWaitUpAndSaysThatTheOutcomeIsOpen) {
     Tfmain& w = openWindow();
     int breaths = 0;
-    QObject::connect(&w.runBreather(), &RunBreather::breathed, &w, [&] {
+    QObject::connect(&breather(), &RunBreather::breathed, &w, [&] {
         if (++breaths == 3) {
             postKey(Routen(), Qt::Key_Escape);
         }
@@ -138,7 +136,7 @@ TEST_F(WorkingRefreshTest, EscapeGivesTheWaitUpAndSaysThatTheOutcomeIsOpen) {
     EXPECT_EQ(messages, QStringList({"Abgebrochen: Der Befehl \"" + remote.hostDir() +
                                      "/langsam\" wurde beendet, bevor der Mailserver antwortete; "
                                      "ob er seine Routen neu geladen hat, ist offen"}));
-    EXPECT_FALSE(w.runBreather().working());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr); // no longer busy
     EXPECT_TRUE(logLines().last().endsWith(": Fehler: " + messages.value(0)))
         << logLines().last().toStdString();
 }

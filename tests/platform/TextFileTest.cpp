@@ -48,11 +48,6 @@ TEST(TextFileSplit, LinesAreNotTrimmed) {
     EXPECT_EQ(LineBreaks::split(QStringLiteral("  a \t\r\n\tb")), QStringList({"  a \t", "\tb"}));
 }
 
-TEST(TextFileJoin, EveryLineEndsWithCrLf) {
-    EXPECT_EQ(TextFile::joinLines({"a", "", "ö"}), QByteArray("a\r\n\r\n\xF6\r\n"));
-    EXPECT_TRUE(TextFile::joinLines({}).isEmpty());
-}
-
 // --- reading -------------------------------------------------------------
 
 TEST_F(TextFileTest, ReadLinesDecodesWindows1252) {
@@ -203,6 +198,8 @@ TEST_P(TextFileReplace, WritesCrLfAfterEveryLine) {
     EXPECT_EQ(readBytes(file),
               QByteArray("erste\r\n\r\nzweite \xE4\xF6\xFC\xDF \x80\r\n  x  \r\n"));
     EXPECT_EQ(namesIn(m_dir.path()), QStringList({"out.txt"}));
+    replace(file, {}); // no line: an empty file
+    EXPECT_EQ(readBytes(file), QByteArray());
 }
 
 TEST_P(TextFileReplace, RoundTripsThroughReadLines) {

@@ -12,14 +12,14 @@ public:
     void setEmailliste(const QString& text) override { m_emailliste = text; }
     QString domain() const override { return m_domain; }
     void setDomain(const QString& text) override { m_domain = text; }
-    QString zaehler() const override { return m_zaehler; }
+    QString zaehler() const { return m_zaehler; }
     void setZaehler(const QString& caption) override { m_zaehler = caption; }
     QStringList protokollLines() const { return m_protokoll; }
     int protokollLineCount() const { return m_protokoll.size(); }
     void clearProtokoll() override { m_protokoll.clear(); }
     void addProtokollLine(const QString& line) override { m_protokoll.append(line); }
     void setSyncEnabled(bool enabled) override { m_syncEnabled = enabled; }
-    bool syncEnabled() const override { return m_syncEnabled; }
+    bool syncEnabled() const { return m_syncEnabled; }
     void requestTermination() override { m_terminationRequested = true; }
     bool terminationRequested() const { return m_terminationRequested; }
 
