@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <cstdio>
+#include <new>
 #include <utility>
 
 namespace {
@@ -193,6 +195,14 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
             QCoreApplication::exit(status);
         }
     });
-    const int loopStatus = QApplication::exec();
+    int loopStatus = 0;
+    try {
+        loopStatus = QApplication::exec();
+    } catch (const std::bad_alloc&) {
+        // Memory ran out again while the first shortage was being reported:
+        // a word, without asking for more memory, instead of an abort.
+        std::fputs("Tarvelo: Zu wenig Arbeitsspeicher\n", stderr);
+        return 1;
+    }
     return screen ? screenExitStatus(window, reporter, asksForRun(parameters), loopStatus) : status;
 }

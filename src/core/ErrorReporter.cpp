@@ -6,6 +6,7 @@
 #include "platform/TarveloError.h"
 
 #include <exception>
+#include <new>
 
 ErrorReporter::ErrorReporter(MessageBox messageBox) : m_messageBox(std::move(messageBox)) {}
 
@@ -43,6 +44,9 @@ bool ErrorReporter::guard(const std::function<void()>& handler) {
         return true;
     } catch (const TarveloError& error) {
         report(error.message());
+    } catch (const std::bad_alloc&) {
+        // A list too large for the machine's memory, said in German.
+        report(QStringLiteral("Zu wenig Arbeitsspeicher"));
     } catch (const std::exception& error) {
         report(QString::fromLocal8Bit(error.what()));
     }
