@@ -1,22 +1,13 @@
 #include "core/RunLock.h"
 
-#include "db/Database.h"
-#include "db/SqlExec.h"
+#include "db/ServerLock.h"
 #include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QThread>
-#include <QVariant>
 
 namespace {
-
-// The advisory lock's name on the server: one per database.
-constexpr qint64 kPostgresKey = 0x54617276656c6f; // "Tarvelo"
-const QString kMySqlName = QStringLiteral("CONCAT('tarvelo:', LEFT(IFNULL(DATABASE(), ''), 50))");
-const QString kSqlServerResource = QStringLiteral("tarvelo-synchronisation");
 
 constexpr int kPollMilliseconds = 100;
 
@@ -25,33 +16,6 @@ TarveloError busy(const QString& what, std::chrono::milliseconds wait) {
                                        "Sekunden nicht frei. Dieser Lauf hat nichts geändert")
                             .arg(what)
                             .arg(wait.count() / 1000));
-}
-
-// The server's answer to a try of its lock: true when this session holds it.
-bool tryServerLock(QSqlDatabase& db, ConnectionSettings::Server server) {
-    QSqlQuery query(db);
-    QString sql;
-    switch (server) {
-    case ConnectionSettings::Server::Postgres:
-        sql = QStringLiteral("SELECT pg_try_advisory_lock(%1)").arg(kPostgresKey);
-        break;
-    case ConnectionSettings::Server::MySql:
-        sql = QStringLiteral("SELECT GET_LOCK(%1, 0)").arg(kMySqlName);
-        break;
-    case ConnectionSettings::Server::SqlServer:
-        sql = QStringLiteral("DECLARE @result int; EXEC @result = sp_getapplock @Resource = '%1', "
-                             "@LockMode = 'Exclusive', @LockOwner = 'Session', @LockTimeout = 0; "
-                             "SELECT CASE WHEN @result >= 0 THEN 1 ELSE 0 END")
-                  .arg(kSqlServerResource);
-        break;
-    default:
-        return true;
-    }
-    if (!query.exec(sql) || !query.next()) {
-        throw DbError(SqlExec::driverText(query.lastError()));
-    }
-    const QVariant value = query.value(0);
-    return value.toString() == u"true" || value.toLongLong() == 1;
 }
 
 } // namespace
@@ -65,7 +29,7 @@ RunLock::RunLock(const QString& lockFile, Database& database, std::chrono::milli
     : m_database(database), m_wait(wait), m_waiting(std::move(waiting)) {
     const qint64 deadline = Progress::now() + wait.count();
     try {
-        this->lockFile(lockFile, deadline);
+        takeFileLock(lockFile, deadline);
         lockServer(deadline);
     } catch (...) {
         m_file.close();
@@ -78,7 +42,7 @@ RunLock::~RunLock() {
     m_file.close();
 }
 
-void RunLock::lockFile(const QString& path, qint64 deadline) {
+void RunLock::takeFileLock(const QString& path, qint64 deadline) {
     try {
         m_file.open(path);
     } catch (const IoError& error) {
@@ -103,14 +67,11 @@ void RunLock::lockFile(const QString& path, qint64 deadline) {
 }
 
 void RunLock::lockServer(qint64 deadline) {
-    const ConnectionSettings::Server server = m_database.server();
-    if (server == ConnectionSettings::Server::Sqlite ||
-        server == ConnectionSettings::Server::OtherOdbc) {
+    if (!ServerLock::offered(m_database)) {
         return; // no lock of the server's own: the lock file must do
     }
-    QSqlDatabase db = m_database.openHandle();
     for (;;) {
-        if (tryServerLock(db, server)) {
+        if (ServerLock::tryLock(m_database)) {
             m_serverLocked = true;
             return;
         }
@@ -134,31 +95,8 @@ void RunLock::pause(const QString& what) {
 }
 
 void RunLock::unlockServer() noexcept {
-    if (!m_serverLocked) {
-        return;
-    }
-    m_serverLocked = false;
-    try {
-        if (!m_database.isOpen()) {
-            return; // the session's end has released it
-        }
-        QSqlDatabase db = m_database.handle();
-        QSqlQuery query(db);
-        switch (m_database.server()) {
-        case ConnectionSettings::Server::Postgres:
-            query.exec(QStringLiteral("SELECT pg_advisory_unlock(%1)").arg(kPostgresKey));
-            break;
-        case ConnectionSettings::Server::MySql:
-            query.exec(QStringLiteral("SELECT RELEASE_LOCK(%1)").arg(kMySqlName));
-            break;
-        case ConnectionSettings::Server::SqlServer:
-            query.exec(QStringLiteral("EXEC sp_releaseapplock @Resource = '%1', "
-                                      "@LockOwner = 'Session'")
-                           .arg(kSqlServerResource));
-            break;
-        default:
-            break;
-        }
-    } catch (...) {
+    if (m_serverLocked) {
+        m_serverLocked = false;
+        ServerLock::unlock(m_database);
     }
 }

@@ -32,7 +32,7 @@ public:
     static std::chrono::milliseconds defaultWait();
 
 private:
-    void lockFile(const QString& path, qint64 deadline);
+    void takeFileLock(const QString& path, qint64 deadline);
     void lockServer(qint64 deadline);
     void unlockServer() noexcept;
     // One pause between two tries at `what`.
