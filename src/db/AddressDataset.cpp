@@ -153,17 +153,6 @@ qint64 AddressDataset::insertRow(const QString& address) {
     return RouteAddressStatements::insertedId(query, m_database, m_routeId, address);
 }
 
-int AddressDataset::appendRow(const QString& address) {
-    const qint64 id = insertRow(address);
-    // Before the pending row, if there is one.
-    const int row = recordCount();
-    beginInsertRows(QModelIndex(), row, row);
-    m_rows.append({id, address});
-    endInsertRows();
-    moveTo(row);
-    return row;
-}
-
 void AddressDataset::deleteRow(int row) {
     checkRow(row);
     QSqlQuery query(m_database.openHandle());

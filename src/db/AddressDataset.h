@@ -37,7 +37,6 @@ public:
     // -1 for a query over all routes, which takes no appended rows;
     // routeName is that route's domain name.
     void setQuery(const QStringList& lines, qint64 routeId, const QString& routeName = QString());
-    QStringList queryLines() const { return m_lines; }
     // The route whose rows the query selects; -1 for all routes.
     qint64 routeId() const { return m_routeId; }
     // Its domain name as it was when its rows were selected: the grid shows
@@ -47,8 +46,6 @@ public:
 
     // Stored rows (the pending empty row not counted).
     int recordCount() const override { return int(m_rows.size()); }
-    QString addressAt(int row) const { return m_rows.at(row).address; }
-    qint64 rowIdAt(int row) const { return m_rows.at(row).id; }
 
     // Field of the current row; empty text without one.
     QString Addressrouteaddressaddress() const;
@@ -57,7 +54,6 @@ public:
     // (DbError). An address cannot be emptied: that is refused, the row
     // keeps its text.
     void setAddress(int row, const QString& address);
-    int appendRow(const QString& address);
     void deleteRow(int row);
 
     // The empty row for appending: added once, its row number returned.

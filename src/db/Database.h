@@ -28,7 +28,6 @@ public:
     QSqlDatabase handle() const;
     // The open Qt connection; raises DbError while the connection is closed.
     QSqlDatabase openHandle() const;
-    QString connectionName() const { return m_name; }
     // The server behind the connection last opened.
     ConnectionSettings::Server server() const { return m_server; }
     // A text to bind as a statement's value on this connection: the empty

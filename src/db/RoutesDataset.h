@@ -28,7 +28,6 @@ public:
     void close();
 
     int recordCount() const override { return int(m_rows.size()); }
-    const Route& row(int index) const { return m_rows.at(index); }
     const QList<Route>& rows() const { return m_rows; }
 
     // Fields of the current row: 0 and the empty text without one.

@@ -299,10 +299,7 @@ protected:
     void compare(const Installation& in, bool sorted, bool literalOnDatabase) {
         m_bed.seed(in.routes, in.rows);
         const QList<TableRow> initialRows = m_bed.rows();
-        QList<Route> routeOrder;
-        for (int i = 0; i < m_bed.routes.rowCount(); ++i) {
-            routeOrder.append(m_bed.routes.row(i));
-        }
+        const QList<Route> routeOrder = m_bed.routes.rows();
         if (in.listMissing) {
             QFile::remove(m_bed.listFile);
         } else {

@@ -174,6 +174,14 @@ QStringList SyncTestBed::logFileLines() const {
     return LineBreaks::split(Ansi::decode(file.readAll()));
 }
 
+QStringList SyncTestBed::shownAddresses() const {
+    QStringList addresses;
+    for (int row = 0; row < Address.rowCount(); ++row) {
+        addresses.append(Address.data(Address.index(row, 0)).toString());
+    }
+    return addresses;
+}
+
 bool SyncTestBed::routesGridFollows() {
     QSignalSpy moved(&routes, &RoutesDataset::currentRowChanged);
     const int row = routes.currentRow();

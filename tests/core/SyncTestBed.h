@@ -87,6 +87,8 @@ public:
     // stays where it was.
     bool routesGridFollows();
     QList<TableRow> rows() { return tableRows(database); }
+    // The address grid's rows, as the window reads them from the model.
+    QStringList shownAddresses() const;
     QStringList logFileLines() const;
 
     QTemporaryDir dir{scratchTemplate()};

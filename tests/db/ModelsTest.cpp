@@ -132,9 +132,10 @@ TEST_P(ModelsTest, ThePendingRowIsStoredForTheLoadedRouteOnceFilled) {
     expected.append({3, QStringLiteral("ivy@sub.example.com")});
     EXPECT_EQ(routeAddressRows(m_connection), expected);
 
-    // A row appended meanwhile goes before the pending row.
-    address.appendPendingRow();
-    EXPECT_EQ(address.appendRow(QStringLiteral("judy@sub.example.com")), 4);
+    // The next one is appended the same way; its empty row follows it.
+    ASSERT_EQ(address.appendPendingRow(), 4);
+    ASSERT_TRUE(address.setData(address.index(4, 0), QStringLiteral("judy@sub.example.com")));
+    EXPECT_EQ(address.appendPendingRow(), 5);
     EXPECT_EQ(address.rowCount(), 6);
     EXPECT_TRUE(address.isPendingRow(5));
     address.cancelPendingRow();

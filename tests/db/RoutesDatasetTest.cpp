@@ -45,8 +45,8 @@ TEST_P(RoutesDatasetTest, ReadsTheRoutesInDomainNameOrder) {
     const QList<QPair<qint64, QString>> expected = {
         {1, "example.com"}, {2, "example.org"}, {4, "mail.example.net"}, {3, "sub.example.com"}};
     EXPECT_EQ(walk(routes), expected);
-    EXPECT_EQ(routes.row(2).routeid, 4);
-    EXPECT_EQ(routes.row(2).routedomainname, "mail.example.net");
+    EXPECT_EQ(routes.rows().at(2).routeid, 4);
+    EXPECT_EQ(routes.rows().at(2).routedomainname, "mail.example.net");
 
     // Read once: rows added later do not appear until opened again.
     insertRoute(m_connection, QStringLiteral("aaa.example"));
