@@ -24,14 +24,23 @@ Watchdog::~Watchdog() {
 }
 
 void Watchdog::watch() {
-    const auto tick = std::min(m_limit / 4, std::chrono::milliseconds(1000));
+    const auto tick = std::max(std::min(m_limit / 4, std::chrono::milliseconds(1000)),
+                               std::chrono::milliseconds(10));
     std::unique_lock lock(m_mutex);
+    qint64 lastLook = Progress::now();
     while (!m_stopping) {
-        m_wake.wait_for(lock, std::max(tick, std::chrono::milliseconds(10)));
+        m_wake.wait_for(lock, tick);
         if (m_stopping) {
             return;
         }
-        const qint64 idle = Progress::now() - Progress::lastNote();
+        // Woken far later than asked: the whole process was held (Ctrl+Z,
+        // SIGSTOP, a paused machine), the run with it. That time is no stall.
+        const qint64 now = Progress::now();
+        if (now - lastLook >= 2 * tick.count() + 1000) {
+            Progress::note();
+        }
+        lastLook = now;
+        const qint64 idle = now - Progress::lastNote();
         if (idle >= m_limit.count()) {
             lock.unlock();
             m_onStall(

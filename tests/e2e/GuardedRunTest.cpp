@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -355,6 +356,37 @@ TEST(GuardedRun, AnErrorReachesTheLogWhenNobodyReadsStandardError) {
     EXPECT_EQ(s.install.logMessages().last(),
               "Fehler: Datei " + s.install.path("ausnahmen.txt") + " kann nicht geöffnet werden");
     EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
+}
+
+// A run held as a whole (Ctrl+Z, SIGSTOP, a paused machine) for longer than
+// the watchdog's bound is no stalled run: once let go it goes on to its end.
+TEST(GuardedRun, ARunHeldAsAWholeGoesOnWhenLetGo) {
+    Scheduled s(Backend::Postgres, kShortWaits);
+    s.execute({"CREATE FUNCTION pause() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(0.1); "
+               "RETURN NEW; END $$ LANGUAGE plpgsql",
+               "CREATE TRIGGER pause BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
+               "EXECUTE FUNCTION pause()"});
+    QByteArray list = kList;
+    for (int i = 0; i < 30; ++i) {
+        list += "neu" + QByteArray::number(i) + "@example.com\r\n";
+    }
+    s.install.writeFile("liste.txt", list);
+    const auto run = s.start(s.args(), {"TARVELO_TEST_WATCHDOG_MS=2000"});
+    QElapsedTimer waited;
+    waited.start();
+    while (!s.exampleComRows().contains("neu1@example.com") && waited.elapsed() < 20000) {
+        QThread::msleep(20);
+    }
+    ASSERT_TRUE(s.exampleComRows().contains("neu1@example.com")) << "the run never inserted";
+    ASSERT_EQ(::kill(pid_t(run->processId()), SIGSTOP), 0);
+    QThread::msleep(4000);
+    ASSERT_EQ(::kill(pid_t(run->processId()), SIGCONT), 0);
+    EXPECT_EQ(finish(*run), 0) << run->readAllStandardError().toStdString();
+    EXPECT_TRUE(s.exampleComRows().contains("neu29@example.com"));
+    const QStringList log = s.install.logMessages();
+    EXPECT_TRUE(log.contains("Ende DBsync"));
+    EXPECT_TRUE(log.filter(QRegularExpression("^Fehler")).isEmpty())
+        << log.join('\n').toStdString();
 }
 
 // A PostgreSQL backend that stops answering while the program waits for it
