@@ -8,7 +8,8 @@
 int applyPlan(const SyncPlan& plan, RouteAddressDataset& RA2, int batch, const ApplyHooks& hooks) {
     const int total = static_cast<int>(plan.changes.size());
     int next = 0;
-    bool stop = false;
+    // A stop asked for while the plan was made: not even the first change.
+    bool stop = hooks.stopRequested();
     while (next < total && !stop) {
         const int end = batch > 0 ? std::min(total, next + batch) : next + 1;
         if (batch > 0) {

@@ -9,7 +9,7 @@ struct SyncPlan;
 struct ApplyHooks {
     std::function<void(int change)> inHand; // before the change's statement; -1 before a commit
     std::function<void(int stored)> stored; // the plan's first `stored` changes are in the table
-    std::function<bool()> stopRequested;    // asked after each change
+    std::function<bool()> stopRequested;    // asked before the first change and after each
 };
 
 // Makes the plan's changes in its order through RA2: each stored at once, or

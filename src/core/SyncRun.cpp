@@ -81,6 +81,10 @@ private:
     // Makes the plan's changes; returns how many were stored.
     int apply(const SyncPlan& plan);
     void addProtocolLine(const QString& line);
+    // Escape in the window, or a signal from outside.
+    bool stopAsked() const {
+        return m_window.stopRequested() || !StopSignals::received().isEmpty();
+    }
     void writeProtocolFile(ProtocolKind kind);
     void stopped(const SyncPlan& plan, int stored);
 
@@ -125,6 +129,10 @@ void SyncRun::synchronise() {
         return;
     }
     const WindowRunScope windowRun(m_window);
+    // From here on a stop from outside (a service manager, Ctrl+C) is noted
+    // and heard where the run can stop cleanly: in the wait for another run,
+    // before the first change and after each.
+    const StopSignals outsideStops;
     m_context.log.LogMessage(QStringLiteral("Domain: ") + m_domain);
     m_context.log.LogMessage(QStringLiteral("Verarbeite: ") + m_window.emailliste());
     if (guards.dryRun) {
@@ -144,7 +152,7 @@ void SyncRun::synchronise() {
         // Escape gives the wait up.
         lock.emplace(guards.lockFile, *guards.database, guards.lockWait, [this] {
             m_window.runWaiting();
-            return !m_window.stopRequested();
+            return !stopAsked();
         });
     }
     readList(listFile, *exceptions);
@@ -284,10 +292,8 @@ int SyncRun::apply(const SyncPlan& plan) {
                     record->progress(stored, -1);
                 }
             },
-        .stopRequested =
-            [&] { return m_window.stopRequested() || !StopSignals::received().isEmpty(); },
+        .stopRequested = [&] { return stopAsked(); },
     };
-    const StopSignals outsideStops;
     try {
         return applyPlan(plan, m_context.RA2, m_context.guards.batch, hooks);
     } catch (const TarveloError&) {

@@ -132,6 +132,34 @@ TEST(GuardedRun, ARunThatCannotGetTheLockChangesNothing) {
     EXPECT_FALSE(s.install.logMessages().contains("Ende DBsync"));
 }
 
+// Stopped from outside while it waits for another run's lock: the wait is
+// given up, the log says so, and the program ends by the signal at once.
+TEST(GuardedRun, ASignalWhileWaitingForTheLockEndsTheWaitWithAWord) {
+    Scheduled s(Backend::Sqlite, kShortWaits);
+    Database held;
+    held.setConnectionString(s.connection);
+    held.open();
+    const RunLock lock(s.install.path("tarvelo.lock"), held, RunLock::defaultWait());
+    const auto run = s.start(s.args(), {"TARVELO_TEST_LOCK_WAIT_MS=60000"});
+    QElapsedTimer waited;
+    waited.start();
+    while (!s.install.logMessages().join('\n').contains("Verarbeite: ") &&
+           waited.elapsed() < 20000) {
+        QThread::msleep(50);
+    }
+    QThread::msleep(300);
+    ASSERT_EQ(::kill(pid_t(run->processId()), SIGTERM), 0);
+    ASSERT_TRUE(run->waitForFinished(20000));
+    EXPECT_EQ(run->exitStatus(), QProcess::CrashExit) << "ended by the signal";
+    const QStringList log = s.install.logMessages();
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_EQ(log.last(), "Fehler: Eine andere Synchronisation läuft bereits: das Warten auf die "
+                          "Sperrdatei \"" +
+                              s.install.path("tarvelo.lock") +
+                              "\" wurde abgebrochen. Dieser Lauf hat nichts geändert");
+    EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
+}
+
 // A lock file that cannot be one (a directory in its place) ends the run
 // before any change, in plain words.
 TEST(GuardedRun, ALockFileThatCannotBeMadeIsNamedAndChangesNothing) {

@@ -25,6 +25,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
@@ -377,49 +378,77 @@ TEST_F(WorkingRunTest, TestlaufShowsTheRunsLinesAndLeavesTheDatabaseAlone) {
 }
 
 // Escape while the run makes its changes stops it after the change in hand:
-// the table, the pane and the record agree, and the window is usable.
+// the table, the pane and the record agree, and the window is usable. Heard
+// while the run still plans, it stops the run before its first change.
 TEST_F(WorkingRunTest, EscapeStopsTheRunAfterTheChangeInHand) {
     waits.breath = std::chrono::milliseconds(0);
     Tfmain& w = openWindow();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     const auto rowsBefore = tableRows();
+    const QString protocols = dir.filePath("protokolle");
+
+    // Pressed at once: nothing changes.
+    auto pressing = QObject::connect(&breather(), &RunBreather::breathed, &w,
+                                     [&] { QTest::keyClick(&w, Qt::Key_Escape); });
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    QObject::disconnect(pressing);
+    EXPECT_EQ(tableRows(), rowsBefore);
+    EXPECT_EQ(zaehler(), "0 Änderungen, abgebrochen");
+    ASSERT_EQ(protocolFiles(protocols), QStringList({"hmail-20260304-050607-abbruch.log"}));
+    const QStringList nothing =
+        TextFile::readLines(protocols + "/hmail-20260304-050607-abbruch.log");
+    ASSERT_EQ(nothing.size(), 2);
+    EXPECT_EQ(nothing.at(1), "Abgebrochen nach 0 von 13 geplanten Änderungen");
+    QFile::remove(protocols + "/hmail-20260304-050607-abbruch.log");
+
+    // Pressed once the first change is in the table: the change then in hand
+    // is made, no other.
     bool shownWhileWorking = false;
-    const auto pressing = QObject::connect(&breather(), &RunBreather::breathed, &w, [&] {
+    pressing = QObject::connect(&breather(), &RunBreather::breathed, &w, [&] {
         shownWhileWorking = shownWhileWorking ||
                             w.statusBar()->currentMessage() == QStringLiteral("Esc: Abbrechen");
-        QTest::keyClick(&w, Qt::Key_Escape);
+        if (tableRows() != rowsBefore) {
+            QTest::keyClick(&w, Qt::Key_Escape);
+        }
     });
     QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    QObject::disconnect(pressing);
     EXPECT_TRUE(shownWhileWorking);
     EXPECT_TRUE(w.statusBar()->currentMessage().isEmpty());
 
-    // The first change was in hand when Escape was first heard.
     const QStringList pane = shownLines(control<QPlainTextEdit>("Protokoll"));
-    ASSERT_GE(pane.size(), 3);
-    EXPECT_TRUE(pane.at(1).startsWith("Delete ")) << pane.at(1).toStdString();
-    EXPECT_TRUE(pane.at(2).endsWith(": Synchronisation abgebrochen: 1 von 13 Änderungen gemacht"))
-        << pane.at(2).toStdString();
-    EXPECT_EQ(zaehler(), "1 Änderungen, abgebrochen");
-    const QString protocols = dir.filePath("protokolle");
+    ASSERT_GE(pane.size(), 4);
+    const QStringList made = pane.mid(1, 2);
+    EXPECT_TRUE(made.at(0).startsWith("Delete ")) << made.at(0).toStdString();
+    EXPECT_TRUE(pane.at(3).endsWith(": Synchronisation abgebrochen: 2 von 13 Änderungen gemacht"))
+        << pane.at(3).toStdString();
+    EXPECT_EQ(zaehler(), "2 Änderungen, abgebrochen");
     ASSERT_EQ(protocolFiles(protocols), QStringList({"hmail-20260304-050607-abbruch.log"}));
     EXPECT_EQ(TextFile::readLines(protocols + "/hmail-20260304-050607-abbruch.log"),
-              pane.mid(0, 2) + QStringList{"Abgebrochen nach 1 von 13 geplanten Änderungen"});
-    const auto rowsAfter = tableRows();
-    ASSERT_EQ(rowsAfter.size(), rowsBefore.size() - 1);
-    for (const auto& row : rowsBefore) {
-        const bool deleted = pane.at(1) == "Delete " + row.second.toLower();
-        EXPECT_EQ(rowsAfter.contains(row), !deleted) << row.second.toStdString();
+              pane.mid(0, 3) + QStringList{"Abgebrochen nach 2 von 13 geplanten Änderungen"});
+    // The table holds exactly the two changes.
+    auto expected = rowsBefore;
+    for (const QString& change : made) {
+        if (change.startsWith("Delete ")) {
+            expected.removeIf(
+                [&](const auto& row) { return "Delete " + row.second.toLower() == change; });
+        }
     }
-    EXPECT_EQ(countEnding(logLines(), ": Synchronisation abgebrochen: 1 von 13 Änderungen gemacht"),
+    const auto rowsAfter = tableRows();
+    const qsizetype inserted = made.filter(QRegularExpression("^Insert ")).size();
+    ASSERT_EQ(rowsAfter.size(), expected.size() + inserted);
+    for (const auto& row : expected) {
+        EXPECT_TRUE(rowsAfter.contains(row)) << row.second.toStdString();
+    }
+    EXPECT_EQ(countEnding(logLines(), ": Synchronisation abgebrochen: 2 von 13 Änderungen gemacht"),
               1);
     EXPECT_TRUE(control<QPushButton>("btsync")->isEnabled());
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 
     // Started again, the run makes the rest.
-    QObject::disconnect(pressing);
     QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
-    EXPECT_EQ(zaehler(), "13 Änderungen");
+    EXPECT_EQ(zaehler(), "12 Änderungen");
 }
 
 TEST_F(ProtocolPaneTest, EveryLineIsOneLineOfTheMemoAndTheUsersTextStays) {
