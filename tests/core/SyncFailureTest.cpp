@@ -311,6 +311,7 @@ TEST_F(SyncFailureTest, ACommitThatFailsNamesNoChangeAndKeepsItsMessageOnOneLine
 }
 
 // Stopped after the change in hand: the table, the pane and the record agree.
+// The run asks before its first change and after each.
 TEST_F(SyncFailureTest, AStopEndsTheRunAfterTheChangeInHand) {
     for (const int batch : {0, 1, 2, 1000}) {
         SCOPED_TRACE(batch);
@@ -320,7 +321,7 @@ TEST_F(SyncFailureTest, AStopEndsTheRunAfterTheChangeInHand) {
             QFile::remove(bed.protocolDir + "hmail-20240305-070809-" + QString::fromLatin1(kind) +
                           ".log");
         }
-        bed.window.stopAfter = 3;
+        bed.window.stopAfter = 4;
         bed.window.stopQuestions = 0;
         EXPECT_EQ(runFailure(batched(batch)), std::nullopt);
         bed.window.stopAfter = -1;
@@ -338,6 +339,19 @@ TEST_F(SyncFailureTest, AStopEndsTheRunAfterTheChangeInHand) {
         expectControlsGivenBack();
         EXPECT_EQ(bed.routes.currentRow(), 0);
     }
+
+    // Asked for while the run still planned: no change at all.
+    const QList<TableRow> table = {{3, "s1@b.org"}, {3, "keep@b.org"}};
+    seed(table);
+    QFile::remove(bed.protocolDir + "hmail-20240305-070809-abbruch.log");
+    bed.window.stopAfter = 1;
+    bed.window.stopQuestions = 0;
+    EXPECT_EQ(runFailure(), std::nullopt);
+    bed.window.stopAfter = -1;
+    EXPECT_EQ(bed.rows(), table);
+    EXPECT_EQ(recordLines("abbruch"),
+              QStringList({header(), "Abgebrochen nach 0 von 3 geplanten Änderungen"}));
+    EXPECT_EQ(bed.window.zaehler(), "0 Änderungen, abgebrochen");
 }
 
 // A dry run changes nothing, and its lines are those of the real run that
