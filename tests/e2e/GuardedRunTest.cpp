@@ -76,6 +76,31 @@ public:
 
     QStringList exampleComRows() const { return addressesOfRoute(connection, 1); }
 
+    // A run long enough to be caught in the middle (PostgreSQL): every insert
+    // takes `seconds` on the server, and the list adds `count` addresses
+    // neu0@example.com, neu1@example.com, ...
+    void slowInserts(const char* seconds, int count) const {
+        execute({QStringLiteral("CREATE FUNCTION pause() RETURNS trigger AS $$ BEGIN PERFORM "
+                                "pg_sleep(%1); RETURN NEW; END $$ LANGUAGE plpgsql")
+                     .arg(QLatin1String(seconds)),
+                 "CREATE TRIGGER pause BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
+                 "EXECUTE FUNCTION pause()"});
+        QByteArray list = kList;
+        for (int i = 0; i < count; ++i) {
+            list += "neu" + QByteArray::number(i) + "@example.com\r\n";
+        }
+        install.writeFile("liste.txt", list);
+    }
+    // Whether the run has inserted its second new address within 20 seconds.
+    bool insertedTwo() const {
+        QElapsedTimer waited;
+        waited.start();
+        while (!exampleComRows().contains("neu1@example.com") && waited.elapsed() < 20000) {
+            QThread::msleep(20);
+        }
+        return exampleComRows().contains("neu1@example.com");
+    }
+
     std::unique_ptr<QProcess> start(const QStringList& arguments,
                                     const QStringList& environment = {}) const {
         return install.start(arguments, environment);
@@ -325,22 +350,9 @@ TEST(GuardedRun, ASignalToEndStopsTheRunAfterTheChangeInHandAndLeavesItsRecord) 
          {std::pair{SIGTERM, "SIGTERM"}, std::pair{SIGHUP, "SIGHUP"}}) {
         SCOPED_TRACE(name);
         Scheduled s(Backend::Postgres);
-        s.execute({"CREATE FUNCTION pause() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(0.2); "
-                   "RETURN NEW; END $$ LANGUAGE plpgsql",
-                   "CREATE TRIGGER pause BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
-                   "EXECUTE FUNCTION pause()"});
-        QByteArray list = kList;
-        for (int i = 0; i < 40; ++i) {
-            list += "neu" + QByteArray::number(i) + "@example.com\r\n";
-        }
-        s.install.writeFile("liste.txt", list);
+        s.slowInserts("0.2", 40);
         const auto run = s.start(s.args());
-        QElapsedTimer waited;
-        waited.start();
-        while (!s.exampleComRows().contains("neu1@example.com") && waited.elapsed() < 20000) {
-            QThread::msleep(50);
-        }
-        ASSERT_TRUE(s.exampleComRows().contains("neu1@example.com")) << "the run never inserted";
+        ASSERT_TRUE(s.insertedTwo()) << "the run never inserted";
         ASSERT_EQ(::kill(pid_t(run->processId()), signal), 0);
         ASSERT_TRUE(run->waitForFinished(20000));
         EXPECT_EQ(run->exitStatus(), QProcess::CrashExit) << "ended by the signal";
@@ -390,22 +402,9 @@ TEST(GuardedRun, AnErrorReachesTheLogWhenNobodyReadsStandardError) {
 // the watchdog's bound is no stalled run: once let go it goes on to its end.
 TEST(GuardedRun, ARunHeldAsAWholeGoesOnWhenLetGo) {
     Scheduled s(Backend::Postgres, kShortWaits);
-    s.execute({"CREATE FUNCTION pause() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(0.1); "
-               "RETURN NEW; END $$ LANGUAGE plpgsql",
-               "CREATE TRIGGER pause BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
-               "EXECUTE FUNCTION pause()"});
-    QByteArray list = kList;
-    for (int i = 0; i < 30; ++i) {
-        list += "neu" + QByteArray::number(i) + "@example.com\r\n";
-    }
-    s.install.writeFile("liste.txt", list);
+    s.slowInserts("0.1", 30);
     const auto run = s.start(s.args(), {"TARVELO_TEST_WATCHDOG_MS=2000"});
-    QElapsedTimer waited;
-    waited.start();
-    while (!s.exampleComRows().contains("neu1@example.com") && waited.elapsed() < 20000) {
-        QThread::msleep(20);
-    }
-    ASSERT_TRUE(s.exampleComRows().contains("neu1@example.com")) << "the run never inserted";
+    ASSERT_TRUE(s.insertedTwo()) << "the run never inserted";
     ASSERT_EQ(::kill(pid_t(run->processId()), SIGSTOP), 0);
     QThread::msleep(4000);
     ASSERT_EQ(::kill(pid_t(run->processId()), SIGCONT), 0);
