@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <csignal>
 #include <memory>
+#include <optional>
 #include <utility>
 
 // What keeps an unattended run trustworthy when nobody watches: one run at a
@@ -134,16 +135,28 @@ bool noAddressTwice(const QString& connection) {
     return seen.size() == all;
 }
 
+// A run of the same installation under way: the test holds its lock through
+// the program's own lock.
+class HeldRun {
+public:
+    explicit HeldRun(const Scheduled& s) {
+        m_database.setConnectionString(s.connection);
+        m_database.open();
+        m_lock.emplace(s.install.path("tarvelo.lock"), m_database, RunLock::defaultWait());
+    }
+
+private:
+    Database m_database;
+    std::optional<RunLock> m_lock;
+};
+
 } // namespace
 
 // A run already holds the lock (here the test, through the program's own
 // lock): the next one ends with the lock error before it changes anything.
 TEST(GuardedRun, ARunThatCannotGetTheLockChangesNothing) {
     Scheduled s(Backend::Sqlite, kShortWaits);
-    Database held;
-    held.setConnectionString(s.connection);
-    held.open();
-    const RunLock lock(s.install.path("tarvelo.lock"), held, RunLock::defaultWait());
+    const HeldRun other(s);
 
     const auto result = s.install.run(s.args(), {"TARVELO_TEST_LOCK_WAIT_MS=500"});
     ASSERT_TRUE(result.finished);
@@ -161,10 +174,7 @@ TEST(GuardedRun, ARunThatCannotGetTheLockChangesNothing) {
 // given up, the log says so, and the program ends by the signal at once.
 TEST(GuardedRun, ASignalWhileWaitingForTheLockEndsTheWaitWithAWord) {
     Scheduled s(Backend::Sqlite, kShortWaits);
-    Database held;
-    held.setConnectionString(s.connection);
-    held.open();
-    const RunLock lock(s.install.path("tarvelo.lock"), held, RunLock::defaultWait());
+    const HeldRun other(s);
     const auto run = s.start(s.args(), {"TARVELO_TEST_LOCK_WAIT_MS=60000"});
     QElapsedTimer waited;
     waited.start();
