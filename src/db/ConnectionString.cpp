@@ -409,7 +409,8 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
     QString password;
     QString driver;
     bool hasServer = false;
-    for (const Entry& e : odbcEntries(keys)) {
+    const QList<Entry> entries = odbcEntries(keys);
+    for (const Entry& e : entries) {
         if (e.lower == u"provider" || e.lower == u"persist security info") {
             continue;
         }
@@ -438,7 +439,8 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
             QStringLiteral("Der Verbindungszeichenfolge fehlt \"%1\"").arg(u"Data Source"));
     }
     if (isMariaDbDriver(driver)) {
-        attributes += mariaDbTimeouts(keys);
+        // Set inside "Extended Properties" counts as set.
+        attributes += mariaDbTimeouts(Keys(entries));
     }
     ConnectionSettings s = odbcSettings(attributes, user, password);
     // Which server answers, the connection tells once it is open.

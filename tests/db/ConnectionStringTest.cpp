@@ -170,6 +170,12 @@ TEST(ConnectionString, MariaDbsDriverGetsItsOwnTimeouts) {
               "Driver=/usr/lib/odbc/libmaodbc.so;Server=h;conn_timeout=5;Read_Timeout=60;"
               "WRITE_TIMEOUT=35");
 
+    // Set in "Extended Properties", as ADO's dialog writes it: set all the same.
+    s = parseConnectionString("Provider=MSDASQL.1;Extended Properties=\"Driver={MariaDB "
+                              "Unicode};Server=h;CONN_TIMEOUT=3;write_timeout=90\"");
+    EXPECT_EQ(s.databaseName, "Driver={MariaDB Unicode};Server=h;CONN_TIMEOUT=3;write_timeout=90;"
+                              "READ_TIMEOUT=35");
+
     s = parseConnectionString("Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=h");
     EXPECT_EQ(s.databaseName, "Driver={PostgreSQL Unicode};Server=h");
 }

@@ -564,6 +564,56 @@ TEST_P(MariaDbTables, BatchesAreRefusedOnATableWithoutTransactions) {
 INSTANTIATE_TEST_SUITE_P(Servers, MariaDbTables,
                          ::testing::Values(Backend::MariaDb, Backend::MariaDbOdbc), backendName);
 
+// MariaDB's ODBC driver carries text in the character set that CHARSET= in
+// the string or the data source names. In latin1 "łukasz" would come back as
+// "?ukasz": its row deleted, a garbled one inserted, every night. Such a
+// connection is refused before anything changes; utf8 carries the mail
+// server's tables whole, and on a utf8mb4 table an emoji is then refused
+// before any change, as it could not reach the table.
+TEST(ServerRunMariaDb, AnOdbcSessionOutsideUtf8IsRefusedBeforeAnyChange) {
+    ScratchInstall install;
+    const QString connection = createBackendDatabase(Backend::MariaDbOdbc, QString(), true);
+    execSql(connection, QStringLiteral("INSERT INTO hm_routeaddresses (routeaddressrouteid, "
+                                       "routeaddressaddress) VALUES (1, 'łukasz@example.com')"));
+    install.writeFile("ausnahmen.txt", "");
+    install.writeFile("liste.txt",
+                      "alice@example.com\r\nBob@example.com\r\n\xc5\x82ukasz@example.com\r\n"
+                      "m\xc3\xbcller@example.com\r\n");
+    const QStringList before = {"Bob@Example.com", "alice@example.com", "carol@example.com",
+                                "postmaster@example.com", "łukasz@example.com"};
+    const QStringList args = {"/file:" + install.path("liste.txt"), "/domain:example.com"};
+
+    install.setIni("SQL", "Provider", connection + ";CHARSET=latin1");
+    auto result = install.run(args);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(install.logMessages().last().contains(
+        "überträgt Text im Zeichensatz latin1, nicht in UTF-8"))
+        << install.logMessages().last().toStdString();
+    EXPECT_EQ(addressesOfRoute(connection, 1), before);
+
+    install.setIni("SQL", "Provider", connection + ";CHARSET=utf8");
+    result = install.run(args);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(addressesOfRoute(connection, 1),
+              QStringList({"Bob@Example.com", "alice@example.com", "müller@example.com",
+                           "łukasz@example.com"}));
+
+    execSql(connection, QStringLiteral("ALTER TABLE hm_routeaddresses CONVERT TO CHARACTER SET "
+                                       "utf8mb4"));
+    install.writeFile("liste.txt", "alice@example.com\r\nx\xf0\x9f\x98\x80y@example.com\r\n");
+    result = install.run(args);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(install.logMessages().last().startsWith("Fehler: Zeile 2 der Adressliste enthält "
+                                                        "ein Zeichen"))
+        << install.logMessages().last().toStdString();
+    EXPECT_EQ(addressesOfRoute(connection, 1),
+              QStringList({"Bob@Example.com", "alice@example.com", "müller@example.com",
+                           "łukasz@example.com"}));
+}
+
 // PostgreSQL's message for a refused connection runs over two lines; the log
 // keeps it as one entry, and every line of the log starts with its date.
 TEST(ServerRunRefused, AMultiLineDriverMessageIsOneLogLine) {
