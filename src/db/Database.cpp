@@ -24,8 +24,9 @@ void execOrThrow(QSqlDatabase& db, const QString& sql) {
 
 // The addresses travel as UTF-8. A session that carries text in another
 // character set (MariaDB's ODBC driver takes it from CHARSET= in the string
-// or the data source) would read "łukasz" as "?ukasz", delete its row and
-// insert garbled letters in its place, night after night.
+// or the data source; a server's init_connect may switch it) would read
+// "łukasz" as "?ukasz", delete its row and insert garbled letters in its
+// place, night after night.
 void requireUtf8Session(QSqlDatabase& db) {
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("SELECT @@character_set_client, @@character_set_results")) ||
@@ -42,7 +43,8 @@ void requireUtf8Session(QSqlDatabase& db) {
                                "Zeichensatz %1, nicht in UTF-8: Adressen mit Umlauten würden "
                                "verfälscht und gelöscht. Lassen Sie CHARSET in der "
                                "Verbindungszeichenfolge und in der ODBC-Datenquelle weg oder "
-                               "setzen Sie CHARSET=utf8mb4")
+                               "setzen Sie CHARSET=utf8mb4; ein SET NAMES in init_connect des "
+                               "Servers muss utf8mb4 oder utf8 nennen")
                     .arg(set));
         }
     }
