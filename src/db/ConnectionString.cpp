@@ -219,8 +219,15 @@ QString odbcAttribute(const Entry& entry) {
                                      "ein Nullzeichen, das ODBC nicht übermitteln kann")
                           .arg(entry.key));
     }
-    const bool braced =
-        !entry.quoted && value.startsWith(u'{') && value.endsWith(u'}') && value.size() > 1;
+    // "{a}b}" or "{ab}x": text after the closing brace, which drivers read
+    // each in their own way (MariaDB's refuses the whole string).
+    if (!entry.quoted && value.startsWith(u'{') && closingBrace(value, 0) != value.size() - 1) {
+        throw DbError(QStringLiteral("Nach der schließenden geschweiften Klammer (}) des Werts von "
+                                     "\"%1\" steht noch Text: ein } im Wert wird in den Klammern "
+                                     "verdoppelt (}}), oder der Wert steht in Anführungszeichen")
+                          .arg(entry.key));
+    }
+    const bool braced = !entry.quoted && value.startsWith(u'{') && value.size() > 1;
     const QStringView text = braced ? QStringView(value).sliced(1, value.size() - 2) : value;
     // MariaDB's driver, for one, drops them even inside braces.
     if (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace())) {
@@ -409,7 +416,8 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
     QString password;
     QString driver;
     bool hasServer = false;
-    for (const Entry& e : odbcEntries(keys)) {
+    const QList<Entry> entries = odbcEntries(keys);
+    for (const Entry& e : entries) {
         if (e.lower == u"provider" || e.lower == u"persist security info") {
             continue;
         }
@@ -438,7 +446,8 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
             QStringLiteral("Der Verbindungszeichenfolge fehlt \"%1\"").arg(u"Data Source"));
     }
     if (isMariaDbDriver(driver)) {
-        attributes += mariaDbTimeouts(keys);
+        // Set inside "Extended Properties" counts as set.
+        attributes += mariaDbTimeouts(Keys(entries));
     }
     ConnectionSettings s = odbcSettings(attributes, user, password);
     // Which server answers, the connection tells once it is open.

@@ -22,6 +22,34 @@ void execOrThrow(QSqlDatabase& db, const QString& sql) {
     }
 }
 
+// The addresses travel as UTF-8. A session that carries text in another
+// character set (MariaDB's ODBC driver takes it from CHARSET= in the string
+// or the data source; a server's init_connect may switch it) would read
+// "łukasz" as "?ukasz", delete its row and insert garbled letters in its
+// place, night after night.
+void requireUtf8Session(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT @@character_set_client, @@character_set_results")) ||
+        !query.next()) {
+        throw DbError(SqlExec::driverText(query.lastError()));
+    }
+    for (int column = 0; column < 2; ++column) {
+        const QVariant value = query.value(column);
+        const QString set = value.isNull() ? QStringLiteral("NULL") : value.toString();
+        const QString lower = set.toLower();
+        if (lower != u"utf8mb4" && lower != u"utf8mb3" && lower != u"utf8") {
+            throw DbError(
+                QStringLiteral("Die Verbindung zum MySQL/MariaDB-Server überträgt Text im "
+                               "Zeichensatz %1, nicht in UTF-8: Adressen mit Umlauten würden "
+                               "verfälscht und gelöscht. Lassen Sie CHARSET in der "
+                               "Verbindungszeichenfolge und in der ODBC-Datenquelle weg oder "
+                               "setzen Sie CHARSET=utf8mb4; ein SET NAMES in init_connect des "
+                               "Servers muss utf8mb4 oder utf8 nennen")
+                    .arg(set));
+        }
+    }
+}
+
 // No statement waits longer than the bound for a lock or for the server's
 // answer: the error then carries the driver's text, as any database failure.
 void applySessionBounds(QSqlDatabase& db, ConnectionSettings::Server server) {
@@ -46,6 +74,7 @@ void applySessionBounds(QSqlDatabase& db, ConnectionSettings::Server server) {
         // MariaDB bounds every statement; MySQL lacks the setting.
         QSqlQuery maxTime(db);
         maxTime.exec(QStringLiteral("SET SESSION max_statement_time = %1").arg(seconds));
+        requireUtf8Session(db);
         break;
     }
     case ConnectionSettings::Server::SqlServer:

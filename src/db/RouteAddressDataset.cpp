@@ -41,8 +41,13 @@ void RouteAddressDataset::open() {
     if (m_database.server() == ConnectionSettings::Server::MySql) {
         SqlExec::exec(query, RouteAddressStatements::addressStorage());
         if (query.next()) {
-            const QString set = query.value(0).toString().toLower();
-            onlyBasicPlane = set == u"utf8" || set == u"utf8mb3" || set == u"ucs2";
+            // Three bytes a character in the column, or on the way there (a
+            // session opened with CHARSET=utf8).
+            const auto basicPlane = [](const QString& set) {
+                return set == u"utf8" || set == u"utf8mb3" || set == u"ucs2";
+            };
+            onlyBasicPlane = basicPlane(query.value(0).toString().toLower()) ||
+                             basicPlane(query.value(2).toString().toLower());
             const QString engine = query.value(1).toString();
             if (engine.compare(QStringLiteral("InnoDB"), Qt::CaseInsensitive) != 0) {
                 engineWithoutTransactions = engine;

@@ -21,7 +21,8 @@ QString RouteAddressStatements::selectAll() {
 
 QString RouteAddressStatements::addressStorage() {
     return QStringLiteral(
-        "SELECT c.character_set_name, t.engine FROM information_schema.columns c JOIN "
+        "SELECT c.character_set_name, t.engine, @@character_set_client FROM "
+        "information_schema.columns c JOIN "
         "information_schema.tables t ON t.table_schema = c.table_schema AND t.table_name = "
         "c.table_name WHERE c.table_schema = DATABASE() AND c.table_name = 'hm_routeaddresses' "
         "AND c.column_name = 'routeaddressaddress'");

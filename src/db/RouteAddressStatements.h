@@ -17,8 +17,9 @@ using Server = ConnectionSettings::Server;
 inline constexpr qsizetype kAddressLength = 255;
 // Every row's key and address, in key order: the run's read of the table.
 QString selectAll();
-// MySQL and MariaDB: the character set of the address column and the
-// table's storage engine (information_schema), one row.
+// MySQL and MariaDB: the character set of the address column, the
+// table's storage engine (information_schema) and the session's character
+// set, one row.
 QString addressStorage();
 // "DELETE ... WHERE routeaddressid = ?".
 QString deleteById();

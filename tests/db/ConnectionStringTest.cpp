@@ -170,6 +170,12 @@ TEST(ConnectionString, MariaDbsDriverGetsItsOwnTimeouts) {
               "Driver=/usr/lib/odbc/libmaodbc.so;Server=h;conn_timeout=5;Read_Timeout=60;"
               "WRITE_TIMEOUT=35");
 
+    // Set in "Extended Properties", as ADO's dialog writes it: set all the same.
+    s = parseConnectionString("Provider=MSDASQL.1;Extended Properties=\"Driver={MariaDB "
+                              "Unicode};Server=h;CONN_TIMEOUT=3;write_timeout=90\"");
+    EXPECT_EQ(s.databaseName, "Driver={MariaDB Unicode};Server=h;CONN_TIMEOUT=3;write_timeout=90;"
+                              "READ_TIMEOUT=35");
+
     s = parseConnectionString("Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=h");
     EXPECT_EQ(s.databaseName, "Driver={PostgreSQL Unicode};Server=h");
 }
@@ -213,6 +219,14 @@ TEST(ConnectionString, AValueOdbcCannotCarryIsRefusedInGerman) {
     EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hm;PWD={ sp}"),
               "Der Wert von \"PWD\" in der Verbindungszeichenfolge beginnt oder endet mit "
               "einem Leerzeichen, das ODBC-Treiber nicht zuverlässig übermitteln");
+    for (const char* written : {"PWD={a}b}", "PWD={ab}x", "PWD={a}}b}c"}) {
+        EXPECT_EQ(
+            errorOf(QStringLiteral("Provider=MSDASQL;DSN=hm;") + written),
+            "Nach der schließenden geschweiften Klammer (}) des Werts von \"PWD\" steht noch "
+            "Text: ein } im Wert wird in den Klammern verdoppelt (}}), oder der Wert steht in "
+            "Anführungszeichen")
+            << written;
+    }
     EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hmail.dsn;UID=u"),
               "Die Verbindungszeichenfolge enthält \".dsn\" außerhalb von Benutzer und Kennwort; "
               "der ODBC-Treiber von Qt nähme sie für den Namen einer Datei-Datenquelle");

@@ -437,41 +437,69 @@ TEST_P(OdbcBesideNative, AnAddressTooLongForTheColumnEndsBothRunsAlike) {
 INSTANTIATE_TEST_SUITE_P(Servers, OdbcBesideNative,
                          ::testing::Values(Backend::Postgres, Backend::MariaDb), backendName);
 
+// A fresh MariaDB database and the plain login 'nachtlauf' (password
+// "nacht") for it, with the server's init_connect set; both go again at the
+// end. init_connect passes over logins allowed to administer connections, as
+// the tests' own: the nightly login is a plain one.
+class NightlyLoginWithInitConnect {
+public:
+    explicit NightlyLoginWithInitConnect(const QString& initConnect)
+        : admin(createBackendDatabase(Backend::MariaDb, QString(), true)) {
+        m_server.setConnectionString(admin);
+        m_server.open();
+        QSqlQuery sql(m_server.handle());
+        const QString database = parseConnectionString(admin).databaseName;
+        for (const QString& statement :
+             {QStringLiteral("CREATE OR REPLACE USER 'nachtlauf'@'127.0.0.1' IDENTIFIED BY "
+                             "'nacht'"),
+              "GRANT SELECT, INSERT, DELETE ON " + database + ".* TO 'nachtlauf'@'127.0.0.1'",
+              "SET GLOBAL init_connect = '" + initConnect + "'"}) {
+            EXPECT_TRUE(sql.exec(statement)) << sql.lastError().text().toStdString();
+        }
+    }
+    ~NightlyLoginWithInitConnect() {
+        QSqlQuery sql(m_server.handle());
+        sql.exec("SET GLOBAL init_connect = ''");
+        sql.exec("DROP USER 'nachtlauf'@'127.0.0.1'");
+    }
+    NightlyLoginWithInitConnect(const NightlyLoginWithInitConnect&) = delete;
+    NightlyLoginWithInitConnect& operator=(const NightlyLoginWithInitConnect&) = delete;
+
+    // The nightly login's connection string, natively and through ODBC.
+    QString nativeLogin() const {
+        return withConnectionKey(withConnectionKey(admin, "User ID", "nachtlauf"), "Password",
+                                 "nacht");
+    }
+    QString odbcLogin() const {
+        return withConnectionKey(withConnectionKey(odbcConnectionString(admin), "UID", "nachtlauf"),
+                                 "PWD", "nacht");
+    }
+
+    // One unattended run for example.com over the list, with the login.
+    ScratchInstall::Result run(const QString& login, const QByteArray& list) {
+        install.setIni("SQL", "Provider", login);
+        install.writeFile("ausnahmen.txt", "");
+        install.writeFile("liste.txt", list);
+        return install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+    }
+
+    const QString admin; // the tests' own login
+    ScratchInstall install;
+
+private:
+    Database m_server;
+};
+
 // A MariaDB server whose sessions start without autocommit (init_connect or
 // my.cnf): every change is stored all the same, not left in a transaction
 // that the end of the connection throws away while the run reports success.
 TEST(ServerRunMariaDb, ASessionStartedWithoutAutocommitStoresEveryChange) {
-    ScratchInstall install;
-    const QString admin = createBackendDatabase(Backend::MariaDb, QString(), true);
-    const QString database = parseConnectionString(admin).databaseName;
-    Database server;
-    server.setConnectionString(admin);
-    server.open();
-    QSqlQuery sql(server.handle());
-    // init_connect passes over logins allowed to administer connections, as
-    // the tests' own: the nightly login here is a plain one.
-    for (const QString& statement :
-         {QStringLiteral("CREATE OR REPLACE USER 'nachtlauf'@'127.0.0.1' IDENTIFIED BY 'nacht'"),
-          "GRANT SELECT, INSERT, DELETE ON " + database + ".* TO 'nachtlauf'@'127.0.0.1'",
-          QStringLiteral("SET GLOBAL init_connect = 'SET autocommit = 0'")}) {
-        ASSERT_TRUE(sql.exec(statement)) << sql.lastError().text().toStdString();
-    }
-    const struct Restore {
-        QSqlQuery& sql;
-        ~Restore() {
-            sql.exec("SET GLOBAL init_connect = ''");
-            sql.exec("DROP USER 'nachtlauf'@'127.0.0.1'");
-        }
-    } restore{sql};
-    install.setIni(
-        "SQL", "Provider",
-        withConnectionKey(withConnectionKey(admin, "User ID", "nachtlauf"), "Password", "nacht"));
-    install.writeFile("ausnahmen.txt", "");
-    install.writeFile("liste.txt", "alice@example.com\r\nBob@example.com\r\ndora@example.com\r\n");
-    const auto result = install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+    NightlyLoginWithInitConnect server(QStringLiteral("SET autocommit = 0"));
+    const auto result = server.run(server.nativeLogin(), "alice@example.com\r\nBob@example.com\r\n"
+                                                         "dora@example.com\r\n");
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
-    EXPECT_EQ(addressesOfRoute(admin, 1),
+    EXPECT_EQ(addressesOfRoute(server.admin, 1),
               QStringList({"Bob@Example.com", "alice@example.com", "dora@example.com"}));
 }
 
@@ -563,6 +591,72 @@ TEST_P(MariaDbTables, BatchesAreRefusedOnATableWithoutTransactions) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, MariaDbTables,
                          ::testing::Values(Backend::MariaDb, Backend::MariaDbOdbc), backendName);
+
+// MariaDB's ODBC driver carries text in the character set that CHARSET= in
+// the string or the data source names. In latin1 "łukasz" would come back as
+// "?ukasz": its row deleted, a garbled one inserted, every night. Such a
+// connection is refused before anything changes; utf8 carries the mail
+// server's tables whole, and on a utf8mb4 table an emoji is then refused
+// before any change, as it could not reach the table.
+TEST(ServerRunMariaDb, AnOdbcSessionOutsideUtf8IsRefusedBeforeAnyChange) {
+    ScratchInstall install;
+    const QString connection = createBackendDatabase(Backend::MariaDbOdbc, QString(), true);
+    execSql(connection, QStringLiteral("INSERT INTO hm_routeaddresses (routeaddressrouteid, "
+                                       "routeaddressaddress) VALUES (1, 'łukasz@example.com')"));
+    install.writeFile("ausnahmen.txt", "");
+    install.writeFile("liste.txt",
+                      "alice@example.com\r\nBob@example.com\r\n\xc5\x82ukasz@example.com\r\n"
+                      "m\xc3\xbcller@example.com\r\n");
+    const QStringList before = {"Bob@Example.com", "alice@example.com", "carol@example.com",
+                                "postmaster@example.com", "łukasz@example.com"};
+    const QStringList args = {"/file:" + install.path("liste.txt"), "/domain:example.com"};
+
+    install.setIni("SQL", "Provider", connection + ";CHARSET=latin1");
+    auto result = install.run(args);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(install.logMessages().last().contains(
+        "überträgt Text im Zeichensatz latin1, nicht in UTF-8"))
+        << install.logMessages().last().toStdString();
+    EXPECT_EQ(addressesOfRoute(connection, 1), before);
+
+    install.setIni("SQL", "Provider", connection + ";CHARSET=utf8");
+    result = install.run(args);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(addressesOfRoute(connection, 1),
+              QStringList({"Bob@Example.com", "alice@example.com", "müller@example.com",
+                           "łukasz@example.com"}));
+
+    execSql(connection, QStringLiteral("ALTER TABLE hm_routeaddresses CONVERT TO CHARACTER SET "
+                                       "utf8mb4"));
+    install.writeFile("liste.txt", "alice@example.com\r\nx\xf0\x9f\x98\x80y@example.com\r\n");
+    result = install.run(args);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(install.logMessages().last().startsWith("Fehler: Zeile 2 der Adressliste enthält "
+                                                        "ein Zeichen"))
+        << install.logMessages().last().toStdString();
+    EXPECT_EQ(addressesOfRoute(connection, 1),
+              QStringList({"Bob@Example.com", "alice@example.com", "müller@example.com",
+                           "łukasz@example.com"}));
+}
+
+// A server whose init_connect switches the session to latin1 (for logins
+// that do not administer connections) leaves MariaDB's ODBC driver reading
+// latin1 as UTF-8: refused like a latin1 CHARSET, before any change.
+TEST(ServerRunMariaDb, AnInitConnectOutsideUtf8IsRefusedOverOdbc) {
+    NightlyLoginWithInitConnect server(QStringLiteral("SET NAMES latin1"));
+    const auto result =
+        server.run(server.odbcLogin(), "alice@example.com\r\nm\xc3\xbcller@example.com\r\n");
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    const QString last = server.install.logMessages().last();
+    EXPECT_TRUE(last.contains("im Zeichensatz latin1, nicht in UTF-8")) << last.toStdString();
+    EXPECT_EQ(addressesOfRoute(server.admin, 1),
+              QStringList({"Bob@Example.com", "alice@example.com", "carol@example.com",
+                           "postmaster@example.com"}));
+}
 
 // PostgreSQL's message for a refused connection runs over two lines; the log
 // keeps it as one entry, and every line of the log starts with its date.
