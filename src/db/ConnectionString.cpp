@@ -219,15 +219,17 @@ QString odbcAttribute(const Entry& entry) {
                                      "ein Nullzeichen, das ODBC nicht übermitteln kann")
                           .arg(entry.key));
     }
-    // "{a}b}" or "{ab}x": text after the closing brace, which drivers read
-    // each in their own way (MariaDB's refuses the whole string).
-    if (!entry.quoted && value.startsWith(u'{') && closingBrace(value, 0) != value.size() - 1) {
+    // Written in braces, "{a}b}" has text after its closing brace, which
+    // drivers read each in their own way (MariaDB's refuses the whole string).
+    // "{ab}x" is no braced value but plain text, braced below as any other.
+    const bool braced =
+        !entry.quoted && value.startsWith(u'{') && value.endsWith(u'}') && value.size() > 1;
+    if (braced && closingBrace(value, 0) != value.size() - 1) {
         throw DbError(QStringLiteral("Nach der schließenden geschweiften Klammer (}) des Werts von "
                                      "\"%1\" steht noch Text: ein } im Wert wird in den Klammern "
                                      "verdoppelt (}}), oder der Wert steht in Anführungszeichen")
                           .arg(entry.key));
     }
-    const bool braced = !entry.quoted && value.startsWith(u'{') && value.size() > 1;
     const QStringView text = braced ? QStringView(value).sliced(1, value.size() - 2) : value;
     // MariaDB's driver, for one, drops them even inside braces.
     if (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace())) {
