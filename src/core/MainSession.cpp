@@ -140,6 +140,7 @@ void MainSession::synchronise(bool dryRun) {
                                    .record = &m_record}};
     const bool wasConnected = connected();
     try {
+        reopenIfEnded();
         runSynchronisation(context);
     } catch (const DbError&) {
         // A connection lost during the run: the driver's text says how.
@@ -150,6 +151,21 @@ void MainSession::synchronise(bool dryRun) {
     }
     // Asked from outside to end during the run: it has stopped and said so.
     StopSignals::endIfReceived();
+}
+
+// The window stays open for days, and a server ends a connection left idle
+// (MySQL's wait_timeout, eight hours by default) or every one when it
+// restarts: a run that finds the connection ended opens it anew, as the
+// start did, before it reads anything.
+void MainSession::reopenIfEnded() {
+    if (!m_startFailure.isEmpty() || (connected() && database.answers())) {
+        return; // a failed start has said why; it is not tried again
+    }
+    LogMessage(QStringLiteral("Die Verbindung zur Datenbank war unterbrochen; sie wird neu "
+                              "geöffnet"));
+    RA2.close(); // its statements belong to the ended connection
+    DatabaseStart::open(database, routes, m_paths.iniFile);
+    LogMessage(QStringLiteral("Datenbank geöffnet"));
 }
 
 void MainSession::RoutenCellClick() {

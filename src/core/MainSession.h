@@ -91,6 +91,7 @@ public:
 private:
     void watchForStalls();
     void synchronise(bool dryRun);
+    void reopenIfEnded();
 
     Database database;
     RoutesDataset routes;

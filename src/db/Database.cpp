@@ -176,6 +176,14 @@ bool Database::isOpen() const {
     return QSqlDatabase::contains(m_name) && QSqlDatabase::database(m_name, false).isOpen();
 }
 
+bool Database::answers() const {
+    if (!isOpen()) {
+        return false;
+    }
+    QSqlQuery probe(handle());
+    return probe.exec(QStringLiteral("SELECT 1"));
+}
+
 QVariant Database::text(const QString& value) const {
     if (m_textAsBytes) {
         // Empty, but not null: a null byte array would go as NULL.

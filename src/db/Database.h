@@ -23,6 +23,10 @@ public:
     void open();
     void close();
     bool isOpen() const;
+    // Whether the open connection still answers a statement: a server ends
+    // connections left idle for hours (MySQL's wait_timeout) and every one
+    // when it restarts, while the connection still counts as open here.
+    bool answers() const;
 
     // The Qt connection; closed or invalid while the connection is not open.
     QSqlDatabase handle() const;

@@ -2,18 +2,24 @@
 #include "ManualClock.h"
 #include "MemoryWindowState.h"
 
+#include "TestBackend.h"
 #include "TestDatabases.h"
 #include "core/Mtools.h"
 #include "core/WindowState.h"
+#include "db/Database.h"
 #include "platform/Ansi.h"
 #include "platform/Clock.h"
 #include "platform/LineBreaks.h"
 #include "platform/ProfileFile.h"
 #include "platform/TarveloError.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -181,3 +187,83 @@ TEST_F(MainSessionTest, StoredPasswordTakesEffectAtTheNextStartOnly) {
     EXPECT_EQ(ProfileFile::readString(paths.iniFile, "Hmail", "admin"),
               Mtools::ScrambleText("Za\u00fc\u20ac"));
 }
+
+namespace {
+
+// Ends every other session on the test's database, as a server's restart or
+// MySQL's wait_timeout ends the window's idle connection, and waits until the
+// server has let them go.
+void endOtherSessions(const QString& connection, Backend server) {
+    Database admin;
+    admin.setConnectionString(connection);
+    admin.open();
+    const QString others =
+        server == Backend::Postgres
+            ? QStringLiteral("SELECT pid FROM pg_stat_activity WHERE datname = current_database() "
+                             "AND pid <> pg_backend_pid()")
+            : QStringLiteral("SELECT id FROM information_schema.processlist WHERE db = DATABASE() "
+                             "AND id <> CONNECTION_ID()");
+    const auto sessions = [&] {
+        QList<qint64> ids;
+        QSqlQuery query(admin.handle());
+        EXPECT_TRUE(query.exec(others)) << query.lastError().text().toStdString();
+        while (query.next()) {
+            ids.append(query.value(0).toLongLong());
+        }
+        return ids;
+    };
+    const QList<qint64> ids = sessions();
+    ASSERT_FALSE(ids.isEmpty()) << "the session's connection is not on the server";
+    for (const qint64 id : ids) {
+        QSqlQuery end(admin.handle());
+        const QString statement = server == Backend::Postgres
+                                      ? QStringLiteral("SELECT pg_terminate_backend(%1)").arg(id)
+                                      : QStringLiteral("KILL %1").arg(id);
+        ASSERT_TRUE(end.exec(statement)) << end.lastError().text().toStdString();
+    }
+    QDeadlineTimer deadline(10000);
+    while (!sessions().isEmpty() && !deadline.hasExpired()) {
+        QThread::msleep(50);
+    }
+    ASSERT_TRUE(sessions().isEmpty()) << "the server still holds the ended sessions";
+}
+
+class MainSessionOnServer : public MainSessionTest,
+                            public ::testing::WithParamInterface<Backend> {};
+
+} // namespace
+
+// The window stays open overnight; the server ends its idle connection. The
+// next run opens it anew before it reads anything, and does its work.
+TEST_P(MainSessionOnServer, ARunOpensAConnectionTheServerEndedAnewBeforeItReads) {
+    const QString connection = createBackendDatabase(GetParam(), dir.filePath("hm.db"), true);
+    ProfileFile::writeString(paths.iniFile, "SQL", "Provider", connection);
+    QFile exceptions(paths.exceptionFile);
+    ASSERT_TRUE(exceptions.open(QIODevice::WriteOnly));
+    exceptions.close();
+    const QString list = dir.filePath("liste.txt");
+    QFile listFile(list);
+    ASSERT_TRUE(listFile.open(QIODevice::WriteOnly));
+    listFile.write("neu@example.org\r\n");
+    listFile.close();
+
+    MainSession session(paths, clock, window);
+    session.FormCreate();
+    window.setEmailliste(list);
+    window.setDomain("*");
+    endOtherSessions(connection, serverOf(GetParam()));
+
+    session.btsyncClick();
+    EXPECT_EQ(routeAddressRows(connection),
+              (QList<QPair<qint64, QString>>{{2, "neu@example.org"}}));
+    const QStringList log = logLines();
+    const qsizetype reopened = log.indexOf("07.12.2026 09:05:03: Die Verbindung zur Datenbank war "
+                                           "unterbrochen; sie wird neu geöffnet");
+    ASSERT_GE(reopened, 0) << log.join('\n').toStdString();
+    EXPECT_EQ(log.at(reopened + 1), "07.12.2026 09:05:03: Datenbank geöffnet");
+    EXPECT_TRUE(log.filter("Fehler").isEmpty()) << log.join('\n').toStdString();
+    EXPECT_TRUE(session.connected());
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, MainSessionOnServer, ::testing::ValuesIn(serverBackends()),
+                         backendName);
