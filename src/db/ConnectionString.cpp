@@ -497,7 +497,12 @@ ConnectionSettings parseConnectionString(const QString& connectionString) {
     }
     const QString provider = keys.value({"provider"});
     const QString p = AsciiCase::lower(provider);
-    if (p == u"sqloledb" || p == u"sqloledb.1" || p == u"sqlncli11" || p == u"msoledbsql") {
+    // SQL Server's OLE DB providers, as connection strings and .udl files name
+    // them: with and without the version after the dot.
+    static const QStringList sqlServerProviders = {
+        "sqloledb",  "sqloledb.1",  "sqlncli",    "sqlncli.1",    "sqlncli10",    "sqlncli10.1",
+        "sqlncli11", "sqlncli11.1", "msoledbsql", "msoledbsql.1", "msoledbsql19", "msoledbsql19.1"};
+    if (sqlServerProviders.contains(p)) {
         return sqlServer(keys);
     }
     if (p == u"msdasql" || p == u"msdasql.1") {

@@ -1,21 +1,24 @@
 #include "db/ServerOdbc.h"
 
 #include "db/ConnectionString.h"
-#include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
+
+#include <QRegularExpression>
+#include <QVersionNumber>
 
 #include <algorithm>
 #include <iterator>
 
 namespace {
 
-// The drivers of each server, the one to prefer first; the first is the one
-// an administrator is told to install.
-const QStringList kSqlServerDrivers = {
-    "ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server",
-    "ODBC Driver 13 for SQL Server", "SQL Server Native Client 11.0", "SQL Server"};
+// The drivers of each server, the kind to prefer first. Most names carry the
+// driver's version, "#" stands for it there, and the newest installed of a
+// kind is taken, also one that came after this program.
+const QStringList kSqlServerDrivers = {"ODBC Driver # for SQL Server", "SQL Server Native Client #",
+                                       "SQL Server"};
 const QStringList kPostgresDrivers = {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"};
-const QStringList kMySqlDrivers = {"MariaDB ODBC 3.1 Driver", "MySQL ODBC 8.0 Unicode Driver"};
+const QStringList kMySqlDrivers = {"MariaDB ODBC # Driver", "MariaDB Unicode",
+                                   "MySQL ODBC # Unicode Driver"};
 
 // The attributes of the FreeTDS string that Microsoft's driver gets in its
 // own form, or not at all.
@@ -23,11 +26,25 @@ const char* const kFreeTdsOnly[] = {"DRIVER=", "SERVER=", "PORT=", "TDS_Version=
 
 QString chosen(const QStringList& wanted, const QStringList& installed, const QString& server,
                const QString& advice) {
-    for (const QString& driver : wanted) {
-        for (const QString& name : installed) {
-            if (AsciiCase::equalIgnoringCase(name, driver)) {
-                return name;
+    for (const QString& kind : wanted) {
+        QStringList parts = kind.split(u'#');
+        for (QString& part : parts) {
+            part = QRegularExpression::escape(part);
+        }
+        const QRegularExpression name(u'^' + parts.join(QStringLiteral("([0-9.]+)")) + u'$',
+                                      QRegularExpression::CaseInsensitiveOption);
+        QString newest;
+        QVersionNumber newestVersion;
+        for (const QString& driver : installed) {
+            const QRegularExpressionMatch match = name.match(driver);
+            const QVersionNumber version = QVersionNumber::fromString(match.captured(1));
+            if (match.hasMatch() && (newest.isEmpty() || version > newestVersion)) {
+                newest = driver;
+                newestVersion = version;
             }
+        }
+        if (!newest.isEmpty()) {
+            return newest;
         }
     }
     throw DbError(QStringLiteral("Für %1 ist kein ODBC-Treiber installiert: bitte %2 installieren")

@@ -249,6 +249,12 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
         }
         out += "[" + encode(section) + "]\r\n" + keyLine + "\r\n";
     }
+    // Code-page bytes that happen to be valid UTF-8 (a scrambled password
+    // of capitals and digits, "Q1W2") would be read back as other letters:
+    // the file becomes UTF-8, with its mark.
+    if (!utf8 && isUtf8(out)) {
+        out = kUtf8Mark + Ansi::decode(out).toUtf8();
+    }
 
     // It holds the administrator password: a file made here is readable by
     // its owner only, one that was there keeps its permissions.

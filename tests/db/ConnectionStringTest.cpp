@@ -36,7 +36,8 @@ TEST(ConnectionString, SqlOleDbStringOfTheMailServerBecomesFreeTdsOdbc) {
 
 TEST(ConnectionString, EverySqlServerProviderAndServerForm) {
     for (const char* provider :
-         {"SQLOLEDB", "SQLOLEDB.1", "SQLNCLI11", "MSOLEDBSQL", "sqloledb.1"}) {
+         {"SQLOLEDB", "SQLOLEDB.1", "SQLNCLI11", "MSOLEDBSQL", "sqloledb.1", "SQLNCLI11.1",
+          "SQLNCLI10", "SQLNCLI", "MSOLEDBSQL.1", "MSOLEDBSQL19", "MSOLEDBSQL19.1"}) {
         const ConnectionSettings s = parseConnectionString(
             QStringLiteral("Provider=%1;Data Source=db.example.net,1433;Initial Catalog=hm")
                 .arg(QLatin1String(provider)));

@@ -119,6 +119,27 @@ TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
         {"Provider=SQLOLEDB.1;Data Source=mailsrv;Integrated Security=SSPI",
          {"odbc driver 18 for sql server"},
          "DRIVER={odbc driver 18 for sql server};SERVER=mailsrv;Trusted_Connection=yes"},
+        // Drivers whose names carry their version: the newest installed, also
+        // of a version that came after this program.
+        {"Provider=MySQL;Data Source=db;Initial Catalog=hm",
+         {"MySQL ODBC 9.1 Unicode Driver", "MariaDB ODBC 3.0 Driver", "MariaDB ODBC 3.2 Driver",
+          "MariaDB ODBC 3.10 Driver", "MySQL ODBC 9.1 ANSI Driver"},
+         "DRIVER={MariaDB ODBC 3.10 Driver};SERVER=db;PORT=3306;DATABASE=hm"},
+        {"Provider=MySQL;Data Source=db;Initial Catalog=hm",
+         {"MySQL ODBC 8.4 Unicode Driver", "MySQL ODBC 9.1 Unicode Driver",
+          "MySQL ODBC 9.1 ANSI Driver"},
+         "DRIVER={MySQL ODBC 9.1 Unicode Driver};SERVER=db;PORT=3306;DATABASE=hm"},
+        // MariaDB's driver as its Linux packages name it.
+        {"Provider=MySQL;Data Source=db;Initial Catalog=hm",
+         {"MySQL ODBC 9.1 ANSI Driver", "MariaDB Unicode"},
+         "DRIVER={MariaDB Unicode};SERVER=db;PORT=3306;DATABASE=hm"},
+        {"Provider=SQLOLEDB.1;Data Source=mailsrv;Integrated Security=SSPI",
+         {"SQL Server", "ODBC Driver 17 for SQL Server", "ODBC Driver 19 for SQL Server",
+          "SQL Server Native Client 11.0"},
+         "DRIVER={ODBC Driver 19 for SQL Server};SERVER=mailsrv;Trusted_Connection=yes"},
+        {"Provider=SQLOLEDB.1;Data Source=mailsrv;Integrated Security=SSPI",
+         {"SQL Server", "SQL Server Native Client 10.0", "SQL Server Native Client 11.0"},
+         "DRIVER={SQL Server Native Client 11.0};SERVER=mailsrv;Trusted_Connection=yes"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.connection);

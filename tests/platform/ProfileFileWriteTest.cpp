@@ -175,6 +175,33 @@ TEST_F(ProfileFileWrite, FileInUtf8WithoutSignatureStaysSo) {
               QStringLiteral("C:\\Müller\\"));
 }
 
+// Code-page bytes that happen to form valid UTF-8 would be read back as
+// other characters: a scrambled password such as that of "Q1W2E3R4"
+// (Ñ±×²Å³Ò´), the only letters beyond ASCII in an otherwise plain file. Such
+// a file is written as UTF-8 with its signature, so that every value comes
+// back as it was stored.
+TEST_F(ProfileFileWrite, CodePageBytesThatReadAsUtf8MakeTheFileUtf8) {
+    const QString scrambled = QStringLiteral("\u00D1\u00B1\u00D7\u00B2\u00C5\u00B3\u00D2\u00B4");
+    for (const QByteArray& before :
+         {QByteArray(),
+          QByteArray("[SQL]\r\nProvider=Provider=SQLite;Data Source=C:\\hm.db\r\n")}) {
+        const QString file = withContent(before);
+        ProfileFile::writeString(file, "Hmail", "admin", scrambled);
+        EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), scrambled);
+        EXPECT_EQ(readBytes(file), "\xEF\xBB\xBF" + before +
+                                       "[Hmail]\r\nadmin=\xC3\x91\xC2\xB1\xC3\x97\xC2\xB2\xC3\x85"
+                                       "\xC2\xB3\xC3\x92\xC2\xB4\r\n");
+        if (!before.isEmpty()) {
+            EXPECT_EQ(ProfileFile::readString(file, "SQL", "Provider"),
+                      QStringLiteral("Provider=SQLite;Data Source=C:\\hm.db"));
+        }
+    }
+    // Bytes that are no UTF-8 keep the file in the code page.
+    const QString file = withContent(QByteArray());
+    ProfileFile::writeString(file, "Hmail", "admin", QStringLiteral("\u00E7\u00E5\u00E8"));
+    EXPECT_EQ(readBytes(file), QByteArray("[Hmail]\r\nadmin=\xE7\xE5\xE8\r\n"));
+}
+
 // One saved as "Unicode" (UTF-16 with its mark) likewise stays UTF-16.
 TEST_F(ProfileFileWrite, FileInUtf16StaysUtf16) {
     const auto utf16 = [](const QString& text) {
