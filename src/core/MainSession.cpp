@@ -19,6 +19,8 @@
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
+#include <QDir>
+
 #include <cstdlib>
 
 MainSession::MainSession(AppPaths paths, const Clock& clock, WindowState& window, RunWaits waits)
@@ -69,6 +71,11 @@ void MainSession::FormCreate() {
     database.setConnectionString(ProfileFile::readString(ini, "SQL", "Provider"));
     m_window.setEmailliste(ProfileFile::readString(ini, "ad", "emails"));
     ProtokollDir = ProfileFile::readString(ini, "Options", "Protokoll");
+    // A relative directory lies below the working directory, which for a
+    // scheduled task is the system's own: the messages name it in full.
+    if (!ProtokollDir.isEmpty() && QDir::isRelativePath(ProtokollDir)) {
+        ProtokollDir.prepend(QDir::toNativeSeparators(QDir::currentPath() + u'/'));
+    }
     try {
         DatabaseStart::open(database, routes, ini);
     } catch (const TarveloError& error) {

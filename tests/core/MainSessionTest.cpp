@@ -85,6 +85,29 @@ TEST_F(MainSessionTest, StartReadsEveryValueAndOpensTheRoutes) {
     EXPECT_EQ(ini.readAll(), before) << "start-up never writes the configuration";
 }
 
+// Taken from the working directory as it would be anyway, but named in
+// full: for a scheduled task that is the system's own directory, and a
+// message that names "Protokolle\\hmail-....log" says nothing of where.
+TEST_F(MainSessionTest, ARelativeProtocolDirectoryIsNamedInFull) {
+    const QString connection = createSqliteDatabase(dir.filePath("hm.db"), true);
+    ProfileFile::writeString(paths.iniFile, "SQL", "Provider", connection);
+    const QString here = QDir::toNativeSeparators(QDir::currentPath() + u'/');
+    const QString absolute = QDir::toNativeSeparators(dir.filePath("prot/"));
+    const struct {
+        QString written;
+        QString taken;
+    } cases[] = {{"prot/", here + "prot/"},
+                 {"Protokolle", here + "Protokolle"}, // the name's prefix, as written
+                 {absolute, absolute},
+                 {"", ""}};
+    for (const auto& c : cases) {
+        ProfileFile::writeString(paths.iniFile, "Options", "Protokoll", c.written);
+        MainSession session(paths, clock, window);
+        session.FormCreate();
+        EXPECT_EQ(session.ProtokollDir, c.taken) << c.written.toStdString();
+    }
+}
+
 TEST_F(MainSessionTest, CloseWithEmptyListWritesEmptyPathAndMinusOne) {
     MainSession session(paths, clock, window);
     window.setEmailliste("");
