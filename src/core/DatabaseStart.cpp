@@ -43,9 +43,23 @@ Target target(const ConnectionSettings& settings) {
         }
         return t;
     }
-    case ConnectionSettings::Server::SqlServer:
-        return {QStringLiteral("Die SQL-Server-Datenbank"),
-                QStringLiteral("Data Source, Initial Catalog")};
+    case ConnectionSettings::Server::SqlServer: {
+        Target t = settings.catalog.isEmpty()
+                       ? Target{QStringLiteral("Die Standarddatenbank auf dem SQL Server \"%1\"")
+                                    .arg(settings.dataSource),
+                                QStringLiteral("Data Source")}
+                       : Target{QStringLiteral("Die Datenbank \"%1\" auf dem SQL Server \"%2\"")
+                                    .arg(settings.catalog, settings.dataSource),
+                                QStringLiteral("Initial Catalog, Data Source")};
+        if (settings.trusted) {
+            t.what += QStringLiteral(" mit der Windows-Anmeldung");
+            t.keys += QStringLiteral(", Integrated Security");
+        } else if (!settings.user.isEmpty()) {
+            t.what += QStringLiteral(" für den Benutzer \"%1\"").arg(settings.user);
+            t.keys += QStringLiteral(", User ID");
+        }
+        return t;
+    }
     case ConnectionSettings::Server::OtherOdbc:
         break;
     }

@@ -364,6 +364,8 @@ ConnectionSettings sqlServer(const Keys& keys) {
                                         password.isEmpty() ? password : odbcValue(password));
     s.server = ConnectionSettings::Server::SqlServer;
     s.dataSource = dataSource;
+    s.catalog = catalog;
+    s.trusted = isTrue(keys.value({"integrated security", "trusted_connection"}));
     s.encryption = encryptionAttributes(keys);
     return s;
 }

@@ -23,6 +23,11 @@ struct ConnectionSettings {
     // "srv\instance", "srv,port", "tcp:srv", "(local)"), which Microsoft's
     // own driver takes as it is.
     QString dataSource;
+    // SQL Server: the database (Initial Catalog) as written, empty for the
+    // login's default one, and whether the login is the Windows account's
+    // own (a trusted connection); for messages that name them.
+    QString catalog;
+    bool trusted = false;
     // SQL Server: the encryption attributes the connection string sets, in
     // the words of Microsoft's own driver ("Encrypt=yes",
     // "TrustServerCertificate=no"), for that driver; FreeTDS knows them not.

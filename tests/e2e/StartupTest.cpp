@@ -158,6 +158,29 @@ TEST(Startup, EachStartupFailureNamesItsCause) {
                     entry(i) + ") kann nicht geöffnet werden: ";
          },
          false},
+        {"SQL Server that does not answer",
+         [](const ScratchInstall& i) {
+             i.setIni("SQL", "Provider",
+                      "Provider=SQLOLEDB.1;Password=geheim;Persist Security Info=True;User "
+                      "ID=hmail;Initial Catalog=hMailServer;Data Source=127.0.0.1,1");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die Datenbank \"hMailServer\" auf dem SQL Server \"127.0.0.1,1\" für den "
+                    "Benutzer \"hmail\" (Initial Catalog, Data Source, User ID in " +
+                    entry(i) + ") kann nicht geöffnet werden: ";
+         },
+         false},
+        {"SQL Server by the Windows account",
+         [](const ScratchInstall& i) {
+             i.setIni("SQL", "Provider",
+                      "Provider=MSOLEDBSQL;Data Source=127.0.0.1,1;Integrated Security=SSPI");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die Standarddatenbank auf dem SQL Server \"127.0.0.1,1\" mit der "
+                    "Windows-Anmeldung (Data Source, Integrated Security in " +
+                    entry(i) + ") kann nicht geöffnet werden: ";
+         },
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
