@@ -333,6 +333,20 @@ TEST(GuardedRun, AFailedDeleteOrInsertLeavesTheRecordOfTheChangesMade) {
         EXPECT_TRUE(lines.last().endsWith(" (geschuetzte Adresse)")) << lines.last().toStdString();
         EXPECT_EQ(s.install.logMessages().last(), lines.last());
     }
+
+    // Without a protocol directory there is no record either: no file lands
+    // in the working directory, for a scheduled task the system's own.
+    Scheduled s;
+    s.install.setIni("Options", "Protokoll", QString());
+    s.execute({QString::fromLatin1(cases[1].trigger)});
+    const auto result = s.install.run(s.args());
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(s.exampleComRows(), cases[1].rowsAfter);
+    const QStringList stray = QDir(s.install.dir()).entryList({"hmail-*"}, QDir::Files);
+    EXPECT_TRUE(stray.isEmpty()) << stray.join(' ').toStdString();
+    EXPECT_TRUE(s.install.logMessages().last().endsWith(" (geschuetzte Adresse)"))
+        << s.install.logMessages().last().toStdString();
 }
 
 // The server ends the run's connection in the middle of the run (here the
