@@ -573,7 +573,7 @@ TEST_P(MariaDbTables, AnAddressTheUtf8TableCannotHoldIsRefusedBeforeAnyChange) {
 TEST_P(MariaDbTables, BatchesAreRefusedOnATableWithoutTransactions) {
     const QByteArray list = "alice@example.com\r\nBob@example.com\r\ndora@example.com\r\n";
     auto result = runWith(QStringLiteral("ALTER TABLE hm_routeaddresses ENGINE = MyISAM"), list,
-                          {"/batch:2"});
+                          {"/batch:1"});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(install.logMessages().last(),
