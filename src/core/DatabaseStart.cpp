@@ -54,8 +54,8 @@ Target target(const ConnectionSettings& settings) {
         if (settings.trusted) {
             t.what += QStringLiteral(" mit der Windows-Anmeldung");
             t.keys += QStringLiteral(", Integrated Security");
-        } else if (!settings.user.isEmpty()) {
-            t.what += QStringLiteral(" für den Benutzer \"%1\"").arg(settings.user);
+        } else if (!settings.login.isEmpty()) {
+            t.what += QStringLiteral(" für den Benutzer \"%1\"").arg(settings.login);
             t.keys += QStringLiteral(", User ID");
         }
         return t;

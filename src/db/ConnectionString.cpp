@@ -365,6 +365,7 @@ ConnectionSettings sqlServer(const Keys& keys) {
     s.server = ConnectionSettings::Server::SqlServer;
     s.dataSource = dataSource;
     s.catalog = catalog;
+    s.login = user;
     s.trusted = isTrue(keys.value({"integrated security", "trusted_connection"}));
     s.encryption = encryptionAttributes(keys);
     return s;

@@ -24,9 +24,11 @@ struct ConnectionSettings {
     // own driver takes as it is.
     QString dataSource;
     // SQL Server: the database (Initial Catalog) as written, empty for the
-    // login's default one, and whether the login is the Windows account's
-    // own (a trusted connection); for messages that name them.
+    // login's default one, the login (User ID) as written, not braced as
+    // `user`, and whether the login is the Windows account's own (a trusted
+    // connection); for messages that name them.
     QString catalog;
+    QString login;
     bool trusted = false;
     // SQL Server: the encryption attributes the connection string sets, in
     // the words of Microsoft's own driver ("Encrypt=yes",

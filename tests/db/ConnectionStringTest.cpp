@@ -103,6 +103,12 @@ TEST(ConnectionString, KeysIgnoreCaseBlanksAndQuotesAreRemoved) {
     EXPECT_EQ(s.databaseName, "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.4");
     EXPECT_EQ(s.user, "sa");
     EXPECT_EQ(s.password, "{a;b\"c{}");
+    // Blanks at the ends of a quoted password stay, in braces: a driver
+    // trims a plain value.
+    EXPECT_EQ(
+        parseConnectionString("Provider=SQLOLEDB.1;Data Source=srv;User ID=sa;Password=' ge heim '")
+            .password,
+        "{ ge heim }");
 }
 
 TEST(ConnectionString, OdbcProviderPassesTheOtherKeysOn) {

@@ -241,22 +241,33 @@ TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
 // server: the server's own lock keeps the second out.
 class ServerLock : public ::testing::TestWithParam<Backend> {};
 
+// The lock is one per database: a run on another database of the same
+// server (a second mail server's) keeps nobody out.
 TEST_P(ServerLock, ARunFromAnotherDirectoryIsKeptOutByTheServersLock) {
-    Scheduled s(GetParam(), kShortWaits);
-    QTemporaryDir otherMachine;
-    Database held;
-    held.setConnectionString(s.connection);
-    held.open();
-    const RunLock lock(otherMachine.filePath("tarvelo.lock"), held, RunLock::defaultWait());
+    for (const bool sameDatabase : {true, false}) {
+        SCOPED_TRACE(sameDatabase ? "same database" : "another database of the server");
+        Scheduled s(GetParam(), kShortWaits);
+        QTemporaryDir otherMachine;
+        Database held;
+        held.setConnectionString(sameDatabase ? s.connection
+                                              : createBackendDatabase(GetParam(), QString(), true));
+        held.open();
+        const RunLock lock(otherMachine.filePath("tarvelo.lock"), held, RunLock::defaultWait());
 
-    const auto result = s.install.run(s.args(), {"TARVELO_TEST_LOCK_WAIT_MS=500"});
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.standardError.contains(
-        "Eine andere Synchronisation läuft bereits: die Sperre in der Datenbank"))
-        << result.standardError.toStdString();
-    EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
-    EXPECT_TRUE(s.protocolFiles().isEmpty());
+        const auto result = s.install.run(s.args(), {"TARVELO_TEST_LOCK_WAIT_MS=500"});
+        ASSERT_TRUE(result.finished);
+        if (!sameDatabase) {
+            EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+            EXPECT_EQ(s.exampleComRows(), kExampleComAfter);
+            continue;
+        }
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.standardError.contains(
+            "Eine andere Synchronisation läuft bereits: die Sperre in der Datenbank"))
+            << result.standardError.toStdString();
+        EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
+        EXPECT_TRUE(s.protocolFiles().isEmpty());
+    }
 }
 
 TEST_P(ServerLock, TwoDirectoriesStartedTogetherNeverInsertTwice) {
@@ -322,6 +333,20 @@ TEST(GuardedRun, AFailedDeleteOrInsertLeavesTheRecordOfTheChangesMade) {
         EXPECT_TRUE(lines.last().endsWith(" (geschuetzte Adresse)")) << lines.last().toStdString();
         EXPECT_EQ(s.install.logMessages().last(), lines.last());
     }
+
+    // Without a protocol directory there is no record either: no file lands
+    // in the working directory, for a scheduled task the system's own.
+    Scheduled s;
+    s.install.setIni("Options", "Protokoll", QString());
+    s.execute({QString::fromLatin1(cases[1].trigger)});
+    const auto result = s.install.run(s.args());
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(s.exampleComRows(), cases[1].rowsAfter);
+    const QStringList stray = QDir(s.install.dir()).entryList({"hmail-*"}, QDir::Files);
+    EXPECT_TRUE(stray.isEmpty()) << stray.join(' ').toStdString();
+    EXPECT_TRUE(s.install.logMessages().last().endsWith(" (geschuetzte Adresse)"))
+        << s.install.logMessages().last().toStdString();
 }
 
 // The server ends the run's connection in the middle of the run (here the

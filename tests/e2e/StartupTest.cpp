@@ -170,6 +170,18 @@ TEST(Startup, EachStartupFailureNamesItsCause) {
                     entry(i) + ") kann nicht geöffnet werden: ";
          },
          false},
+        {"SQL Server login that needs braces",
+         [](const ScratchInstall& i) {
+             i.setIni("SQL", "Provider",
+                      "Provider=SQLOLEDB.1;Password=geheim;User ID='mail;admin';Initial "
+                      "Catalog=hMailServer;Data Source=127.0.0.1,1");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die Datenbank \"hMailServer\" auf dem SQL Server \"127.0.0.1,1\" für den "
+                    "Benutzer \"mail;admin\" (Initial Catalog, Data Source, User ID in " +
+                    entry(i) + ") kann nicht geöffnet werden: ";
+         },
+         false},
         {"SQL Server by the Windows account",
          [](const ScratchInstall& i) {
              i.setIni("SQL", "Provider",

@@ -372,4 +372,7 @@ TEST_F(CommandsTest, AfterAFailedStartStartAndExportSayTheDatabaseIsNotConnected
     ASSERT_EQ(errors.size(), 4);
     EXPECT_TRUE(errors[0].endsWith(": Fehler: " + cause)) << errors[0].toStdString();
     EXPECT_TRUE(errors[3].endsWith(": Fehler: " + notConnected)) << errors[3].toStdString();
+    // Never opened, so never ended: Start does not claim to open it anew.
+    EXPECT_TRUE(logLines().filter("war unterbrochen").isEmpty())
+        << logLines().join('\n').toStdString();
 }
