@@ -75,7 +75,6 @@ void applySessionBounds(QSqlDatabase& db, ConnectionSettings::Server server) {
         // MariaDB bounds every statement; MySQL lacks the setting.
         QSqlQuery maxTime(db);
         maxTime.exec(QStringLiteral("SET SESSION max_statement_time = %1").arg(seconds));
-        requireUtf8Session(db);
         break;
     }
     case ConnectionSettings::Server::SqlServer:
@@ -160,6 +159,9 @@ void Database::open() {
         m_textAsBytes =
             settings.driver == u"QODBC" && m_server == ConnectionSettings::Server::MySql;
         applySessionBounds(db, m_server);
+        if (m_server == ConnectionSettings::Server::MySql) {
+            requireUtf8Session(db);
+        }
     } catch (const DbError&) {
         db.close();
         throw;
