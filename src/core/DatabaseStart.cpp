@@ -21,6 +21,14 @@ struct Target {
     QString keys;
 };
 
+// The login (User ID) as written, where the connection string names one.
+void addLogin(Target& t, const QString& login) {
+    if (!login.isEmpty()) {
+        t.what += QStringLiteral(" für den Benutzer \"%1\"").arg(login);
+        t.keys += QStringLiteral(", User ID");
+    }
+}
+
 Target target(const ConnectionSettings& settings) {
     switch (settings.server) {
     case ConnectionSettings::Server::Sqlite:
@@ -37,10 +45,7 @@ Target target(const ConnectionSettings& settings) {
         Target t{QStringLiteral("Die Datenbank \"%1\" auf dem Server \"%2\"")
                      .arg(settings.databaseName, server),
                  QStringLiteral("Initial Catalog, Data Source")};
-        if (!settings.user.isEmpty()) {
-            t.what += QStringLiteral(" für den Benutzer \"%1\"").arg(settings.user);
-            t.keys += QStringLiteral(", User ID");
-        }
+        addLogin(t, settings.user);
         return t;
     }
     case ConnectionSettings::Server::SqlServer: {
@@ -54,9 +59,8 @@ Target target(const ConnectionSettings& settings) {
         if (settings.trusted) {
             t.what += QStringLiteral(" mit der Windows-Anmeldung");
             t.keys += QStringLiteral(", Integrated Security");
-        } else if (!settings.login.isEmpty()) {
-            t.what += QStringLiteral(" für den Benutzer \"%1\"").arg(settings.login);
-            t.keys += QStringLiteral(", User ID");
+        } else {
+            addLogin(t, settings.login);
         }
         return t;
     }

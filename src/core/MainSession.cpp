@@ -145,9 +145,11 @@ void MainSession::synchronise(bool dryRun) {
                                    .maxDelete = m_maxDelete,
                                    .batch = m_batch,
                                    .record = &m_record}};
+    // A connection that cannot be opened anew: the error names the database
+    // and why, as at the start.
+    reopenIfEnded();
     const bool wasConnected = connected();
     try {
-        reopenIfEnded();
         runSynchronisation(context);
     } catch (const DbError&) {
         // A connection lost during the run: the driver's text says how.

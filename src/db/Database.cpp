@@ -5,6 +5,7 @@
 #include "db/ServerOdbc.h"
 #include "db/SqlExec.h"
 #include "db/SqliteUri.h"
+#include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
 
 #include <QAtomicInt>
@@ -36,7 +37,7 @@ void requireUtf8Session(QSqlDatabase& db) {
     for (int column = 0; column < 2; ++column) {
         const QVariant value = query.value(column);
         const QString set = value.isNull() ? QStringLiteral("NULL") : value.toString();
-        const QString lower = set.toLower();
+        const QString lower = AsciiCase::lower(set);
         if (lower != u"utf8mb4" && lower != u"utf8mb3" && lower != u"utf8") {
             throw DbError(
                 QStringLiteral("Die Verbindung zum MySQL/MariaDB-Server überträgt Text im "
@@ -74,7 +75,6 @@ void applySessionBounds(QSqlDatabase& db, ConnectionSettings::Server server) {
         // MariaDB bounds every statement; MySQL lacks the setting.
         QSqlQuery maxTime(db);
         maxTime.exec(QStringLiteral("SET SESSION max_statement_time = %1").arg(seconds));
-        requireUtf8Session(db);
         break;
     }
     case ConnectionSettings::Server::SqlServer:
@@ -159,6 +159,9 @@ void Database::open() {
         m_textAsBytes =
             settings.driver == u"QODBC" && m_server == ConnectionSettings::Server::MySql;
         applySessionBounds(db, m_server);
+        if (m_server == ConnectionSettings::Server::MySql) {
+            requireUtf8Session(db);
+        }
     } catch (const DbError&) {
         db.close();
         throw;

@@ -24,27 +24,41 @@ const QStringList kMySqlDrivers = {"MariaDB ODBC # Driver", "MariaDB Unicode",
 // own form, or not at all.
 const char* const kFreeTdsOnly[] = {"DRIVER=", "SERVER=", "PORT=", "TDS_Version="};
 
+// A driver name of the kind, its version ("#") captured.
+QRegularExpression kindPattern(const QString& kind) {
+    QStringList parts = kind.split(u'#');
+    for (QString& part : parts) {
+        part = QRegularExpression::escape(part);
+    }
+    return QRegularExpression(u'^' + parts.join(QStringLiteral("([0-9.]+)")) + u'$',
+                              QRegularExpression::CaseInsensitiveOption);
+}
+
+// The installed driver of the kind with the highest version; empty for none.
+QString newestOfKind(const QString& kind, const QStringList& installed) {
+    const QRegularExpression pattern = kindPattern(kind);
+    QString newest;
+    QVersionNumber newestVersion;
+    for (const QString& driver : installed) {
+        const QRegularExpressionMatch match = pattern.match(driver);
+        if (!match.hasMatch()) {
+            continue;
+        }
+        const QVersionNumber version = QVersionNumber::fromString(match.captured(1));
+        if (newest.isEmpty() || version > newestVersion) {
+            newest = driver;
+            newestVersion = version;
+        }
+    }
+    return newest;
+}
+
 QString chosen(const QStringList& wanted, const QStringList& installed, const QString& server,
                const QString& advice) {
     for (const QString& kind : wanted) {
-        QStringList parts = kind.split(u'#');
-        for (QString& part : parts) {
-            part = QRegularExpression::escape(part);
-        }
-        const QRegularExpression name(u'^' + parts.join(QStringLiteral("([0-9.]+)")) + u'$',
-                                      QRegularExpression::CaseInsensitiveOption);
-        QString newest;
-        QVersionNumber newestVersion;
-        for (const QString& driver : installed) {
-            const QRegularExpressionMatch match = name.match(driver);
-            const QVersionNumber version = QVersionNumber::fromString(match.captured(1));
-            if (match.hasMatch() && (newest.isEmpty() || version > newestVersion)) {
-                newest = driver;
-                newestVersion = version;
-            }
-        }
-        if (!newest.isEmpty()) {
-            return newest;
+        const QString driver = newestOfKind(kind, installed);
+        if (!driver.isEmpty()) {
+            return driver;
         }
     }
     throw DbError(QStringLiteral("Für %1 ist kein ODBC-Treiber installiert: bitte %2 installieren")

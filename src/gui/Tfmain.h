@@ -51,8 +51,6 @@ public:
     void runWaiting() override;
     void runEnded() override;
     bool stopRequested() const override;
-    // What the window does while a run or a refresh works; its signals tell
-    // each breath.
 
     // Places the window in the middle of its screen (done at every start).
     void centreOnScreen();

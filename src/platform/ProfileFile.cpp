@@ -52,6 +52,11 @@ bool isUtf8(const QByteArray& bytes) {
     return bytes.startsWith(kUtf8Mark) || ImportedText::isUtf8BeyondAscii(bytes);
 }
 
+// A file in the code page as UTF-8 with its mark.
+QByteArray utf8WithMark(const QByteArray& codePage) {
+    return kUtf8Mark + Ansi::decode(codePage).toUtf8();
+}
+
 QString decodeLine(const QByteArray& bytes, const Line& line, bool utf8) {
     const QByteArray text = bytes.mid(line.begin, line.end - line.begin);
     return utf8 ? QString::fromUtf8(text) : Ansi::decode(text);
@@ -147,6 +152,51 @@ QByteArray readAll(const QString& path, bool* exists, bool* readable, bool* utf1
     return wide ? fromUtf16(bytes) : bytes;
 }
 
+// Where a key's new line goes: over the key's line (replaceBegin to
+// replaceEnd), or after the last non-blank line of its section
+// (sectionInsert), or, with neither, a new section at the end.
+struct Placement {
+    bool found = false;
+    qsizetype replaceBegin = -1;
+    qsizetype replaceEnd = -1;
+    qsizetype sectionInsert = -1;
+};
+
+Placement placementOf(const QByteArray& bytes, bool utf8, const QString& section,
+                      const QString& key) {
+    Placement place;
+    bool inSection = false;
+    for (const Line& line : splitPhysical(bytes)) {
+        const QString text = decodeLine(bytes, line, utf8);
+        QString name;
+        if (sectionOf(text, &name)) {
+            if (inSection) {
+                break;
+            }
+            inSection = sameName(name, section);
+            if (inSection) {
+                place.sectionInsert = line.next;
+            }
+            continue;
+        }
+        if (!inSection) {
+            continue;
+        }
+        QStringView k;
+        QStringView v;
+        if (keyOf(text, &k, &v) && sameName(k, key)) {
+            place.replaceBegin = line.begin;
+            place.replaceEnd = line.end;
+            place.found = true;
+            break;
+        }
+        if (!Blanks::trimmed(text).isEmpty()) {
+            place.sectionInsert = line.next;
+        }
+    }
+    return place;
+}
+
 } // namespace
 
 QString ProfileFile::readString(const QString& path, const QString& section, const QString& key,
@@ -189,7 +239,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     // be stored as '?': the file becomes UTF-8, with its mark.
     bool utf8 = isUtf8(bytes);
     if (!utf8 && !(Ansi::holds(section) && Ansi::holds(key) && Ansi::holds(value))) {
-        bytes = kUtf8Mark + Ansi::decode(bytes).toUtf8();
+        bytes = utf8WithMark(bytes);
         utf8 = true;
     }
     const auto encode = [utf8](const QString& text) {
@@ -197,51 +247,16 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     };
     const QByteArray keyLine = encode(key + u'=' + storedForm(path, section, key, value));
 
-    // Where the new line goes: over the key's line, or after the last
-    // non-blank line of its section, or a new section at the end.
-    qsizetype replaceBegin = -1;
-    qsizetype replaceEnd = -1;
-    qsizetype sectionInsert = -1;
-    bool inSection = false;
-    bool found = false;
-    for (const Line& line : splitPhysical(bytes)) {
-        const QString text = decodeLine(bytes, line, utf8);
-        QString name;
-        if (sectionOf(text, &name)) {
-            if (inSection) {
-                break;
-            }
-            inSection = sameName(name, section);
-            if (inSection) {
-                sectionInsert = line.next;
-            }
-            continue;
-        }
-        if (!inSection) {
-            continue;
-        }
-        QStringView k;
-        QStringView v;
-        if (keyOf(text, &k, &v) && sameName(k, key)) {
-            replaceBegin = line.begin;
-            replaceEnd = line.end;
-            found = true;
-            break;
-        }
-        if (!Blanks::trimmed(text).isEmpty()) {
-            sectionInsert = line.next;
-        }
-    }
-
+    const Placement place = placementOf(bytes, utf8, section, key);
     QByteArray out;
-    if (found) {
-        out = bytes.left(replaceBegin) + keyLine + bytes.mid(replaceEnd);
-    } else if (sectionInsert >= 0) {
-        QByteArray head = bytes.left(sectionInsert);
+    if (place.found) {
+        out = bytes.left(place.replaceBegin) + keyLine + bytes.mid(place.replaceEnd);
+    } else if (place.sectionInsert >= 0) {
+        QByteArray head = bytes.left(place.sectionInsert);
         if (!head.isEmpty() && !head.endsWith('\n') && !head.endsWith('\r')) {
             head += "\r\n";
         }
-        out = head + keyLine + "\r\n" + bytes.mid(sectionInsert);
+        out = head + keyLine + "\r\n" + bytes.mid(place.sectionInsert);
     } else {
         out = bytes;
         if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) {
@@ -253,7 +268,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     // of capitals and digits, "Q1W2") would be read back as other letters:
     // the file becomes UTF-8, with its mark.
     if (!utf8 && isUtf8(out)) {
-        out = kUtf8Mark + Ansi::decode(out).toUtf8();
+        out = utf8WithMark(out);
     }
 
     // It holds the administrator password: a file made here is readable by

@@ -290,3 +290,45 @@ TEST_P(MainSessionOnServer, ARunOpensAConnectionTheServerEndedAnewBeforeItReads)
 
 INSTANTIATE_TEST_SUITE_P(Servers, MainSessionOnServer, ::testing::ValuesIn(serverBackends()),
                          backendName);
+
+// The connection ended and cannot be opened anew (the server is still down,
+// the file gone): each run says which database and why, as the start would,
+// and a later run opens it once it is back.
+TEST_F(MainSessionTest, ARunThatCannotOpenTheEndedConnectionAnewSaysWhy) {
+    const QString file = dir.filePath("hm.db");
+    ProfileFile::writeString(paths.iniFile, "SQL", "Provider", createSqliteDatabase(file, true));
+    QFile exceptions(paths.exceptionFile);
+    ASSERT_TRUE(exceptions.open(QIODevice::WriteOnly));
+    exceptions.close();
+    MainSession session(paths, clock, window);
+    session.FormCreate();
+    window.setEmailliste(dir.filePath("liste.txt"));
+    QFile list(window.emailliste());
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("neu@example.org\r\n");
+    list.close();
+    window.setDomain("*");
+
+    for (const QString& name : QSqlDatabase::connectionNames()) {
+        QSqlDatabase::database(name, false).close();
+    }
+    ASSERT_TRUE(QFile::rename(file, file + ".weg"));
+    const QString why = "Die SQLite-Datenbank \"" + QDir::toNativeSeparators(file) +
+                        "\" (Data Source in [SQL] Provider in \"" + paths.iniFile +
+                        "\") kann nicht geöffnet werden: Die Datenbank \"" + file +
+                        "\" wurde nicht gefunden";
+    for (int run = 1; run <= 2; ++run) {
+        try {
+            session.btsyncClick();
+            ADD_FAILURE() << "run " << run << " went ahead";
+        } catch (const TarveloError& error) {
+            EXPECT_EQ(error.message(), why) << "run " << run;
+        }
+    }
+
+    ASSERT_TRUE(QFile::rename(file + ".weg", file));
+    session.btsyncClick();
+    EXPECT_TRUE(session.connected());
+    EXPECT_EQ(routeAddressRows(ProfileFile::readString(paths.iniFile, "SQL", "Provider")),
+              (QList<QPair<qint64, QString>>{{2, "neu@example.org"}}));
+}

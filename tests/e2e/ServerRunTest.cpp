@@ -440,7 +440,9 @@ INSTANTIATE_TEST_SUITE_P(Servers, OdbcBesideNative,
 // A fresh MariaDB database and the plain login 'nachtlauf' (password
 // "nacht") for it, with the server's init_connect set; both go again at the
 // end. init_connect passes over logins allowed to administer connections, as
-// the tests' own: the nightly login is a plain one.
+// the tests' own: the nightly login is a plain one. The setting and the login
+// are the whole server's: tests run side by side (ctest -j) take turns with
+// them, under a lock of the server's own held by this session.
 class NightlyLoginWithInitConnect {
 public:
     explicit NightlyLoginWithInitConnect(const QString& initConnect)
@@ -448,6 +450,9 @@ public:
         m_server.setConnectionString(admin);
         m_server.open();
         QSqlQuery sql(m_server.handle());
+        EXPECT_TRUE(sql.exec(QStringLiteral("SELECT GET_LOCK('%1', 120)").arg(kTurn)) &&
+                    sql.next() && sql.value(0).toInt() == 1)
+            << "no turn with the server's init_connect: " << sql.lastError().text().toStdString();
         const QString database = parseConnectionString(admin).databaseName;
         for (const QString& statement :
              {QStringLiteral("CREATE OR REPLACE USER 'nachtlauf'@'127.0.0.1' IDENTIFIED BY "
@@ -461,6 +466,7 @@ public:
         QSqlQuery sql(m_server.handle());
         sql.exec("SET GLOBAL init_connect = ''");
         sql.exec("DROP USER 'nachtlauf'@'127.0.0.1'");
+        sql.exec(QStringLiteral("SELECT RELEASE_LOCK('%1')").arg(kTurn));
     }
     NightlyLoginWithInitConnect(const NightlyLoginWithInitConnect&) = delete;
     NightlyLoginWithInitConnect& operator=(const NightlyLoginWithInitConnect&) = delete;
@@ -487,6 +493,7 @@ public:
     ScratchInstall install;
 
 private:
+    static constexpr const char* kTurn = "tarvelo-tests:init_connect";
     Database m_server;
 };
 
