@@ -180,8 +180,23 @@ void SyncRun::synchronise() {
     }
     int stored = 0;
     if (guards.dryRun) {
+        // The status bar offers Escape here too: a preview cut short is no
+        // preview, so it saves nothing that could pass for one. The first
+        // breath takes in an Escape pressed while the plan was made.
+        m_window.runWaiting();
         for (const PlannedChange& change : plan.changes) {
+            if (stopAsked()) {
+                controls.finish();
+                if (guards.record != nullptr) {
+                    guards.record->end();
+                }
+                m_window.setZaehler(QStringLiteral("Testlauf abgebrochen"));
+                m_context.log.LogMessage(
+                    QStringLiteral("Testlauf abgebrochen: es wurde nichts geändert"));
+                return;
+            }
             addProtocolLine(change.protocolLine());
+            m_window.runWorking();
         }
     } else {
         stored = apply(plan);

@@ -377,6 +377,38 @@ TEST_F(WorkingRunTest, TestlaufShowsTheRunsLinesAndLeavesTheDatabaseAlone) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
 
+// Escape, which the status bar offers while "Testlauf" plans, stops the
+// preview: no list that could pass for the whole preview, no protocol file.
+TEST_F(WorkingRunTest, EscapeStopsTestlaufWithoutAPreviewFile) {
+    waits.breath = std::chrono::milliseconds(0);
+    Tfmain& w = openWindow();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const auto rowsBefore = tableRows();
+    bool offered = false;
+    auto pressing = QObject::connect(&breather(), &RunBreather::breathed, &w, [&] {
+        offered = offered || w.statusBar()->currentMessage() == QStringLiteral("Esc: Abbrechen");
+        QTest::keyClick(&w, Qt::Key_Escape);
+    });
+    action("Testlauf1")->trigger();
+    QObject::disconnect(pressing);
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(zaehler(), "Testlauf abgebrochen");
+    EXPECT_TRUE(protocolFiles(dir.filePath("protokolle")).isEmpty());
+    const QStringList pane = shownLines(control<QPlainTextEdit>("Protokoll"));
+    ASSERT_EQ(pane.size(), 2);
+    EXPECT_TRUE(pane.at(1).endsWith(": Testlauf abgebrochen: es wurde nichts geändert"))
+        << pane.at(1).toStdString();
+    EXPECT_EQ(countEnding(logLines(), ": Ende DBsync"), 0);
+    EXPECT_EQ(tableRows(), rowsBefore);
+    EXPECT_TRUE(control<QPushButton>("btsync")->isEnabled());
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+
+    // Asked again, the preview runs to its end.
+    action("Testlauf1")->trigger();
+    EXPECT_EQ(zaehler(), "13 Änderungen geplant");
+}
+
 // Escape while the run makes its changes stops it after the change in hand:
 // the table, the pane and the record agree, and the window is usable. Heard
 // while the run still plans, it stops the run before its first change.
