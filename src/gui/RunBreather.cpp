@@ -111,8 +111,12 @@ void RunBreather::end() {
     }
     m_focus.clear();
     // Input made during the run may still wait, here or in the window
-    // system: it is fetched and swallowed now, before the filter goes.
+    // system: it is fetched and swallowed now, before the filter goes. On
+    // Windows a message fetched by one pass reaches the widgets only at the
+    // next: a click made while a call into the mail server's object held the
+    // thread would otherwise be carried out after the filter has gone.
     QGuiApplication::sync();
+    QCoreApplication::processEvents();
     qApp->removeEventFilter(this);
     QGuiApplication::restoreOverrideCursor();
 }
