@@ -301,3 +301,20 @@ TEST_F(ScheduledTask, AConfigurationFileHeldOpenByAnotherProgramIsSaidToBeUnread
         "\" kann nicht gelesen werden (Dateizugriff verweigert)\r\n"))
         << result.standardError.toStdString();
 }
+
+TEST_F(ScheduledTask, AProtocolFolderThatIsMissingStopsTheTaskBeforeAnyChange) {
+    // Written as a Windows administrator writes it; the folder was never made.
+    const QString folder = QDir::toNativeSeparators(install.path("Protokolle fehlt")) + u'\\';
+    install.setIni("Options", "Protokoll", folder);
+    const QStringList before = addressesOfRoute(connection, 1);
+    const TaskResult result =
+        runAsScheduledTask(install, {"/file:" + install.path("liste.txt"), "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1u);
+    const QString message = install.logMessages().last();
+    EXPECT_TRUE(message.startsWith("Fehler: Datei " + folder + "hmail-")) << message.toStdString();
+    EXPECT_TRUE(message.endsWith(".log kann nicht erstellt werden. Es wurde nichts geändert"))
+        << message.toStdString();
+    EXPECT_EQ(addressesOfRoute(connection, 1), before);
+    EXPECT_FALSE(QFileInfo::exists(install.path("Protokolle fehlt")));
+}
