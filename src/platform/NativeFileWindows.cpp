@@ -136,7 +136,11 @@ bool NativeFile::isRegular(const QString& path) {
 }
 
 std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 limit, qint64* size) {
-    Handle file(::CreateFileW(native(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+    // Others may read it too, but nobody may be writing it: an export still
+    // being written would be read half, and the addresses of its other half
+    // deleted. Held open for writing, the file cannot be opened now.
+    Handle file(::CreateFileW(native(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid() || !isRegularHandle(file.get())) {
         return std::nullopt;
