@@ -74,7 +74,11 @@ void MainSession::FormCreate() {
     // A relative directory lies below the working directory, which for a
     // scheduled task is the system's own: the messages name it in full.
     if (!ProtokollDir.isEmpty() && QDir::isRelativePath(ProtokollDir)) {
-        ProtokollDir.prepend(QDir::toNativeSeparators(QDir::currentPath() + u'/'));
+        QString here = QDir::currentPath();
+        if (!here.endsWith(u'/')) { // a root ends with one already
+            here += u'/';
+        }
+        ProtokollDir.prepend(QDir::toNativeSeparators(here));
     }
     try {
         DatabaseStart::open(database, routes, ini);

@@ -13,6 +13,7 @@
 #include "db/RouteAddressStatements.h"
 #include "db/RoutesDataset.h"
 #include "platform/Clock.h"
+#include "platform/NativeFile.h"
 #include "platform/OneLine.h"
 #include "platform/RegularFile.h"
 #include "platform/StopSignals.h"
@@ -86,6 +87,8 @@ private:
         return m_window.stopRequested() || !StopSignals::received().isEmpty();
     }
     void writeProtocolFile(ProtocolKind kind);
+    // Raises when the protocol folder cannot take the protocol file.
+    void refuseUnwritableProtocol() const;
     void stopped(const SyncPlan& plan, int stored);
 
     SyncContext& m_context;
@@ -161,6 +164,11 @@ void SyncRun::synchronise() {
     m_context.routes.first();
     m_window.clearProtokoll();
     addProtocolLine(QStringLiteral("Datei: ") + listFile);
+    // The protocol is the only trace of what a run deletes: a folder that
+    // cannot take it stops the run before its first change, not after its last.
+    if (!guards.dryRun) {
+        refuseUnwritableProtocol();
+    }
     // A dry run changes nothing: should it fail, there is nothing to record,
     // and a "-fehler" file would read as a real run's failure.
     if (guards.record != nullptr && !guards.dryRun) {
@@ -351,6 +359,20 @@ void SyncRun::writeProtocolFile(ProtocolKind kind) {
     const QString path = m_context.ProtokollDir + protocolFileName(now.date(), now.time(), kind);
     if (!m_protocol.isEmpty()) {
         TextFile::replaceLinesNoFollow(path, m_protocol);
+    }
+}
+
+void SyncRun::refuseUnwritableProtocol() const {
+    if (m_context.ProtokollDir.isEmpty()) {
+        return;
+    }
+    const QDateTime now = m_context.clock.now();
+    const QString path =
+        m_context.ProtokollDir + protocolFileName(now.date(), now.time(), ProtocolKind::Completed);
+    if (!NativeFile::canCreateBeside(path)) {
+        throw TarveloError(
+            QStringLiteral("Datei %1 kann nicht erstellt werden. Es wurde nichts geändert")
+                .arg(path));
     }
 }
 

@@ -62,6 +62,30 @@ int openForWriting(const QString& path, int flags, mode_t mode) {
     return fd;
 }
 
+// The directory part of a path, "." for a bare name.
+QByteArray directoryOf(const QByteArray& target) {
+    const qsizetype slash = target.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.left(slash);
+}
+
+// A fresh hidden name beside the target, created here and now: O_EXCL
+// refuses anything already there, a link included. The descriptor, or -1
+// when no file can be made there; its name goes to *temp.
+int createBeside(const QByteArray& target, QByteArray* temp) {
+    // Short enough that the temporary name stays a valid one.
+    const QByteArray base = target.mid(target.lastIndexOf('/') + 1).left(200);
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        *temp = directoryOf(target) + "/." + base + "." +
+                QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".tmp";
+        fd = ::open(temp->constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            break;
+        }
+    }
+    return fd;
+}
+
 } // namespace
 
 bool NativeFile::isRegular(const QString& path) {
@@ -106,25 +130,9 @@ std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 li
 bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
                                  NewFileAccess access) {
     const QByteArray target = QFile::encodeName(path);
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray dir = slash < 0    ? QByteArray(".")
-                           : slash == 0 ? QByteArray("/")
-                                        : target.left(slash);
-    // Short enough that the temporary name stays a valid one.
-    const QByteArray base = target.mid(slash + 1).left(200);
-
-    // A fresh name beside the target, created here and now: O_EXCL refuses
-    // anything already there, a link included.
+    const QByteArray dir = directoryOf(target);
     QByteArray temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        temp = dir + "/." + base + "." +
-               QByteArray::number(QRandomGenerator::global()->generate64(), 36) + ".tmp";
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            break;
-        }
-    }
+    const int fd = createBeside(target, &temp);
     if (fd < 0) {
         return false;
     }
@@ -149,6 +157,17 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
         ::fsync(dirFd);
         ::close(dirFd);
     }
+    return true;
+}
+
+bool NativeFile::canCreateBeside(const QString& path) {
+    QByteArray temp;
+    const int fd = createBeside(QFile::encodeName(path), &temp);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    ::unlink(temp.constData());
     return true;
 }
 

@@ -97,6 +97,32 @@ void copyDacl(const std::wstring& from, HANDLE to) {
     ::LocalFree(descriptor);
 }
 
+// A fresh hidden name beside the target, created here and now: CREATE_NEW
+// refuses anything already there, a link included. The handle, invalid when
+// no file can be made there; its name goes to *temp.
+HANDLE createBeside(const std::wstring& target, std::wstring* temp,
+                    SECURITY_ATTRIBUTES* attributes) {
+    const size_t slash = target.find_last_of(L"\\/");
+    const std::wstring dir =
+        slash == std::wstring::npos ? std::wstring(L".") : target.substr(0, slash);
+    // Short enough that the temporary name stays a valid one.
+    const std::wstring base =
+        target.substr(slash == std::wstring::npos ? 0 : slash + 1).substr(0, 200);
+    HANDLE created = INVALID_HANDLE_VALUE;
+    for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
+        *temp = dir + L"\\." + base + L"." +
+                QString::number(QRandomGenerator::global()->generate64(), 36).toStdWString() +
+                L".tmp";
+        created = ::CreateFileW(temp->c_str(), GENERIC_WRITE | WRITE_DAC, 0, attributes, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS &&
+            ::GetLastError() != ERROR_ALREADY_EXISTS) {
+            break;
+        }
+    }
+    return created;
+}
+
 } // namespace
 
 bool NativeFile::isRegular(const QString& path) {
@@ -110,7 +136,11 @@ bool NativeFile::isRegular(const QString& path) {
 }
 
 std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 limit, qint64* size) {
-    Handle file(::CreateFileW(native(path).c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+    // Others may read it too, but nobody may be writing it: an export still
+    // being written would be read half, and the addresses of its other half
+    // deleted. Held open for writing, the file cannot be opened now.
+    Handle file(::CreateFileW(native(path).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid() || !isRegularHandle(file.get())) {
         return std::nullopt;
@@ -136,12 +166,6 @@ std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 li
 bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
                                  NewFileAccess access) {
     const std::wstring target = native(path);
-    const size_t slash = target.find_last_of(L"\\/");
-    const std::wstring dir =
-        slash == std::wstring::npos ? std::wstring(L".") : target.substr(0, slash);
-    // Short enough that the temporary name stays a valid one.
-    const std::wstring base =
-        target.substr(slash == std::wstring::npos ? 0 : slash + 1).substr(0, 200);
 
     // A file that replaces a regular one takes over its ACL; one that takes
     // a free name has the ACL it was created with.
@@ -156,23 +180,8 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
             return false;
         }
     }
-    // A fresh name beside the target, created here and now: CREATE_NEW
-    // refuses anything already there, a link included.
     std::wstring temp;
-    HANDLE created = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = dir + L"\\." + base + L"." +
-               QString::number(QRandomGenerator::global()->generate64(), 36).toStdWString() +
-               L".tmp";
-        created = ::CreateFileW(temp.c_str(), GENERIC_WRITE | WRITE_DAC, 0,
-                                ownerOnly ? ownerOnly->attributes() : nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS &&
-            ::GetLastError() != ERROR_ALREADY_EXISTS) {
-            break;
-        }
-    }
-    Handle file(created);
+    Handle file(createBeside(target, &temp, ownerOnly ? ownerOnly->attributes() : nullptr));
     if (!file.valid()) {
         return false;
     }
@@ -213,6 +222,17 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
         ::DeleteFileW(temp.c_str());
     }
     return placed;
+}
+
+bool NativeFile::canCreateBeside(const QString& path) {
+    std::wstring temp;
+    Handle file(createBeside(native(path), &temp, nullptr));
+    if (!file.valid()) {
+        return false;
+    }
+    file.close();
+    ::DeleteFileW(temp.c_str());
+    return true;
 }
 
 void NativeFile::append(const QString& path, const QByteArray& bytes) {

@@ -106,6 +106,15 @@ TEST_F(MainSessionTest, ARelativeProtocolDirectoryIsNamedInFull) {
         session.FormCreate();
         EXPECT_EQ(session.ProtokollDir, c.taken) << c.written.toStdString();
     }
+    // A task started in a drive's root: its path ends with the separator
+    // already, and the messages name no doubled one.
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QDir::rootPath()));
+    ProfileFile::writeString(paths.iniFile, "Options", "Protokoll", "prot/");
+    MainSession session(paths, clock, window);
+    session.FormCreate();
+    QDir::setCurrent(before);
+    EXPECT_EQ(session.ProtokollDir, QDir::toNativeSeparators(QDir::rootPath()) + "prot/");
 }
 
 TEST_F(MainSessionTest, CloseWithEmptyListWritesEmptyPathAndMinusOne) {

@@ -185,27 +185,47 @@ TEST_F(SyncFailureTest, DamagedListIsReportedBeforeATableThatCannotBeRead) {
     expectControlsGivenBack();
 }
 
-TEST_F(SyncFailureTest, ProtocolDirectoryThatDoesNotExistFailsAfterTheDatabaseWork) {
+// The protocol is the only trace of what a run deletes: a folder that cannot
+// take it stops the run before its first change, and no record is looked for
+// where none can be.
+TEST_F(SyncFailureTest, ProtocolFolderThatCannotTakeTheFileStopsBeforeAnyChange) {
+    const QString aFile = bed.dir.filePath("datei");
+    TextFile::replaceLines(aFile, {"kein Ordner"});
+    const QString folders[] = {bed.dir.filePath("fehlt") + "/", aFile + "/",
+                               bed.dir.filePath("fehlt/lauf-")};
+    for (const QString& folder : folders) {
+        seed({{3, "stale@b.org"}});
+        bed.writeList({"new@b.org"});
+        bed.ProtokollDir = folder;
+        const QStringList logBefore = bed.logFileLines();
+        EXPECT_EQ(runFailure(), "Datei " + folder +
+                                    "hmail-20240305-070809.log kann nicht erstellt werden. Es "
+                                    "wurde nichts geändert")
+            << folder.toStdString();
+        EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "stale@b.org"}})) << folder.toStdString();
+        EXPECT_EQ(bed.window.protokollLines().mid(bed.window.protokollLines().size() - 1),
+                  QStringList({header()}));
+        EXPECT_EQ(bed.logFileLines().size(), logBefore.size() + 2) << "no line of a lost record";
+        EXPECT_EQ(bed.window.zaehler(), "vorher");
+        expectControlsGivenBack();
+    }
+    EXPECT_FALSE(QDir(bed.dir.filePath("fehlt")).exists());
+    EXPECT_EQ(TextFile::readLines(aFile), QStringList({"kein Ordner"}));
+}
+
+// A dry run changes nothing either way: it plans, shows its lines and fails
+// only where it would write its preview.
+TEST_F(SyncFailureTest, DryRunIntoAMissingProtocolFolderFailsAtItsPreview) {
     seed({{3, "stale@b.org"}});
     bed.writeList({"new@b.org"});
     bed.ProtokollDir = bed.dir.filePath("fehlt") + "/";
-    EXPECT_EQ(runFailure(),
-              "Datei " + bed.ProtokollDir + "hmail-20240305-070809.log kann nicht erstellt werden");
-    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "new@b.org"}}));
-    // Nor can the record of the failure be written there: the log says so.
-    const QString recordLost = "Fehler: Datei " + bed.ProtokollDir +
-                               "hmail-20240305-070809-fehler.log kann nicht erstellt werden";
-    EXPECT_EQ(bed.window.protokollLines(),
-              QStringList({header(), "Delete stale@b.org", "Insert 3 new@b.org",
-                           "07:08:09: " + recordLost}));
-    EXPECT_TRUE(bed.logFileLines().contains("05.03.2024 07:08:09: " + recordLost));
-    EXPECT_EQ(bed.window.zaehler(), "vorher");
+    EXPECT_EQ(runFailure(dryRun()),
+              "Datei " + bed.ProtokollDir +
+                  "hmail-20240305-070809-test.log kann nicht erstellt werden");
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "stale@b.org"}}));
+    EXPECT_EQ(bed.window.protokollLines().mid(bed.window.protokollLines().size() - 3),
+              QStringList({header(), "Delete stale@b.org", "Insert 3 new@b.org"}));
     expectControlsGivenBack();
-    // The address grid was re-queried for the first route before.
-    EXPECT_EQ(bed.routes.currentRow(), 0);
-    EXPECT_TRUE(bed.Address.isOpen());
-    EXPECT_EQ(bed.Address.routeId(), 3);
-    EXPECT_FALSE(bed.logFileLines().join('\n').contains("Ende DBsync"));
     EXPECT_FALSE(QDir(bed.ProtokollDir).exists());
 }
 

@@ -301,3 +301,40 @@ TEST_F(ScheduledTask, AConfigurationFileHeldOpenByAnotherProgramIsSaidToBeUnread
         "\" kann nicht gelesen werden (Dateizugriff verweigert)\r\n"))
         << result.standardError.toStdString();
 }
+
+TEST_F(ScheduledTask, AProtocolFolderThatIsMissingStopsTheTaskBeforeAnyChange) {
+    // Written as a Windows administrator writes it; the folder was never made.
+    const QString folder = QDir::toNativeSeparators(install.path("Protokolle fehlt")) + u'\\';
+    install.setIni("Options", "Protokoll", folder);
+    const QStringList before = addressesOfRoute(connection, 1);
+    const TaskResult result =
+        runAsScheduledTask(install, {"/file:" + install.path("liste.txt"), "/domain:example.com"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1u);
+    const QString message = install.logMessages().last();
+    EXPECT_TRUE(message.startsWith("Fehler: Datei " + folder + "hmail-")) << message.toStdString();
+    EXPECT_TRUE(message.endsWith(".log kann nicht erstellt werden. Es wurde nichts geändert"))
+        << message.toStdString();
+    EXPECT_EQ(addressesOfRoute(connection, 1), before);
+    EXPECT_FALSE(QFileInfo::exists(install.path("Protokolle fehlt")));
+}
+
+TEST_F(ScheduledTask, AListAnotherProgramStillWritesIsNotTakenForTheWholeList) {
+    // The export of the night is late: its first line is written, the rest
+    // is still to come. Read now, the other addresses would be deleted.
+    const std::wstring list = QDir::toNativeSeparators(install.path("liste.txt")).toStdWString();
+    const HANDLE writing = ::CreateFileW(list.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writing, INVALID_HANDLE_VALUE) << ::GetLastError();
+    DWORD written = 0;
+    ::WriteFile(writing, "alice@example.com\r\n", 19, &written, nullptr);
+    const QStringList before = addressesOfRoute(connection, 1);
+    const TaskResult result =
+        runAsScheduledTask(install, {"/file:" + install.path("liste.txt"), "/domain:example.com"});
+    ::CloseHandle(writing);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_EQ(install.logMessages().last(),
+              "Fehler: Datei " + install.path("liste.txt") + " kann nicht geöffnet werden");
+    EXPECT_EQ(addressesOfRoute(connection, 1), before);
+}

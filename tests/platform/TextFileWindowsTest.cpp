@@ -14,6 +14,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 // Line files where Windows shows what the program must withstand: devices
 // and pipes, paths with drive letters and backslashes, symbolic links.
 
@@ -49,6 +51,43 @@ TEST_F(TextFileTest, OnlyARegularFileIsAFileToRead) {
         {QStringLiteral("NUL"), false},
     });
     ::CloseHandle(server);
+}
+
+TEST_F(TextFileTest, AFileStillBeingWrittenIsNotRead) {
+    // An export that another program still writes: its first half would be
+    // taken for the whole list. Readers beside it do not stand in the way.
+    const QString file = path("liste.txt");
+    ASSERT_TRUE(writeBytes(file, "a@example.com\r\n"));
+    const struct {
+        DWORD access;
+        DWORD share;
+        bool readable;
+    } holders[] = {
+        {GENERIC_WRITE, FILE_SHARE_READ, false},
+        {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, false},
+        {FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, false},
+        {GENERIC_READ, FILE_SHARE_READ, true},
+        {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, true},
+    };
+    for (const auto& holder : holders) {
+        const HANDLE held = ::CreateFileW(native(file).c_str(), holder.access, holder.share,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE) << ::GetLastError();
+        std::optional<QString> failure;
+        try {
+            EXPECT_EQ(TextFile::readLines(file), QStringList({"a@example.com"}));
+        } catch (const TarveloError& e) {
+            failure = e.message();
+        }
+        ::CloseHandle(held);
+        if (holder.readable) {
+            EXPECT_EQ(failure, std::nullopt) << holder.access << " " << holder.share;
+        } else {
+            EXPECT_EQ(failure, "Datei " + file + " kann nicht geöffnet werden")
+                << holder.access << " " << holder.share;
+        }
+    }
+    EXPECT_EQ(TextFile::readLines(file), QStringList({"a@example.com"}));
 }
 
 TEST_F(TextFileTest, BackslashedPathsWithBlanksAreReadAndWritten) {
