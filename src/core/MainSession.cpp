@@ -64,8 +64,22 @@ void MainSession::FormCreate() {
         // At start nobody knows yet where the log lies: the message says.
         m_startFailure = QStringLiteral("In die Logdatei \"%1\" kann nicht geschrieben werden: %2")
                              .arg(m_paths.logFile, error.message());
+        // Read all the same: closing the window writes the list path back,
+        // and an empty field would replace the configured one.
+        readConfiguration();
         throw IoError(error.code(), m_startFailure);
     }
+    readConfiguration();
+    try {
+        DatabaseStart::open(database, routes, m_paths.iniFile);
+    } catch (const TarveloError& error) {
+        m_startFailure = error.message(); // what Start and the export say later
+        throw;
+    }
+    LogMessage(QStringLiteral("Datenbank geöffnet"));
+}
+
+void MainSession::readConfiguration() {
     const QString& ini = m_paths.iniFile;
     AdminPassword = Mtools::ScrambleText(ProfileFile::readString(ini, "Hmail", "admin"));
     database.setConnectionString(ProfileFile::readString(ini, "SQL", "Provider"));
@@ -76,13 +90,6 @@ void MainSession::FormCreate() {
     if (!ProtokollDir.isEmpty() && QDir::isRelativePath(ProtokollDir)) {
         ProtokollDir.prepend(QDir::toNativeSeparators(QDir::currentPath() + u'/'));
     }
-    try {
-        DatabaseStart::open(database, routes, ini);
-    } catch (const TarveloError& error) {
-        m_startFailure = error.message(); // what Start and the export say later
-        throw;
-    }
-    LogMessage(QStringLiteral("Datenbank geöffnet"));
 }
 
 void MainSession::FormClose() {

@@ -90,6 +90,7 @@ public:
 
 private:
     void watchForStalls();
+    void readConfiguration();
     void synchronise(bool dryRun);
     void reopenIfEnded();
 
