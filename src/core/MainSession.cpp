@@ -90,13 +90,21 @@ void MainSession::readConfiguration() {
     if (!ProtokollDir.isEmpty() && QDir::isRelativePath(ProtokollDir)) {
         ProtokollDir.prepend(QDir::toNativeSeparators(QDir::currentPath() + u'/'));
     }
+    if (ProfileFile::unreadable(ini)) {
+        m_listOfUnreadConfiguration = m_window.emailliste();
+    }
 }
 
 void MainSession::FormClose() {
     const QString& ini = m_paths.iniFile;
     const QString list = m_window.emailliste();
-    ProfileFile::writeString(ini, "ad", "emails", list);
-    ProfileFile::writeString(ini, "ad", "timestamp", QString::number(DosDateTime::ofFile(list)));
+    // A configuration that could not be read at start (held by another
+    // program then) keeps its list path unless the user chose another one.
+    if (list != m_listOfUnreadConfiguration) {
+        ProfileFile::writeString(ini, "ad", "emails", list);
+        ProfileFile::writeString(ini, "ad", "timestamp",
+                                 QString::number(DosDateTime::ofFile(list)));
+    }
     LogMessage(QStringLiteral("Programm wird geschlossen"));
 }
 

@@ -203,6 +203,30 @@ TEST_F(MainSessionTest, AStartWhoseLogFailsKeepsTheConfiguredListForTheClose) {
     EXPECT_EQ(ProfileFile::readString(paths.iniFile, "ad", "emails"), "/srv/liste.txt");
 }
 
+// A configuration file that is there but cannot be read at start (another
+// program holds it; here a directory in its place stands in for that) gives
+// empty values. Once it can be read again, closing the window keeps its list
+// path, unless the user has chosen another list since.
+TEST_F(MainSessionTest, ACloseAfterAnUnreadableStartKeepsTheConfiguredList) {
+    for (const QString& chosen : {QString(), QStringLiteral("/srv/neu.txt")}) {
+        ASSERT_TRUE(QFile::remove(paths.iniFile) || !QFile::exists(paths.iniFile));
+        ASSERT_TRUE(QDir().mkpath(paths.iniFile));
+        MainSession session(paths, clock, window);
+        EXPECT_FALSE(errorOf<DbError>([&] { session.FormCreate(); }).isEmpty());
+        EXPECT_EQ(window.emailliste(), "");
+        if (!chosen.isEmpty()) {
+            window.setEmailliste(chosen);
+        }
+
+        ASSERT_TRUE(QDir().rmdir(paths.iniFile));
+        writeEveryValue();
+        session.FormClose();
+        EXPECT_EQ(ProfileFile::readString(paths.iniFile, "ad", "emails"),
+                  chosen.isEmpty() ? "/srv/liste.txt" : chosen);
+        EXPECT_EQ(logLines().constLast(), "07.12.2026 09:05:03: Programm wird geschlossen");
+    }
+}
+
 TEST_F(MainSessionTest, StoredPasswordTakesEffectAtTheNextStartOnly) {
     const QString connection = createSqliteDatabase(dir.filePath("hm.db"), true);
     ProfileFile::writeString(paths.iniFile, "SQL", "Provider", connection);
