@@ -11,6 +11,7 @@
 #include "platform/FileSizeLimit.h"
 #include "platform/ScreenPlatforms.h"
 #include "platform/StandardError.h"
+#include "platform/TarveloError.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -183,7 +184,15 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     const QStringList parameters = CommandLine::parameters(QCoreApplication::arguments().mid(1));
     RunWaits runWaits = waits;
     runWaits.unattended = !screen;
-    Tfmain window(AppPaths::current(), Clock::system(), dialogs, reporter, parameters, runWaits);
+    AppPaths paths;
+    try {
+        paths = AppPaths::current();
+    } catch (const TarveloError& error) {
+        // No log yet: the message box, or standard error without a screen.
+        reporter.report(error.message());
+        return 1;
+    }
+    Tfmain window(paths, Clock::system(), dialogs, reporter, parameters, runWaits);
 
     // Shown from inside the running loop, so that a termination requested
     // while the command line is processed reaches the loop.

@@ -1,5 +1,7 @@
 #include "core/AppPaths.h"
 
+#include "platform/TarveloError.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -30,5 +32,18 @@ AppPaths AppPaths::forExecutable(const QString& executablePath) {
 }
 
 AppPaths AppPaths::current() {
-    return forExecutable(QCoreApplication::applicationFilePath());
+    const QString executable = QCoreApplication::applicationFilePath();
+    // The toolkit names no executable when it cannot find it under a name of
+    // its own (a directory whose name is not valid UTF-8): its files would
+    // be looked for, and made, at the root of the file system.
+    if (executable.isEmpty()) {
+        const QStringList arguments = QCoreApplication::arguments();
+        throw TarveloError(
+            QStringLiteral("Das Verzeichnis des Programms ist nicht zu finden (aufgerufen als "
+                           "\"%1\"; ist ein Verzeichnisname kein gültiges UTF-8?). Ohne seine "
+                           "Konfigurationsdatei, sein Log und ausnahmen.txt beendet sich Tarvelo; "
+                           "bitte das Verzeichnis umbenennen")
+                .arg(arguments.isEmpty() ? QString() : arguments.constFirst()));
+    }
+    return forExecutable(executable);
 }

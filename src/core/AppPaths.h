@@ -17,5 +17,6 @@ struct AppPaths {
 
     static AppPaths forExecutable(const QString& executablePath);
     // For the running program (QCoreApplication::applicationFilePath()).
+    // Raises TarveloError when the program's own path cannot be told.
     static AppPaths current();
 };

@@ -64,8 +64,22 @@ void MainSession::FormCreate() {
         // At start nobody knows yet where the log lies: the message says.
         m_startFailure = QStringLiteral("In die Logdatei \"%1\" kann nicht geschrieben werden: %2")
                              .arg(m_paths.logFile, error.message());
+        // Read all the same: closing the window writes the list path back,
+        // and an empty field would replace the configured one.
+        readConfiguration();
         throw IoError(error.code(), m_startFailure);
     }
+    readConfiguration();
+    try {
+        DatabaseStart::open(database, routes, m_paths.iniFile);
+    } catch (const TarveloError& error) {
+        m_startFailure = error.message(); // what Start and the export say later
+        throw;
+    }
+    LogMessage(QStringLiteral("Datenbank geöffnet"));
+}
+
+void MainSession::readConfiguration() {
     const QString& ini = m_paths.iniFile;
     AdminPassword = Mtools::ScrambleText(ProfileFile::readString(ini, "Hmail", "admin"));
     database.setConnectionString(ProfileFile::readString(ini, "SQL", "Provider"));
@@ -80,20 +94,21 @@ void MainSession::FormCreate() {
         }
         ProtokollDir.prepend(QDir::toNativeSeparators(here));
     }
-    try {
-        DatabaseStart::open(database, routes, ini);
-    } catch (const TarveloError& error) {
-        m_startFailure = error.message(); // what Start and the export say later
-        throw;
+    if (ProfileFile::unreadable(ini)) {
+        m_listOfUnreadConfiguration = m_window.emailliste();
     }
-    LogMessage(QStringLiteral("Datenbank geöffnet"));
 }
 
 void MainSession::FormClose() {
     const QString& ini = m_paths.iniFile;
     const QString list = m_window.emailliste();
-    ProfileFile::writeString(ini, "ad", "emails", list);
-    ProfileFile::writeString(ini, "ad", "timestamp", QString::number(DosDateTime::ofFile(list)));
+    // A configuration that could not be read at start (held by another
+    // program then) keeps its list path unless the user chose another one.
+    if (list != m_listOfUnreadConfiguration) {
+        ProfileFile::writeString(ini, "ad", "emails", list);
+        ProfileFile::writeString(ini, "ad", "timestamp",
+                                 QString::number(DosDateTime::ofFile(list)));
+    }
     LogMessage(QStringLiteral("Programm wird geschlossen"));
 }
 

@@ -90,6 +90,7 @@ public:
 
 private:
     void watchForStalls();
+    void readConfiguration();
     void synchronise(bool dryRun);
     void reopenIfEnded();
 
@@ -105,6 +106,9 @@ private:
     ActivityLog m_log;
     // Why the database could not be opened at start; empty when it was.
     QString m_startFailure;
+    // The list path field as start-up left it when the configuration file
+    // was there but could not be read: its empty value is no user's choice.
+    std::optional<QString> m_listOfUnreadConfiguration;
     bool m_listFileMissing = false;
     bool m_runRequested = false;
     // The scheduler's opt-in guards, from the command line.

@@ -225,6 +225,13 @@ QString ProfileFile::readString(const QString& path, const QString& section, con
     return defaultValue.left(kMaxValue);
 }
 
+bool ProfileFile::unreadable(const QString& path) {
+    bool exists = false;
+    bool readable = false;
+    readAll(path, &exists, &readable);
+    return exists && !readable;
+}
+
 void ProfileFile::writeString(const QString& path, const QString& section, const QString& key,
                               const QString& value) {
     bool exists = false;

@@ -10,6 +10,11 @@ namespace ProfileFile {
 QString readString(const QString& path, const QString& section, const QString& key,
                    const QString& defaultValue = QString());
 
+// Whether there is a file of that name whose values cannot be read (a
+// program holding it, no permission, no regular file): readString then gives
+// the defaults.
+bool unreadable(const QString& path);
+
 // Writes the value so that readString gives it back (in quotation marks
 // where reading would trim or unquote it). Raises "In %s kann nicht
 // geschrieben werden" when the file cannot be written, and refuses a value

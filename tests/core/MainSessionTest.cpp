@@ -25,11 +25,31 @@
 
 namespace {
 
+// The message of the error the call raises; empty when it raises none.
+template <typename Error, typename Call> QString errorOf(Call call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error.message();
+    }
+    return {};
+}
+
 class MainSessionTest : public ::testing::Test {
 protected:
     MainSessionTest()
         : paths(AppPaths::forExecutable(dir.filePath("tarvelo"))),
           clock(QDateTime(QDate(2026, 12, 7), QTime(9, 5, 3))) {}
+
+    // Every value start-up reads, the password as "Geh eim!".
+    QString writeEveryValue() const {
+        const QString connection = createSqliteDatabase(dir.filePath("hm.db"), true);
+        ProfileFile::writeString(paths.iniFile, "SQL", "Provider", connection);
+        ProfileFile::writeString(paths.iniFile, "Hmail", "admin", Mtools::ScrambleText("Geh eim!"));
+        ProfileFile::writeString(paths.iniFile, "ad", "emails", "/srv/liste.txt");
+        ProfileFile::writeString(paths.iniFile, "Options", "Protokoll", "/var/log/tarvelo/");
+        return connection;
+    }
 
     QStringList logLines() const {
         QFile file(paths.logFile);
@@ -62,11 +82,7 @@ TEST_F(MainSessionTest, StartWithoutConfigurationReportsTheDatabaseAndKeepsEmpty
 }
 
 TEST_F(MainSessionTest, StartReadsEveryValueAndOpensTheRoutes) {
-    const QString connection = createSqliteDatabase(dir.filePath("hm.db"), true);
-    ProfileFile::writeString(paths.iniFile, "SQL", "Provider", connection);
-    ProfileFile::writeString(paths.iniFile, "Hmail", "admin", Mtools::ScrambleText("Geh eim!"));
-    ProfileFile::writeString(paths.iniFile, "ad", "emails", "/srv/liste.txt");
-    ProfileFile::writeString(paths.iniFile, "Options", "Protokoll", "/var/log/tarvelo/");
+    writeEveryValue();
     QFile ini(paths.iniFile);
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     const QByteArray before = ini.readAll();
@@ -167,13 +183,57 @@ TEST_F(MainSessionTest, CloseWithUnwritableConfigurationRaisesAndDoesNotLog) {
     // A directory in the configuration file's place cannot be replaced.
     ASSERT_TRUE(QDir().mkpath(paths.iniFile));
     MainSession session(paths, clock, window);
-    try {
-        session.FormClose();
-        FAIL() << "no error";
-    } catch (const TarveloError& error) {
-        EXPECT_EQ(error.message(), "In " + paths.iniFile + " kann nicht geschrieben werden");
-    }
+    EXPECT_EQ(errorOf<TarveloError>([&] { session.FormClose(); }),
+              "In " + paths.iniFile + " kann nicht geschrieben werden");
     EXPECT_TRUE(logLines().isEmpty());
+}
+
+// A log that cannot be written at start (a full disk, a program holding it)
+// ends the start, but the configuration is read all the same: closing the
+// window afterwards writes back the configured list path, not an empty one
+// in its place, which the nightly /dbsync would then miss.
+TEST_F(MainSessionTest, AStartWhoseLogFailsKeepsTheConfiguredListForTheClose) {
+    writeEveryValue();
+    ASSERT_TRUE(QDir().mkpath(paths.logFile));
+
+    MainSession session(paths, clock, window);
+    const QString error = errorOf<IoError>([&] { session.FormCreate(); });
+    EXPECT_TRUE(error.startsWith("In die Logdatei \"" + paths.logFile + "\""))
+        << error.toStdString();
+    EXPECT_EQ(window.emailliste(), "/srv/liste.txt");
+    EXPECT_EQ(session.AdminPassword, "Geh eim!");
+    EXPECT_EQ(session.ProtokollDir, "/var/log/tarvelo/");
+    // The log's failure ends the start before the database.
+    EXPECT_FALSE(session.connected());
+    EXPECT_TRUE(window.protokollLines().isEmpty());
+
+    ASSERT_TRUE(QDir().rmdir(paths.logFile));
+    session.FormClose();
+    EXPECT_EQ(ProfileFile::readString(paths.iniFile, "ad", "emails"), "/srv/liste.txt");
+}
+
+// A configuration file that is there but cannot be read at start (another
+// program holds it; here a directory in its place stands in for that) gives
+// empty values. Once it can be read again, closing the window keeps its list
+// path, unless the user has chosen another list since.
+TEST_F(MainSessionTest, ACloseAfterAnUnreadableStartKeepsTheConfiguredList) {
+    for (const QString& chosen : {QString(), QStringLiteral("/srv/neu.txt")}) {
+        ASSERT_TRUE(QFile::remove(paths.iniFile) || !QFile::exists(paths.iniFile));
+        ASSERT_TRUE(QDir().mkpath(paths.iniFile));
+        MainSession session(paths, clock, window);
+        EXPECT_FALSE(errorOf<DbError>([&] { session.FormCreate(); }).isEmpty());
+        EXPECT_EQ(window.emailliste(), "");
+        if (!chosen.isEmpty()) {
+            window.setEmailliste(chosen);
+        }
+
+        ASSERT_TRUE(QDir().rmdir(paths.iniFile));
+        writeEveryValue();
+        session.FormClose();
+        EXPECT_EQ(ProfileFile::readString(paths.iniFile, "ad", "emails"),
+                  chosen.isEmpty() ? "/srv/liste.txt" : chosen);
+        EXPECT_EQ(logLines().constLast(), "07.12.2026 09:05:03: Programm wird geschlossen");
+    }
 }
 
 TEST_F(MainSessionTest, StoredPasswordTakesEffectAtTheNextStartOnly) {

@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Starts whose faults are made the POSIX way: a file-size limit for a full
 // disk, X11 displays that answer or not.
@@ -113,6 +114,40 @@ TEST(Startup, AFifoWithoutItsPartnerNeverHoldsTheRun) {
         EXPECT_TRUE(result.standardError.contains(message)) << result.standardError.toStdString();
         EXPECT_TRUE(install.logMessages().contains("Fehler: " + message));
     }
+}
+
+// An executable in a directory whose name is not valid UTF-8 (a folder copied
+// from an old share) cannot be named by the toolkit: the program says so and
+// ends, and makes no files at the root of the file system instead.
+TEST(Startup, AProgramDirectoryNamedInAnotherEncodingIsRefused) {
+    ScratchInstall install;
+    install.useSqliteDatabase();
+    install.writeFile("liste.txt", "alice@example.com\r\n");
+    const QByteArray dir = QFile::encodeName(install.dir()) + "/Pr\xf6gramme";
+    ASSERT_EQ(::mkdir(dir.constData(), 0700), 0);
+    // The scratch directory cannot remove what it cannot name.
+    struct RemoveAtEnd {
+        QByteArray dir;
+        ~RemoveAtEnd() {
+            ::unlink((dir + "/tarvelo").constData());
+            ::rmdir(dir.constData());
+        }
+    } removeAtEnd{dir};
+    // Started through a link with a plain name, as from /usr/local/bin.
+    const QByteArray link = QFile::encodeName(install.path("tarvelo"));
+    ASSERT_EQ(::rename(link.constData(), (dir + "/tarvelo").constData()), 0);
+    ASSERT_EQ(::symlink((dir + "/tarvelo").constData(), link.constData()), 0);
+    const bool rootLogBefore = QFileInfo::exists("/.log");
+
+    const auto result = install.run({"/file:" + install.path("liste.txt")});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.standardError.contains(
+        "Das Verzeichnis des Programms ist nicht zu finden (aufgerufen als \"" +
+        install.path("tarvelo") + "\"; ist ein Verzeichnisname kein gültiges UTF-8?)"))
+        << result.standardError.toStdString();
+    EXPECT_FALSE(result.standardError.contains("\"/.ini\"")) << result.standardError.toStdString();
+    EXPECT_EQ(QFileInfo::exists("/.log"), rootLogBefore);
 }
 
 // A display that cannot be used is no display: the scheduler's run goes on
