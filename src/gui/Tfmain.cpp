@@ -121,7 +121,11 @@ void Tfmain::centreOnScreen() {
 
 void Tfmain::buildControls() {
     setWindowTitle(QStringLiteral("Tarvelo"));
-    QFont font(QStringLiteral("Sans Serif"), 8);
+    // The classic dialog font where Windows has it; elsewhere the desktop's
+    // sans serif of the same size.
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Sans Serif")});
+    font.setPointSize(8);
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
     QPalette windowPalette = palette();

@@ -97,6 +97,7 @@ TEST_F(WindowLayoutTest, CaptionFontAndPlaceOnTheScreen) {
     Tfmain& w = createWindow();
     EXPECT_EQ(w.windowTitle(), "Tarvelo");
     EXPECT_EQ(w.font().pointSize(), 8);
+    EXPECT_EQ(w.font().families(), QStringList({"MS Sans Serif", "Sans Serif"}));
     // Before it is shown: "Domain" empty, the counter "...".
     EXPECT_EQ(control<QLineEdit>("Domain")->text(), "");
     EXPECT_EQ(control<QLabel>("zaehler")->text(), "...");
