@@ -25,7 +25,6 @@
 #include "db/RouteAddressStatements.h"
 #include "db/RoutesDataset.h"
 #include "db/SqlExec.h"
-#include "platform/AsciiCase.h"
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
@@ -219,15 +218,10 @@ QStringList child(const QStringList& arguments) {
                              QStringList(arguments).join(u' ').toStdString());
 }
 
-// The shipped executable in an installation of its own below base; the
-// program lower-cases the path after "/file:", so the path must be written
-// in lower case.
+// The shipped executable in an installation of its own below base.
 BenchExecutable executableIn(const QString& program, const QString& base) {
     const QString home = QDir(base).absoluteFilePath(
         QStringLiteral("tarvelo-bench-exe-%1").arg(QCoreApplication::applicationPid()));
-    if (home != AsciiCase::lower(home)) {
-        throw std::runtime_error(home.toStdString() + " is not written in lower case");
-    }
     return BenchExecutable(program, home);
 }
 
