@@ -125,6 +125,7 @@ ExecutableRun BenchExecutable::run(const QString& connection, const QString& wor
     result.cpuSeconds = double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
                         double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     result.peakMegabytes = double(usage.ru_maxrss) / 1024.0;
+    result.newPages = usage.ru_minflt;
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         throw std::runtime_error(
             QStringLiteral("the program ended with status %1; its log ends:\n%2")

@@ -13,6 +13,7 @@ struct ExecutableRun {
     double seconds = 0;       // from the start of the process to its end
     double cpuSeconds = 0;    // the processor time it used (user and system)
     double peakMegabytes = 0; // the process's peak resident memory
+    qint64 newPages = 0;      // pages of memory it touched first (minor faults)
     QString protocolFile;     // the protocol file it wrote
 };
 
