@@ -62,6 +62,12 @@ int openForWriting(const QString& path, int flags, mode_t mode) {
     return fd;
 }
 
+// Whether the name is a regular file itself, not a link to one.
+bool namesRegularFile(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // The directory part of a path, "." for a bare name.
 QByteArray directoryOf(const QByteArray& target) {
     const qsizetype slash = target.lastIndexOf('/');
@@ -246,14 +252,20 @@ void NativeFile::Output::close() {
 }
 
 void NativeFile::Output::fail(const IoError& error) {
-    ::close(static_cast<int>(m_handle));
+    const int fd = static_cast<int>(m_handle);
     m_handle = -1;
+    if (m_regular && !namesRegularFile(m_path)) {
+        // A link to the file: the link is the user's and stays, and the file
+        // it names keeps nothing of the cut-off export.
+        (void)!::ftruncate(fd, 0);
+    }
+    ::close(fd);
     discard();
     throw error;
 }
 
 void NativeFile::Output::discard() {
-    if (m_regular) {
+    if (m_regular && namesRegularFile(m_path)) {
         ::unlink(QFile::encodeName(m_path).constData());
     }
 }

@@ -5,6 +5,7 @@
 #include "platform/TarveloError.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -47,4 +48,27 @@ TEST_F(ExportTest, APartlyWrittenFileIsRemovedAfterAWriteError) {
     ASSERT_TRUE(failure.has_value());
     EXPECT_EQ(failure->message(), IoError::fromErrno(EFBIG).message());
     EXPECT_FALSE(QFile::exists(target()));
+}
+
+// A name that is a link to a file elsewhere (a share the export goes to):
+// the link is the user's and stays; the file it names keeps no cut-off
+// export that could pass for a whole one, and nothing else is removed.
+TEST_F(ExportTest, AFailedWriteThroughALinkKeepsTheLinkAndLeavesNoPartOfTheExport) {
+    load(1);
+    const QString elsewhere = bed.dir.filePath("freigabe.txt");
+    QFile old(elsewhere);
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("alte Liste\r\n");
+    old.close();
+    ASSERT_TRUE(QFile::link(elsewhere, target()));
+    std::optional<IoError> failure;
+    {
+        const FileSizeLimit limit(10);
+        failure = ioFailure([&] { RouteBrowsing::exportAddresses(bed.Address, target()); });
+    }
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->message(), IoError::fromErrno(EFBIG).message());
+    EXPECT_EQ(QFileInfo(target()).symLinkTarget(), elsewhere);
+    ASSERT_TRUE(QFile::exists(elsewhere));
+    EXPECT_EQ(QFileInfo(elsewhere).size(), 0);
 }
