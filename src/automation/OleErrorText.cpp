@@ -1,5 +1,7 @@
 #include "automation/OleErrorText.h"
 
+#include "automation/SystemMessage.h"
+
 namespace {
 
 struct KnownCode {
@@ -8,7 +10,9 @@ struct KnownCode {
 };
 
 // German system texts, with the final full stop already removed as the
-// runtime does when it turns a system message into an error text.
+// runtime does when it turns a system message into an error text. They stand
+// for the codes the refresh meets most, on every platform alike; any other
+// code gets what the system itself says about it.
 constexpr KnownCode knownCodes[] = {
     {0x80004001, u"Nicht implementiert"},
     {OleErrorText::kInvalidPointer, u"Ungültiger Zeiger"},
@@ -32,6 +36,15 @@ bool isTrailingJunk(QChar c) {
     return u <= u' ' || u == 0x7F || u == u'.';
 }
 
+// text without its trailing blanks, control characters and full stops.
+QString withoutTrailingJunk(const QString& text) {
+    qsizetype length = text.size();
+    while (length > 0 && isTrailingJunk(text.at(length - 1))) {
+        --length;
+    }
+    return text.left(length);
+}
+
 } // namespace
 
 QString OleErrorText::systemText(quint32 code) {
@@ -40,7 +53,8 @@ QString OleErrorText::systemText(quint32 code) {
             return QString::fromUtf16(known.text);
         }
     }
-    return {};
+    // Only an error code: the system's text for 0 says that all went well.
+    return (code & 0x80000000u) != 0 ? withoutTrailingJunk(SystemMessage::text(code)) : QString();
 }
 
 QString OleErrorText::message(quint32 code) {
@@ -54,14 +68,8 @@ QString OleErrorText::message(quint32 code) {
 }
 
 QString OleErrorText::forException(const QString& description, quint32 code) {
-    qsizetype length = description.size();
-    while (length > 0 && isTrailingJunk(description.at(length - 1))) {
-        --length;
-    }
-    if (length == 0) {
-        return message(code);
-    }
-    return description.left(length);
+    const QString text = withoutTrailingJunk(description);
+    return text.isEmpty() ? message(code) : text;
 }
 
 QString OleErrorText::unknownMember(const QString& name) {

@@ -17,8 +17,9 @@ constexpr quint32 kMemberNotFound = 0x80020003;     // DISP_E_MEMBERNOTFOUND
 constexpr quint32 kTypeMismatch = 0x80020005;       // DISP_E_TYPEMISMATCH
 constexpr quint32 kBadParameterCount = 0x8002000E;  // DISP_E_BADPARAMCOUNT
 
-// The system's German text for code, without a final full stop; empty for a
-// code the system has no text for.
+// The system's text for an error code, without a final full stop (German for
+// the codes the refresh meets most); empty for a code the system has no text
+// for.
 QString systemText(quint32 code);
 
 // The system text for code, else "OLE-Fehler XXXXXXXX" (eight upper-case

@@ -1,0 +1,5 @@
+#include "automation/SystemMessage.h"
+
+QString SystemMessage::text(quint32) {
+    return {};
+}
