@@ -1,12 +1,16 @@
 #include "platform/StandardError.h"
 
+#include "platform/Ansi.h"
+
 #include <cstdio>
 
 #include <windows.h>
 
 // A console shows its own code page (850 in a German one), not the program's
 // ANSI one: text for a console goes to it as Unicode. Redirected to a file or
-// a pipe, the line is written in the ANSI code page, as the log is.
+// a pipe, the line is written in the ANSI code page with the log's own
+// conversion: a letter the page lacks becomes '?', never the system's
+// look-alike ("Ł" as "L"), which would name another file.
 void StandardError::writeLine(const QString& text) {
     const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
@@ -16,6 +20,6 @@ void StandardError::writeLine(const QString& text) {
         WriteConsoleW(handle, line.c_str(), DWORD(line.size()), &written, nullptr);
         return;
     }
-    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fprintf(stderr, "%s\n", Ansi::encode(text).constData());
     std::fflush(stderr);
 }

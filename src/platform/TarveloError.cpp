@@ -37,6 +37,7 @@ int IoError::windowsCodeFromErrno(int err) {
     case EACCES:
     case EPERM:
     case EROFS:
+    case EISDIR: // a folder where a file is wanted: Windows refuses access to it
         return 5;
     case ENOSPC:
     case EFBIG: // the file size limit: no more room for this file

@@ -3,6 +3,7 @@
 #include "ComStandin.h"
 #include "TestDatabases.h"
 #include "core/Mtools.h"
+#include "platform/Ansi.h"
 #include "platform/AsciiCase.h"
 
 #include <QDir>
@@ -303,20 +304,28 @@ TEST_F(ScheduledTask, AConfigurationFileHeldOpenByAnotherProgramIsSaidToBeUnread
 }
 
 TEST_F(ScheduledTask, AProtocolFolderThatIsMissingStopsTheTaskBeforeAnyChange) {
-    // Written as a Windows administrator writes it; the folder was never made.
-    const QString folder = QDir::toNativeSeparators(install.path("Protokolle fehlt")) + u'\\';
+    // Written as a Windows administrator writes it, with letters beyond the
+    // code page; the folder was never made.
+    const QString name = QStringLiteral("Protokolle Łódź fehlt");
+    const QString folder = QDir::toNativeSeparators(install.path(name)) + u'\\';
     install.setIni("Options", "Protokoll", folder);
     const QStringList before = addressesOfRoute(connection, 1);
     const TaskResult result =
         runAsScheduledTask(install, {"/file:" + install.path("liste.txt"), "/domain:example.com"});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1u);
+    // The log holds the letters the code page lacks as '?'.
+    const QString logged = Ansi::decode(Ansi::encode(folder));
     const QString message = install.logMessages().last();
-    EXPECT_TRUE(message.startsWith("Fehler: Datei " + folder + "hmail-")) << message.toStdString();
+    EXPECT_TRUE(message.startsWith("Fehler: Datei " + logged + "hmail-")) << message.toStdString();
     EXPECT_TRUE(message.endsWith(".log kann nicht erstellt werden. Es wurde nichts geändert"))
         << message.toStdString();
+    // Standard error says the same, byte for byte: no look-alike letter
+    // ("Lodz") that would name another folder.
+    EXPECT_EQ(result.standardError, message.mid(QStringLiteral("Fehler: ").size()) + "\r\n")
+        << result.standardError.toStdString();
     EXPECT_EQ(addressesOfRoute(connection, 1), before);
-    EXPECT_FALSE(QFileInfo::exists(install.path("Protokolle fehlt")));
+    EXPECT_FALSE(QFileInfo::exists(install.path(name)));
 }
 
 TEST_F(ScheduledTask, AListAnotherProgramStillWritesIsNotTakenForTheWholeList) {
