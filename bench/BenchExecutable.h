@@ -23,6 +23,7 @@ public:
     // program lower-cases "/file:", so home must be written in lower case.
     BenchExecutable(QString executable, QString home);
 
+    QString program() const { return m_executable; }
     QString home() const { return m_home; }
 
     // Where the built program lies beside the benchmark's build, or empty.
