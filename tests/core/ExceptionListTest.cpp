@@ -56,6 +56,10 @@ TEST(ExceptionListRules, PrefixLinesExceptTheBeginningAndAreFragmentsToo) {
     // relatives.
     EXPECT_TRUE(excepted({">a@b.org"}, "a@b.org"));
     EXPECT_TRUE(excepted({">a@b.org"}, "a@b.org.uk"));
+    // Only a beginning counts: ">b" does not except an address that has "b"
+    // in second place, not even when another prefix line shares its "ab".
+    EXPECT_FALSE(excepted({">abc", ">b"}, "abz@x.org"));
+    EXPECT_TRUE(excepted({">abc", ">b"}, "bz@x.org"));
 }
 
 TEST(ExceptionListRules, EmptyLinesAndALoneGreaterThanSign) {

@@ -276,6 +276,15 @@ TEST(ConnectionString, PostgresqlAndMysqlHostPortCatalogLogin) {
     EXPECT_EQ(s.host, "::1");
     EXPECT_EQ(s.port, 5434);
 
+    // An IPv6 address without brackets has no port to split off.
+    s = parseConnectionString("Provider=PostgreSQL;Data Source=fe80::1");
+    EXPECT_EQ(s.host, "fe80::1");
+    EXPECT_EQ(s.port, -1);
+
+    // The highest port there is.
+    s = parseConnectionString("Provider=PostgreSQL;Data Source=db.example.net:65535");
+    EXPECT_EQ(s.port, 65535);
+
     s = parseConnectionString("Provider=PostgreSQL;Data Source=/run/postgresql");
     EXPECT_EQ(s.host, "/run/postgresql");
     EXPECT_EQ(s.port, -1);

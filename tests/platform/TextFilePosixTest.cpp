@@ -182,13 +182,24 @@ TEST_F(TextFileTest, ReplaceLinesNoFollowNeverCreatesALinksTarget) {
 }
 
 TEST_F(TextFileTest, ReplaceLinesNoFollowCreatesFilesAsTheUmaskAllows) {
+    // A link at the name lends the new file nothing, its target's mode
+    // neither.
+    const QString target = path("ziel.txt");
+    ASSERT_TRUE(writeBytes(target, "fremd\r\n"));
+    ASSERT_TRUE(FileTestTools::setMode(target, 0700));
+    ASSERT_TRUE(QFile::link(target, path("r.log")));
+
     const mode_t previous = ::umask(022);
     TextFile::replaceLinesNoFollow(path("p.log"), {"x"});
+    TextFile::replaceLinesNoFollow(path("r.log"), {"x"});
     ::umask(027);
     TextFile::replaceLinesNoFollow(path("q.log"), {"x"});
     ::umask(previous);
     EXPECT_EQ(FileTestTools::modeOf(path("p.log")), 0644);
     EXPECT_EQ(FileTestTools::modeOf(path("q.log")), 0640);
+    EXPECT_FALSE(QFileInfo(path("r.log")).isSymLink());
+    EXPECT_EQ(FileTestTools::modeOf(path("r.log")), 0644);
+    EXPECT_EQ(FileTestTools::modeOf(target), 0700);
 }
 
 TEST_F(TextFileTest, AppendLineToReadOnlyFileIsAccessDenied) {
