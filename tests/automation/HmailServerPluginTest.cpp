@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -38,6 +39,23 @@ protected:
     QTemporaryDir scratch;
     RemoteStandin remote;
 };
+
+// Whether the process still runs a moment later: a killed one whose parent
+// is gone may stay a zombie until the system's first process collects it.
+bool runsSoon(qint64 pid) {
+    for (int i = 0; i < 40; ++i) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        if (!stat.open(QIODevice::ReadOnly)) {
+            return false;
+        }
+        const QByteArray line = stat.readAll();
+        if (line.mid(line.lastIndexOf(')') + 2, 1) == "Z") {
+            return false;
+        }
+        QThread::msleep(50);
+    }
+    return true;
+}
 
 } // namespace
 
@@ -266,4 +284,8 @@ TEST_F(HmailServerPlugin, CommandThatNeverEndsIsEndedAfterTheTimeLimit) {
     ASSERT_GT(calls[0].pid, 0);
     EXPECT_EQ(::kill(static_cast<pid_t>(calls[0].pid), 0), -1);
     EXPECT_EQ(errno, ESRCH);
+    // So is the program it started, which would otherwise go on with the
+    // refresh reported as ended.
+    ASSERT_GT(calls[0].childPid, 0);
+    EXPECT_FALSE(runsSoon(calls[0].childPid));
 }

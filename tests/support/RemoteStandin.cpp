@@ -115,6 +115,7 @@ QList<RemoteStandin::Call> RemoteStandin::calls() const {
         call.input = readAll(dir + QStringLiteral("stdin"));
         call.snapshot = readAll(dir + QStringLiteral("snapshot"));
         call.pid = readAll(dir + QStringLiteral("pid")).trimmed().toLongLong();
+        call.childPid = readAll(dir + QStringLiteral("child")).trimmed().toLongLong();
         calls.append(call);
     }
 }

@@ -41,6 +41,7 @@ public:
         QByteArray input;
         QByteArray snapshot;
         qint64 pid = 0;
+        qint64 childPid = 0; // the program it started, with "hang"
     };
     // Every start of the stand-in, in order.
     QList<Call> calls() const;
