@@ -1,6 +1,7 @@
 #include "core/CommandLine.h"
 
 #include "platform/AsciiCase.h"
+#include "platform/NativeFile.h"
 #include "platform/TarveloError.h"
 
 QStringList CommandLine::parameters(const QStringList& arguments) {
@@ -54,7 +55,9 @@ CommandLineSwitch CommandLine::parse(const QString& parameter) {
         result.value = lowered.mid(7, kMaxValue);
     } else if (lowered.startsWith(QLatin1String("/file:"))) {
         result.kind = CommandLineSwitch::File;
-        result.value = parameter.mid(6, kMaxValue);
+        // Lower-cased like every value where the file system ignores case;
+        // where it does not, a lower-cased path would miss the list.
+        result.value = (NativeFile::namesIgnoreCase() ? lowered : parameter).mid(6, kMaxValue);
     }
     return result;
 }

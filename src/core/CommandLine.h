@@ -18,8 +18,9 @@ constexpr int kMaxValue = 255;
 // manager that hands them on). Blanks inside an argument stay: the shell
 // kept them there on purpose. An empty argument stays a parameter.
 QStringList parameters(const QStringList& arguments);
-// Recognises a switch in any ASCII case. The list path is kept as written:
-// file names may be case-sensitive. An empty "/domain:" is ignored,
+// Recognises a switch in any ASCII case. The list path is lower-cased where
+// the file system ignores case (Windows) and kept as written where file names
+// are case-sensitive (Linux). An empty "/domain:" is ignored,
 // since a filter of "@" alone would hold every address. "/maxdelete:" and
 // "/dryrun" are the scheduler's opt-in guards, "/batch:" its opt-in
 // transactions.

@@ -14,6 +14,10 @@
 // paths are given as Qt gives them, with either kind of slash.
 namespace NativeFile {
 
+// Whether the file system takes the letters of a name in either case
+// (Windows): there a path lower-cased still names the same file.
+bool namesIgnoreCase();
+
 // Whether the name is a regular file (or a link to one): a directory, a
 // FIFO, a pipe, a device or a socket is none. Never waits for a writer.
 bool isRegular(const QString& path);

@@ -94,6 +94,10 @@ int createBeside(const QByteArray& target, QByteArray* temp) {
 
 } // namespace
 
+bool NativeFile::namesIgnoreCase() {
+    return false;
+}
+
 bool NativeFile::isRegular(const QString& path) {
     if (path.isEmpty()) {
         return false;

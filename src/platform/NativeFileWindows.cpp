@@ -125,6 +125,10 @@ HANDLE createBeside(const std::wstring& target, std::wstring* temp,
 
 } // namespace
 
+bool NativeFile::namesIgnoreCase() {
+    return true;
+}
+
 bool NativeFile::isRegular(const QString& path) {
     if (path.isEmpty()) {
         return false;

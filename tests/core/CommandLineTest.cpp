@@ -105,10 +105,14 @@ TEST(CommandLineParse, EmptyDomainIsIgnored) {
     EXPECT_EQ(CommandLine::parse("/domain:@").value, "@");
 }
 
-TEST(CommandLineParse, FilePathKeepsItsCase) {
-    const CommandLineSwitch file = CommandLine::parse("/FILE:/srv/Export/Adressen.TXT");
+TEST(CommandLineParse, FilePathIsLowerCasedOnlyWhereNamesIgnoreCase) {
+    const CommandLineSwitch file = CommandLine::parse("/FILE:C:\\Export\\Adressen-ÄÖ.TXT");
     EXPECT_EQ(file.kind, CommandLineSwitch::File);
-    EXPECT_EQ(file.value, "/srv/Export/Adressen.TXT");
+#ifdef Q_OS_WIN
+    EXPECT_EQ(file.value, "c:\\export\\adressen-ÄÖ.txt");
+#else
+    EXPECT_EQ(file.value, "C:\\Export\\Adressen-ÄÖ.TXT");
+#endif
     EXPECT_EQ(CommandLine::parse("/file:").kind, CommandLineSwitch::File);
     EXPECT_EQ(CommandLine::parse("/file:").value, "");
 }

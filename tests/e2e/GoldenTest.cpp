@@ -2,6 +2,7 @@
 
 #include "TestDatabases.h"
 #include "db/Database.h"
+#include "platform/AsciiCase.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -174,6 +175,8 @@ const QByteArray kTimeToken = "@ZEIT@";
 // replaced by fixed tokens; all else stays as it was, byte for byte.
 QByteArray maskPathAndFileNames(QByteArray bytes, const QByteArray& dir) {
     bytes.replace(dir, "@DIR@");
+    // Where names ignore case, the list's path comes back lower-cased.
+    bytes.replace(AsciiCase::lower(QString::fromLocal8Bit(dir)).toLocal8Bit(), "@DIR@");
     static const QRegularExpression fileName(QStringLiteral("hmail-\\d{8}-\\d{6}"));
     QString text = QString::fromLatin1(bytes);
     text.replace(fileName, QStringLiteral("hmail-") + QString::fromLatin1(kTimeToken));
