@@ -1,5 +1,6 @@
 #include "RemoteRun.h"
 
+#include "ProcessTree.h"
 #include "platform/Ansi.h"
 
 #include <QElapsedTimer>
@@ -7,15 +8,6 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-
-#ifdef Q_OS_LINUX
-#include <QDir>
-#include <QFile>
-#include <QMultiHash>
-
-#include <csignal>
-#include <sys/types.h>
-#endif
 
 namespace {
 
@@ -87,49 +79,10 @@ End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whil
     }
 }
 
-#ifdef Q_OS_LINUX
-// Every process below root, from the parent links the system lists.
-QList<pid_t> descendantsOf(pid_t root) {
-    QMultiHash<pid_t, pid_t> children;
-    const QStringList entries =
-        QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& entry : entries) {
-        bool isProcess = false;
-        const pid_t pid = static_cast<pid_t>(entry.toInt(&isProcess));
-        QFile stat(QStringLiteral("/proc/") + entry + QStringLiteral("/stat"));
-        if (!isProcess || !stat.open(QIODevice::ReadOnly)) {
-            continue;
-        }
-        // "pid (name) state ppid ...": the name may hold blanks and parentheses.
-        const QByteArray line = stat.readAll();
-        const qsizetype nameEnd = line.lastIndexOf(')');
-        const QList<QByteArray> fields = line.mid(nameEnd + 2).split(' ');
-        if (nameEnd >= 0 && fields.size() > 1) {
-            children.insert(static_cast<pid_t>(fields[1].toInt()), pid);
-        }
-    }
-    QList<pid_t> found;
-    for (QList<pid_t> parents{root}; !parents.isEmpty();) {
-        const QList<pid_t> below = children.values(parents.takeFirst());
-        found += below;
-        parents += below;
-    }
-    return found;
-}
-#endif
-
 // Ends the command and what it started: a script that runs ssh would
 // otherwise leave ssh to make, or hold open, the refresh reported as given up.
 void endCommand(QProcess& process) {
-#ifdef Q_OS_LINUX
-    const auto pid = static_cast<pid_t>(process.processId());
-    if (pid > 0) {
-        ::kill(pid, SIGSTOP); // starts nothing more while its own are ended
-        for (const pid_t descendant : descendantsOf(pid)) {
-            ::kill(descendant, SIGKILL);
-        }
-    }
-#endif
+    ProcessTree::stopAndKillDescendants(process.processId());
     process.kill();
     process.waitForFinished(kKillWaitMs);
 }
