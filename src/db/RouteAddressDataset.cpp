@@ -118,6 +118,11 @@ void RouteAddressDataset::commitBatch() {
     }
     if (!m_db.commit()) {
         const QString text = SqlExec::driverText(m_db.lastError());
+        // PostgreSQL ends a transaction whose commit fails; a rollback after
+        // it would only draw the server's warning onto standard error.
+        if (m_database.server() == ConnectionSettings::Server::Postgres) {
+            m_inBatch = false;
+        }
         rollbackBatch();
         throw DbError(text);
     }

@@ -153,6 +153,58 @@ TEST_P(ServerRun, ALockHeldByAnotherSessionEndsTheRunWithTheDriversError) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerRun, ::testing::ValuesIn(allBackends()), backendName);
 
+// A transaction of "/batch:" that the server refuses, at its insert
+// (MariaDB) or only at its commit (a deferred trigger on PostgreSQL): the
+// transactions before it stay, the record lists exactly them, and standard
+// error holds the error alone, no warning of the server's in English.
+class ServerBatch : public ServerRun {};
+
+TEST_P(ServerBatch, ARefusedTransactionLeavesTheRecordsChangesAndOnlyTheError) {
+    Database trigger;
+    trigger.setConnectionString(connection);
+    trigger.open();
+    QSqlQuery sql(trigger.handle());
+    const QStringList statements =
+        serverOf(GetParam()) == Backend::Postgres
+            ? QStringList{"CREATE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                          "IF new.routeaddressaddress = 'dora@example.com' THEN RAISE EXCEPTION "
+                          "'geschützte Adresse'; END IF; RETURN new; END $$",
+                          "CREATE CONSTRAINT TRIGGER refuse AFTER INSERT ON hm_routeaddresses "
+                          "DEFERRABLE INITIALLY DEFERRED FOR EACH ROW EXECUTE FUNCTION refuse()"}
+            : QStringList{"CREATE TRIGGER refuse BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
+                          "BEGIN IF new.routeaddressaddress = 'dora@example.com' THEN SIGNAL "
+                          "SQLSTATE '45000' SET MESSAGE_TEXT = 'geschützte Adresse'; END IF; END"};
+    for (const QString& statement : statements) {
+        ASSERT_TRUE(sql.exec(statement)) << sql.lastError().text().toStdString();
+    }
+
+    // Delete carol, delete postmaster | insert dora: the second is refused.
+    const auto result =
+        install.run({"/file:" + install.path("liste.txt"), "/domain:example.com", "/batch:2"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.standardError.endsWith("geschützte Adresse)\n") ||
+                result.standardError.contains("geschützte Adresse\n"))
+        << result.standardError.toStdString();
+    EXPECT_FALSE(result.standardError.contains("WARNING")) << result.standardError.toStdString();
+    EXPECT_EQ(exampleComRows(), QStringList({"Bob@Example.com", "alice@example.com"}));
+    const QStringList records =
+        QDir(install.path("prot")).entryList({"hmail-*-fehler.log"}, QDir::Files);
+    ASSERT_EQ(records.size(), 1);
+    const QByteArray record = install.readFile("prot/" + records[0]);
+    // A refused insert is named before the error; a refused commit names
+    // no one change of its transaction.
+    const QByteArray failed = serverOf(GetParam()) == Backend::Postgres
+                                  ? QByteArray()
+                                  : QByteArray("Insert 1 dora@example.com\r\n");
+    EXPECT_TRUE(record.contains("\r\nDelete carol@example.com\r\nDelete "
+                                "postmaster@example.com\r\n" +
+                                failed + "Fehler: "))
+        << record.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, ServerBatch, ::testing::ValuesIn(serverBackends()), backendName);
+
 // A SQL Server address that accepts the connection and never answers: the
 // driver gives up after its login time-out, and the program ends with the
 // driver's text instead of hanging at start.
