@@ -269,6 +269,11 @@ ConnectionSettings odbcSettings(const QStringList& attributes, const QString& us
     return s;
 }
 
+// The protocol FreeTDS is asked for where the string names none: SQL
+// Server 2012's, which later servers speak and earlier ones answer with
+// their own.
+const char* const kTdsVersion = "7.4";
+
 bool isTrue(const QString& value) {
     const QString v = AsciiCase::lower(value.trimmed());
     return v == u"sspi" || v == u"true" || v == u"yes";
@@ -340,7 +345,7 @@ ConnectionSettings sqlServer(const Keys& keys) {
     // login sends the password in clear.
     const QString tdsVersion = keys.value({"tds_version"});
     odbc.append(QStringLiteral("TDS_Version=") +
-                (tdsVersion.isEmpty() ? QStringLiteral("7.4") : odbcValue(tdsVersion)));
+                (tdsVersion.isEmpty() ? QLatin1String(kTdsVersion) : odbcValue(tdsVersion)));
     QString user;
     QString password;
     if (isTrue(keys.value({"integrated security", "trusted_connection"}))) {
@@ -397,6 +402,14 @@ QStringList mariaDbTimeouts(const Keys& keys) {
     return timeouts;
 }
 
+// FreeTDS named in the string gets the protocol version that SQL Server's
+// providers get (see sqlServer()), unless the string, or the freetds.conf
+// entry it names (Servername), sets one.
+bool isFreeTdsDriver(const QString& driver) {
+    const QString lower = AsciiCase::lower(driver);
+    return lower.contains(u"freetds") || lower.contains(u"tdsodbc");
+}
+
 // The entries for the ODBC driver manager. "Extended Properties" (what ADO's
 // own dialog and a .udl file write for MSDASQL) holds an ODBC connection
 // string: its entries count as if they stood in the outer string.
@@ -450,9 +463,13 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
         throw DbError(
             QStringLiteral("Der Verbindungszeichenfolge fehlt \"%1\"").arg(u"Data Source"));
     }
+    // Set inside "Extended Properties" counts as set.
+    const Keys all(entries);
     if (isMariaDbDriver(driver)) {
-        // Set inside "Extended Properties" counts as set.
-        attributes += mariaDbTimeouts(Keys(entries));
+        attributes += mariaDbTimeouts(all);
+    }
+    if (isFreeTdsDriver(driver) && !all.has({"tds_version", "servername"})) {
+        attributes.append(QStringLiteral("TDS_Version=") + QLatin1String(kTdsVersion));
     }
     ConnectionSettings s = odbcSettings(attributes, user, password);
     // Which server answers, the connection tells once it is open.

@@ -28,7 +28,10 @@ bool ServerLock::tryLock(Database& database) {
     QString sql;
     switch (database.server()) {
     case Server::Postgres:
-        sql = QStringLiteral("SELECT pg_try_advisory_lock(%1)").arg(kPostgresKey);
+        // As a number: psqlODBC hands a boolean on as "1", as -1 (a data
+        // source made for Access, TrueIsMinus1) or as a bit, as it is set up.
+        sql = QStringLiteral("SELECT CASE WHEN pg_try_advisory_lock(%1) THEN 1 ELSE 0 END")
+                  .arg(kPostgresKey);
         break;
     case Server::MySql:
         sql = QStringLiteral("SELECT GET_LOCK(%1, 0)").arg(kMySqlName);
@@ -46,8 +49,7 @@ bool ServerLock::tryLock(Database& database) {
     if (!query.exec(sql) || !query.next()) {
         throw DbError(SqlExec::driverText(query.lastError()));
     }
-    const QVariant value = query.value(0);
-    return value.toString() == u"true" || value.toLongLong() == 1;
+    return query.value(0).toLongLong() == 1;
 }
 
 void ServerLock::unlock(Database& database) noexcept {

@@ -127,10 +127,11 @@ TEST(ConnectionString, OdbcProviderPassesTheOtherKeysOn) {
     EXPECT_EQ(s.user, "sa");
     EXPECT_EQ(s.password, "p");
 
-    // A string naming its driver goes as it is, without a ';' at the end.
+    // A string naming its driver goes as it is, without a ';' at the end
+    // (FreeTDS gets its protocol version, below).
     s = parseConnectionString(
         "Provider=MSDASQL;Driver={FreeTDS};Server=srv;Port=1433;Database=hm;UID=sa;PWD=p");
-    EXPECT_EQ(s.databaseName, "Driver={FreeTDS};Server=srv;Port=1433;Database=hm");
+    EXPECT_EQ(s.databaseName, "Driver={FreeTDS};Server=srv;Port=1433;Database=hm;TDS_Version=7.4");
     EXPECT_EQ(s.user, "sa");
     EXPECT_EQ(s.password, "p");
     EXPECT_EQ(s.options, "SQL_ATTR_LOGIN_TIMEOUT=15;SQL_ATTR_CONNECTION_TIMEOUT=30");
@@ -161,7 +162,9 @@ TEST(ConnectionString, OdbcProviderPassesTheOtherKeysOn) {
 // MariaDB's own driver waits without end for a server that accepts and
 // never answers, whatever login time-out it is given: its own keys bound the
 // login and each wait for an answer, unless the string sets them itself.
-TEST(ConnectionString, MariaDbsDriverGetsItsOwnTimeouts) {
+// FreeTDS, left to choose its protocol, falls back to the old 5.0 one and
+// waits for ever too: it gets the version SQL Server's providers get.
+TEST(ConnectionString, MariaDbsAndFreeTdsDriversGetTheirOwnBounds) {
     ConnectionSettings s = parseConnectionString(
         "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=3306;"
         "Database=hmailserver;UID=hmail;PWD=plain");
@@ -185,6 +188,16 @@ TEST(ConnectionString, MariaDbsDriverGetsItsOwnTimeouts) {
 
     s = parseConnectionString("Provider=MSDASQL;Driver={PostgreSQL Unicode};Server=h");
     EXPECT_EQ(s.databaseName, "Driver={PostgreSQL Unicode};Server=h");
+
+    s = parseConnectionString(
+        "Provider=MSDASQL;Driver={FreeTDS};Server=127.0.0.1;Port=1433;UID=sa;PWD=x");
+    EXPECT_EQ(s.databaseName, "Driver={FreeTDS};Server=127.0.0.1;Port=1433;TDS_Version=7.4");
+    // A version of its own, in the string or in the freetds.conf entry it names.
+    s = parseConnectionString("Provider=MSDASQL;Driver=/usr/lib/odbc/libtdsodbc.so;Server=h;"
+                              "tds_version=7.3");
+    EXPECT_EQ(s.databaseName, "Driver=/usr/lib/odbc/libtdsodbc.so;Server=h;tds_version=7.3");
+    s = parseConnectionString("Provider=MSDASQL;Driver={FreeTDS};Servername=mailsql");
+    EXPECT_EQ(s.databaseName, "Driver={FreeTDS};Servername=mailsql");
 }
 
 // What ODBC receives of a value: an ADO-quoted one as text, braced where it

@@ -2,6 +2,7 @@
 #include "DbBackendTest.h"
 #include "TestDatabases.h"
 #include "TestEnvironment.h"
+#include "db/ServerLock.h"
 #include "db/SqliteUri.h"
 #include "platform/TarveloError.h"
 
@@ -289,3 +290,25 @@ TEST_P(OdbcLogin, QuotedAndBracedPasswordsReachTheServerIntact) {
 
 INSTANTIATE_TEST_SUITE_P(Odbc, OdbcLogin,
                          testing::Values(Backend::PostgresOdbc, Backend::MariaDbOdbc), backendName);
+
+// The run's lock on the server is known as taken whatever psqlODBC makes of
+// true: "1", -1 in a data source set up for Access (TrueIsMinus1), or a bit.
+TEST(Database, TheServersLockIsKnownTakenWhateverOdbcMakesOfTrue) {
+    ensureCoreApplication();
+    const QString connection = createBackendDatabase(Backend::PostgresOdbc, QString(), false);
+    for (const char* options :
+         {"", ";TrueIsMinus1=1", ";BoolsAsChar=0", ";BoolsAsChar=0;TrueIsMinus1=1"}) {
+        SCOPED_TRACE(options);
+        Database first;
+        Database second;
+        for (Database* session : {&first, &second}) {
+            session->setConnectionString(connection + QLatin1String(options));
+            session->open();
+        }
+        EXPECT_TRUE(ServerLock::tryLock(first));
+        EXPECT_FALSE(ServerLock::tryLock(second));
+        ServerLock::unlock(first);
+        EXPECT_TRUE(ServerLock::tryLock(second));
+        ServerLock::unlock(second);
+    }
+}

@@ -237,22 +237,29 @@ private:
 
 TEST(ServerRunSqlServer, AServerThatNeverAnswersEndsInAnError) {
     SilentListener silent;
-    ScratchInstall install;
-    install.setIni("SQL", "Provider",
-                   QStringLiteral("Provider=SQLOLEDB.1;Password=x;User ID=sa;Initial "
-                                  "Catalog=hmailserver;Data Source=127.0.0.1,%1")
-                       .arg(silent.port()));
-    install.writeFile("ausnahmen.txt", "");
-    install.writeFile("liste.txt", "alice@example.com\r\n");
-    QElapsedTimer clock;
-    clock.start();
-    const auto result = install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
-    const qint64 seconds = clock.elapsed() / 1000;
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_LT(seconds, 20) << "the login time-out bounds the wait";
-    EXPECT_TRUE(result.standardError.contains("[FreeTDS]")) << result.standardError.toStdString();
-    EXPECT_FALSE(install.logMessages().contains("Datenbank geöffnet"));
+    // SQL Server's provider, and FreeTDS named through ODBC.
+    for (const char* provider :
+         {"Provider=SQLOLEDB.1;Password=x;User ID=sa;Initial Catalog=hmailserver;"
+          "Data Source=127.0.0.1,%1",
+          "Provider=MSDASQL;Driver={FreeTDS};Server=127.0.0.1;Port=%1;Database=hmailserver;"
+          "UID=sa;PWD=x"}) {
+        SCOPED_TRACE(provider);
+        ScratchInstall install;
+        install.setIni("SQL", "Provider", QString::fromLatin1(provider).arg(silent.port()));
+        install.writeFile("ausnahmen.txt", "");
+        install.writeFile("liste.txt", "alice@example.com\r\n");
+        QElapsedTimer clock;
+        clock.start();
+        const auto result =
+            install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+        const qint64 seconds = clock.elapsed() / 1000;
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_LT(seconds, 20) << "the login time-out bounds the wait";
+        EXPECT_TRUE(result.standardError.contains("[FreeTDS]"))
+            << result.standardError.toStdString();
+        EXPECT_FALSE(install.logMessages().contains("Datenbank geöffnet"));
+    }
 }
 
 // Through ODBC, a connection the server refuses ends the run at once with
