@@ -47,6 +47,12 @@ QByteArray platformsToTry() {
                 return chosen;
             }
         }
+        // Named for the desktop (Qt's dark mode on Windows, set for every
+        // program), in a window station nobody sees: there it would start,
+        // and its message box would wait for ever.
+        if (ScreenPlatforms::hidden()) {
+            return "offscreen";
+        }
         return chosen + ";offscreen";
     }
     QByteArrayList platforms = ScreenPlatforms::available();

@@ -9,6 +9,9 @@ namespace ScreenPlatforms {
 // The Qt platforms that show a window here, in the order to try: empty
 // when the process has no screen at all (a scheduled run).
 QByteArrayList available();
+// Whether nothing shown here can be seen, whichever platform is named (a
+// scheduled task's window station): false where that cannot be told.
+bool hidden();
 // What names the screen, for the note that it could not be used.
 QString description();
 // Where this desktop is told which program opens text files, for the note

@@ -13,6 +13,11 @@ QByteArrayList ScreenPlatforms::available() {
     return platforms;
 }
 
+// A platform named here may bring a screen of its own (a frame buffer).
+bool ScreenPlatforms::hidden() {
+    return false;
+}
+
 QString ScreenPlatforms::description() {
     QStringList displays;
     for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {

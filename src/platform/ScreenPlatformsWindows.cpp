@@ -48,6 +48,10 @@ QByteArrayList ScreenPlatforms::available() {
     return {};
 }
 
+bool ScreenPlatforms::hidden() {
+    return !screenUsable();
+}
+
 QString ScreenPlatforms::description() {
     if (!windowStationVisible()) {
         return QStringLiteral("keine sichtbare Fensterstation");

@@ -235,6 +235,18 @@ TEST_F(ScheduledTask, WithoutRegisteredClassTheClassStringIsInvalid) {
     EXPECT_EQ(install.logMessages().last(), "Fehler: Ungültige Klassenzeichenfolge");
 }
 
+TEST_F(ScheduledTask, APlatformChosenForTheDesktopOpensNoMessageBoxNobodySees) {
+    // Set machine-wide for the dark mode of Qt programs on the desktop; the
+    // task's window station shows nothing all the same.
+    const ComStandin::Absent unregistered;
+    const TaskResult result =
+        runAsScheduledTask(install, {"/refresh"}, {"QT_QPA_PLATFORM=windows:darkmode=2"});
+    ASSERT_TRUE(result.finished) << "a message box waits where nobody sees it";
+    EXPECT_EQ(result.exitCode, 1u);
+    EXPECT_EQ(result.standardError, "Ungültige Klassenzeichenfolge\r\n");
+    EXPECT_EQ(install.logMessages().last(), "Fehler: Ungültige Klassenzeichenfolge");
+}
+
 TEST_F(ScheduledTask, FileDomainAndRefreshRefreshOnceAfterTheSynchronisation) {
     const ComStandin registered;
     const TaskResult result = runAsScheduledTask(
