@@ -11,6 +11,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
 void checkLength(const QString& address) {
     if (address.size() > RouteAddressStatements::kAddressLength) {
@@ -107,6 +109,26 @@ bool AddressDataset::rowExists(qint64 id) {
     return query.value(0).toLongLong() > 0;
 }
 
+// MySQL's utf8 column holds no character beyond the basic plane: a strict
+// server refuses it, any other stores '?' instead and reports success, so
+// the row would hold another address than the grid shows.
+void AddressDataset::checkCharacters(const QString& address) {
+    if (m_database.server() != ConnectionSettings::Server::MySql ||
+        std::none_of(address.cbegin(), address.cend(), [](QChar c) { return c.isSurrogate(); })) {
+        return;
+    }
+    QSqlQuery query(m_database.openHandle());
+    SqlExec::exec(query, RouteAddressStatements::addressStorage());
+    if (!query.next()) {
+        return;
+    }
+    if (RouteAddressStatements::basicPlaneOnly(query.value(0).toString()) ||
+        RouteAddressStatements::basicPlaneOnly(query.value(2).toString())) {
+        throw DbError(QStringLiteral("Die Adresse enthält ein Zeichen, das die Tabelle "
+                                     "hm_routeaddresses (utf8) nicht speichern kann"));
+    }
+}
+
 void AddressDataset::setAddress(int row, const QString& address) {
     checkRow(row);
     if (m_rows.at(row).address == address) {
@@ -120,6 +142,7 @@ void AddressDataset::setAddress(int row, const QString& address) {
                           .arg(m_rows.at(row).address));
     }
     checkLength(address);
+    checkCharacters(address);
     const qint64 id = m_rows.at(row).id;
     QSqlQuery query(m_database.openHandle());
     SqlExec::prepare(query, QStringLiteral("UPDATE hm_routeaddresses SET routeaddressaddress = ? "
@@ -144,6 +167,7 @@ qint64 AddressDataset::insertRow(const QString& address) {
         throw DbError(QStringLiteral("Keine Route geladen: die Adresse gehört zu keiner Route"));
     }
     checkLength(address);
+    checkCharacters(address);
     const QSqlDatabase db = m_database.openHandle();
     QSqlQuery query(db);
     SqlExec::prepare(query, RouteAddressStatements::insert(m_database.server()));

@@ -81,6 +81,7 @@ private:
     void checkRow(int row) const;
     qint64 insertRow(const QString& address);
     bool rowExists(qint64 id);
+    void checkCharacters(const QString& address);
 
     Database& m_database;
     QStringList m_lines;

@@ -3,7 +3,6 @@
 #include "db/Database.h"
 #include "db/RouteAddressStatements.h"
 #include "db/SqlExec.h"
-#include "platform/AsciiCase.h"
 #include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
@@ -44,11 +43,8 @@ void RouteAddressDataset::open() {
         if (query.next()) {
             // Three bytes a character in the column, or on the way there (a
             // session opened with CHARSET=utf8).
-            const auto basicPlane = [](const QVariant& value) {
-                const QString set = AsciiCase::lower(value.toString());
-                return set == u"utf8" || set == u"utf8mb3" || set == u"ucs2";
-            };
-            onlyBasicPlane = basicPlane(query.value(0)) || basicPlane(query.value(2));
+            onlyBasicPlane = RouteAddressStatements::basicPlaneOnly(query.value(0).toString()) ||
+                             RouteAddressStatements::basicPlaneOnly(query.value(2).toString());
             const QString engine = query.value(1).toString();
             if (engine.compare(QStringLiteral("InnoDB"), Qt::CaseInsensitive) != 0) {
                 engineWithoutTransactions = engine;

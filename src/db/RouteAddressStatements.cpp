@@ -2,6 +2,7 @@
 
 #include "db/Database.h"
 #include "db/SqlExec.h"
+#include "platform/AsciiCase.h"
 
 #include <QSqlDriver>
 #include <QVariant>
@@ -26,6 +27,11 @@ QString RouteAddressStatements::addressStorage() {
         "information_schema.tables t ON t.table_schema = c.table_schema AND t.table_name = "
         "c.table_name WHERE c.table_schema = DATABASE() AND c.table_name = 'hm_routeaddresses' "
         "AND c.column_name = 'routeaddressaddress'");
+}
+
+bool RouteAddressStatements::basicPlaneOnly(const QString& characterSet) {
+    const QString set = AsciiCase::lower(characterSet);
+    return set == u"utf8" || set == u"utf8mb3" || set == u"ucs2";
 }
 
 QString RouteAddressStatements::deleteById() {

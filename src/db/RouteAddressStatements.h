@@ -21,6 +21,9 @@ QString selectAll();
 // table's storage engine (information_schema) and the session's character
 // set, one row.
 QString addressStorage();
+// Whether a character set named there holds the basic plane only (three
+// bytes a character at most): utf8, utf8mb3, ucs2.
+bool basicPlaneOnly(const QString& characterSet);
 // "DELETE ... WHERE routeaddressid = ?".
 QString deleteById();
 // "INSERT ... (routeaddressrouteid, routeaddressaddress) VALUES (?, ?)",
