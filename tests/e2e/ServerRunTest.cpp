@@ -235,6 +235,23 @@ private:
     int m_port = 0;
 };
 
+// One unattended run over a one-address list on the connection string,
+// and how long it took to end.
+struct ConnectionAttempt {
+    explicit ConnectionAttempt(const QString& provider) {
+        install.setIni("SQL", "Provider", provider);
+        install.writeFile("ausnahmen.txt", "");
+        install.writeFile("liste.txt", "alice@example.com\r\n");
+        QElapsedTimer clock;
+        clock.start();
+        result = install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+        seconds = clock.elapsed() / 1000;
+    }
+    ScratchInstall install;
+    ScratchInstall::Result result;
+    qint64 seconds = 0;
+};
+
 TEST(ServerRunSqlServer, AServerThatNeverAnswersEndsInAnError) {
     SilentListener silent;
     // SQL Server's provider, and FreeTDS named through ODBC.
@@ -244,21 +261,14 @@ TEST(ServerRunSqlServer, AServerThatNeverAnswersEndsInAnError) {
           "Provider=MSDASQL;Driver={FreeTDS};Server=127.0.0.1;Port=%1;Database=hmailserver;"
           "UID=sa;PWD=x"}) {
         SCOPED_TRACE(provider);
-        ScratchInstall install;
-        install.setIni("SQL", "Provider", QString::fromLatin1(provider).arg(silent.port()));
-        install.writeFile("ausnahmen.txt", "");
-        install.writeFile("liste.txt", "alice@example.com\r\n");
-        QElapsedTimer clock;
-        clock.start();
-        const auto result =
-            install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
-        const qint64 seconds = clock.elapsed() / 1000;
+        const ConnectionAttempt attempt(QString::fromLatin1(provider).arg(silent.port()));
+        const auto& result = attempt.result;
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_LT(seconds, 20) << "the login time-out bounds the wait";
+        EXPECT_LT(attempt.seconds, 20) << "the login time-out bounds the wait";
         EXPECT_TRUE(result.standardError.contains("[FreeTDS]"))
             << result.standardError.toStdString();
-        EXPECT_FALSE(install.logMessages().contains("Datenbank geöffnet"));
+        EXPECT_FALSE(attempt.install.logMessages().contains("Datenbank geöffnet"));
     }
 }
 
@@ -289,24 +299,17 @@ TEST_P(OdbcRoad, AFailedConnectionEndsTheRunWithTheDriversText) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        ScratchInstall install;
-        install.setIni("SQL", "Provider", c.connection);
-        install.writeFile("ausnahmen.txt", "");
-        install.writeFile("liste.txt", "alice@example.com\r\n");
-        QElapsedTimer clock;
-        clock.start();
-        const auto result =
-            install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
-        const qint64 seconds = clock.elapsed() / 1000;
+        const ConnectionAttempt attempt(c.connection);
+        const auto& result = attempt.result;
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_LT(seconds, c.seconds);
+        EXPECT_LT(attempt.seconds, c.seconds);
         EXPECT_TRUE(result.standardError.contains(c.driverText))
             << result.standardError.toStdString();
         EXPECT_TRUE(
             result.standardError.contains("QODBC: Es kann keine Verbindung aufgebaut werden"))
             << result.standardError.toStdString();
-        const QStringList log = install.logMessages();
+        const QStringList log = attempt.install.logMessages();
         EXPECT_FALSE(log.contains("Datenbank geöffnet"));
         const auto error = std::find_if(log.begin(), log.end(),
                                         [](const QString& m) { return m.startsWith("Fehler: "); });
