@@ -113,17 +113,8 @@ bool AddressDataset::rowExists(qint64 id) {
 // server refuses it, any other stores '?' instead and reports success, so
 // the row would hold another address than the grid shows.
 void AddressDataset::checkCharacters(const QString& address) {
-    if (m_database.server() != ConnectionSettings::Server::MySql ||
-        std::none_of(address.cbegin(), address.cend(), [](QChar c) { return c.isSurrogate(); })) {
-        return;
-    }
-    QSqlQuery query(m_database.openHandle());
-    SqlExec::exec(query, RouteAddressStatements::addressStorage());
-    if (!query.next()) {
-        return;
-    }
-    if (RouteAddressStatements::basicPlaneOnly(query.value(0).toString()) ||
-        RouteAddressStatements::basicPlaneOnly(query.value(2).toString())) {
+    if (std::any_of(address.cbegin(), address.cend(), [](QChar c) { return c.isSurrogate(); }) &&
+        RouteAddressStatements::addressStorage(m_database).onlyBasicPlane) {
         throw DbError(QStringLiteral("Die Adresse enthält ein Zeichen, das die Tabelle "
                                      "hm_routeaddresses (utf8) nicht speichern kann"));
     }

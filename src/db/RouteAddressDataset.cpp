@@ -36,21 +36,11 @@ void RouteAddressDataset::open() {
         SqlExec::fail(query);
     }
     query.finish();
-    bool onlyBasicPlane = false;
+    const RouteAddressStatements::AddressStorage storage =
+        RouteAddressStatements::addressStorage(m_database);
     QString engineWithoutTransactions;
-    if (m_database.server() == ConnectionSettings::Server::MySql) {
-        SqlExec::exec(query, RouteAddressStatements::addressStorage());
-        if (query.next()) {
-            // Three bytes a character in the column, or on the way there (a
-            // session opened with CHARSET=utf8).
-            onlyBasicPlane = RouteAddressStatements::basicPlaneOnly(query.value(0).toString()) ||
-                             RouteAddressStatements::basicPlaneOnly(query.value(2).toString());
-            const QString engine = query.value(1).toString();
-            if (engine.compare(QStringLiteral("InnoDB"), Qt::CaseInsensitive) != 0) {
-                engineWithoutTransactions = engine;
-            }
-        }
-        query.finish();
+    if (storage.engine.compare(QStringLiteral("InnoDB"), Qt::CaseInsensitive) != 0) {
+        engineWithoutTransactions = storage.engine;
     }
 
     auto remove = std::make_unique<QSqlQuery>(db);
@@ -59,7 +49,7 @@ void RouteAddressDataset::open() {
     SqlExec::prepare(*insert, RouteAddressStatements::insert(m_database.server()));
 
     m_rows = std::move(rows);
-    m_onlyBasicPlane = onlyBasicPlane;
+    m_onlyBasicPlane = storage.onlyBasicPlane;
     m_engineWithoutTransactions = engineWithoutTransactions;
     m_db = db;
     m_delete = std::move(remove);

@@ -20,18 +20,31 @@ QString RouteAddressStatements::selectAll() {
                           "from hm_routeaddresses order by routeaddressid");
 }
 
-QString RouteAddressStatements::addressStorage() {
-    return QStringLiteral(
-        "SELECT c.character_set_name, t.engine, @@character_set_client FROM "
-        "information_schema.columns c JOIN "
-        "information_schema.tables t ON t.table_schema = c.table_schema AND t.table_name = "
-        "c.table_name WHERE c.table_schema = DATABASE() AND c.table_name = 'hm_routeaddresses' "
-        "AND c.column_name = 'routeaddressaddress'");
-}
-
-bool RouteAddressStatements::basicPlaneOnly(const QString& characterSet) {
-    const QString set = AsciiCase::lower(characterSet);
-    return set == u"utf8" || set == u"utf8mb3" || set == u"ucs2";
+RouteAddressStatements::AddressStorage
+RouteAddressStatements::addressStorage(const Database& database) {
+    AddressStorage storage;
+    if (database.server() != Server::MySql) {
+        return storage;
+    }
+    QSqlQuery query(database.openHandle());
+    query.setForwardOnly(true);
+    SqlExec::exec(
+        query,
+        QStringLiteral(
+            "SELECT c.character_set_name, t.engine, @@character_set_client FROM "
+            "information_schema.columns c JOIN "
+            "information_schema.tables t ON t.table_schema = c.table_schema AND t.table_name = "
+            "c.table_name WHERE c.table_schema = DATABASE() AND c.table_name = "
+            "'hm_routeaddresses' AND c.column_name = 'routeaddressaddress'"));
+    if (query.next()) {
+        const auto basicPlane = [](const QVariant& value) {
+            const QString set = AsciiCase::lower(value.toString());
+            return set == u"utf8" || set == u"utf8mb3" || set == u"ucs2";
+        };
+        storage.onlyBasicPlane = basicPlane(query.value(0)) || basicPlane(query.value(2));
+        storage.engine = query.value(1).toString();
+    }
+    return storage;
 }
 
 QString RouteAddressStatements::deleteById() {

@@ -17,13 +17,16 @@ using Server = ConnectionSettings::Server;
 inline constexpr qsizetype kAddressLength = 255;
 // Every row's key and address, in key order: the run's read of the table.
 QString selectAll();
-// MySQL and MariaDB: the character set of the address column, the
-// table's storage engine (information_schema) and the session's character
-// set, one row.
-QString addressStorage();
-// Whether a character set named there holds the basic plane only (three
-// bytes a character at most): utf8, utf8mb3, ucs2.
-bool basicPlaneOnly(const QString& characterSet);
+// How MySQL and MariaDB store the address column, from information_schema;
+// nothing to say on other servers.
+struct AddressStorage {
+    // Three bytes a character at most (utf8, utf8mb3, ucs2) in the column,
+    // or on the way there (a session opened with CHARSET=utf8): no
+    // character beyond the basic plane.
+    bool onlyBasicPlane = false;
+    QString engine; // the table's storage engine, InnoDB as a rule
+};
+AddressStorage addressStorage(const Database& database);
 // "DELETE ... WHERE routeaddressid = ?".
 QString deleteById();
 // "INSERT ... (routeaddressrouteid, routeaddressaddress) VALUES (?, ?)",
