@@ -26,6 +26,23 @@ private:
     AddressDataset& m_address;
 };
 
+// A route's name is the mail server's text, not a file name. A slash or
+// backslash in it would send the export into another folder, a quotation
+// mark makes the save dialog keep only the part after it (the export of
+// another route could be overwritten unasked), and the other characters
+// Windows refuses in a name (':' even names a stream there) fail or mislead.
+// Each becomes '_': the file is written where the dialog shows, under the
+// name it shows. A domain name holds none of them.
+QString asFileName(QString name) {
+    static constexpr QStringView kRefused = u"\\/:*?\"<>|";
+    for (QChar& c : name) {
+        if (c.unicode() < 0x20 || kRefused.contains(c)) {
+            c = u'_';
+        }
+    }
+    return name;
+}
+
 } // namespace
 
 QStringList RouteBrowsing::addressQuery(qint64 routeId) {
@@ -42,10 +59,9 @@ void RouteBrowsing::loadAddresses(const RoutesDataset& routes, AddressDataset& A
 }
 
 QString RouteBrowsing::exportFileName(const RoutesDataset& routes, const AddressDataset& Address) {
-    if (Address.routeId() < 0) {
-        return routes.routesroutedomainname() + QStringLiteral(".txt");
-    }
-    return Address.routeName() + QStringLiteral(".txt");
+    const QString route =
+        Address.routeId() < 0 ? routes.routesroutedomainname() : Address.routeName();
+    return asFileName(route) + QStringLiteral(".txt");
 }
 
 void RouteBrowsing::exportAddresses(AddressDataset& Address, const QString& path) {

@@ -24,7 +24,9 @@ void loadAddresses(const RoutesDataset& routes, AddressDataset& Address);
 // without loading its addresses, so the file is named after the addresses it
 // gets, not after the highlighted route. Before any route was loaded, the
 // current route's name (empty without a current row); a loaded route that was
-// deleted since keeps its name, for the grid still shows its addresses.
+// deleted since keeps its name, for the grid still shows its addresses. A
+// character no file name may hold (a path separator, a quotation mark, one
+// of : * ? < > | or a control character) is proposed as '_'.
 QString exportFileName(const RoutesDataset& routes, const AddressDataset& Address);
 
 // Writes the rows of Address, first to last, one address per line, each

@@ -64,9 +64,9 @@ void Tfmain::Testlauf1Click() {
     guard([this] { m_session->Testlauf1Click(); });
 }
 
-// An address typed in a grid but not yet confirmed is stored before a run
-// reads the table, however the run is started: a click on Start stores it by
-// taking the focus, a menu command takes none.
+// An address typed in a grid but not yet confirmed is stored before a run or
+// the export reads the table, however it is started: a click on Start stores
+// it by taking the focus, a menu command or the export button takes none.
 void Tfmain::storeOpenEdit() {
     QWidget* editor = focusWidget();
     for (QTableView* grid : {Routen, DBGrid2}) {
@@ -96,8 +96,16 @@ void Tfmain::HMailPasswort1Click() {
 
 void Tfmain::DomainExport1Click() {
     guard([this] {
-        m_session->DomainExport1Click(
-            [this](const QString& proposed) { return m_dialogs.saveExportFile(this, proposed); });
+        m_session->DomainExport1Click([this](const QString& proposed) {
+            const std::optional<QString> chosen = m_dialogs.saveExportFile(this, proposed);
+            // The export walks the table: an address still being typed is
+            // stored first and written with the others, as the grid shows
+            // it. Cancelled, the edit stays open as it was.
+            if (chosen) {
+                storeOpenEdit();
+            }
+            return chosen;
+        });
     });
 }
 

@@ -61,7 +61,8 @@ void append(const QString& path, const QByteArray& bytes);
 // name either: the file the link names is emptied instead) and raises IoError.
 class Output {
 public:
-    // Raises IoError when the file cannot be created.
+    // Raises IoError when the file cannot be created, on Windows also for a
+    // name it takes for a device ("aux.example.com.txt", "nul.txt").
     explicit Output(const QString& path);
     ~Output();
     Output(const Output&) = delete;

@@ -123,6 +123,23 @@ HANDLE createBeside(const std::wstring& target, std::wstring* temp,
     return created;
 }
 
+// Whether Windows takes a file name for one of its devices: "nul.txt" or
+// "aux.example.com.txt" in any folder names AUX, NUL, CON, COM1 ... (the
+// full path comes back as "\\.\AUX"). A device named as one ("\\.\COM1")
+// is asked for and does not count.
+bool namesDeviceUnasked(const std::wstring& path) {
+    if (path.rfind(L"\\\\", 0) == 0) {
+        return false;
+    }
+    const DWORD size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (size == 0) {
+        return false;
+    }
+    std::wstring full(size, L'\0');
+    full.resize(::GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
+    return full.rfind(L"\\\\.\\", 0) == 0;
+}
+
 } // namespace
 
 bool NativeFile::namesIgnoreCase() {
@@ -260,6 +277,11 @@ void NativeFile::append(const QString& path, const QByteArray& bytes) {
 }
 
 NativeFile::Output::Output(const QString& path) : m_path(path) {
+    // The export would go to the device, and no file would appear, with
+    // nothing said: a name that cannot be a file's is an invalid file name.
+    if (namesDeviceUnasked(native(path))) {
+        throw IoError::fromCode(ERROR_PATH_NOT_FOUND);
+    }
     const HANDLE handle = ::CreateFileW(native(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                         nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

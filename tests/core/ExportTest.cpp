@@ -55,6 +55,27 @@ TEST_F(ExportTest, TheProposedNameIsTheLoadedRoutesDomainWithTxt) {
     EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes, bed.Address), ".txt");
 }
 
+TEST_F(ExportTest, ARouteNameNoFileNameCanHoldIsProposedWithUnderscores) {
+    // The save dialog keeps only what follows a quotation mark, and a slash
+    // leads into another folder: the first two would write "example.org.txt"
+    // here and "foo.txt" two folders up.
+    const QList<QPair<QString, QString>> names = {
+        {"alt\"example.org", "alt_example.org.txt"},
+        {"../../etc/foo", ".._.._etc_foo.txt"},
+        {"a\\b:c*d?e<f>g|h", "a_b_c_d_e_f_g_h.txt"},
+        {"tab\there\x1f", "tab_here_.txt"},
+        {"..", "...txt"},
+        {"m\u00fcller-gro\u00df.de", "m\u00fcller-gro\u00df.de.txt"},
+        {"xn--mller-kva.example.com", "xn--mller-kva.example.com.txt"},
+    };
+    for (const auto& [route, proposed] : names) {
+        bed.seed({{7, route}}, {});
+        load(0);
+        EXPECT_EQ(RouteBrowsing::exportFileName(bed.routes, bed.Address), proposed)
+            << route.toStdString();
+    }
+}
+
 TEST_F(ExportTest, WritesTheLoadedAddressesInGridOrderWithCrLfInTheCodePage) {
     load(1);
     ASSERT_TRUE(RouteBrowsing::runExportCommand(bed.routes, bed.Address, [&](const QString& name) {

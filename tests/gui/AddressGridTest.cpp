@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTest>
+#include <QToolButton>
 
 namespace {
 
@@ -137,6 +138,46 @@ TEST_F(AddressGridTest, AnAddressStillBeingTypedIsStoredBeforeARunFromTheMenu) {
                         ->toPlainText()
                         .contains("Delete " + typed.toLower() + "\n"));
         EXPECT_EQ(addressesOfRoute(1).contains(typed), command == "Testlauf1");
+        EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+        dropWindow();
+    }
+}
+
+TEST_F(AddressGridTest, AnAddressStillBeingTypedIsStoredAndWrittenByTheExport) {
+    // The menu item and the diskette button.
+    for (const QString command : {"DomainExport1", "SpeedButton1"}) {
+        SCOPED_TRACE(command.toStdString());
+        openWindow();
+        const QString typed = command.toLower() + QStringLiteral("@example.com");
+        const QModelIndex cell = DBGrid2()->model()->index(2, 0);
+        DBGrid2()->setCurrentIndex(cell);
+        DBGrid2()->edit(cell);
+        auto* editor = qobject_cast<QLineEdit*>(DBGrid2()->indexWidget(cell));
+        ASSERT_NE(editor, nullptr);
+        editor->setFocus();
+        editor->selectAll();
+        QTest::keyClicks(editor, typed);
+        const QString target = dir.filePath(command + QStringLiteral(".txt"));
+        const auto exportFile = [&](const std::optional<QString>& answer) {
+            dialogs.saveAnswers.push_back(answer);
+            if (command == "DomainExport1") {
+                action(command)->trigger();
+            } else {
+                QTest::mouseClick(control<QToolButton>(command), Qt::LeftButton);
+            }
+        };
+        if (command == "DomainExport1") {
+            // Cancelled, the edit stays open and unstored.
+            exportFile(std::nullopt);
+            EXPECT_EQ(DBGrid2()->indexWidget(cell), editor);
+            EXPECT_TRUE(addressesOfRoute(1).contains("carol@example.com"));
+        }
+        exportFile(target);
+        EXPECT_EQ(addressesOfRoute(1), QStringList({"alice@example.com", "Bob@Example.com", typed,
+                                                    "postmaster@example.com"}));
+        EXPECT_EQ(fileBytes(target),
+                  QByteArray("Bob@Example.com\r\nalice@example.com\r\n" + typed.toLatin1() +
+                             "\r\npostmaster@example.com\r\n"));
         EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
         dropWindow();
     }
