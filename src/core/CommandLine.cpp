@@ -70,11 +70,11 @@ int CommandLine::batchSize(const QString& value) {
     }
     const int size = ok ? value.toInt(&ok) : 0;
     if (!ok || size < 1 || size > kLargest) {
+        // Filled in one pass: a "%1" in the value stays as written.
         throw TarveloError(QStringLiteral("Ungültiger Wert \"%1\" für /batch: erwartet wird eine "
                                           "Anzahl von Änderungen je Transaktion von 1 bis %2 "
                                           "(z. B. /batch:1000)")
-                               .arg(value)
-                               .arg(kLargest));
+                               .arg(value, QString::number(kLargest)));
     }
     return size;
 }

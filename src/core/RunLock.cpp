@@ -14,8 +14,7 @@ constexpr int kPollMilliseconds = 100;
 TarveloError busy(const QString& what, std::chrono::milliseconds wait) {
     return TarveloError(QStringLiteral("Eine andere Synchronisation läuft bereits: %1 wurde in %2 "
                                        "Sekunden nicht frei. Dieser Lauf hat nichts geändert")
-                            .arg(what)
-                            .arg(wait.count() / 1000));
+                            .arg(what, QString::number(wait.count() / 1000)));
 }
 
 } // namespace

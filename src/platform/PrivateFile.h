@@ -8,7 +8,9 @@
 // (PrivateFilePosix.cpp, PrivateFileWindows.cpp).
 namespace PrivateFile {
 
-// Puts bytes in place of path atomically. A file made here (existed false) is
+// Puts bytes in place of path atomically; an existing file that may be
+// written in a folder that takes no new file (POSIX) is written over in
+// place instead. A file made here (existed false) is
 // readable by its owner only: mode 0600, or on Windows an explicit ACL for the
 // account, the Administrators group and SYSTEM. A file that existed keeps its
 // permissions and, where the system allows, its owner (on Windows its ACL).

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 
 constexpr qsizetype kMaxValue = 2047;
@@ -26,11 +28,22 @@ struct Line {
 };
 
 // An editor that saves "UTF-8 with signature" puts these bytes in front of
-// the first section; the file is UTF-8 then. One saved as "Unicode" starts
-// with the UTF-16 mark; it is read as UTF-8 with signature and written back
-// as it came.
+// the first section; the file is UTF-8 then. One saved as "Unicode" or
+// "Unicode big endian" starts with the UTF-16 mark in its byte order; it is
+// read as UTF-8 with signature and written back as it came.
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 constexpr char kUtf16Mark[] = "\xFF\xFE";
+constexpr char kUtf16BigEndianMark[] = "\xFE\xFF";
+
+enum class Wide { No, LittleEndian, BigEndian };
+
+// UTF-16 in the other byte order, the mark included.
+QByteArray swappedPairs(QByteArray bytes) {
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
+        std::swap(bytes[i], bytes[i + 1]);
+    }
+    return bytes;
+}
 
 QByteArray fromUtf16(const QByteArray& bytes) {
     const QByteArray text = bytes.mid(2);
@@ -134,7 +147,7 @@ bool sameName(QStringView a, QStringView b) {
 
 // The file's bytes. *exists tells whether there is a file of that name;
 // *readable is false when there is one but its bytes could not be read.
-QByteArray readAll(const QString& path, bool* exists, bool* readable, bool* utf16 = nullptr) {
+QByteArray readAll(const QString& path, bool* exists, bool* readable, Wide* utf16 = nullptr) {
     QFile file(path);
     *exists = file.exists();
     *readable = false;
@@ -145,11 +158,21 @@ QByteArray readAll(const QString& path, bool* exists, bool* readable, bool* utf1
     }
     QByteArray bytes = file.readAll();
     *readable = file.error() == QFileDevice::NoError;
-    const bool wide = bytes.startsWith(kUtf16Mark);
+    const Wide wide = bytes.startsWith(kUtf16Mark)            ? Wide::LittleEndian
+                      : bytes.startsWith(kUtf16BigEndianMark) ? Wide::BigEndian
+                                                              : Wide::No;
     if (utf16 != nullptr) {
         *utf16 = wide;
     }
-    return wide ? fromUtf16(bytes) : bytes;
+    switch (wide) {
+    case Wide::LittleEndian:
+        return fromUtf16(bytes);
+    case Wide::BigEndian:
+        return fromUtf16(swappedPairs(bytes));
+    case Wide::No:
+        break;
+    }
+    return bytes;
 }
 
 // Where a key's new line goes: over the key's line (replaceBegin to
@@ -236,7 +259,7 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
                               const QString& value) {
     bool exists = false;
     bool readable = false;
-    bool utf16 = false;
+    Wide utf16 = Wide::No;
     QByteArray bytes = readAll(path, &exists, &readable, &utf16);
     if (exists && !readable) {
         // Writing now would replace everything else in it by nothing.
@@ -266,7 +289,9 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
         out = head + keyLine + "\r\n" + bytes.mid(place.sectionInsert);
     } else {
         out = bytes;
-        if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r')) {
+        // A file that holds its mark alone (an empty one saved with it) gets
+        // the section right after the mark, not after an empty line.
+        if (!out.isEmpty() && out != kUtf8Mark && !out.endsWith('\n') && !out.endsWith('\r')) {
             out += "\r\n";
         }
         out += "[" + encode(section) + "]\r\n" + keyLine + "\r\n";
@@ -280,7 +305,13 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
 
     // It holds the administrator password: a file made here is readable by
     // its owner only, one that was there keeps its permissions.
-    const bool ok = PrivateFile::replace(path, utf16 ? toUtf16(out) : out, exists);
+    QByteArray written = out;
+    if (utf16 == Wide::LittleEndian) {
+        written = toUtf16(out);
+    } else if (utf16 == Wide::BigEndian) {
+        written = swappedPairs(toUtf16(out));
+    }
+    const bool ok = PrivateFile::replace(path, written, exists);
     if (!ok) {
         throw cannotWrite(path);
     }

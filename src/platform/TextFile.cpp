@@ -20,8 +20,7 @@ TarveloError cannotCreate(const QString& path) {
 TarveloError tooLarge(const QString& path, qint64 size) {
     return TarveloError(
         QStringLiteral("Datei %1 ist größer als 1 GiB (%2 Bytes) und wird nicht gelesen")
-            .arg(path)
-            .arg(size));
+            .arg(path, QString::number(size)));
 }
 
 // The lines in the code page, each ended by CR LF.

@@ -125,3 +125,21 @@ TEST(CommandLineParse, ValuesAreCutAt255Characters) {
     EXPECT_EQ(CommandLine::parse("/domain:" + longDomain).value, "@" + longDomain.left(255));
     EXPECT_EQ(CommandLine::parse("/domain:@" + longDomain).value, "@" + longDomain.left(254));
 }
+
+// A wrong "/batch:" value is named as it was written, whatever it holds.
+TEST(CommandLineParse, WrongBatchSizeIsNamedAsWritten) {
+    for (const char* wrong : {"0", "100001", "", "zehn", "%1", "%2x", "1%1"}) {
+        const QString value = QString::fromLatin1(wrong);
+        try {
+            CommandLine::batchSize(value);
+            ADD_FAILURE() << wrong << " taken";
+        } catch (const TarveloError& error) {
+            EXPECT_EQ(error.message(), "Ungültiger Wert \"" + value +
+                                           "\" für /batch: erwartet wird eine Anzahl von "
+                                           "Änderungen je Transaktion von 1 bis 100000 (z. B. "
+                                           "/batch:1000)")
+                << wrong;
+        }
+    }
+    EXPECT_EQ(CommandLine::batchSize("100000"), 100000);
+}

@@ -6,6 +6,7 @@
 #include "db/Database.h"
 #include "platform/Ansi.h"
 #include "platform/LineBreaks.h"
+#include "platform/TarveloError.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,7 +17,10 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QThread>
+
+#include "QStringPrinter.h"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +172,25 @@ TEST(GuardedRun, ARunThatCannotGetTheLockChangesNothing) {
     EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
     EXPECT_TRUE(s.protocolFiles().isEmpty());
     EXPECT_FALSE(s.install.logMessages().contains("Ende DBsync"));
+}
+
+// The lock file is named whole in the error, also below a folder whose name
+// holds a per cent sign and a digit.
+TEST(GuardedRun, TheLockErrorNamesTheLockFileAsItIs) {
+    const QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/tarvelo-100%1-XXXXXX"));
+    ASSERT_TRUE(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("tarvelo.lock"));
+    Database database;
+    const RunLock held(path, database, RunLock::defaultWait());
+    try {
+        const RunLock second(path, database, std::chrono::milliseconds(200));
+        ADD_FAILURE() << "a second run took the lock";
+    } catch (const TarveloError& error) {
+        EXPECT_EQ(error.message(), "Eine andere Synchronisation läuft bereits: die Sperrdatei \"" +
+                                       path +
+                                       "\" wurde in 0 Sekunden nicht frei. Dieser Lauf hat "
+                                       "nichts geändert");
+    }
 }
 
 // Stopped from outside while it waits for another run's lock: the wait is

@@ -1,5 +1,6 @@
 #include "platform/ProfileFile.h"
 
+#include "../core/FileSizeLimit.h"
 #include "FileModeTools.h"
 #include "ProfileFileWriteTestBed.h"
 
@@ -59,29 +60,54 @@ TEST_F(ProfileFileWrite, ExistingFileKeepsItsModeOwnerAndGroup) {
               QStringList({"tarvelo.ini"}));
 }
 
-TEST_F(ProfileFileWrite, FailedWriteInReadOnlyDirectoryLeavesTheFile) {
+// A folder that takes no new file (the program's, owned by root): a
+// configuration the user may write is written over in place, as Windows'
+// profile functions do, keeping its mode; one the user may not write, or a
+// write that fails half-way (a full disk), leaves it as it was, and the
+// write fails.
+TEST_F(ProfileFileWrite, InAReadOnlyDirectoryOnlyAWritableFileIsWritten) {
     const QString dir = path("locked");
     ASSERT_TRUE(QDir().mkdir(dir));
     const QString file = dir + QStringLiteral("/tarvelo.ini");
-    ASSERT_TRUE(writeBytes(file, kHandKept));
     ASSERT_TRUE(FileTestTools::setMode(m_dir.path(), 0755));
-    ASSERT_TRUE(FileTestTools::setMode(file, 0666));
-    ASSERT_TRUE(FileTestTools::setMode(dir, 0555));
+    const QString longer = QStringLiteral("/neu/") + QString(300, u'x');
+    const struct {
+        int mode;
+        QString value;
+        bool written;
+    } cases[] = {{0666, QStringLiteral("/neu.txt"), true},
+                 {0444, QStringLiteral("/neu.txt"), false},
+                 {0666, longer, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        ASSERT_TRUE(FileTestTools::setMode(dir, 0755));
+        ASSERT_TRUE(writeBytes(file, kHandKept));
+        ASSERT_TRUE(FileTestTools::setMode(file, c.mode));
+        ASSERT_TRUE(FileTestTools::setMode(dir, 0555));
 
-    const std::string complaint = FileTestTools::runUnprivileged([&]() -> std::string {
-        if (FileTestTools::canCreateIn(dir)) {
-            return "the directory is still writable";
-        }
-        const QString message = failureOf(file, "ad", "emails", "/neu.txt");
-        if (message != cannotWrite(file)) {
-            return "message was: " + message.toStdString();
-        }
-        return {};
-    });
-    FileTestTools::setMode(dir, 0755);
-    EXPECT_EQ(complaint, "");
-    EXPECT_EQ(readBytes(file), kHandKept);
-    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList({"tarvelo.ini"}));
+        const std::string complaint = FileTestTools::runUnprivileged([&]() -> std::string {
+            if (FileTestTools::canCreateIn(dir)) {
+                return "the directory is still writable";
+            }
+            // Room for the old content, not for the longer new one.
+            const FileSizeLimit disk(rlim_t(kHandKept.size() + 100));
+            const QString message = failureOf(file, "ad", "emails", c.value);
+            const QString expected =
+                c.written ? QStringLiteral("<kein Fehler>") : cannotWrite(file);
+            if (message != expected) {
+                return "message was: " + message.toStdString();
+            }
+            return {};
+        });
+        FileTestTools::setMode(dir, 0755);
+        EXPECT_EQ(complaint, "");
+        EXPECT_EQ(readBytes(file), c.written ? kHandKept.left(kHandKept.indexOf("  Emails")) +
+                                                   "emails=/neu.txt" +
+                                                   kHandKept.mid(kHandKept.indexOf("\r\ntimestamp"))
+                                             : kHandKept);
+        EXPECT_EQ(FileTestTools::modeOf(file), c.mode);
+        EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden), QStringList({"tarvelo.ini"}));
+    }
 }
 
 TEST_F(ProfileFileWrite, UnreadableFileIsNotOverwritten) {

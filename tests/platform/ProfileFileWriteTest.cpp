@@ -5,6 +5,7 @@
 #include "ProfileFileWriteTestBed.h"
 
 #include <QDir>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include "QStringPrinter.h"
@@ -156,6 +157,11 @@ TEST_F(ProfileFileWrite, FileWithTheUtf8SignatureStaysUtf8) {
               QByteArray("\xEF\xBB\xBF[SQL]\r\nProvider=Data Source=/srv/m\xC3\xBCller.db\r\n"
                          "[ad]\r\nemails=/home/j\xC3\xBCrgen/\xE2\x82\xAC.txt\r\n"));
     EXPECT_EQ(ProfileFile::readString(file, "ad", "emails"), QStringLiteral("/home/jürgen/€.txt"));
+
+    // An empty file saved with the signature: the section follows it at once.
+    withContent("\xEF\xBB\xBF");
+    ProfileFile::writeString(file, "ad", "emails", QString());
+    EXPECT_EQ(readBytes(file), QByteArray("\xEF\xBB\xBF[ad]\r\nemails=\r\n"));
 }
 
 // Notepad saves UTF-8 without the signature: a file that is valid UTF-8 and
@@ -202,18 +208,25 @@ TEST_F(ProfileFileWrite, CodePageBytesThatReadAsUtf8MakeTheFileUtf8) {
     EXPECT_EQ(readBytes(file), QByteArray("[Hmail]\r\nadmin=\xE7\xE5\xE8\r\n"));
 }
 
-// One saved as "Unicode" (UTF-16 with its mark) likewise stays UTF-16.
+// One saved as "Unicode" or "Unicode big endian" (UTF-16 with its mark)
+// likewise stays UTF-16 in its byte order.
 TEST_F(ProfileFileWrite, FileInUtf16StaysUtf16) {
-    const auto utf16 = [](const QString& text) {
-        return QByteArray("\xFF\xFE") +
-               QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-    };
-    const QString file = withContent(utf16("[SQL]\r\nProvider=Data Source=C:\\Müller\\hm.db\r\n"));
-    EXPECT_EQ(ProfileFile::readString(file, "SQL", "Provider"),
-              QStringLiteral("Data Source=C:\\Müller\\hm.db"));
-    ProfileFile::writeString(file, "SQL", "Provider", QStringLiteral("x€"));
-    EXPECT_EQ(readBytes(file), utf16("[SQL]\r\nProvider=x€\r\n"));
-    EXPECT_EQ(ProfileFile::readString(file, "SQL", "Provider"), QStringLiteral("x€"));
+    for (const auto order : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        SCOPED_TRACE(order == QStringConverter::Utf16LE ? "little endian" : "big endian");
+        const auto utf16 = [order](const QString& text) -> QByteArray {
+            QStringEncoder encoder(order, QStringConverter::Flag::WriteBom);
+            return encoder.encode(text);
+        };
+        const QString file =
+            withContent(utf16("[SQL]\r\nProvider=Data Source=C:\\Müller\\hm.db\r\n"));
+        EXPECT_EQ(ProfileFile::readString(file, "SQL", "Provider"),
+                  QStringLiteral("Data Source=C:\\Müller\\hm.db"));
+        ProfileFile::writeString(file, "SQL", "Provider", QStringLiteral("x€"));
+        EXPECT_EQ(readBytes(file), utf16("[SQL]\r\nProvider=x€\r\n"));
+        EXPECT_EQ(ProfileFile::readString(file, "SQL", "Provider"), QStringLiteral("x€"));
+        ProfileFile::writeString(file, "ad", "emails", QStringLiteral("/j€.txt"));
+        EXPECT_EQ(readBytes(file), utf16("[SQL]\r\nProvider=x€\r\n[ad]\r\nemails=/j€.txt\r\n"));
+    }
 }
 
 TEST_F(ProfileFileWrite, FailsBelowARegularFile) {

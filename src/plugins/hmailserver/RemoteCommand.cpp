@@ -37,8 +37,7 @@ bool RemoteCommand::load(const QString& configFile, RemoteCommand* command, QStr
             *error = QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: In %1 steht "
                                     "im Abschnitt [Remote] unter Timeout \"%2\" statt einer Zahl "
                                     "von Sekunden von 1 bis %3")
-                         .arg(configFile, timeout)
-                         .arg(kLongestTimeoutSeconds);
+                         .arg(configFile, timeout, QString::number(kLongestTimeoutSeconds));
             return false;
         }
     }

@@ -120,11 +120,11 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
     }
     if (end == End::TimedOut) {
         endCommand(process);
-        outcome.errorDescription = QStringLiteral("Zeitüberschreitung: Der Befehl \"%1\" hat "
-                                                  "sich nach %2 Sekunden nicht beendet und wurde "
-                                                  "abgebrochen")
-                                       .arg(command.program)
-                                       .arg(command.timeoutSeconds);
+        outcome.errorDescription =
+            QStringLiteral("Zeitüberschreitung: Der Befehl \"%1\" hat "
+                           "sich nach %2 Sekunden nicht beendet und wurde "
+                           "abgebrochen")
+                .arg(command.program, QString::number(command.timeoutSeconds));
         return outcome;
     }
     if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
@@ -136,8 +136,7 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
         outcome.errorDescription =
             process.exitStatus() == QProcess::NormalExit
                 ? QStringLiteral("Der Befehl \"%1\" endete mit Status %2 ohne Fehlermeldung")
-                      .arg(command.program)
-                      .arg(process.exitCode())
+                      .arg(command.program, QString::number(process.exitCode()))
                 : QStringLiteral("Der Befehl \"%1\" wurde abgebrochen").arg(command.program);
     }
     return outcome;
