@@ -191,6 +191,7 @@ int AddressDataset::appendPendingRow() {
         const int row = recordCount();
         beginInsertRows(QModelIndex(), row, row);
         m_pending = true;
+        m_pendingText.clear();
         endInsertRows();
     }
     return recordCount();
@@ -218,7 +219,7 @@ QVariant AddressDataset::data(const QModelIndex& index, int role) const {
         (role != Qt::DisplayRole && role != Qt::EditRole)) {
         return {};
     }
-    return isPendingRow(index.row()) ? QString() : m_rows.at(index.row()).address;
+    return isPendingRow(index.row()) ? m_pendingText : m_rows.at(index.row()).address;
 }
 
 QVariant AddressDataset::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -256,6 +257,12 @@ bool AddressDataset::setData(const QModelIndex& index, const QVariant& value, in
         m_rows.append({id, address});
         m_pending = false;
     } catch (const TarveloError& error) {
+        // A new address the database refused stays in its row, unstored, for
+        // the user to correct rather than type again.
+        if (isPendingRow(row)) {
+            m_pendingText = address;
+            emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+        }
         reportError(error.message());
         return false;
     }

@@ -68,7 +68,8 @@ public:
                         int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     // An edit of a stored row updates it; text entered into the pending row
-    // stores it (the empty text leaves it pending).
+    // stores it (the empty text leaves it pending, text the database refuses
+    // stays shown in it, unstored).
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     // Deletes stored rows; the pending row, when among them, just goes.
     bool removeRows(int row, int count, const QModelIndex& parent = QModelIndex()) override;
@@ -90,5 +91,6 @@ private:
     QString m_routeName;
     QVector<Row> m_rows;
     bool m_pending = false;
+    QString m_pendingText;     // what the database refused to store in it
     bool m_cancelling = false; // the pending row is going
 };

@@ -264,6 +264,19 @@ TEST_F(AddressGridTest, AnAddressTheDatabaseRefusesIsReportedOnce) {
     typeIntoCell(DBGrid2(), 4, QString(256, QChar(u'x')));
     EXPECT_EQ(messages.size(), 1);
     EXPECT_EQ(tableRows().size(), 14);
+    // What was typed stays in the unstored row, to be corrected there.
+    ASSERT_EQ(shownAddresses().size(), 5);
+    EXPECT_EQ(shownAddresses()[4], QString(256, QChar(u'x')));
+    EXPECT_EQ(DBGrid2()->model()->headerData(4, Qt::Vertical).toString(), "*");
+    typeIntoCell(DBGrid2(), 4, QStringLiteral("korrigiert@example.com"));
+    EXPECT_EQ(messages.size(), 1);
+    EXPECT_EQ(tableRows().size(), 15);
+    EXPECT_EQ(shownAddresses()[4], "korrigiert@example.com");
+    // A new row starts empty again.
+    QTest::keyClick(DBGrid2(), Qt::Key_Insert);
+    ASSERT_EQ(shownAddresses().size(), 6);
+    EXPECT_EQ(shownAddresses()[5], "");
+    QTest::keyClick(DBGrid2(), Qt::Key_Escape);
     // The window stays usable.
     clickCell(Routen(), 1);
     EXPECT_EQ(shownAddresses().size(), 3);
