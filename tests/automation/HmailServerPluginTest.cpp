@@ -1,3 +1,4 @@
+#include "../platform/FileModeTools.h"
 #include "RemoteStandin.h"
 #include "automation/AutomationRegistry.h"
 #include "automation/RouteRefresh.h"
@@ -225,6 +226,23 @@ TEST_F(HmailServerPlugin, WithoutUsableConfigurationNoObjectIsMade) {
                   .arg(remote.configFile()));
     EXPECT_EQ(password, QStringLiteral("Geheim"));
     EXPECT_TRUE(remote.calls().isEmpty());
+
+    // A file with a command that this user may not read is named as such,
+    // not as one without a command.
+    remote.setCommand(remote.defaultCommand());
+    ASSERT_TRUE(FileTestTools::setMode(remote.configFile(), 0));
+    ASSERT_TRUE(FileTestTools::setMode(scratch.path(), 0755));
+    const std::string complaint = FileTestTools::runUnprivileged([&] {
+        const QString message = refresh();
+        const QString expected =
+            QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: Datei %1 kann "
+                           "nicht gelesen werden")
+                .arg(remote.configFile());
+        return message == expected ? std::string() : message.toStdString();
+    });
+    EXPECT_EQ(complaint, "");
+    EXPECT_TRUE(remote.calls().isEmpty());
+    ASSERT_TRUE(FileTestTools::setMode(remote.configFile(), 0600));
 
     // Read afresh for every object: once written, it counts.
     remote.setCommand(remote.defaultCommand());

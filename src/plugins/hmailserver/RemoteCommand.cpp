@@ -18,6 +18,14 @@ bool RemoteCommand::load(const QString& configFile, RemoteCommand* command, QStr
                      .arg(configFile);
         return false;
     }
+    // Read as empty, a file this user may not read would be reported as one
+    // without a command.
+    if (ProfileFile::unreadable(configFile)) {
+        *error = QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: Datei %1 kann "
+                                "nicht gelesen werden")
+                     .arg(configFile);
+        return false;
+    }
     const QString line =
         ProfileFile::readString(configFile, QStringLiteral("Remote"), QStringLiteral("Command"));
     QStringList words = QProcess::splitCommand(line);
