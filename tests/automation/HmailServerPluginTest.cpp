@@ -172,6 +172,11 @@ TEST_F(HmailServerPlugin, FailingCommandReportsItsLastLineOnStandardError) {
          QStringLiteral("Der Befehl \"%1\" endete mit Status 3 ohne Fehlermeldung").arg(program)},
         {"only blank lines", 1, " \r\n\t\n", nullptr,
          QStringLiteral("Der Befehl \"%1\" endete mit Status 1 ohne Fehlermeldung").arg(program)},
+        {"much output before the last line", 1,
+         QByteArray("Warnung: Zeile\r\n").repeated(200000) + "Zugriff verweigert\r\n", nullptr,
+         QStringLiteral("Zugriff verweigert")},
+        {"a line of megabytes, cut to a message of a thousand characters", 1,
+         QByteArray(3000000, 'x') + '\n', nullptr, QString(1000, u'x') + QStringLiteral(" …")},
         {"warnings of a command that succeeded", 0, "Warning: Permanently added 'mailhost'\n",
          nullptr, QString()},
     };

@@ -20,7 +20,8 @@ void HmailRoutes::refresh() {
         RemoteRun::run(m_application->command(), script.text(), m_whileWaiting);
     if (!outcome.succeeded) {
         m_hasError = true;
-        m_errorDescription = script.hidePassword(outcome.errorDescription);
+        // Hidden first: a cut could leave part of the password unrecognised.
+        m_errorDescription = RemoteRun::shortened(script.hidePassword(outcome.errorDescription));
     }
 }
 

@@ -15,6 +15,12 @@ namespace {
 constexpr int kKillWaitMs = 5000;
 // The wait between two calls of the caller's hook.
 constexpr int kWaitSliceMs = 50;
+// Of standard error only the end is kept: its last line is the message, and
+// a command that writes on and on must not fill the memory meanwhile.
+constexpr qsizetype kKeptErrorBytes = 64 * 1024;
+// The longest message taken from standard error: a message box or a log line
+// of megabytes would hold the window for minutes.
+constexpr qsizetype kLongestMessage = 1000;
 
 bool isBlankLine(QStringView line) {
     for (const QChar c : line) {
@@ -41,6 +47,13 @@ QString RemoteRun::lastNonEmptyLine(const QString& text) {
     return {};
 }
 
+QString RemoteRun::shortened(const QString& message) {
+    if (message.size() <= kLongestMessage) {
+        return message;
+    }
+    return message.left(kLongestMessage) + QStringLiteral(" …");
+}
+
 QString RemoteRun::decodeOutput(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(bytes);
@@ -54,12 +67,30 @@ namespace {
 
 enum class End { Finished, TimedOut, Stopped };
 
-// Waits for the end of process for at most timeoutMs, calling whileWaiting
-// between short waits, until it gives the wait up.
-End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whileWaiting) {
-    if (!whileWaiting) {
-        return process.waitForFinished(timeoutMs) ? End::Finished : End::TimedOut;
+bool holdsText(QByteArrayView bytes) {
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) > ' ' && c != 0x7F; });
+}
+
+// Adds what the command has written on standard error since to errors, of
+// which only the end is kept: from the start of a line where a line with text
+// begins in it, else the end of the one long line.
+void keepEndOfErrors(QProcess& process, QByteArray& errors) {
+    errors += process.readAllStandardError();
+    if (errors.size() > kKeptErrorBytes) {
+        errors = errors.right(kKeptErrorBytes);
+        const qsizetype lineEnd = errors.indexOf('\n');
+        if (lineEnd >= 0 && holdsText(QByteArrayView(errors).sliced(lineEnd + 1))) {
+            errors.remove(0, lineEnd + 1);
+        }
     }
+}
+
+// Waits for the end of process for at most timeoutMs, calling whileWaiting
+// (when set) between short waits, until it gives the wait up; keeps the end
+// of standard error meanwhile.
+End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whileWaiting,
+             QByteArray& errors) {
     QElapsedTimer waited;
     waited.start();
     for (;;) {
@@ -70,10 +101,12 @@ End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whil
         if (left <= 0) {
             return End::TimedOut;
         }
-        if (process.waitForFinished(int(std::min<qint64>(left, kWaitSliceMs)))) {
+        const bool finished = process.waitForFinished(int(std::min<qint64>(left, kWaitSliceMs)));
+        keepEndOfErrors(process, errors);
+        if (finished) {
             return End::Finished;
         }
-        if (!whileWaiting()) {
+        if (whileWaiting && !whileWaiting()) {
             return End::Stopped;
         }
     }
@@ -109,7 +142,8 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
     process.write(input);
     process.closeWriteChannel();
 
-    const End end = awaitEnd(process, command.timeoutSeconds * 1000, whileWaiting);
+    QByteArray errors;
+    const End end = awaitEnd(process, command.timeoutSeconds * 1000, whileWaiting, errors);
     if (end == End::Stopped) {
         endCommand(process);
         outcome.errorDescription =
@@ -131,7 +165,8 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
         outcome.succeeded = true;
         return outcome;
     }
-    outcome.errorDescription = lastNonEmptyLine(decodeOutput(process.readAllStandardError()));
+    keepEndOfErrors(process, errors);
+    outcome.errorDescription = lastNonEmptyLine(decodeOutput(errors));
     if (outcome.errorDescription.isEmpty()) {
         outcome.errorDescription =
             process.exitStatus() == QProcess::NormalExit

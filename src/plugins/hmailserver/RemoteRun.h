@@ -29,6 +29,9 @@ Outcome run(const RemoteCommand& command, const QByteArray& input,
 // empty when there is none.
 QString lastNonEmptyLine(const QString& text);
 
+// message cut to its first thousand characters, marked by " …" where cut.
+QString shortened(const QString& message);
+
 // Standard error as UTF-8 where it is valid UTF-8, else in the system's code page.
 QString decodeOutput(const QByteArray& bytes);
 
