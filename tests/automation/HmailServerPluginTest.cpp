@@ -177,12 +177,23 @@ TEST_F(HmailServerPlugin, FailingCommandReportsItsLastLineOnStandardError) {
          QStringLiteral("Zugriff verweigert")},
         {"a line of megabytes, cut to a message of a thousand characters", 1,
          QByteArray(3000000, 'x') + '\n', nullptr, QString(1000, u'x') + QStringLiteral(" …")},
+        {"status 0 without the script's confirmation, as from cmd.exe", 0,
+         "'try' is not recognized as an internal or external command,\r\noperable program or "
+         "batch file.\r\n",
+         "noconfirm", QStringLiteral("operable program or batch file")},
+        {"status 0 without a word", 0, "", "noconfirm",
+         QStringLiteral("Der Befehl \"%1\" endete mit Status 0, ohne zu bestätigen, dass der "
+                        "Mailserver seine Routen neu geladen hat (Command in %2 muss PowerShell "
+                        "mit \"-Command -\" starten, das das Skript von der Standardeingabe "
+                        "liest)")
+             .arg(program, remote.configFile())},
         {"warnings of a command that succeeded", 0, "Warning: Permanently added 'mailhost'\n",
          nullptr, QString()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QFile::remove(remote.hostDir() + QStringLiteral("/noread"));
+        QFile::remove(remote.hostDir() + QStringLiteral("/noconfirm"));
         remote.answer(c.status, c.standardError);
         if (c.flag != nullptr) {
             remote.setFlag(c.flag);

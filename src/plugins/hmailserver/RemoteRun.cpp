@@ -72,25 +72,41 @@ bool holdsText(QByteArrayView bytes) {
                        [](char c) { return static_cast<unsigned char>(c) > ' ' && c != 0x7F; });
 }
 
-// Adds what the command has written on standard error since to errors, of
-// which only the end is kept: from the start of a line where a line with text
-// begins in it, else the end of the one long line.
-void keepEndOfErrors(QProcess& process, QByteArray& errors) {
-    errors += process.readAllStandardError();
-    if (errors.size() > kKeptErrorBytes) {
-        errors = errors.right(kKeptErrorBytes);
-        const qsizetype lineEnd = errors.indexOf('\n');
-        if (lineEnd >= 0 && holdsText(QByteArrayView(errors).sliced(lineEnd + 1))) {
-            errors.remove(0, lineEnd + 1);
+// What the command has written on its standard output and standard error;
+// of each only the end is kept: from the start of a line where a line with
+// text begins in it, else the end of the one long line.
+struct Written {
+    QByteArray output;
+    QByteArray errors;
+};
+
+void keepEnd(QByteArray& kept, const QByteArray& more) {
+    kept += more;
+    if (kept.size() > kKeptErrorBytes) {
+        kept = kept.right(kKeptErrorBytes);
+        const qsizetype lineEnd = kept.indexOf('\n');
+        if (lineEnd >= 0 && holdsText(QByteArrayView(kept).sliced(lineEnd + 1))) {
+            kept.remove(0, lineEnd + 1);
         }
     }
 }
 
+void keepEndOfWritten(QProcess& process, Written& written) {
+    keepEnd(written.output, process.readAllStandardOutput());
+    keepEnd(written.errors, process.readAllStandardError());
+}
+
+bool holdsLine(const QByteArray& output, const QByteArray& line) {
+    const QList<QByteArray> lines = output.split('\n');
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const QByteArray& l) { return l.trimmed() == line; });
+}
+
 // Waits for the end of process for at most timeoutMs, calling whileWaiting
 // (when set) between short waits, until it gives the wait up; keeps the end
-// of standard error meanwhile.
+// of what it writes meanwhile.
 End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whileWaiting,
-             QByteArray& errors) {
+             Written& written) {
     QElapsedTimer waited;
     waited.start();
     for (;;) {
@@ -102,7 +118,7 @@ End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whil
             return End::TimedOut;
         }
         const bool finished = process.waitForFinished(int(std::min<qint64>(left, kWaitSliceMs)));
-        keepEndOfErrors(process, errors);
+        keepEndOfWritten(process, written);
         if (finished) {
             return End::Finished;
         }
@@ -123,12 +139,12 @@ void endCommand(QProcess& process) {
 } // namespace
 
 RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray& input,
+                                  const QByteArray& confirmation,
                                   const std::function<bool()>& whileWaiting) {
     Outcome outcome;
     QProcess process;
     process.setProgram(command.program);
     process.setArguments(command.arguments);
-    process.setStandardOutputFile(QProcess::nullDevice());
     process.start(QIODevice::ReadWrite);
     if (!process.waitForStarted()) {
         outcome.errorDescription =
@@ -142,8 +158,8 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
     process.write(input);
     process.closeWriteChannel();
 
-    QByteArray errors;
-    const End end = awaitEnd(process, command.timeoutSeconds * 1000, whileWaiting, errors);
+    Written written;
+    const End end = awaitEnd(process, command.timeoutSeconds * 1000, whileWaiting, written);
     if (end == End::Stopped) {
         endCommand(process);
         outcome.errorDescription =
@@ -161,12 +177,26 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
                                        .arg(command.timeoutSeconds);
         return outcome;
     }
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+    keepEndOfWritten(process, written);
+    const bool endedWell = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (endedWell && holdsLine(written.output, confirmation)) {
         outcome.succeeded = true;
         return outcome;
     }
-    keepEndOfErrors(process, errors);
-    outcome.errorDescription = lastNonEmptyLine(decodeOutput(errors));
+    outcome.errorDescription = lastNonEmptyLine(decodeOutput(written.errors));
+    if (endedWell) {
+        // What it said on standard error (cmd.exe: "'try' is not recognized
+        // ...") tells why best.
+        if (outcome.errorDescription.isEmpty()) {
+            outcome.errorDescription =
+                QStringLiteral("Der Befehl \"%1\" endete mit Status 0, ohne zu bestätigen, dass "
+                               "der Mailserver seine Routen neu geladen hat (Command in %2 muss "
+                               "PowerShell mit \"-Command -\" starten, das das Skript von der "
+                               "Standardeingabe liest)")
+                    .arg(command.program, command.configFile);
+        }
+        return outcome;
+    }
     if (outcome.errorDescription.isEmpty()) {
         outcome.errorDescription =
             process.exitStatus() == QProcess::NormalExit
