@@ -4,6 +4,7 @@
 #include "automation/RouteRefresh.h"
 #include "platform/TarveloError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
@@ -242,6 +243,13 @@ TEST_F(HmailServerPlugin, WithoutUsableConfigurationNoObjectIsMade) {
                   .arg(remote.configFile()));
     EXPECT_EQ(password, QStringLiteral("Geheim"));
     EXPECT_TRUE(remote.calls().isEmpty());
+
+    // A folder in the file's place is named as such, not as missing.
+    ASSERT_TRUE(QDir().mkdir(remote.configFile()));
+    EXPECT_EQ(refresh(), QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: %1 ist "
+                                        "keine reguläre Datei")
+                             .arg(remote.configFile()));
+    ASSERT_TRUE(QDir().rmdir(remote.configFile()));
 
     // A file with a command that this user may not read is named as such,
     // not as one without a command.
