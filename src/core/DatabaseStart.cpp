@@ -40,6 +40,10 @@ Target target(const ConnectionSettings& settings) {
     case ConnectionSettings::Server::MySql: {
         QString server = settings.host;
         if (settings.port > 0) {
+            // "::1:5432" would read as an address without a port.
+            if (server.contains(u':')) {
+                server = u'[' + server + u']';
+            }
             server += u':' + QString::number(settings.port);
         }
         Target t{QStringLiteral("Die Datenbank \"%1\" auf dem Server \"%2\"")

@@ -210,11 +210,22 @@ void MainSession::HmailRefresh1Click() {
     // The mail server may take up to a minute to answer: meanwhile the window
     // breathes and takes no input, as during a run; Escape gives the wait up.
     const WindowRunScope busy(m_window);
+    // A stop from outside (a service manager, Ctrl+C) gives the wait up as
+    // Escape does: the command and what it started end, instead of going on
+    // unseen after the program, and the log says why.
+    const StopSignals outsideStops;
     refreshRoutes(AdminPassword, m_paths.automationDirectory, [this] {
         Progress::note(); // the refresh's own time limit bounds this wait
         m_window.runWaiting();
+        const QString signal = StopSignals::received();
+        if (!signal.isEmpty()) {
+            LogMessage(QStringLiteral("Das Programm wird beendet (%1)").arg(signal));
+            return false;
+        }
         return !m_window.stopRequested();
     });
+    // Heard after the mail server had answered: the refresh is done.
+    StopSignals::endIfReceived();
 }
 
 void MainSession::DomainExport1Click(const RouteBrowsing::SaveDialog& ask) {

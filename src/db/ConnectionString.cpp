@@ -49,6 +49,10 @@ qsizetype closingBrace(const QString& text, qsizetype open) {
     return -1;
 }
 
+bool isPasswordKey(const QString& lowerKey) {
+    return lowerKey == u"password" || lowerKey == u"pwd";
+}
+
 // key=value pairs separated by ';'. A value may be enclosed in " or '; inside
 // such a value the quote character doubled stands for itself, and ';' is text.
 // A value that begins with ODBC's '{' runs to its closing '}' ("}}" stands
@@ -66,6 +70,15 @@ QList<Entry> splitEntries(const QString& text) {
             Blanks::trimmed(QStringView(text).mid(keyStart, i - keyStart)).toString();
         if (i >= n || text[i] == u';') {
             // A piece without '=' may only be empty (";;" or a final ';').
+            // Right after a password it is most likely the password's rest,
+            // cut at a ';' that should have stood in quotes: never shown.
+            if (!key.isEmpty() && !entries.isEmpty() && isPasswordKey(entries.last().lower)) {
+                throw DbError(QStringLiteral("Auf den Wert von \"%1\" folgt ein Teil ohne "
+                                             "\"=\" (nicht angezeigt, er kann zum Kennwort "
+                                             "gehören): ein Wert mit \";\" steht in "
+                                             "Anführungszeichen")
+                                  .arg(entries.last().key));
+            }
             if (!key.isEmpty()) {
                 throw DbError(QStringLiteral("Der Teil \"%1\" hat kein \"=\": erwartet wird "
                                              "Schlüssel=Wert, durch \";\" getrennt")

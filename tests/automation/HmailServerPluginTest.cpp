@@ -1,8 +1,10 @@
+#include "../platform/FileModeTools.h"
 #include "RemoteStandin.h"
 #include "automation/AutomationRegistry.h"
 #include "automation/RouteRefresh.h"
 #include "platform/TarveloError.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
@@ -171,12 +173,28 @@ TEST_F(HmailServerPlugin, FailingCommandReportsItsLastLineOnStandardError) {
          QStringLiteral("Der Befehl \"%1\" endete mit Status 3 ohne Fehlermeldung").arg(program)},
         {"only blank lines", 1, " \r\n\t\n", nullptr,
          QStringLiteral("Der Befehl \"%1\" endete mit Status 1 ohne Fehlermeldung").arg(program)},
+        {"much output before the last line", 1,
+         QByteArray("Warnung: Zeile\r\n").repeated(200000) + "Zugriff verweigert\r\n", nullptr,
+         QStringLiteral("Zugriff verweigert")},
+        {"a line of megabytes, cut to a message of a thousand characters", 1,
+         QByteArray(3000000, 'x') + '\n', nullptr, QString(1000, u'x') + QStringLiteral(" …")},
+        {"status 0 without the script's confirmation, as from cmd.exe", 0,
+         "'try' is not recognized as an internal or external command,\r\noperable program or "
+         "batch file.\r\n",
+         "noconfirm", QStringLiteral("operable program or batch file")},
+        {"status 0 without a word", 0, "", "noconfirm",
+         QStringLiteral("Der Befehl \"%1\" endete mit Status 0, ohne zu bestätigen, dass der "
+                        "Mailserver seine Routen neu geladen hat (Command in %2 muss PowerShell "
+                        "mit \"-Command -\" starten, das das Skript von der Standardeingabe "
+                        "liest)")
+             .arg(program, remote.configFile())},
         {"warnings of a command that succeeded", 0, "Warning: Permanently added 'mailhost'\n",
          nullptr, QString()},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QFile::remove(remote.hostDir() + QStringLiteral("/noread"));
+        QFile::remove(remote.hostDir() + QStringLiteral("/noconfirm"));
         remote.answer(c.status, c.standardError);
         if (c.flag != nullptr) {
             remote.setFlag(c.flag);
@@ -225,6 +243,30 @@ TEST_F(HmailServerPlugin, WithoutUsableConfigurationNoObjectIsMade) {
                   .arg(remote.configFile()));
     EXPECT_EQ(password, QStringLiteral("Geheim"));
     EXPECT_TRUE(remote.calls().isEmpty());
+
+    // A folder in the file's place is named as such, not as missing.
+    ASSERT_TRUE(QDir().mkdir(remote.configFile()));
+    EXPECT_EQ(refresh(), QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: %1 ist "
+                                        "keine reguläre Datei")
+                             .arg(remote.configFile()));
+    ASSERT_TRUE(QDir().rmdir(remote.configFile()));
+
+    // A file with a command that this user may not read is named as such,
+    // not as one without a command.
+    remote.setCommand(remote.defaultCommand());
+    ASSERT_TRUE(FileTestTools::setMode(remote.configFile(), 0));
+    ASSERT_TRUE(FileTestTools::setMode(scratch.path(), 0755));
+    const std::string complaint = FileTestTools::runUnprivileged([&] {
+        const QString message = refresh();
+        const QString expected =
+            QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: Datei %1 kann "
+                           "nicht gelesen werden")
+                .arg(remote.configFile());
+        return message == expected ? std::string() : message.toStdString();
+    });
+    EXPECT_EQ(complaint, "");
+    EXPECT_TRUE(remote.calls().isEmpty());
+    ASSERT_TRUE(FileTestTools::setMode(remote.configFile(), 0600));
 
     // Read afresh for every object: once written, it counts.
     remote.setCommand(remote.defaultCommand());

@@ -342,6 +342,17 @@ TEST(ConnectionString, ErrorsAreClearAndGerman) {
     EXPECT_EQ(errorOf("Provider=SQLite;x.db"),
               "Der Teil \"x.db\" hat kein \"=\": erwartet wird Schlüssel=Wert, durch \";\" "
               "getrennt");
+    // The rest of a password cut at an unquoted ';' is never shown.
+    const QString passwordRest =
+        QStringLiteral("Auf den Wert von \"%1\" folgt ein Teil ohne \"=\" (nicht angezeigt, er "
+                       "kann zum Kennwort gehören): ein Wert mit \";\" steht in "
+                       "Anführungszeichen");
+    EXPECT_EQ(errorOf("Provider=PostgreSQL;Data Source=h;User ID=u;Password=Geh;Eim9"),
+              passwordRest.arg("Password"));
+    EXPECT_EQ(errorOf("Provider=MySQL;Data Source=h;pwd=Geh;Eim9;;Initial Catalog=hm"),
+              passwordRest.arg("pwd"));
+    EXPECT_EQ(errorOf("Provider=MSDASQL;Extended Properties=\"DSN=hm;PWD=Geh;Eim9\""),
+              passwordRest.arg("PWD"));
     EXPECT_EQ(errorOf("Provider=SQLite;=x.db"), "Vor einem \"=\" fehlt der Schlüssel");
     EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hm;PWD={abc"),
               "Dem Wert von \"PWD\" fehlt die schließende geschweifte Klammer (})");

@@ -156,6 +156,18 @@ TEST(Startup, EachStartupFailureNamesItsCause) {
                     entry(i) + ") kann nicht geöffnet werden: ";
          },
          false},
+        {"server by its IPv6 address, written as the message writes it",
+         [](const ScratchInstall& i) {
+             i.setIni("SQL", "Provider",
+                      "Provider=MySQL;Data Source=[::1]:1;Initial Catalog=hmail;User ID=hm;"
+                      "Password=geheim");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die Datenbank \"hmail\" auf dem Server \"[::1]:1\" für den Benutzer "
+                    "\"hm\" (Initial Catalog, Data Source, User ID in " +
+                    entry(i) + ") kann nicht geöffnet werden: ";
+         },
+         false},
         {"SQL Server that does not answer",
          [](const ScratchInstall& i) {
              i.setIni("SQL", "Provider",

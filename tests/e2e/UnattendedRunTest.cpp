@@ -11,8 +11,11 @@
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QThread>
 
+#include <csignal>
 #include <cstring>
 #include <functional>
 
@@ -330,6 +333,50 @@ TEST_F(UnattendedRemoteRefresh, RefreshThatCannotReachTheHostIsAClearErrorAndNev
         EXPECT_EQ(log.last(), "Fehler: " + c.message);
         EXPECT_FALSE(log.contains("Schliesse Programm"));
     }
+}
+
+// A service manager's stop while the mail server is asked: the wait is given
+// up as Escape gives it up, the command and what it started end with it (not
+// left to refresh unseen), the log says so, and the program ends by the signal.
+TEST_F(UnattendedRemoteRefresh, ASignalWhileTheMailServerIsAskedEndsTheCommandWithAWord) {
+    remote.setCommand(remote.defaultCommand(), 60);
+    remote.setFlag("hang");
+    const auto run = install.start({"/refresh"});
+    QElapsedTimer waited;
+    waited.start();
+    while ((remote.calls().isEmpty() || remote.calls()[0].childPid == 0) &&
+           waited.elapsed() < 20000) {
+        QThread::msleep(50);
+    }
+    ASSERT_EQ(remote.calls().size(), 1);
+    const qint64 child = remote.calls()[0].childPid;
+    ASSERT_GT(child, 0);
+    ASSERT_EQ(::kill(pid_t(run->processId()), SIGTERM), 0);
+    ASSERT_TRUE(run->waitForFinished(20000));
+    EXPECT_LT(waited.elapsed(), 20000);
+    EXPECT_EQ(run->exitStatus(), QProcess::CrashExit) << "ended by the signal";
+    const QStringList log = install.logMessages();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log[log.size() - 2], "Das Programm wird beendet (SIGTERM)");
+    EXPECT_EQ(log.last(), "Fehler: Abgebrochen: Der Befehl \"" + remote.program() +
+                              "\" wurde beendet, bevor der Mailserver antwortete; ob er seine "
+                              "Routen neu geladen hat, ist offen");
+    // Gone, or a zombie that waits for the system's first process.
+    const auto ended = [](qint64 pid) {
+        for (int i = 0; i < 40; ++i) {
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            if (!stat.open(QIODevice::ReadOnly)) {
+                return true;
+            }
+            const QByteArray line = stat.readAll();
+            if (line.mid(line.lastIndexOf(')') + 2, 1) == "Z") {
+                return true;
+            }
+            QThread::msleep(50);
+        }
+        return false;
+    };
+    EXPECT_TRUE(ended(child)) << "the program the command started still runs";
 }
 
 TEST_F(UnattendedRemoteRefresh, FullRoadSynchronisesThenRefreshesOnce) {

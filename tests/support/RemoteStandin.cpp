@@ -180,6 +180,8 @@ void RemoteStandin::expectRefreshScript(const QByteArray& script, const QString&
     EXPECT_GT(login, create);
     EXPECT_GT(reload, login);
     EXPECT_EQ(body.count("Refresh()"), 1);
+    // Written only once the refresh got through.
+    EXPECT_GT(body.indexOf("[Console]::Out.WriteLine('tarvelo-routes-reloaded')"), reload);
     EXPECT_TRUE(parts.catchBlock.contains("[Console]::Error.WriteLine("));
     EXPECT_TRUE(parts.catchBlock.contains("$_.Exception.Message"));
     EXPECT_TRUE(parts.catchBlock.trimmed().endsWith("exit 1"));

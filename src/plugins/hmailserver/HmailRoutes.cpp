@@ -17,10 +17,12 @@ HmailRoutes::HmailRoutes(HmailApplication* application, QObject* parent)
 void HmailRoutes::refresh() {
     const RefreshScript script(m_application->user(), m_application->password());
     const RemoteRun::Outcome outcome =
-        RemoteRun::run(m_application->command(), script.text(), m_whileWaiting);
+        RemoteRun::run(m_application->command(), script.text(),
+                       QByteArray(RefreshScript::kConfirmation), m_whileWaiting);
     if (!outcome.succeeded) {
         m_hasError = true;
-        m_errorDescription = script.hidePassword(outcome.errorDescription);
+        // Hidden first: a cut could leave part of the password unrecognised.
+        m_errorDescription = RemoteRun::shortened(script.hidePassword(outcome.errorDescription));
     }
 }
 

@@ -19,10 +19,12 @@ QByteArray RefreshScript::text() const {
         QStringLiteral("try { $ErrorActionPreference = 'Stop'; "
                        "$app = New-Object -ComObject 'hMailServer.Application' -ErrorAction Stop; "
                        "$null = $app.Authenticate(%1, %2); "
-                       "$app.Settings.Routes.Refresh() } "
+                       "$app.Settings.Routes.Refresh(); "
+                       "[Console]::Out.WriteLine('%3') } "
                        "catch { [Console]::Error.WriteLine(($_.Exception.Message -replace "
                        "'[\\r\\n]+', ' ')); exit 1 }")
-            .arg(decodedIn(m_encodedUser), decodedIn(m_encodedPassword));
+            .arg(decodedIn(m_encodedUser), decodedIn(m_encodedPassword),
+                 QLatin1String(kConfirmation));
     return statement.toLatin1() + "\r\n\r\n";
 }
 

@@ -17,8 +17,15 @@
 // takes the typographic quotes as quote characters too, so user name and
 // password travel as Base64 of their UTF-16LE bytes and are decoded inside the
 // script: the script is pure ASCII and every text arrives unchanged.
+//
+// Only a refresh that got through writes the confirmation line on standard
+// output: an exit status of 0 alone does not show that PowerShell ran the
+// script (cmd.exe as the account's shell, or a Command without PowerShell,
+// reads the input as well and may end with 0).
 class RefreshScript {
 public:
+    static constexpr const char* kConfirmation = "tarvelo-routes-reloaded";
+
     RefreshScript(const QString& user, const QString& password);
 
     QByteArray text() const;

@@ -11,10 +11,26 @@ constexpr int kLongestTimeoutSeconds = 3600;
 } // namespace
 
 bool RemoteCommand::load(const QString& configFile, RemoteCommand* command, QString* error) {
-    if (!QFileInfo(configFile).isFile()) {
+    const QFileInfo file(configFile);
+    if (file.exists() && !file.isFile()) {
+        // Never opened: a FIFO would wait for a writer.
+        *error = QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: %1 ist keine "
+                                "reguläre Datei")
+                     .arg(configFile);
+        return false;
+    }
+    if (!file.isFile()) {
         *error = QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: Datei %1 fehlt "
                                 "(Abschnitt [Remote], Schlüssel Command: der Befehl, der "
                                 "PowerShell auf dem Mailserver startet)")
+                     .arg(configFile);
+        return false;
+    }
+    // Read as empty, a file this user may not read would be reported as one
+    // without a command.
+    if (ProfileFile::unreadable(configFile)) {
+        *error = QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: Datei %1 kann "
+                                "nicht gelesen werden")
                      .arg(configFile);
         return false;
     }

@@ -15,6 +15,12 @@ namespace {
 constexpr int kKillWaitMs = 5000;
 // The wait between two calls of the caller's hook.
 constexpr int kWaitSliceMs = 50;
+// Of standard error only the end is kept: its last line is the message, and
+// a command that writes on and on must not fill the memory meanwhile.
+constexpr qsizetype kKeptErrorBytes = 64 * 1024;
+// The longest message taken from standard error: a message box or a log line
+// of megabytes would hold the window for minutes.
+constexpr qsizetype kLongestMessage = 1000;
 
 bool isBlankLine(QStringView line) {
     for (const QChar c : line) {
@@ -41,6 +47,13 @@ QString RemoteRun::lastNonEmptyLine(const QString& text) {
     return {};
 }
 
+QString RemoteRun::shortened(const QString& message) {
+    if (message.size() <= kLongestMessage) {
+        return message;
+    }
+    return message.left(kLongestMessage) + QStringLiteral(" …");
+}
+
 QString RemoteRun::decodeOutput(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(bytes);
@@ -54,12 +67,46 @@ namespace {
 
 enum class End { Finished, TimedOut, Stopped };
 
-// Waits for the end of process for at most timeoutMs, calling whileWaiting
-// between short waits, until it gives the wait up.
-End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whileWaiting) {
-    if (!whileWaiting) {
-        return process.waitForFinished(timeoutMs) ? End::Finished : End::TimedOut;
+bool holdsText(QByteArrayView bytes) {
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) > ' ' && c != 0x7F; });
+}
+
+// What the command has written on its standard output and standard error;
+// of each only the end is kept: from the start of a line where a line with
+// text begins in it, else the end of the one long line.
+struct Written {
+    QByteArray output;
+    QByteArray errors;
+};
+
+void keepEnd(QByteArray& kept, const QByteArray& more) {
+    kept += more;
+    if (kept.size() > kKeptErrorBytes) {
+        kept = kept.right(kKeptErrorBytes);
+        const qsizetype lineEnd = kept.indexOf('\n');
+        if (lineEnd >= 0 && holdsText(QByteArrayView(kept).sliced(lineEnd + 1))) {
+            kept.remove(0, lineEnd + 1);
+        }
     }
+}
+
+void keepEndOfWritten(QProcess& process, Written& written) {
+    keepEnd(written.output, process.readAllStandardOutput());
+    keepEnd(written.errors, process.readAllStandardError());
+}
+
+bool holdsLine(const QByteArray& output, const QByteArray& line) {
+    const QList<QByteArray> lines = output.split('\n');
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const QByteArray& l) { return l.trimmed() == line; });
+}
+
+// Waits for the end of process for at most timeoutMs, calling whileWaiting
+// (when set) between short waits, until it gives the wait up; keeps the end
+// of what it writes meanwhile.
+End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whileWaiting,
+             Written& written) {
     QElapsedTimer waited;
     waited.start();
     for (;;) {
@@ -70,10 +117,12 @@ End awaitEnd(QProcess& process, int timeoutMs, const std::function<bool()>& whil
         if (left <= 0) {
             return End::TimedOut;
         }
-        if (process.waitForFinished(int(std::min<qint64>(left, kWaitSliceMs)))) {
+        const bool finished = process.waitForFinished(int(std::min<qint64>(left, kWaitSliceMs)));
+        keepEndOfWritten(process, written);
+        if (finished) {
             return End::Finished;
         }
-        if (!whileWaiting()) {
+        if (whileWaiting && !whileWaiting()) {
             return End::Stopped;
         }
     }
@@ -90,12 +139,12 @@ void endCommand(QProcess& process) {
 } // namespace
 
 RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray& input,
+                                  const QByteArray& confirmation,
                                   const std::function<bool()>& whileWaiting) {
     Outcome outcome;
     QProcess process;
     process.setProgram(command.program);
     process.setArguments(command.arguments);
-    process.setStandardOutputFile(QProcess::nullDevice());
     process.start(QIODevice::ReadWrite);
     if (!process.waitForStarted()) {
         outcome.errorDescription =
@@ -109,7 +158,8 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
     process.write(input);
     process.closeWriteChannel();
 
-    const End end = awaitEnd(process, command.timeoutSeconds * 1000, whileWaiting);
+    Written written;
+    const End end = awaitEnd(process, command.timeoutSeconds * 1000, whileWaiting, written);
     if (end == End::Stopped) {
         endCommand(process);
         outcome.errorDescription =
@@ -127,11 +177,26 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
                 .arg(command.program, QString::number(command.timeoutSeconds));
         return outcome;
     }
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+    keepEndOfWritten(process, written);
+    const bool endedWell = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (endedWell && holdsLine(written.output, confirmation)) {
         outcome.succeeded = true;
         return outcome;
     }
-    outcome.errorDescription = lastNonEmptyLine(decodeOutput(process.readAllStandardError()));
+    outcome.errorDescription = lastNonEmptyLine(decodeOutput(written.errors));
+    if (endedWell) {
+        // What it said on standard error (cmd.exe: "'try' is not recognized
+        // ...") tells why best.
+        if (outcome.errorDescription.isEmpty()) {
+            outcome.errorDescription =
+                QStringLiteral("Der Befehl \"%1\" endete mit Status 0, ohne zu bestätigen, dass "
+                               "der Mailserver seine Routen neu geladen hat (Command in %2 muss "
+                               "PowerShell mit \"-Command -\" starten, das das Skript von der "
+                               "Standardeingabe liest)")
+                    .arg(command.program, command.configFile);
+        }
+        return outcome;
+    }
     if (outcome.errorDescription.isEmpty()) {
         outcome.errorDescription =
             process.exitStatus() == QProcess::NormalExit
