@@ -15,19 +15,29 @@ namespace {
 
 using AddressGridTest = GuiTestBed;
 
-// Opens the cell editor on a row of the address grid, replaces its text
-// by typing and confirms with Enter.
-void typeIntoCell(QTableView* grid, int row, const QString& text) {
+// Opens the cell editor on a row of a grid and replaces its text by typing,
+// without confirming it; null when no editor opened.
+QLineEdit* startTyping(QTableView* grid, int row, const QString& text) {
     const QModelIndex cell = grid->model()->index(row, 0);
     grid->setCurrentIndex(cell);
     grid->edit(cell);
     auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell));
-    ASSERT_NE(editor, nullptr);
+    if (editor == nullptr) {
+        return nullptr;
+    }
+    editor->setFocus();
     editor->selectAll();
     if (text.isEmpty()) {
         QTest::keyClick(editor, Qt::Key_Backspace);
     }
     QTest::keyClicks(editor, text);
+    return editor;
+}
+
+// Types into a cell of a grid and confirms with Enter.
+void typeIntoCell(QTableView* grid, int row, const QString& text) {
+    QLineEdit* editor = startTyping(grid, row, text);
+    ASSERT_NE(editor, nullptr);
     QTest::keyClick(editor, Qt::Key_Return);
     // The grid takes the entry over once the event loop runs again.
     QCoreApplication::processEvents();
@@ -124,14 +134,7 @@ TEST_F(AddressGridTest, AnAddressStillBeingTypedIsStoredBeforeARunFromTheMenu) {
         SCOPED_TRACE(command.toStdString());
         openWindow();
         const QString typed = command + QStringLiteral("@example.com");
-        const QModelIndex cell = DBGrid2()->model()->index(2, 0);
-        DBGrid2()->setCurrentIndex(cell);
-        DBGrid2()->edit(cell);
-        auto* editor = qobject_cast<QLineEdit*>(DBGrid2()->indexWidget(cell));
-        ASSERT_NE(editor, nullptr);
-        editor->setFocus();
-        editor->selectAll();
-        QTest::keyClicks(editor, typed);
+        ASSERT_NE(startTyping(DBGrid2(), 2, typed), nullptr);
         action(command)->trigger();
         // The run read the table with the edit in it: the list does not name it.
         EXPECT_TRUE(control<QPlainTextEdit>("Protokoll")
@@ -149,14 +152,9 @@ TEST_F(AddressGridTest, AnAddressStillBeingTypedIsStoredAndWrittenByTheExport) {
         SCOPED_TRACE(command.toStdString());
         openWindow();
         const QString typed = command.toLower() + QStringLiteral("@example.com");
-        const QModelIndex cell = DBGrid2()->model()->index(2, 0);
-        DBGrid2()->setCurrentIndex(cell);
-        DBGrid2()->edit(cell);
-        auto* editor = qobject_cast<QLineEdit*>(DBGrid2()->indexWidget(cell));
+        QLineEdit* editor = startTyping(DBGrid2(), 2, typed);
         ASSERT_NE(editor, nullptr);
-        editor->setFocus();
-        editor->selectAll();
-        QTest::keyClicks(editor, typed);
+        const QModelIndex cell = DBGrid2()->model()->index(2, 0);
         const QString target = dir.filePath(command + QStringLiteral(".txt"));
         const auto exportFile = [&](const std::optional<QString>& answer) {
             dialogs.saveAnswers.push_back(answer);
