@@ -102,18 +102,40 @@ TEST_F(ExceptionEditorTest, AnEmptyEntryIsAddedOnce) {
     EXPECT_EQ(file(), "\r\nspam\r\n");
 }
 
-TEST_F(ExceptionEditorTest, MissingFileIsReportedAndLeavesTheListEmptyAndSorted) {
-    QFile::remove(bed.exceptionFile);
-    bed.Liste.assign({"vom letzten Lauf"});
-    try {
-        add("x");
-        FAIL() << "no error";
-    } catch (const TarveloError& e) {
-        EXPECT_EQ(e.message(), "Datei " + bed.exceptionFile + " kann nicht geöffnet werden");
+TEST_F(ExceptionEditorTest, AFileThatCannotBeTakenIsReportedAndLeftAsItWas) {
+    // Missing, or UTF-16 without its mark: read as the code page its lines
+    // hold NUL, and rewriting them sorted with CR LF would wreck the text.
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> bytes;
+        QString message;
+    };
+    const QList<Case> cases = {
+        {"missing", std::nullopt, "Datei " + bed.exceptionFile + " kann nicht geöffnet werden"},
+        {"UTF-16 LE without mark", QByteArray("z\0e\0t\0a\0\r\0\n\0a\0\r\0\n\0", 16),
+         QStringLiteral("Zeile 1 der Ausnahmenliste enthält ein Nullzeichen (NUL): \"z e t a \". "
+                        "Es wurde nichts geändert")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(bed.exceptionFile);
+        if (c.bytes) {
+            writeFileBytes(bed.exceptionFile, *c.bytes);
+        }
+        bed.Liste.assign({"vom letzten Lauf"});
+        try {
+            add("x");
+            ADD_FAILURE() << "no error";
+        } catch (const TarveloError& e) {
+            EXPECT_EQ(e.message(), c.message);
+        }
+        EXPECT_EQ(bed.Liste.count(), 0);
+        EXPECT_TRUE(bed.Liste.sorted());
+        EXPECT_EQ(QFile::exists(bed.exceptionFile), c.bytes.has_value());
+        if (c.bytes) {
+            EXPECT_EQ(file(), *c.bytes);
+        }
     }
-    EXPECT_EQ(bed.Liste.count(), 0);
-    EXPECT_TRUE(bed.Liste.sorted());
-    EXPECT_FALSE(QFile::exists(bed.exceptionFile));
 }
 
 TEST_F(ExceptionEditorTest, TheCommandAsksWithCaptionPromptAndPrefillAndCancelChangesNothing) {
