@@ -8,7 +8,9 @@
 #include "platform/TextFile.h"
 
 QString ExceptionEditor::prefill(const AddressDataset& Address) {
-    return QStringLiteral(">") + Ansi::decode(Ansi::encode(Address.Addressrouteaddressaddress()));
+    // The address whole: with a character beyond the code page turned into
+    // '?', the accepted exception would not except the address it names.
+    return QStringLiteral(">") + Address.Addressrouteaddressaddress();
 }
 
 bool ExceptionEditor::addException(const QString& exceptionFile, WorkingList& Liste,

@@ -15,8 +15,8 @@ inline const QString kCaption = QStringLiteral("Ausnahme hinzufügen");
 inline const QString kPrompt = QStringLiteral("Ausnahme");
 
 // The text the input box offers: ">" and the address of the current row of
-// Address as the code page can hold it ('?' for characters it lacks); ">"
-// alone without a current row.
+// Address, unchanged (a character the code page lacks stays, and the file is
+// then written as UTF-8); ">" alone without a current row.
 QString prefill(const AddressDataset& Address);
 
 // Adds the entered exception, lower-cased (A to Z), to the file unless a line

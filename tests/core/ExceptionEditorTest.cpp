@@ -3,6 +3,7 @@
 #include "ExceptionEditorTestBed.h"
 #include "QStringPrinter.h"
 #include "SyncTestBed.h"
+#include "core/ExceptionList.h"
 #include "core/RouteBrowsing.h"
 #include "core/WorkingList.h"
 #include "platform/TarveloError.h"
@@ -16,14 +17,17 @@
 
 namespace {
 
-TEST_F(ExceptionEditorTest, PrefillIsTheCurrentAddressAsTheCodePageHoldsIt) {
+TEST_F(ExceptionEditorTest, PrefillIsTheCurrentAddressUnchanged) {
     bed.seed({{1, "example.com"}, {2, "leer.org"}},
              {{1, "Info@Example.com"}, {1, "\u03a9mega@example.com"}});
     bed.routes.setCurrentRow(0);
     RouteBrowsing::loadAddresses(bed.routes, bed.Address);
     EXPECT_EQ(ExceptionEditor::prefill(bed.Address), ">Info@Example.com");
     bed.Address.next();
-    EXPECT_EQ(ExceptionEditor::prefill(bed.Address), ">?mega@example.com");
+    // Beyond the code page: accepted, the line must still except the address.
+    const QString omega = ExceptionEditor::prefill(bed.Address);
+    EXPECT_EQ(omega, QStringLiteral(">\u03a9mega@example.com"));
+    EXPECT_TRUE(ExceptionList({omega}).excepts(QStringLiteral("\u03a9mega@example.com")));
 
     bed.routes.setCurrentRow(1);
     RouteBrowsing::loadAddresses(bed.routes, bed.Address);
