@@ -1,5 +1,6 @@
 #include "core/ExceptionEditor.h"
 
+#include "core/NulLines.h"
 #include "core/WorkingList.h"
 #include "db/AddressDataset.h"
 #include "platform/Ansi.h"
@@ -7,7 +8,9 @@
 #include "platform/TextFile.h"
 
 QString ExceptionEditor::prefill(const AddressDataset& Address) {
-    return QStringLiteral(">") + Ansi::decode(Ansi::encode(Address.Addressrouteaddressaddress()));
+    // The address whole: with a character beyond the code page turned into
+    // '?', the accepted exception would not except the address it names.
+    return QStringLiteral(">") + Address.Addressrouteaddressaddress();
 }
 
 bool ExceptionEditor::addException(const QString& exceptionFile, WorkingList& Liste,
@@ -15,7 +18,11 @@ bool ExceptionEditor::addException(const QString& exceptionFile, WorkingList& Li
     Liste.clear();
     Liste.setSorted(true);
     ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252;
-    Liste.assign(TextFile::readLines(exceptionFile, &encoding));
+    QStringList lines = TextFile::readLines(exceptionFile, &encoding);
+    // A file the run refuses (UTF-16 without its mark reads as NUL-laden
+    // lines) is not rewritten: sorted and re-ended, its text would be lost.
+    NulLines::refuse(lines, QStringLiteral("Ausnahmenliste"));
+    Liste.assign(std::move(lines));
     const QString exception = AsciiCase::lower(entered);
     for (const QString& line : Liste.lines()) {
         if (line == exception) {

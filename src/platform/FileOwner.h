@@ -4,8 +4,9 @@
 
 class QSaveFile;
 
-// Who owns a configuration file the program rewrites (POSIX; on Windows the
-// ACL of a replaced file stays with ReplaceFileW, see PrivateFileWindows.cpp).
+// Who owns a file the program rewrites, the configuration or the exception
+// file (POSIX; on Windows the ACL of a replaced configuration stays with
+// ReplaceFileW, see PrivateFileWindows.cpp, and keep() does nothing).
 namespace FileOwner {
 // Gives the new content, not yet committed, the owner and group of the file
 // at path, so that the administrator's rewrite leaves a configuration that

@@ -1,6 +1,7 @@
 #include "platform/TextFile.h"
 
 #include "platform/Ansi.h"
+#include "platform/FileOwner.h"
 #include "platform/ImportedText.h"
 #include "platform/NativeFile.h"
 #include "platform/TarveloError.h"
@@ -65,8 +66,13 @@ void TextFile::replaceLines(const QString& path, const QStringList& lines,
     const QByteArray bytes = ImportedText::encodeLines(lines, encoding);
     // flush() before commit(): commit() does not look at a failed flush of the
     // buffered tail and would put a truncated file in place of the old one.
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush() ||
-        !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw cannotCreate(path);
+    }
+    // Rewritten by root (the window run with sudo), the file must stay
+    // readable to the user of the scheduled run.
+    FileOwner::keep(path, file);
+    if (file.write(bytes) != bytes.size() || !file.flush() || !file.commit()) {
         throw cannotCreate(path);
     }
 }

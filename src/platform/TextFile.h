@@ -25,7 +25,8 @@ QStringList readLines(const QString& path, ImportedText::Encoding* found = nullp
 // Replaces the file with the lines in one atomic step: on any failure the old
 // file stays as it was and "Datei %s kann nicht erstellt werden" is raised.
 // A symbolic link at the name is written through: its target gets the lines.
-// Written in the encoding given, by default the code page.
+// The file keeps its mode and, where allowed, its owner and group. Written in
+// the encoding given, by default the code page.
 void replaceLines(const QString& path, const QStringList& lines,
                   ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252);
 

@@ -3,6 +3,7 @@
 #include "ExceptionEditorTestBed.h"
 #include "QStringPrinter.h"
 #include "SyncTestBed.h"
+#include "core/ExceptionList.h"
 #include "core/RouteBrowsing.h"
 #include "core/WorkingList.h"
 #include "platform/TarveloError.h"
@@ -16,14 +17,17 @@
 
 namespace {
 
-TEST_F(ExceptionEditorTest, PrefillIsTheCurrentAddressAsTheCodePageHoldsIt) {
+TEST_F(ExceptionEditorTest, PrefillIsTheCurrentAddressUnchanged) {
     bed.seed({{1, "example.com"}, {2, "leer.org"}},
              {{1, "Info@Example.com"}, {1, "\u03a9mega@example.com"}});
     bed.routes.setCurrentRow(0);
     RouteBrowsing::loadAddresses(bed.routes, bed.Address);
     EXPECT_EQ(ExceptionEditor::prefill(bed.Address), ">Info@Example.com");
     bed.Address.next();
-    EXPECT_EQ(ExceptionEditor::prefill(bed.Address), ">?mega@example.com");
+    // Beyond the code page: accepted, the line must still except the address.
+    const QString omega = ExceptionEditor::prefill(bed.Address);
+    EXPECT_EQ(omega, QStringLiteral(">\u03a9mega@example.com"));
+    EXPECT_TRUE(ExceptionList({omega}).excepts(QStringLiteral("\u03a9mega@example.com")));
 
     bed.routes.setCurrentRow(1);
     RouteBrowsing::loadAddresses(bed.routes, bed.Address);
@@ -102,18 +106,40 @@ TEST_F(ExceptionEditorTest, AnEmptyEntryIsAddedOnce) {
     EXPECT_EQ(file(), "\r\nspam\r\n");
 }
 
-TEST_F(ExceptionEditorTest, MissingFileIsReportedAndLeavesTheListEmptyAndSorted) {
-    QFile::remove(bed.exceptionFile);
-    bed.Liste.assign({"vom letzten Lauf"});
-    try {
-        add("x");
-        FAIL() << "no error";
-    } catch (const TarveloError& e) {
-        EXPECT_EQ(e.message(), "Datei " + bed.exceptionFile + " kann nicht geöffnet werden");
+TEST_F(ExceptionEditorTest, AFileThatCannotBeTakenIsReportedAndLeftAsItWas) {
+    // Missing, or UTF-16 without its mark: read as the code page its lines
+    // hold NUL, and rewriting them sorted with CR LF would wreck the text.
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> bytes;
+        QString message;
+    };
+    const QList<Case> cases = {
+        {"missing", std::nullopt, "Datei " + bed.exceptionFile + " kann nicht geöffnet werden"},
+        {"UTF-16 LE without mark", QByteArray("z\0e\0t\0a\0\r\0\n\0a\0\r\0\n\0", 16),
+         QStringLiteral("Zeile 1 der Ausnahmenliste enthält ein Nullzeichen (NUL): \"z e t a \". "
+                        "Es wurde nichts geändert")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(bed.exceptionFile);
+        if (c.bytes) {
+            writeFileBytes(bed.exceptionFile, *c.bytes);
+        }
+        bed.Liste.assign({"vom letzten Lauf"});
+        try {
+            add("x");
+            ADD_FAILURE() << "no error";
+        } catch (const TarveloError& e) {
+            EXPECT_EQ(e.message(), c.message);
+        }
+        EXPECT_EQ(bed.Liste.count(), 0);
+        EXPECT_TRUE(bed.Liste.sorted());
+        EXPECT_EQ(QFile::exists(bed.exceptionFile), c.bytes.has_value());
+        if (c.bytes) {
+            EXPECT_EQ(file(), *c.bytes);
+        }
     }
-    EXPECT_EQ(bed.Liste.count(), 0);
-    EXPECT_TRUE(bed.Liste.sorted());
-    EXPECT_FALSE(QFile::exists(bed.exceptionFile));
 }
 
 TEST_F(ExceptionEditorTest, TheCommandAsksWithCaptionPromptAndPrefillAndCancelChangesNothing) {

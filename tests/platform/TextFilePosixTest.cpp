@@ -98,6 +98,27 @@ TEST_P(TextFileReplace, ReplacesTheWholeFileAndKeepsItsMode) {
     EXPECT_EQ(namesIn(m_dir.path()), QStringList({"out.txt"}));
 }
 
+TEST_F(TextFileTest, ReplaceLinesKeepsTheOwnerAndGroupOfTheFile) {
+    // The exception command run with sudo must leave the file readable to the
+    // user of the scheduled run, whose file may be 0640 or 0600. As another
+    // user the file can only be one's own.
+    const bool root = ::geteuid() == 0;
+    const uid_t owner = root ? 65534u : ::geteuid();
+    const gid_t group = root ? 65534u : ::getegid();
+    const QString file = path("ausnahmen.txt");
+    ASSERT_TRUE(writeBytes(file, "alt\r\n"));
+    ASSERT_EQ(::chown(QFile::encodeName(file).constData(), owner, group), 0);
+    ASSERT_TRUE(FileTestTools::setMode(file, 0640));
+
+    TextFile::replaceLines(file, {"neu", "alt"});
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, owner);
+    EXPECT_EQ(st.st_gid, group);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(readBytes(file), QByteArray("neu\r\nalt\r\n"));
+}
+
 TEST_P(TextFileReplace, FailedReplaceLeavesExistingFileUnchanged) {
     // A directory that is not writable, holding a file that is: the new
     // content cannot be put in place atomically, so nothing may change.
