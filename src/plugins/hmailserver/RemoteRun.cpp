@@ -15,9 +15,10 @@ namespace {
 constexpr int kKillWaitMs = 5000;
 // The wait between two calls of the caller's hook.
 constexpr int kWaitSliceMs = 50;
-// Of standard error only the end is kept: its last line is the message, and
-// a command that writes on and on must not fill the memory meanwhile.
-constexpr qsizetype kKeptErrorBytes = 64 * 1024;
+// Of standard output and standard error only the end is kept: the last line
+// of standard error is the message, the confirmation is the script's last
+// line, and a command that writes on and on must not fill the memory.
+constexpr qsizetype kKeptBytes = 64 * 1024;
 // The longest message taken from standard error: a message box or a log line
 // of megabytes would hold the window for minutes.
 constexpr qsizetype kLongestMessage = 1000;
@@ -82,8 +83,8 @@ struct Written {
 
 void keepEnd(QByteArray& kept, const QByteArray& more) {
     kept += more;
-    if (kept.size() > kKeptErrorBytes) {
-        kept = kept.right(kKeptErrorBytes);
+    if (kept.size() > kKeptBytes) {
+        kept = kept.right(kKeptBytes);
         const qsizetype lineEnd = kept.indexOf('\n');
         if (lineEnd >= 0 && holdsText(QByteArrayView(kept).sliced(lineEnd + 1))) {
             kept.remove(0, lineEnd + 1);
