@@ -5,32 +5,13 @@
 #include <algorithm>
 #include <cassert>
 
-PatternTrie::PatternTrie() : m_nodes(1), m_pending(1) {}
-
-int PatternTrie::addChild(int node, char16_t c) {
-    for (const auto& [ch, target] : m_pending[node]) {
-        if (ch == c) {
-            return target;
-        }
-    }
-    const int created = static_cast<int>(m_nodes.size());
-    m_nodes.emplace_back();
-    m_pending.emplace_back();
-    m_pending[node].emplace_back(c, created);
-    return created;
-}
+PatternTrie::PatternTrie() : m_nodes(1) {}
 
 void PatternTrie::add(QStringView pattern) {
     assert(!m_built);
-    if (pattern.isEmpty()) {
-        return;
+    if (!pattern.isEmpty()) {
+        m_patterns.push_back(pattern.toString());
     }
-    int node = 0;
-    for (const QChar c : pattern) {
-        node = addChild(node, c.unicode());
-    }
-    m_nodes[node].terminal = true;
-    ++m_patternCount;
 }
 
 int PatternTrie::child(int node, char16_t c) const {
@@ -47,25 +28,75 @@ int PatternTrie::child(int node, char16_t c) const {
 void PatternTrie::build() {
     assert(!m_built);
     m_built = true;
-    if (m_patternCount == 0) {
-        m_pending.clear();
-        return;
+    m_patternCount = static_cast<int>(m_patterns.size());
+    if (m_patternCount > 0) {
+        makeNodes();
+        makeLinks();
     }
-    for (size_t i = 0; i < m_nodes.size(); ++i) {
-        auto& children = m_pending[i];
-        std::sort(children.begin(), children.end());
-        m_nodes[i].childBegin = static_cast<int>(m_childChars.size());
-        m_nodes[i].childCount = static_cast<int>(children.size());
-        for (const auto& [ch, target] : children) {
-            m_childChars.push_back(ch);
-            m_childNodes.push_back(target);
-        }
-    }
-    m_pending.clear();
-    m_pending.shrink_to_fit();
+}
 
-    // Fail links in breadth-first order: a node's link is the longest proper
-    // suffix of its text that is also a node.
+// In sorted order a pattern shares its first nodes with the one before it,
+// and each node's children come into being in the order of their
+// characters; so the trie needs no per-node lists while it grows, only each
+// node's parent and character.
+void PatternTrie::makeNodes() {
+    // By UTF-16 code unit, the order child() searches in.
+    std::sort(m_patterns.begin(), m_patterns.end(), [](const QString& a, const QString& b) {
+        return std::lexicographical_compare(a.utf16(), a.utf16() + a.size(), b.utf16(),
+                                            b.utf16() + b.size());
+    });
+    std::vector<int> parent{-1};
+    std::vector<char16_t> letter{0};
+    std::vector<int> path; // the nodes of the pattern before, by depth
+    std::vector<int> ends;
+    QStringView previous;
+    for (const QString& pattern : m_patterns) {
+        qsizetype shared = 0;
+        while (shared < pattern.size() && shared < previous.size() &&
+               pattern[shared] == previous[shared]) {
+            ++shared;
+        }
+        path.resize(static_cast<size_t>(shared));
+        int node = path.empty() ? 0 : path.back();
+        for (qsizetype i = shared; i < pattern.size(); ++i) {
+            parent.push_back(node);
+            letter.push_back(pattern[i].unicode());
+            node = static_cast<int>(parent.size()) - 1;
+            path.push_back(node);
+        }
+        ends.push_back(node);
+        previous = pattern;
+    }
+    m_patterns.clear();
+    m_patterns.shrink_to_fit();
+
+    m_nodes.resize(parent.size());
+    for (const int node : ends) {
+        m_nodes[static_cast<size_t>(node)].terminal = true;
+    }
+
+    for (size_t v = 1; v < parent.size(); ++v) {
+        ++m_nodes[static_cast<size_t>(parent[v])].childCount;
+    }
+    int begin = 0;
+    for (Node& node : m_nodes) {
+        node.childBegin = begin;
+        begin += node.childCount;
+    }
+    m_childChars.resize(static_cast<size_t>(begin));
+    m_childNodes.resize(static_cast<size_t>(begin));
+    std::vector<int> filled(m_nodes.size());
+    for (size_t v = 1; v < parent.size(); ++v) {
+        const size_t p = static_cast<size_t>(parent[v]);
+        const size_t slot = static_cast<size_t>(m_nodes[p].childBegin + filled[p]++);
+        m_childChars[slot] = letter[v];
+        m_childNodes[slot] = static_cast<int>(v);
+    }
+}
+
+// Fail links in breadth-first order: a node's link is the longest proper
+// suffix of its text that is also a node.
+void PatternTrie::makeLinks() {
     std::vector<int> queue;
     queue.reserve(m_nodes.size());
     m_nodes[0].output = false;

@@ -14,9 +14,10 @@ class PatternTrie {
 public:
     PatternTrie();
 
-    // The pattern as it is matched: lower-cased already.
+    // The pattern as it is matched: lower-cased already. Kept until build.
     void add(QStringView pattern);
-    // Prepares the links for containsAny; call once after the last add.
+    // Makes the trie from the patterns added, and the links for containsAny;
+    // call once after the last add.
     void build();
 
     // True when some pattern occurs anywhere in text.
@@ -33,12 +34,12 @@ private:
         bool output = false;   // a pattern ends here or at a node of the fail chain
     };
     int child(int node, char16_t c) const;
-    int addChild(int node, char16_t c);
+    void makeNodes();
+    void makeLinks();
 
+    std::vector<QString> m_patterns; // until build
     std::vector<Node> m_nodes;
-    // While adding, the children of each node, unsorted; after build, the
-    // flat, per-node sorted arrays below.
-    std::vector<std::vector<std::pair<char16_t, int>>> m_pending;
+    // The children of all nodes, each node's in one run sorted by character.
     std::vector<char16_t> m_childChars;
     std::vector<int> m_childNodes;
     int m_patternCount = 0;
