@@ -43,8 +43,10 @@ void MainSession::watchForStalls() {
                            "Datenbank, kein Dateizugriff); das Programm wird beendet")
                 .arg(stalled.count());
         // A commit left unanswered: the server may yet store its transaction.
-        const int open = m_record.changesInHand();
-        if (open > 1) {
+        const int open = m_record.changesBeingCommitted();
+        if (open == 1) {
+            message += QStringLiteral("; ob die letzte Änderung gespeichert wurde, ist offen");
+        } else if (open > 1) {
             message += QStringLiteral("; ob die letzten %1 Änderungen gespeichert wurden, ist "
                                       "offen")
                            .arg(open);

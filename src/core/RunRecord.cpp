@@ -5,8 +5,6 @@
 #include "platform/OneLine.h"
 #include "platform/TextFile.h"
 
-#include <algorithm>
-
 void RunRecord::begin(const QString& protocolDir, const QString& header) {
     const std::lock_guard lock(m_mutex);
     m_active = !protocolDir.isEmpty();
@@ -27,12 +25,12 @@ void RunRecord::progress(int stored, int inHand, int inHandEnd) {
     const std::lock_guard lock(m_mutex);
     m_stored = stored;
     m_inHand = inHand;
-    m_inHandEnd = inHand < 0 ? -1 : std::max(inHand + 1, inHandEnd);
+    m_inHandEnd = inHand < 0 ? -1 : inHandEnd;
 }
 
-int RunRecord::changesInHand() const {
+int RunRecord::changesBeingCommitted() const {
     const std::lock_guard lock(m_mutex);
-    return m_inHand >= m_stored ? m_inHandEnd - m_inHand : 0;
+    return m_inHand >= m_stored && m_inHandEnd > m_inHand ? m_inHandEnd - m_inHand : 0;
 }
 
 void RunRecord::end() {
@@ -59,7 +57,8 @@ QStringList RunRecord::takeLines(bool withChangeInHand, QString& dir) {
             lines.append(m_plan->changes[static_cast<size_t>(i)].protocolLine());
         }
         if (withChangeInHand && m_inHand >= m_stored) {
-            for (int i = m_inHand; i < m_inHandEnd; ++i) {
+            const int end = m_inHandEnd > m_inHand ? m_inHandEnd : m_inHand + 1;
+            for (int i = m_inHand; i < end; ++i) {
                 lines.append(m_plan->changes[static_cast<size_t>(i)].protocolLine());
             }
         }

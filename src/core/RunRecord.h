@@ -23,8 +23,8 @@ public:
     // `inHand` is being made (-1: none), or with `inHandEnd` the changes from
     // `inHand` up to it, a transaction being committed.
     void progress(int stored, int inHand, int inHandEnd = -1);
-    // How many changes are in hand, whose outcome a failure now leaves open.
-    int changesInHand() const;
+    // How many changes the transaction being committed holds; 0 when none is.
+    int changesBeingCommitted() const;
     // The run completed: no record is due.
     void end();
 
