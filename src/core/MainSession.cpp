@@ -38,10 +38,19 @@ void MainSession::watchForStalls() {
     // Runs on the watchdog's thread while the run hangs in a call that does
     // not return: it touches only the log file, the record and stderr.
     m_watchdog = std::make_unique<Watchdog>(limit, [this](std::chrono::seconds stalled) {
-        const QString message =
+        QString message =
             QStringLiteral("Der Lauf kommt seit %1 Sekunden nicht voran (keine Antwort der "
                            "Datenbank, kein Dateizugriff); das Programm wird beendet")
                 .arg(stalled.count());
+        // A commit left unanswered: the server may yet store its transaction.
+        const int open = m_record.changesBeingCommitted();
+        if (open == 1) {
+            message += QStringLiteral("; ob die letzte Änderung gespeichert wurde, ist offen");
+        } else if (open > 1) {
+            message += QStringLiteral("; ob die letzten %1 Änderungen gespeichert wurden, ist "
+                                      "offen")
+                           .arg(open);
+        }
         StandardError::writeLine(message);
         try {
             TextFile::appendLine(m_paths.logFile, ActivityLog::fileStamp(m_clock.now()) +

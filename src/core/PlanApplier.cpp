@@ -2,6 +2,7 @@
 
 #include "core/SyncPlan.h"
 #include "db/RouteAddressDataset.h"
+#include "platform/TarveloError.h"
 
 #include <algorithm>
 
@@ -11,10 +12,12 @@ int applyPlan(const SyncPlan& plan, RouteAddressDataset& RA2, int batch, const A
     // A stop asked for while the plan was made: not even the first change.
     bool stop = hooks.stopRequested();
     while (next < total && !stop) {
+        const int first = next;
         const int end = batch > 0 ? std::min(total, next + batch) : next + 1;
         if (batch > 0) {
             RA2.beginBatch();
         }
+        bool committing = false;
         try {
             while (next < end && !stop) {
                 hooks.inHand(next);
@@ -28,11 +31,18 @@ int applyPlan(const SyncPlan& plan, RouteAddressDataset& RA2, int batch, const A
                 stop = hooks.stopRequested();
             }
             if (batch > 0) {
-                // A failing commit fails its whole transaction, no one change of it.
-                hooks.inHand(-1);
+                committing = true;
+                hooks.committing(first, next);
             }
             RA2.commitBatch();
+        } catch (const OutcomeUnknownError&) {
+            RA2.rollbackBatch();
+            throw;
         } catch (...) {
+            if (committing) {
+                // Refused by the server: the transaction is undone, no change of it stays.
+                hooks.inHand(-1);
+            }
             RA2.rollbackBatch();
             throw;
         }

@@ -13,6 +13,7 @@ void RunRecord::begin(const QString& protocolDir, const QString& header) {
     m_plan = nullptr;
     m_stored = 0;
     m_inHand = -1;
+    m_inHandEnd = -1;
 }
 
 void RunRecord::planned(const SyncPlan& plan) {
@@ -20,10 +21,16 @@ void RunRecord::planned(const SyncPlan& plan) {
     m_plan = &plan;
 }
 
-void RunRecord::progress(int stored, int inHand) {
+void RunRecord::progress(int stored, int inHand, int inHandEnd) {
     const std::lock_guard lock(m_mutex);
     m_stored = stored;
     m_inHand = inHand;
+    m_inHandEnd = inHand < 0 ? -1 : inHandEnd;
+}
+
+int RunRecord::changesBeingCommitted() const {
+    const std::lock_guard lock(m_mutex);
+    return m_inHand >= m_stored && m_inHandEnd > m_inHand ? m_inHandEnd - m_inHand : 0;
 }
 
 void RunRecord::end() {
@@ -50,7 +57,10 @@ QStringList RunRecord::takeLines(bool withChangeInHand, QString& dir) {
             lines.append(m_plan->changes[static_cast<size_t>(i)].protocolLine());
         }
         if (withChangeInHand && m_inHand >= m_stored) {
-            lines.append(m_plan->changes[static_cast<size_t>(m_inHand)].protocolLine());
+            const int end = m_inHandEnd > m_inHand ? m_inHandEnd : m_inHand + 1;
+            for (int i = m_inHand; i < end; ++i) {
+                lines.append(m_plan->changes[static_cast<size_t>(i)].protocolLine());
+            }
         }
     }
     m_plan = nullptr;

@@ -20,15 +20,18 @@ public:
     // The plan the run applies; it stays unchanged until end().
     void planned(const SyncPlan& plan);
     // The plan's first `stored` changes are in the database; the change
-    // `inHand` is being made (-1: none).
-    void progress(int stored, int inHand);
+    // `inHand` is being made (-1: none), or with `inHandEnd` the changes from
+    // `inHand` up to it, a transaction being committed.
+    void progress(int stored, int inHand, int inHandEnd = -1);
+    // How many changes the transaction being committed holds; 0 when none is.
+    int changesBeingCommitted() const;
     // The run completed: no record is due.
     void end();
 
     bool active() const;
 
     // Writes "hmail-YYYYMMDD-HHMMSS-fehler.log": the header, the stored
-    // changes, the change in hand, and "Fehler: " with the message. Does
+    // changes, the changes in hand, and "Fehler: " with the message. Does
     // nothing when no record is due; raises the file's error when it cannot
     // be written.
     void writeFailure(const QString& message, const QDateTime& now);
@@ -48,4 +51,5 @@ private:
     const SyncPlan* m_plan = nullptr;
     int m_stored = 0;
     int m_inHand = -1;
+    int m_inHandEnd = -1;
 };

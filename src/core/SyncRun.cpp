@@ -295,14 +295,24 @@ int SyncRun::apply(const SyncPlan& plan) {
     RunRecord* record = m_context.guards.record;
     int shown = 0;
     int inHand = -1;
+    int inHandEnd = -1;
     const ApplyHooks hooks{
         .inHand =
             [&](int change) {
                 inHand = change;
+                inHandEnd = change + 1;
                 if (record != nullptr) {
                     record->progress(shown, change);
                 }
                 m_window.runWorking();
+            },
+        .committing =
+            [&](int first, int end) {
+                inHand = first;
+                inHandEnd = end;
+                if (record != nullptr) {
+                    record->progress(shown, first, end);
+                }
             },
         .stored =
             [&](int stored) {
@@ -320,9 +330,10 @@ int SyncRun::apply(const SyncPlan& plan) {
     try {
         return applyPlan(plan, m_context.RA2, m_context.guards.batch, hooks);
     } catch (const TarveloError&) {
-        // The pane ends with the change that failed, as the record does.
-        if (inHand >= 0) {
-            addProtocolLine(plan.changes[static_cast<size_t>(inHand)].protocolLine());
+        // The pane ends with the changes in hand, as the record does: the
+        // change that failed, or a transaction whose commit went unanswered.
+        for (int i = inHand; i >= 0 && i < inHandEnd; ++i) {
+            addProtocolLine(plan.changes[static_cast<size_t>(i)].protocolLine());
         }
         throw;
     }

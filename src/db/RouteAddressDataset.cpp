@@ -77,7 +77,7 @@ void RouteAddressDataset::requireOpen() const {
 void RouteAddressDataset::deleteRow(qint64 routeaddressid) {
     requireOpen();
     m_delete->addBindValue(routeaddressid);
-    SqlExec::execChange(*m_delete);
+    execChange(*m_delete);
     m_delete->finish();
 }
 
@@ -85,8 +85,24 @@ void RouteAddressDataset::insert(qint64 routeId, const QString& address) {
     requireOpen();
     m_insert->addBindValue(routeId);
     m_insert->addBindValue(m_database.text(address));
-    SqlExec::execChange(*m_insert);
+    execChange(*m_insert);
     m_insert->finish();
+}
+
+void RouteAddressDataset::execChange(QSqlQuery& query) {
+    try {
+        SqlExec::execChange(query);
+    } catch (const DbError&) {
+        // Inside a transaction nothing is stored before its commit. Stored at
+        // once, a change whose answer went with the connection may well be in
+        // the table: "not stored" would then be false.
+        if (m_inBatch || m_database.answers()) {
+            throw;
+        }
+        throw OutcomeUnknownError(SqlExec::changeError(
+            query.lastError(), QStringLiteral("Die Verbindung zur Datenbank ist abgebrochen; ob "
+                                              "die Änderung gespeichert wurde, ist offen")));
+    }
 }
 
 void RouteAddressDataset::beginBatch() {
@@ -104,12 +120,21 @@ void RouteAddressDataset::commitBatch() {
     }
     if (!m_db.commit()) {
         const QString text = SqlExec::driverText(m_db.lastError());
+        // A server that refused the commit has undone the transaction; one
+        // whose answer went with the connection may have stored all of it.
+        const bool outcomeUnknown = !m_database.answers();
         // PostgreSQL ends a transaction whose commit fails; a rollback after
         // it would only draw the server's warning onto standard error.
         if (m_database.server() == ConnectionSettings::Server::Postgres) {
             m_inBatch = false;
         }
         rollbackBatch();
+        if (outcomeUnknown) {
+            throw OutcomeUnknownError(
+                QStringLiteral("Die Verbindung zur Datenbank ist beim Abschluss der Transaktion "
+                               "abgebrochen; ob ihre Änderungen gespeichert wurden, ist offen (%1)")
+                    .arg(text));
+        }
         throw DbError(text);
     }
     m_inBatch = false;

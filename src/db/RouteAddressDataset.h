@@ -33,19 +33,23 @@ public:
     // an older MySQL): a rollback there leaves the changes made; else empty.
     const QString& engineWithoutTransactions() const { return m_engineWithoutTransactions; }
 
-    // A dataset that is not open refuses changes (DbError).
+    // A dataset that is not open refuses changes (DbError). A change stored
+    // at once whose answer is lost with the connection raises
+    // OutcomeUnknownError: the server may have stored it.
     void deleteRow(qint64 routeaddressid);
     void insert(qint64 routeId, const QString& address);
 
     // A transaction around the changes that follow, on the dataset's
     // connection; rollbackBatch() never raises (it runs while an error is on
-    // its way out) and does nothing without an open transaction.
+    // its way out) and does nothing without an open transaction. A commit
+    // whose answer is lost with the connection raises OutcomeUnknownError.
     void beginBatch();
     void commitBatch();
     void rollbackBatch() noexcept;
 
 private:
     void requireOpen() const;
+    void execChange(QSqlQuery& query);
 
     Database& m_database;
     RouteAddressRows m_rows;

@@ -80,14 +80,16 @@ void SqlExec::execChange(QSqlQuery& query) {
     const bool done = query.exec();
     Progress::note();
     if (!done) {
-        // The toolkit would speak of a row it could not fetch.
-        const QSqlError error = query.lastError();
-        const QString native = serverText(error.databaseText());
-        const QString detail = native.isEmpty() ? error.driverText().trimmed() : native;
-        const QString sentence = QStringLiteral("Die Änderung konnte nicht gespeichert werden");
-        throw DbError(detail.isEmpty() ? sentence
-                                       : sentence + QStringLiteral(" (") + detail + u')');
+        throw DbError(changeError(query.lastError(),
+                                  QStringLiteral("Die Änderung konnte nicht gespeichert werden")));
     }
+}
+
+QString SqlExec::changeError(const QSqlError& error, const QString& sentence) {
+    // The toolkit would speak of a row it could not fetch.
+    const QString native = serverText(error.databaseText());
+    const QString detail = native.isEmpty() ? error.driverText().trimmed() : native;
+    return detail.isEmpty() ? sentence : sentence + QStringLiteral(" (") + detail + u')';
 }
 
 int SqlExec::column(const QSqlQuery& query, const QString& name) {

@@ -12,6 +12,8 @@ void execPrepared(QSqlQuery& query);
 // The same for a prepared change of the table (a delete, an insert): its
 // failure says that the change was not stored, then the database's words.
 void execChange(QSqlQuery& query);
+// The text of a failed change: the sentence, then the database's words.
+QString changeError(const QSqlError& error, const QString& sentence);
 // Index of a result column by name; raises DbError when the result lacks it.
 int column(const QSqlQuery& query, const QString& name);
 [[noreturn]] void fail(const QSqlQuery& query);

@@ -42,3 +42,10 @@ public:
     // A change of the current row where there is none.
     static DbError noCurrentRow();
 };
+
+// A change or a commit whose answer was lost with the connection: whether
+// the database stored it, nobody can tell.
+class OutcomeUnknownError : public DbError {
+public:
+    using DbError::DbError;
+};

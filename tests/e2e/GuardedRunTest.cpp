@@ -384,9 +384,9 @@ TEST(GuardedRun, AFailedDeleteOrInsertLeavesTheRecordOfTheChangesMade) {
 }
 
 // The server ends the run's connection in the middle of the run (here the
-// run's own backend is told to terminate by a trigger): the message says the
-// change was not stored and what the server said, as the record does, not
-// the start-up.
+// run's own backend is told to terminate by a trigger): the message says that
+// the connection went with the change in hand, whose fate the program cannot
+// know, and what the server said, as the record does, not the start-up.
 TEST(GuardedRun, AConnectionEndedInTheMiddleOfTheRunIsReportedWithTheDriversText) {
     Scheduled s(Backend::Postgres);
     s.execute({"CREATE FUNCTION quit() RETURNS trigger AS $$ BEGIN "
@@ -398,8 +398,9 @@ TEST(GuardedRun, AConnectionEndedInTheMiddleOfTheRunIsReportedWithTheDriversText
     const auto result = s.install.run(s.args());
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 1);
-    const QString failed = "Die Änderung konnte nicht gespeichert werden (FATAL:  terminating "
-                           "connection due to administrator command";
+    const QString failed = "Die Verbindung zur Datenbank ist abgebrochen; ob die Änderung "
+                           "gespeichert wurde, ist offen (FATAL:  terminating connection due to "
+                           "administrator command";
     EXPECT_TRUE(result.standardError.startsWith(failed)) << result.standardError.toStdString();
     const QStringList files = s.protocolFiles();
     ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();

@@ -9,19 +9,25 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <random>
+#include <thread>
+#include <vector>
 
 // The unattended road through the real executable against each database the
 // mail server keeps its tables in: the same rows, protocol and log lines on
@@ -204,6 +210,204 @@ TEST_P(ServerBatch, ARefusedTransactionLeavesTheRecordsChangesAndOnlyTheError) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, ServerBatch, ::testing::ValuesIn(serverBackends()), backendName);
+
+// A relay on 127.0.0.1 in front of the test server that loses the server's
+// answer to one statement, as a network that fails at the wrong moment
+// does: once the program has sent `marker` (with `thenCommit`, the COMMIT
+// after it), that statement still reaches the server, which carries it out,
+// but nothing comes back; with `cut`, a moment later both ends are closed,
+// else the connection stays silent.
+class AnswerLosingRelay {
+public:
+    AnswerLosingRelay(int serverPort, QByteArray marker, bool thenCommit, bool cut)
+        : m_serverPort(serverPort), m_marker(std::move(marker)), m_thenCommit(thenCommit),
+          m_cut(cut) {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = loopback(0);
+        socklen_t length = sizeof address;
+        if (m_listener < 0 ||
+            ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(m_listener, 8) != 0 ||
+            ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            throw std::runtime_error("cannot listen on 127.0.0.1");
+        }
+        m_port = ntohs(address.sin_port);
+        m_thread = std::thread([this] { relay(); });
+    }
+    ~AnswerLosingRelay() {
+        m_stop = true;
+        m_thread.join();
+        closeAll();
+        ::close(m_listener);
+    }
+    AnswerLosingRelay(const AnswerLosingRelay&) = delete;
+    AnswerLosingRelay& operator=(const AnswerLosingRelay&) = delete;
+    int port() const { return m_port; }
+    bool lostAnAnswer() const { return m_lost; }
+
+private:
+    static sockaddr_in loopback(int port) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        return address;
+    }
+    void closeAll() {
+        for (const auto& [client, server] : m_pairs) {
+            ::close(client);
+            ::close(server);
+        }
+        m_pairs.clear();
+    }
+    void relay() {
+        using Clock = std::chrono::steady_clock;
+        Clock::time_point cutAt{};
+        bool markerSeen = false;
+        while (!m_stop) {
+            if (m_cut && m_lost && !m_pairs.empty() && Clock::now() >= cutAt) {
+                closeAll();
+            }
+            std::vector<pollfd> fds{{m_listener, POLLIN, 0}};
+            for (const auto& [client, server] : m_pairs) {
+                fds.push_back({client, POLLIN, 0});
+                fds.push_back({server, POLLIN, 0});
+            }
+            if (::poll(fds.data(), fds.size(), 50) <= 0) {
+                continue;
+            }
+            if ((fds[0].revents & POLLIN) != 0) {
+                const int client = ::accept(m_listener, nullptr, nullptr);
+                const int server = ::socket(AF_INET, SOCK_STREAM, 0);
+                const sockaddr_in address = loopback(m_serverPort);
+                if (::connect(server, reinterpret_cast<const sockaddr*>(&address),
+                              sizeof address) == 0) {
+                    m_pairs.emplace_back(client, server);
+                } else {
+                    ::close(client);
+                    ::close(server);
+                }
+                continue;
+            }
+            for (size_t i = 1; i < fds.size(); ++i) {
+                if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
+                    continue;
+                }
+                const auto& [client, server] = m_pairs[(i - 1) / 2];
+                const bool fromClient = fds[i].fd == client;
+                char buffer[65536];
+                const ssize_t got = ::recv(fds[i].fd, buffer, sizeof buffer, 0);
+                if (got <= 0) {
+                    ::shutdown(fromClient ? server : client, SHUT_WR);
+                    continue;
+                }
+                const QByteArray data(buffer, static_cast<qsizetype>(got));
+                if (m_lost) {
+                    continue; // the answer goes nowhere
+                }
+                if (fromClient && data.contains(m_marker)) {
+                    markerSeen = true;
+                }
+                const bool losing = fromClient && markerSeen &&
+                                    (!m_thenCommit || data.toUpper().contains("COMMIT"));
+                ::send(fromClient ? server : client, data.constData(), data.size(), MSG_NOSIGNAL);
+                if (losing) {
+                    m_lost = true;
+                    cutAt = Clock::now() + std::chrono::milliseconds(500);
+                }
+            }
+        }
+    }
+
+    const int m_serverPort;
+    const QByteArray m_marker;
+    const bool m_thenCommit;
+    const bool m_cut;
+    int m_listener = -1;
+    int m_port = 0;
+    std::vector<std::pair<int, int>> m_pairs;
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_lost{false};
+    std::thread m_thread;
+};
+
+// The answer to a change stored at once, or to a transaction's commit, is
+// lost with the connection, or never comes: the server may well have stored
+// it, so the program says that this is open instead of "not stored", and the
+// record lists it, so that no change in the table is missing from the record.
+TEST_P(ServerBatch, AChangeOrCommitWhoseAnswerIsLostIsListedAsOpen) {
+    const QByteArray lostChange = "Insert 1 dora@example.com\r\nFehler: Die Verbindung zur "
+                                  "Datenbank ist abgebrochen; ob die Änderung gespeichert wurde, "
+                                  "ist offen (";
+    const QByteArray lostCommit = "Insert 1 dora@example.com\r\nInsert 1 emil@example.com\r\n"
+                                  "Fehler: Die Verbindung zur Datenbank ist beim Abschluss der "
+                                  "Transaktion abgebrochen; ob ihre Änderungen gespeichert wurden, "
+                                  "ist offen (";
+    const QByteArray unansweredCommit =
+        "Insert 1 dora@example.com\r\nInsert 1 emil@example.com\r\nFehler: Der Lauf kommt seit 4 "
+        "Sekunden nicht voran (keine Antwort der Datenbank, kein Dateizugriff); das Programm wird "
+        "beendet; ob die letzten 2 Änderungen gespeichert wurden, ist offen";
+    const struct {
+        const char* name;
+        bool batch;
+        bool cut;
+        const QByteArray& recorded;
+    } cases[] = {{"each change at once, cut", false, true, lostChange},
+                 {"/batch:2, cut", true, true, lostCommit},
+                 {"/batch:2, no answer", true, false, unansweredCommit}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString database = createBackendDatabase(GetParam(), QString(), true);
+        const QRegularExpression portKey(QStringLiteral("Port=(\\d+)"));
+        const int serverPort = portKey.match(database).captured(1).toInt();
+        ASSERT_GT(serverPort, 0) << database.toStdString();
+        AnswerLosingRelay relay(serverPort, "dora@example.com", c.batch, c.cut);
+        QString throughRelay = database;
+        throughRelay.replace(portKey, QStringLiteral("Port=%1").arg(relay.port()));
+        ScratchInstall scratch(ScratchInstall::Program::ShortWaits);
+        scratch.setIni("SQL", "Provider", throughRelay);
+        scratch.setIni("Options", "Protokoll", scratch.path("prot/"));
+        QDir(scratch.dir()).mkpath("prot");
+        scratch.writeFile("ausnahmen.txt", "");
+        scratch.writeFile("liste.txt",
+                          "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
+                          "emil@example.com\r\n");
+
+        // Delete carol, delete postmaster | insert dora, insert emil.
+        QStringList arguments{"/file:" + scratch.path("liste.txt"), "/domain:example.com"};
+        if (c.batch) {
+            arguments.append("/batch:2");
+        }
+        const auto result = scratch.run(arguments, {"TARVELO_TEST_WATCHDOG_MS=4000"});
+        ASSERT_TRUE(result.finished);
+        ASSERT_TRUE(relay.lostAnAnswer());
+        EXPECT_EQ(result.exitCode, 1);
+        const QStringList records =
+            QDir(scratch.path("prot")).entryList({"hmail-*.log"}, QDir::Files);
+        ASSERT_EQ(records.size(), 1);
+        EXPECT_TRUE(records[0].endsWith("-fehler.log")) << records[0].toStdString();
+        const QByteArray record = scratch.readFile("prot/" + records[0]);
+        const QByteArray recorded = QString::fromUtf8(c.recorded).toLatin1();
+        EXPECT_TRUE(record.contains("\r\nDelete carol@example.com\r\nDelete "
+                                    "postmaster@example.com\r\n" +
+                                    recorded))
+            << record.toStdString();
+        EXPECT_TRUE(scratch.logMessages().last().startsWith(
+            QString::fromUtf8(c.recorded.mid(c.recorded.indexOf("Fehler: ")))))
+            << scratch.logMessages().last().toStdString();
+        // The server received the statement: what it did with it, the table
+        // shows, and the record names it either way.
+        const QStringList rows = addressesOfRoute(database, 1);
+        QStringList expected{"Bob@Example.com", "alice@example.com"};
+        if (rows.size() > 2) {
+            expected.append("dora@example.com");
+            if (c.batch) {
+                expected.append("emil@example.com");
+            }
+        }
+        EXPECT_EQ(rows, expected);
+    }
+}
 
 // A SQL Server address that accepts the connection and never answers: the
 // driver gives up after its login time-out, and the program ends with the
