@@ -3,7 +3,26 @@
 #include "core/ProtocolFileName.h"
 #include "core/SyncPlan.h"
 #include "platform/OneLine.h"
+#include "platform/StandardError.h"
+#include "platform/TarveloError.h"
 #include "platform/TextFile.h"
+
+namespace {
+// The record is the only trace of the changes a failed or stopped run made:
+// where its file cannot be written (a full disk), its lines go to standard
+// error, which a scheduler keeps (the journal, cron's mail).
+void writeOrShow(const QString& path, const QStringList& lines) {
+    try {
+        TextFile::replaceLinesNoFollow(path, lines);
+    } catch (const TarveloError& error) {
+        StandardError::writeLine(error.message() + QStringLiteral(". Ihr Inhalt:"));
+        for (const QString& line : lines) {
+            StandardError::writeLine(line);
+        }
+        throw;
+    }
+}
+} // namespace
 
 void RunRecord::begin(const QString& protocolDir, const QString& header) {
     const std::lock_guard lock(m_mutex);
@@ -76,8 +95,7 @@ void RunRecord::writeFailure(const QString& message, const QDateTime& now) {
     // A driver's message may run over several lines; the record's last line
     // is the whole of it, as in the log.
     lines.append(QStringLiteral("Fehler: ") + OneLine::forLog(message));
-    TextFile::replaceLinesNoFollow(
-        dir + protocolFileName(now.date(), now.time(), ProtocolKind::Failed), lines);
+    writeOrShow(dir + protocolFileName(now.date(), now.time(), ProtocolKind::Failed), lines);
 }
 
 void RunRecord::writeStop(const QString& closing, const QDateTime& now) {
@@ -87,6 +105,5 @@ void RunRecord::writeStop(const QString& closing, const QDateTime& now) {
         return;
     }
     lines.append(closing);
-    TextFile::replaceLinesNoFollow(
-        dir + protocolFileName(now.date(), now.time(), ProtocolKind::Stopped), lines);
+    writeOrShow(dir + protocolFileName(now.date(), now.time(), ProtocolKind::Stopped), lines);
 }

@@ -33,10 +33,10 @@ public:
     // Writes "hmail-YYYYMMDD-HHMMSS-fehler.log": the header, the stored
     // changes, the changes in hand, and "Fehler: " with the message. Does
     // nothing when no record is due; raises the file's error when it cannot
-    // be written.
+    // be written, after putting its lines on standard error.
     void writeFailure(const QString& message, const QDateTime& now);
     // Writes "hmail-YYYYMMDD-HHMMSS-abbruch.log": the header, the stored
-    // changes and the closing line.
+    // changes and the closing line; as writeFailure when it cannot be written.
     void writeStop(const QString& closing, const QDateTime& now);
 
 private:

@@ -1,4 +1,5 @@
 #include "ScratchInstall.h"
+#include "TestBackend.h"
 
 #include "TestDatabases.h"
 
@@ -6,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +50,11 @@ TEST(Startup, ALogOnAFullDiskKeepsWholeLines) {
 // fails as on a full disk, with an error the log tells; the program is not
 // ended without a word, and no half-written protocol stays behind.
 TEST(Startup, AFileSizeLimitIsReportedAsAFullDisk) {
+    // More protocol lines than the limit takes.
+    QByteArray newAddresses;
+    for (int i = 0; i < 300; ++i) {
+        newAddresses += "neu" + QByteArray::number(i) + "@example.com\r\n";
+    }
     {
         // A log already at the limit: not even the start's line fits.
         ScratchInstall install;
@@ -67,11 +74,7 @@ TEST(Startup, AFileSizeLimitIsReportedAsAFullDisk) {
         ScratchInstall install;
         install.useSqliteDatabase();
         install.writeNightlyFiles();
-        QByteArray list;
-        for (int i = 0; i < 300; ++i) {
-            list += "neu" + QByteArray::number(i) + "@example.com\r\n";
-        }
-        install.writeFile("liste.txt", list);
+        install.writeFile("liste.txt", newAddresses);
         install.limitFileSize(4096);
         const auto result =
             install.run({"/file:" + install.path("liste.txt"), "/domain:example.com", "/dryrun"});
@@ -80,6 +83,37 @@ TEST(Startup, AFileSizeLimitIsReportedAsAFullDisk) {
         const QStringList log = install.logMessages();
         ASSERT_FALSE(log.isEmpty());
         EXPECT_TRUE(log.last().startsWith("Fehler: ")) << log.last().toStdString();
+        EXPECT_EQ(QDir(install.path("prot")).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+    {
+        // A run whose changes are made, but whose protocol and record no
+        // longer fit: the record's lines are on standard error instead. The
+        // table on a server, which the limit does not reach.
+        ScratchInstall install;
+        install.writeNightlyFiles();
+        const QString database = createBackendDatabase(Backend::Postgres, QString(), true);
+        install.setIni("SQL", "Provider", database);
+        install.writeFile("liste.txt", newAddresses);
+        install.limitFileSize(4096);
+        const auto result =
+            install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1) << result.standardError.toStdString();
+        EXPECT_EQ(addressesOfRoute(database, 1).size(), 300);
+        const QStringList shown = result.standardError.split('\n');
+        const qsizetype heading =
+            shown.indexOf(QRegularExpression("Datei .*-fehler\\.log kann nicht erstellt werden\\. "
+                                             "Ihr Inhalt:"));
+        ASSERT_GE(heading, 0) << result.standardError.toStdString();
+        // The header, the deletions of the four others and the 300 insertions,
+        // then the error that failed the run: the protocol's own file.
+        const QStringList record = shown.mid(heading + 1, 306);
+        ASSERT_EQ(record.size(), 306) << result.standardError.toStdString();
+        EXPECT_TRUE(record.first().startsWith("Datei: ")) << record.first().toStdString();
+        EXPECT_EQ(record.filter(QRegularExpression("^Delete ")).size(), 4);
+        EXPECT_EQ(record.filter(QRegularExpression("^Insert 1 neu\\d+@example\\.com$")).size(),
+                  300);
+        EXPECT_TRUE(record.last().startsWith("Fehler: Datei ")) << record.last().toStdString();
         EXPECT_EQ(QDir(install.path("prot")).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 }
