@@ -211,9 +211,11 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
         // also where a file system or an emulation does not merge it.
         copyDacl(target, file.get());
     }
-    const bool written =
-        writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get()) && file.close();
-    if (!written) {
+    // Closed before it is deleted: a file still open without delete sharing
+    // cannot be deleted, and would stay behind, filling a full disk further.
+    const bool written = writeAll(file.get(), bytes) && ::FlushFileBuffers(file.get());
+    const bool closed = file.close();
+    if (!written || !closed) {
         ::DeleteFileW(temp.c_str());
         return false;
     }
