@@ -14,11 +14,16 @@ namespace {
 // The server's own text as it was meant. MariaDB's ODBC driver counts a
 // message's length in bytes, and Qt's driver takes that many characters: a
 // NUL and left-over bytes follow the text. Qt's MySQL driver reads the
-// server's UTF-8 as Latin-1 ("bÃ¶se").
+// server's UTF-8 as Latin-1 ("bÃ¶se"). Qt's PostgreSQL driver appends the
+// error's code in parentheses, empty when the connection is gone.
 QString serverText(QString text) {
     const qsizetype nul = text.indexOf(QChar(u'\0'));
     if (nul >= 0) {
         text.truncate(nul);
+    }
+    text = text.trimmed();
+    if (text.endsWith(QStringLiteral("()"))) {
+        text.chop(2);
     }
     const bool latin1 =
         std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() <= 0xFF; });

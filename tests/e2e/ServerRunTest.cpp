@@ -395,6 +395,8 @@ TEST_P(ServerBatch, AChangeOrCommitWhoseAnswerIsLostIsListedAsOpen) {
         EXPECT_TRUE(scratch.logMessages().last().startsWith(
             QString::fromUtf8(c.recorded.mid(c.recorded.indexOf("Fehler: ")))))
             << scratch.logMessages().last().toStdString();
+        EXPECT_FALSE(scratch.logMessages().last().contains(QStringLiteral("()")))
+            << scratch.logMessages().last().toStdString();
         // The server received the statement: what it did with it, the table
         // shows, and the record names it either way.
         const QStringList rows = addressesOfRoute(database, 1);
