@@ -222,8 +222,10 @@ Placement placementOf(const QByteArray& bytes, bool utf8, const QString& section
 
 } // namespace
 
-QString ProfileFile::readString(const QString& path, const QString& section, const QString& key,
-                                const QString& defaultValue) {
+namespace {
+
+QString readValue(const QString& path, const QString& section, const QString& key,
+                  const QString& defaultValue, bool unquote) {
     bool exists = false;
     bool readable = false;
     const QByteArray bytes = readAll(path, &exists, &readable);
@@ -239,13 +241,25 @@ QString ProfileFile::readString(const QString& path, const QString& section, con
         QStringView k;
         QStringView v;
         if (inSection && keyOf(text, &k, &v) && sameName(k, key)) {
-            if (quotedValue(v)) {
+            if (unquote && quotedValue(v)) {
                 v = v.mid(1, v.size() - 2);
             }
             return v.left(kMaxValue).toString();
         }
     }
     return defaultValue.left(kMaxValue);
+}
+
+} // namespace
+
+QString ProfileFile::readString(const QString& path, const QString& section, const QString& key,
+                                const QString& defaultValue) {
+    return readValue(path, section, key, defaultValue, true);
+}
+
+QString ProfileFile::readAsWritten(const QString& path, const QString& section,
+                                   const QString& key) {
+    return readValue(path, section, key, QString(), false);
 }
 
 bool ProfileFile::unreadable(const QString& path) {

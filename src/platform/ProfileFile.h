@@ -10,6 +10,10 @@ namespace ProfileFile {
 QString readString(const QString& path, const QString& section, const QString& key,
                    const QString& defaultValue = QString());
 
+// The value as its line holds it: trimmed and cut like readString, but a
+// pair of quotation marks around it is kept. Empty when there is none.
+QString readAsWritten(const QString& path, const QString& section, const QString& key);
+
 // Whether there is a file of that name whose values cannot be read (a
 // program holding it, no permission, no regular file): readString then gives
 // the defaults.

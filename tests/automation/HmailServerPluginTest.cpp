@@ -148,6 +148,35 @@ TEST_F(HmailServerPlugin, CommandIsSplitLikeACommandLineAndNeverGoesThroughAShel
     EXPECT_FALSE(QFile::exists(remote.hostDir() + QStringLiteral("/x")));
 }
 
+TEST_F(HmailServerPlugin, QuotationMarksAroundACommandAreTakenOffOnlyWhereTheyHoldItWhole) {
+    // The stand-in's folder also by a path without a blank.
+    const QString plainHost = scratch.filePath(QStringLiteral("host"));
+    ASSERT_TRUE(QFile::link(remote.hostDir(), plainHost));
+    const QByteArray program = remote.program().toUtf8();
+    const struct {
+        const char* what;
+        QByteArray command;
+        QStringList arguments;
+    } cases[] = {
+        {"first and last word quoted",
+         '"' + program + "\" -T \"powershell -Command -\"",
+         {"-T", "powershell -Command -"}},
+        {"one program with a blank in its path", '"' + program + '"', {}},
+        {"the whole command in quotes",
+         '"' + plainHost.toUtf8() + "/powershell-standin -T mailhost\"",
+         {"-T", "mailhost"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        remote.writeConfig("[Remote]\r\nCommand=" + c.command + "\r\n");
+        EXPECT_EQ(refresh(), QString());
+        const auto calls = remote.calls();
+        ASSERT_FALSE(calls.isEmpty());
+        EXPECT_EQ(calls.last().arguments, c.arguments);
+    }
+    EXPECT_EQ(remote.calls().size(), std::size(cases));
+}
+
 TEST_F(HmailServerPlugin, FailingCommandReportsItsLastLineOnStandardError) {
     struct Case {
         const char* what;
@@ -330,4 +359,11 @@ TEST_F(HmailServerPlugin, CommandThatNeverEndsIsEndedAfterTheTimeLimit) {
     // refresh reported as ended.
     ASSERT_GT(calls[0].childPid, 0);
     EXPECT_FALSE(runsSoon(calls[0].childPid));
+
+    // The shortest limit, in the singular.
+    remote.setCommand(remote.defaultCommand(), 1);
+    EXPECT_EQ(refresh(),
+              QStringLiteral("Zeitüberschreitung: Der Befehl \"%1\" hat sich nach 1 Sekunde "
+                             "nicht beendet und wurde abgebrochen")
+                  .arg(remote.program()));
 }

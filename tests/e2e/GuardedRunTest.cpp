@@ -456,6 +456,39 @@ TEST(GuardedRun, ASignalToEndStopsTheRunAfterTheChangeInHandAndLeavesItsRecord) 
     }
 }
 
+// A dry run stopped from outside leaves no protocol that could pass for a
+// preview, and its log names the signal, as a stopped run's does.
+TEST(GuardedRun, ASignalToEndStopsADryRunAndTheLogSaysWhy) {
+    Scheduled s(Backend::Postgres);
+    // Its read of the table waits behind another session's lock: the signal
+    // comes while it plans.
+    Database holder;
+    holder.setConnectionString(s.connection);
+    holder.open();
+    QSqlQuery hold(holder.handle());
+    ASSERT_TRUE(hold.exec("BEGIN"));
+    ASSERT_TRUE(hold.exec("LOCK TABLE hm_routeaddresses IN ACCESS EXCLUSIVE MODE"));
+    const auto run = s.start(s.args({"/dryrun"}));
+    QElapsedTimer waited;
+    waited.start();
+    while (!s.install.logMessages().contains("Testlauf: die Datenbank wird nicht geändert") &&
+           waited.elapsed() < 20000) {
+        QThread::msleep(20);
+    }
+    QThread::msleep(200);
+    ASSERT_EQ(::kill(pid_t(run->processId()), SIGTERM), 0);
+    ASSERT_TRUE(hold.exec("ROLLBACK"));
+    ASSERT_TRUE(run->waitForFinished(20000));
+    EXPECT_EQ(run->exitStatus(), QProcess::CrashExit) << "ended by the signal";
+    EXPECT_TRUE(s.protocolFiles().isEmpty()) << s.protocolFiles().join(' ').toStdString();
+    const QStringList log = s.install.logMessages();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.mid(log.size() - 2),
+              QStringList({"Das Programm wird beendet (SIGTERM)",
+                           "Testlauf abgebrochen: es wurde nichts geändert"}));
+    EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
+}
+
 // Standard error read by a logger that has gone away: the error still
 // reaches the log, and the status says it.
 TEST(GuardedRun, AnErrorReachesTheLogWhenNobodyReadsStandardError) {

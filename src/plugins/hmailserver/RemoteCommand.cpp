@@ -37,6 +37,19 @@ bool RemoteCommand::load(const QString& configFile, RemoteCommand* command, QStr
     const QString line =
         ProfileFile::readString(configFile, QStringLiteral("Remote"), QStringLiteral("Command"));
     QStringList words = QProcess::splitCommand(line);
+    // A profile value in one pair of quotation marks loses them when read.
+    // That suits a whole command written in quotes, but where the marks
+    // enclose the first and the last word ("/opt/mein ssh" host "pwsh"), or
+    // one program whose path has a blank, they belong to the command line.
+    const QString asWritten =
+        ProfileFile::readAsWritten(configFile, QStringLiteral("Remote"), QStringLiteral("Command"));
+    if (asWritten != line && asWritten.startsWith(u'"')) {
+        const QStringList writtenWords = QProcess::splitCommand(asWritten);
+        if (writtenWords.size() > 1 ||
+            (writtenWords.size() == 1 && QFileInfo::exists(writtenWords.first()))) {
+            words = writtenWords;
+        }
+    }
     if (words.isEmpty() || words.first().isEmpty()) {
         *error = QStringLiteral("Die Routen-Aktualisierung ist nicht eingerichtet: In %1 steht im "
                                 "Abschnitt [Remote] kein Befehl unter Command")

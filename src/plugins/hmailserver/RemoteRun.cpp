@@ -173,9 +173,12 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
         endCommand(process);
         outcome.errorDescription =
             QStringLiteral("Zeitüberschreitung: Der Befehl \"%1\" hat "
-                           "sich nach %2 Sekunden nicht beendet und wurde "
+                           "sich nach %2 nicht beendet und wurde "
                            "abgebrochen")
-                .arg(command.program, QString::number(command.timeoutSeconds));
+                .arg(command.program,
+                     command.timeoutSeconds == 1
+                         ? QStringLiteral("1 Sekunde")
+                         : QStringLiteral("%1 Sekunden").arg(command.timeoutSeconds));
         return outcome;
     }
     keepEndOfWritten(process, written);
