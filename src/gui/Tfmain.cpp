@@ -206,7 +206,7 @@ void Tfmain::buildGrids() {
     Routen->setObjectName(QStringLiteral("Routen"));
     // The datasets `routes` and `Address` are the grids' models.
     m_session->routesDataset().setErrorSink(
-        [this](const QString& message) { m_reporter.report(message); });
+        [this](const QString& message) { reportGridError(Routen, message); });
     Routen->setModel(&m_session->routesDataset());
     prepareGrid(Routen, this);
     Routen->setShowGrid(false);
@@ -220,7 +220,7 @@ void Tfmain::buildGrids() {
     DBGrid2 = new QTableView(m_client);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
     m_session->addressDataset().setErrorSink(
-        [this](const QString& message) { m_reporter.report(message); });
+        [this](const QString& message) { reportGridError(DBGrid2, message); });
     DBGrid2->setModel(&m_session->addressDataset());
     prepareGrid(DBGrid2, this);
     DBGrid2->setShowGrid(true);
@@ -229,6 +229,21 @@ void Tfmain::buildGrids() {
     DBGrid2->setTabKeyNavigation(false);
     DBGrid2->setColumnWidth(0, 262);
     DBGrid2->setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+// The message box takes the focus from the cell editor, and the editor is
+// gone when the box closes: left alone, the focus would fall to the list
+// path beside the grid, and the keys meant for the address would change the
+// list that the next run reads and the configuration keeps.
+void Tfmain::reportGridError(QTableView* grid, const QString& message) {
+    QWidget* focus = QApplication::focusWidget();
+    const bool inGrid = focus != nullptr && (focus == grid || grid->isAncestorOf(focus));
+    m_reporter.report(message);
+    if (inGrid) {
+        // Once the editor is closed, after the refused edit has returned.
+        QMetaObject::invokeMethod(
+            grid, [grid] { grid->setFocus(); }, Qt::QueuedConnection);
+    }
 }
 
 void Tfmain::buildStatusBar() {

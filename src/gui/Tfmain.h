@@ -88,6 +88,8 @@ private:
     void appendAddressRow();
     void guard(const std::function<void()>& handler);
     void storeOpenEdit();
+    // An error of a grid's dataset, reported with the keyboard kept in that grid.
+    void reportGridError(QTableView* grid, const QString& message);
 
     std::unique_ptr<MainSession> m_session;
     Dialogs& m_dialogs;

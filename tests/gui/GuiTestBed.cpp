@@ -11,10 +11,12 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -104,7 +106,7 @@ GuiTestBed::GuiTestBed()
     : paths(AppPaths::forExecutable(dir.filePath(QStringLiteral("tarvelo")))),
       listFile(dir.filePath(QStringLiteral("adressen.txt"))),
       clock(QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7))),
-      reporter([this](const QString& message) { messages.append(message); }) {
+      reporter([this](const QString& message) { showMessage(message); }) {
     connection = createSqliteDatabase(dir.filePath(QStringLiteral("hmailserver.db")), true);
     QDir(dir.path()).mkdir(QStringLiteral("protokolle"));
     ProfileFile::writeString(paths.iniFile, "SQL", "Provider", connection);
@@ -114,6 +116,16 @@ GuiTestBed::GuiTestBed()
                              dir.filePath(QStringLiteral("protokolle/")));
     writeFile(listFile, "alice@example.com\r\nneu@example.org\r\nfrank@sub.example.com\r\n");
     writeFile(paths.exceptionFile, "zeta\r\n>info@\r\nbeta\r\n");
+}
+
+void GuiTestBed::showMessage(const QString& message) {
+    messages.append(message);
+    if (modalMessages) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Tarvelo"), message, QMessageBox::Ok,
+                        m_window.get());
+        QTimer::singleShot(100, &box, [&box] { QTest::keyClick(&box, Qt::Key_Return); });
+        box.exec();
+    }
 }
 
 GuiTestBed::~GuiTestBed() {

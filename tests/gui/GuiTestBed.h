@@ -130,8 +130,12 @@ protected:
     RunWaits waits; // for the windows created from now on
     ScriptedDialogs dialogs;
     QStringList messages; // what the message box showed, one entry per box
+    // Each message also in a real modal box, closed with Enter as a user does.
+    bool modalMessages = false;
     ErrorReporter reporter;
 
 private:
+    void showMessage(const QString& message);
+
     std::unique_ptr<Tfmain> m_window;
 };
