@@ -186,6 +186,13 @@ void MainSession::synchronise(bool dryRun) {
         }
         throw;
     }
+    // A run without a list ends before it needs the database. After a failed
+    // start, the list's path is often empty (the configuration was not read):
+    // Start in the window then says why nothing can be synchronised, instead
+    // of doing nothing. A scheduled run keeps its exit status for the list.
+    if (!wasConnected && !m_startFailure.isEmpty() && !m_runRequested) {
+        throw DbError(DatabaseStart::notConnected(m_startFailure));
+    }
     // Asked from outside to end during the run: it has stopped and said so.
     StopSignals::endIfReceived();
 }

@@ -375,4 +375,12 @@ TEST_F(CommandsTest, AfterAFailedStartStartAndExportSayTheDatabaseIsNotConnected
     // Never opened, so never ended: Start does not claim to open it anew.
     EXPECT_TRUE(logLines().filter("war unterbrochen").isEmpty())
         << logLines().join('\n').toStdString();
+
+    // Without a list, as after a start that could not read the configuration,
+    // Start says the same instead of nothing; the menu's Testlauf too.
+    control<QLineEdit>("emailliste")->clear();
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    action("Testlauf1")->trigger();
+    EXPECT_EQ(messages.mid(4), QStringList({notConnected, notConnected}));
+    EXPECT_TRUE(syncEnabled());
 }
