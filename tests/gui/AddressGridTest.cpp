@@ -132,7 +132,7 @@ TEST_F(AddressGridTest, EmptyingAnAddressIsRefusedAndTheOldValueStays) {
 // path beside it, which the next run and the configuration would take over.
 // A window manager gives the window back its focus only after the box has
 // gone, as on a desktop: the test runs under one (gui.under_window_manager).
-TEST_F(AddressGridTest, AfterARefusedEditTheKeyboardIsBackInTheAddressGrid) {
+TEST_F(AddressGridTest, UnderAWindowManagerARefusedEditGivesTheKeyboardBackToTheGrid) {
     if (QGuiApplication::platformName() != QStringLiteral("xcb")) {
         GTEST_SKIP() << "needs an X server with a window manager";
     }
