@@ -38,10 +38,13 @@ void MainSession::watchForStalls() {
     // Runs on the watchdog's thread while the run hangs in a call that does
     // not return: it touches only the log file, the record and stderr.
     m_watchdog = std::make_unique<Watchdog>(limit, [this](std::chrono::seconds stalled) {
-        QString message =
-            QStringLiteral("Der Lauf kommt seit %1 Sekunden nicht voran (keine Antwort der "
-                           "Datenbank, kein Dateizugriff); das Programm wird beendet")
-                .arg(stalled.count());
+        const QString waitedFor =
+            m_awaitingMailServer ? QStringLiteral("keine Antwort des Mailservers auf die "
+                                                  "Routen-Aktualisierung")
+                                 : QStringLiteral("keine Antwort der Datenbank, kein Dateizugriff");
+        QString message = QStringLiteral("Der Lauf kommt seit %1 Sekunden nicht voran (%2); das "
+                                         "Programm wird beendet")
+                              .arg(QString::number(stalled.count()), waitedFor);
         // A commit left unanswered: the server may yet store its transaction.
         const int open = m_record.changesBeingCommitted();
         if (open == 1) {
@@ -230,6 +233,13 @@ void MainSession::HmailRefresh1Click() {
     // Escape does: the command and what it started end, instead of going on
     // unseen after the program, and the log says why.
     const StopSignals outsideStops;
+    // A call into the mail server's object that waits without the hook below
+    // (COM on Windows) leaves the watchdog to end it.
+    struct Awaiting {
+        std::atomic<bool>& flag;
+        explicit Awaiting(std::atomic<bool>& f) : flag(f) { flag = true; }
+        ~Awaiting() { flag = false; }
+    } const awaiting(m_awaitingMailServer);
     refreshRoutes(AdminPassword, m_paths.automationDirectory, [this] {
         Progress::note(); // the refresh's own time limit bounds this wait
         m_window.runWaiting();

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -116,5 +117,8 @@ private:
     std::optional<DeleteLimit> m_maxDelete;
     int m_batch = 0;
     RunRecord m_record;
+    // Set while the mail server is asked to reload its routes: a call into
+    // its object that never returns is then what the watchdog names.
+    std::atomic<bool> m_awaitingMailServer{false};
     std::unique_ptr<Watchdog> m_watchdog;
 };

@@ -278,6 +278,27 @@ TEST(UnattendedSlowRefresh, ARefreshWithinItsTimeLimitOutlastsTheStallBound) {
     EXPECT_EQ(install.logMessages().last(), "Schliesse Programm");
 }
 
+// A mail server object whose call never returns and never lets the window
+// breathe (COM on Windows): the stall bound ends the run, and the message
+// sends the administrator to the mail server, not to the database.
+TEST(UnattendedHungRefresh, ARefreshThatNeverAnswersIsEndedAndNamedAsTheMailServer) {
+    ScratchInstall install(ScratchInstall::Program::ShortWaits);
+    install.useSqliteDatabase(true);
+    install.installStandIn();
+    const auto result = install.run(
+        {"/refresh"}, {"TARVELO_STANDIN_HANG=refresh", "TARVELO_TEST_WATCHDOG_MS=1000"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    const QString reason = " Sekunden nicht voran (keine Antwort des Mailservers auf die "
+                           "Routen-Aktualisierung); das Programm wird beendet";
+    EXPECT_TRUE(result.standardError.startsWith("Der Lauf kommt seit ") &&
+                result.standardError.endsWith(reason + "\n"))
+        << result.standardError.toStdString();
+    const QString last = install.logMessages().last();
+    EXPECT_TRUE(last.startsWith("Fehler: Der Lauf kommt seit ") && last.endsWith(reason))
+        << last.toStdString();
+}
+
 TEST_F(UnattendedRemoteRefresh, ErrorOfTheMailServerIsReportedTrimmedWithStatusOne) {
     remote.answer(1, "Warnung: Verbindung langsam\r\n"
                      "You do not have access to this property / method. \r\n\r\n");

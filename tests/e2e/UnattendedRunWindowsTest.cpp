@@ -365,3 +365,22 @@ TEST_F(ScheduledTask, AListAnotherProgramStillWritesIsNotTakenForTheWholeList) {
                                                 " kann nicht geöffnet werden");
     EXPECT_EQ(addressesOfRoute(connection, 1), before);
 }
+
+// hMailServer's object that stopped answering holds the call into it, and
+// nothing lets the task breathe meanwhile: the stall bound ends the task, and
+// its message sends the administrator to the mail server, not the database.
+TEST(ScheduledTaskHungMailServer, ARefreshThatNeverAnswersIsEndedAndNamedAsTheMailServer) {
+    ScratchInstall install(ScratchInstall::Program::ShortWaits);
+    install.useSqliteDatabase(true);
+    const ComStandin registered;
+    const TaskResult result = runAsScheduledTask(
+        install, {"/refresh"}, {"TARVELO_STANDIN_HANG=refresh", "TARVELO_TEST_WATCHDOG_MS=1000"},
+        StandardError::Nowhere);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1u);
+    const QString last = install.logMessages().last();
+    EXPECT_TRUE(last.startsWith("Fehler: Der Lauf kommt seit ") &&
+                last.endsWith(" Sekunden nicht voran (keine Antwort des Mailservers auf die "
+                              "Routen-Aktualisierung); das Programm wird beendet"))
+        << last.toStdString();
+}

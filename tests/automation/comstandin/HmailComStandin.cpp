@@ -4,9 +4,10 @@
 // TARVELO_STANDIN_* variables say (the same as the automation plugin's
 // stand-in, see ../plugin/StandinConfig.h), read when the application object
 // is made:
-//   TARVELO_STANDIN_LOG, _FAIL, _FAIL_DESC, _FAIL_CODE, _MISSING, _PASSWORD_OUT
+//   TARVELO_STANDIN_LOG, _FAIL, _FAIL_DESC, _FAIL_CODE, _MISSING, _PASSWORD_OUT, _HANG
 //   TARVELO_STANDIN_FAIL_DEFERRED  when set, the error's description is filled
 //                                  in only by EXCEPINFO's deferred callback
+//   TARVELO_STANDIN_HANG here only for "authenticate" and "refresh"
 // "authenticate" and "refresh" are methods, "settings" and "routes"
 // properties; "authenticate" takes the user name as a string and the password
 // as a reference to a string, as the mail server's object does. Calls the
@@ -39,6 +40,7 @@ struct Config {
     std::wstring missingMember;
     bool changesPassword = false;
     std::wstring passwordOut;
+    std::wstring hangMember;
 };
 
 bool variable(const wchar_t* name, std::wstring* value) {
@@ -67,6 +69,7 @@ Config readConfig() {
     c.failDeferred = variable(L"TARVELO_STANDIN_FAIL_DEFERRED", &deferred);
     variable(L"TARVELO_STANDIN_MISSING", &c.missingMember);
     c.changesPassword = variable(L"TARVELO_STANDIN_PASSWORD_OUT", &c.passwordOut);
+    variable(L"TARVELO_STANDIN_HANG", &c.hangMember);
     return c;
 }
 
@@ -255,6 +258,9 @@ private:
 
     // Fills in the error when member is the one told to fail.
     bool failing(const wchar_t* member, EXCEPINFO* exception) const {
+        if (_wcsicmp(member, m_config.hangMember.c_str()) == 0) {
+            ::Sleep(INFINITE); // a mail server that stopped answering
+        }
         if (_wcsicmp(member, m_config.failMember.c_str()) != 0) {
             return false;
         }

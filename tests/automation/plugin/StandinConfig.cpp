@@ -15,5 +15,6 @@ StandinConfig StandinConfig::fromEnvironment() {
     config.missingMember = qEnvironmentVariable("TARVELO_STANDIN_MISSING");
     config.changesPassword = qEnvironmentVariableIsSet("TARVELO_STANDIN_PASSWORD_OUT");
     config.passwordOut = qEnvironmentVariable("TARVELO_STANDIN_PASSWORD_OUT");
+    config.hangMember = qEnvironmentVariable("TARVELO_STANDIN_HANG");
     return config;
 }

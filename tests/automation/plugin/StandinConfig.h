@@ -16,6 +16,8 @@
 //                                 refresh)
 //   TARVELO_STANDIN_PASSWORD_OUT  when set, authenticate leaves this text in its
 //                                 password parameter
+//   TARVELO_STANDIN_HANG          member that never returns after recording its
+//                                 call, as a mail server that stopped answering
 struct StandinConfig {
     QString logPath;
     QString failMember;
@@ -24,6 +26,7 @@ struct StandinConfig {
     QString missingMember;
     bool changesPassword = false;
     QString passwordOut;
+    QString hangMember;
 
     static StandinConfig fromEnvironment();
 };

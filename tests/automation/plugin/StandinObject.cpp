@@ -1,6 +1,7 @@
 #include "StandinObject.h"
 
 #include <QFile>
+#include <QThread>
 
 StandinObject::StandinObject(std::shared_ptr<const StandinConfig> config, QString name)
     : m_config(std::move(config)), m_name(std::move(name)) {
@@ -33,6 +34,12 @@ void StandinObject::record(const QString& line) const {
 
 bool StandinObject::enter(const QString& member, const QString& line) {
     record(line);
+    if (m_config->hangMember == member) {
+        // Never returns and never calls the caller's waiting hook.
+        for (;;) {
+            QThread::sleep(60);
+        }
+    }
     if (m_config->failMember != member) {
         return false;
     }
