@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -22,8 +23,10 @@ public:
     virtual bool confirm(QWidget* parent, const QString& question) = 0;
     virtual void message(QWidget* parent, const QString& text) = 0;
     // Hands a file to the program the desktop opens it with; whether the
-    // desktop took it.
-    virtual bool openDocument(const QString& fileName) = 0;
+    // desktop took it. A launcher that takes the file and then finds no
+    // program for it says why through `failed`, later.
+    virtual bool openDocument(const QString& fileName,
+                              const std::function<void(const QString& reason)>& failed) = 0;
 };
 
 // The real dialogs of the desktop.
@@ -37,7 +40,8 @@ public:
                                     const QString& text) override;
     bool confirm(QWidget* parent, const QString& question) override;
     void message(QWidget* parent, const QString& text) override;
-    bool openDocument(const QString& fileName) override;
+    bool openDocument(const QString& fileName,
+                      const std::function<void(const QString& reason)>& failed) override;
 
 private:
     QString m_lastOpenFile; // the picker starts from its own last choice

@@ -32,6 +32,8 @@ public:
     // milliseconds: breathes whenever the interval has passed.
     void waiting();
     void end();
+    // Whether a run or a refresh is at work.
+    bool working() const { return m_depth > 0; }
     // Whether Escape was pressed since the run began.
     bool stopRequested() const { return m_stopRequested; }
 

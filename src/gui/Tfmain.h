@@ -87,6 +87,7 @@ private:
     void deleteCurrentRow(QTableView* grid);
     void appendAddressRow();
     void guard(const std::function<void()>& handler);
+    void logWhenIdle(const QString& message);
     void storeOpenEdit();
     // An error of a grid's dataset, reported with the keyboard kept in that grid.
     void reportGridError(QTableView* grid, const QString& message);

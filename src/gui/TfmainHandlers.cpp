@@ -3,13 +3,16 @@
 
 #include "core/Mtools.h"
 #include "gui/Dialogs.h"
+#include "gui/RunBreather.h"
 #include "platform/ScreenPlatforms.h"
 
 #include <QAbstractItemDelegate>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QTableView>
+#include <QTimer>
 
 void Tfmain::FormCreate() {
     guard([this] { m_session->FormCreate(); });
@@ -112,15 +115,35 @@ void Tfmain::DomainExport1Click() {
 void Tfmain::Ausnahmen1Click() {
     guard([this] {
         const QString file = m_session->paths().exceptionFile;
-        if (!Mtools::OpenDocument(
-                file, [this](const QString& name) { return m_dialogs.openDocument(name); })) {
+        const auto notOpened = [file](const QString& reason) {
+            return QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden: %2")
+                .arg(file, reason);
+        };
+        const QPointer<Tfmain> window(this);
+        const auto failedLater = [window, notOpened](const QString& reason) {
+            if (window) {
+                window->logWhenIdle(notOpened(reason));
+            }
+        };
+        if (!Mtools::OpenDocument(file, [this, &failedLater](const QString& name) {
+                return m_dialogs.openDocument(name, failedLater);
+            })) {
             // No dialog of the program's own: the log says why nothing opened.
             m_session->LogMessage(
-                QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden: kein Programm zum "
-                               "Öffnen von Textdateien gefunden (%2)")
-                    .arg(file, ScreenPlatforms::textViewerSetting()));
+                notOpened(QStringLiteral("kein Programm zum Öffnen von Textdateien gefunden (%1)")
+                              .arg(ScreenPlatforms::textViewerSetting())));
         }
     });
+}
+
+void Tfmain::logWhenIdle(const QString& message) {
+    // The pane holds a run's protocol while it works: a line from outside
+    // the run waits for its end.
+    if (m_breather->working()) {
+        QTimer::singleShot(100, this, [this, message] { logWhenIdle(message); });
+        return;
+    }
+    guard([this, &message] { m_session->LogMessage(message); });
 }
 
 void Tfmain::Ausnahmehinzufgen1Click() {

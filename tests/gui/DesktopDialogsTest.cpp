@@ -227,3 +227,58 @@ TEST(DesktopDialogsTest, ThePlatformAppendsTheApplicationsNameToNoWindowTitle) {
     ApplicationIdentity::apply();
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Tarvelo");
 }
+
+#ifndef Q_OS_WIN
+// What xdg-open answers after it took the file, and what the window is told.
+TEST(DesktopDialogsTest, AnXdgOpenThatFindsNoProgramSaysWhyLater) {
+    const struct {
+        int exitCode;
+        QString reason;
+    } cases[] = {
+        {0, QString()},
+        {2, QStringLiteral("xdg-open endete mit Status 2")},
+        {3, QStringLiteral("kein Programm zum Öffnen von Textdateien eingerichtet (xdg-open: "
+                           "Status 3)")},
+        {4, QStringLiteral("kein Programm zum Öffnen von Textdateien eingerichtet (xdg-open: "
+                           "Status 4)")},
+    };
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("ausnahmen.txt"));
+    const QString handed = dir.filePath(QStringLiteral("handed"));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(dir.path()) + ':' + path);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exitCode);
+        QFile launcher(dir.filePath(QStringLiteral("xdg-open")));
+        ASSERT_TRUE(launcher.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        launcher.write(QStringLiteral("#!/bin/sh\nprintf '%s' \"$1\" > '%1'\nexit %2\n")
+                           .arg(handed)
+                           .arg(c.exitCode)
+                           .toUtf8());
+        launcher.close();
+        launcher.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::remove(handed);
+        DesktopDialogs dialogs;
+        int calls = 0;
+        QString reason;
+        EXPECT_TRUE(dialogs.openDocument(file, [&](const QString& why) {
+            ++calls;
+            reason = why;
+        }));
+        if (c.reason.isEmpty()) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(handed); }, 10000));
+            QTest::qWait(300);
+            EXPECT_EQ(calls, 0);
+        } else {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return calls > 0; }, 10000));
+            EXPECT_EQ(calls, 1);
+            EXPECT_EQ(reason, c.reason);
+        }
+        QFile given(handed);
+        ASSERT_TRUE(given.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QString::fromUtf8(given.readAll()), file);
+    }
+    qputenv("PATH", path);
+}
+#endif

@@ -97,8 +97,12 @@ void ScriptedDialogs::message(QWidget*, const QString&) {
     ADD_FAILURE() << "the window shows errors through its error reporter";
 }
 
-bool ScriptedDialogs::openDocument(const QString& fileName) {
+bool ScriptedDialogs::openDocument(const QString& fileName,
+                                   const std::function<void(const QString& reason)>& failed) {
     openedDocuments.append(fileName);
+    if (desktopOpens && !desktopFailsLater.isEmpty()) {
+        QTimer::singleShot(0, [failed, reason = desktopFailsLater] { failed(reason); });
+    }
     return desktopOpens;
 }
 

@@ -43,7 +43,8 @@ public:
                                     const QString& text) override;
     bool confirm(QWidget* parent, const QString& question) override;
     void message(QWidget* parent, const QString& text) override;
-    bool openDocument(const QString& fileName) override;
+    bool openDocument(const QString& fileName,
+                      const std::function<void(const QString& reason)>& failed) override;
 
     std::deque<std::optional<QString>> openAnswers;
     std::deque<std::optional<QString>> saveAnswers;
@@ -57,6 +58,8 @@ public:
     // The files handed to the desktop, and whether it takes them.
     QStringList openedDocuments;
     bool desktopOpens = true;
+    // What the launcher says later, after it took the file; empty: nothing.
+    QString desktopFailsLater;
 };
 
 // Counts the paint events a widget receives.

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTableView>
+#include <QTest>
 
 namespace {
 
@@ -135,5 +136,17 @@ TEST_F(ExceptionCommandTest, AusnahmenWhereNothingOpensTextFilesSaysSoInTheLog) 
                   "gefunden (" +
                   setting + ")");
     // No dialog of the program's own.
+    EXPECT_TRUE(messages.isEmpty());
+}
+
+TEST_F(ExceptionCommandTest, AusnahmenWhoseLauncherFindsNoProgramLaterSaysSoInTheLog) {
+    dialogs.desktopFailsLater = QStringLiteral("xdg-open endete mit Status 2");
+    openWindow();
+    action("Ausnahmen1")->trigger();
+    const QString expected = "04.03.2026 05:06:07: Die Datei \"" +
+                             QDir::toNativeSeparators(dir.filePath("ausnahmen.txt")) +
+                             "\" kann nicht geöffnet werden: xdg-open endete mit Status 2";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return logLines().last() == expected; }));
+    EXPECT_EQ(logLines().last(), expected);
     EXPECT_TRUE(messages.isEmpty());
 }
