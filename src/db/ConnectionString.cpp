@@ -463,6 +463,14 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
             attributes.append(QStringLiteral("DATABASE=") + value);
         } else {
             if (e.lower == u"driver") {
+                // unixODBC hands an empty name to the first driver it has
+                // installed, which then gets the login.
+                if (value.isEmpty() || value == u"{}") {
+                    throw DbError(QStringLiteral("Der Wert von \"%1\" in der "
+                                                 "Verbindungszeichenfolge ist leer: er nennt den "
+                                                 "ODBC-Treiber, etwa {MariaDB Unicode}")
+                                      .arg(e.key));
+                }
                 driver = e.value;
             } else if (e.lower == u"server") {
                 hasServer = true;
