@@ -29,6 +29,51 @@ void addLogin(Target& t, const QString& login) {
     }
 }
 
+// Through ODBC: the data source, or the server and driver, as written.
+Target odbcTarget(const ConnectionSettings::OdbcNamed& n) {
+    Target t;
+    QStringList keys;
+    const auto add = [&](const QString& key) {
+        if (!key.isEmpty()) {
+            keys.append(key);
+        }
+    };
+    if (!n.dataSource.isEmpty()) {
+        t.what = QStringLiteral("Die ODBC-Datenquelle \"%1\"").arg(n.dataSource);
+        add(n.dataSourceKey);
+        if (!n.database.isEmpty()) {
+            t.what += QStringLiteral(" mit der Datenbank \"%1\"").arg(n.database);
+            add(n.databaseKey);
+        }
+    } else {
+        t.what = n.database.isEmpty() ? QStringLiteral("Die Standarddatenbank")
+                                      : QStringLiteral("Die Datenbank \"%1\"").arg(n.database);
+        add(n.databaseKey);
+        if (!n.server.isEmpty()) {
+            QString server = n.server;
+            if (!n.port.isEmpty()) {
+                server = (server.contains(u':') ? u'[' + server + u']' : server) + u':' + n.port;
+            }
+            t.what += QStringLiteral(" auf dem Server \"%1\"").arg(server);
+            add(n.serverKey);
+            add(n.portKey);
+        }
+        if (!n.driver.isEmpty()) {
+            t.what += QStringLiteral(" über den ODBC-Treiber \"%1\"").arg(n.driver);
+            add(n.driverKey);
+        }
+        if (keys.isEmpty()) {
+            t.what = QStringLiteral("Die ODBC-Datenquelle");
+        }
+    }
+    if (!n.login.isEmpty()) {
+        t.what += QStringLiteral(" für den Benutzer \"%1\"").arg(n.login);
+        add(n.loginKey);
+    }
+    t.keys = keys.isEmpty() ? QStringLiteral("Provider=MSDASQL") : keys.join(QStringLiteral(", "));
+    return t;
+}
+
 Target target(const ConnectionSettings& settings) {
     switch (settings.server) {
     case ConnectionSettings::Server::Sqlite:
@@ -71,7 +116,7 @@ Target target(const ConnectionSettings& settings) {
     case ConnectionSettings::Server::OtherOdbc:
         break;
     }
-    return {QStringLiteral("Die ODBC-Datenquelle"), QStringLiteral("Provider=MSDASQL")};
+    return odbcTarget(settings.odbcNamed);
 }
 
 } // namespace
