@@ -3,6 +3,7 @@
 #include "db/ConnectionString.h"
 #include "db/Database.h"
 #include "db/RoutesDataset.h"
+#include "platform/ProfileFile.h"
 #include "platform/TarveloError.h"
 
 #include <QDir>
@@ -152,6 +153,14 @@ void DatabaseStart::open(Database& database, RoutesDataset& routes, const QStrin
         }
         throw DbError(
             QStringLiteral("Keine Verbindungszeichenfolge angegeben (%1)").arg(entryIn(iniFile)));
+    }
+    // Cut at 2047 characters, its tail could name another database or login
+    // than the one written.
+    if (ProfileFile::longerThanRead(iniFile, QStringLiteral("SQL"), QStringLiteral("Provider"))) {
+        throw DbError(QStringLiteral("Die Verbindungszeichenfolge (%1) ist länger als 2047 "
+                                     "Zeichen; gelesen würden nur die ersten 2047, daher wird "
+                                     "keine Datenbank geöffnet")
+                          .arg(entryIn(iniFile)));
     }
     ConnectionSettings settings;
     try {
