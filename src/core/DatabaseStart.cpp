@@ -3,6 +3,7 @@
 #include "db/ConnectionString.h"
 #include "db/Database.h"
 #include "db/RoutesDataset.h"
+#include "platform/ProfileFile.h"
 #include "platform/TarveloError.h"
 
 #include <QDir>
@@ -27,6 +28,51 @@ void addLogin(Target& t, const QString& login) {
         t.what += QStringLiteral(" für den Benutzer \"%1\"").arg(login);
         t.keys += QStringLiteral(", User ID");
     }
+}
+
+// Through ODBC: the data source, or the server and driver, as written.
+Target odbcTarget(const ConnectionSettings::OdbcNamed& n) {
+    Target t;
+    QStringList keys;
+    const auto add = [&](const QString& key) {
+        if (!key.isEmpty()) {
+            keys.append(key);
+        }
+    };
+    if (!n.dataSource.isEmpty()) {
+        t.what = QStringLiteral("Die ODBC-Datenquelle \"%1\"").arg(n.dataSource);
+        add(n.dataSourceKey);
+        if (!n.database.isEmpty()) {
+            t.what += QStringLiteral(" mit der Datenbank \"%1\"").arg(n.database);
+            add(n.databaseKey);
+        }
+    } else {
+        t.what = n.database.isEmpty() ? QStringLiteral("Die Standarddatenbank")
+                                      : QStringLiteral("Die Datenbank \"%1\"").arg(n.database);
+        add(n.databaseKey);
+        if (!n.server.isEmpty()) {
+            QString server = n.server;
+            if (!n.port.isEmpty()) {
+                server = (server.contains(u':') ? u'[' + server + u']' : server) + u':' + n.port;
+            }
+            t.what += QStringLiteral(" auf dem Server \"%1\"").arg(server);
+            add(n.serverKey);
+            add(n.portKey);
+        }
+        if (!n.driver.isEmpty()) {
+            t.what += QStringLiteral(" über den ODBC-Treiber \"%1\"").arg(n.driver);
+            add(n.driverKey);
+        }
+        if (keys.isEmpty()) {
+            t.what = QStringLiteral("Die ODBC-Datenquelle");
+        }
+    }
+    if (!n.login.isEmpty()) {
+        t.what += QStringLiteral(" für den Benutzer \"%1\"").arg(n.login);
+        add(n.loginKey);
+    }
+    t.keys = keys.isEmpty() ? QStringLiteral("Provider=MSDASQL") : keys.join(QStringLiteral(", "));
+    return t;
 }
 
 Target target(const ConnectionSettings& settings) {
@@ -71,7 +117,7 @@ Target target(const ConnectionSettings& settings) {
     case ConnectionSettings::Server::OtherOdbc:
         break;
     }
-    return {QStringLiteral("Die ODBC-Datenquelle"), QStringLiteral("Provider=MSDASQL")};
+    return odbcTarget(settings.odbcNamed);
 }
 
 } // namespace
@@ -107,6 +153,14 @@ void DatabaseStart::open(Database& database, RoutesDataset& routes, const QStrin
         }
         throw DbError(
             QStringLiteral("Keine Verbindungszeichenfolge angegeben (%1)").arg(entryIn(iniFile)));
+    }
+    // Cut at 2047 characters, its tail could name another database or login
+    // than the one written.
+    if (ProfileFile::longerThanRead(iniFile, QStringLiteral("SQL"), QStringLiteral("Provider"))) {
+        throw DbError(QStringLiteral("Die Verbindungszeichenfolge (%1) ist länger als 2047 "
+                                     "Zeichen; gelesen würden nur die ersten 2047, daher wird "
+                                     "keine Datenbank geöffnet")
+                          .arg(entryIn(iniFile)));
     }
     ConnectionSettings settings;
     try {

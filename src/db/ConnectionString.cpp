@@ -254,6 +254,15 @@ QString odbcAttribute(const Entry& entry) {
     return braced ? value : odbcValue(value);
 }
 
+// A value as the user reads it: one written in ODBC's braces without them.
+QString writtenText(const Entry& entry) {
+    const QString& value = entry.value;
+    if (!entry.quoted && value.size() > 1 && value.startsWith(u'{') && value.endsWith(u'}')) {
+        return value.sliced(1, value.size() - 2).replace(QStringLiteral("}}"), QStringLiteral("}"));
+    }
+    return value;
+}
+
 // The settings for Qt's ODBC driver. `attributes` ("KEY=value", the first
 // naming the data source or the driver) and the login go to the driver
 // manager as one string; no ';' ends it, for MariaDB's driver reads what
@@ -447,12 +456,30 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
     QString password;
     QString driver;
     bool hasServer = false;
+    ConnectionSettings::OdbcNamed named;
+    const auto name = [](QString& text, QString& key, const Entry& e) {
+        text = writtenText(e);
+        key = e.key;
+    };
     const QList<Entry> entries = odbcEntries(keys);
     for (const Entry& e : entries) {
         if (e.lower == u"provider" || e.lower == u"persist security info") {
             continue;
         }
         const QString value = odbcAttribute(e);
+        if (e.lower == u"data source" || e.lower == u"dsn") {
+            name(named.dataSource, named.dataSourceKey, e);
+        } else if (e.lower == u"user id" || e.lower == u"uid") {
+            name(named.login, named.loginKey, e);
+        } else if (e.lower == u"initial catalog" || e.lower == u"database") {
+            name(named.database, named.databaseKey, e);
+        } else if (e.lower == u"server") {
+            name(named.server, named.serverKey, e);
+        } else if (e.lower == u"port") {
+            name(named.port, named.portKey, e);
+        } else if (e.lower == u"driver") {
+            name(named.driver, named.driverKey, e);
+        }
         if (e.lower == u"data source" || e.lower == u"dsn") {
             dsn = value;
         } else if (e.lower == u"user id" || e.lower == u"uid") {
@@ -463,6 +490,14 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
             attributes.append(QStringLiteral("DATABASE=") + value);
         } else {
             if (e.lower == u"driver") {
+                // unixODBC hands an empty name to the first driver it has
+                // installed, which then gets the login.
+                if (value.isEmpty() || value == u"{}") {
+                    throw DbError(QStringLiteral("Der Wert von \"%1\" in der "
+                                                 "Verbindungszeichenfolge ist leer: er nennt den "
+                                                 "ODBC-Treiber, etwa {MariaDB Unicode}")
+                                      .arg(e.key));
+                }
                 driver = e.value;
             } else if (e.lower == u"server") {
                 hasServer = true;
@@ -485,6 +520,7 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
         attributes.append(QStringLiteral("TDS_Version=") + QLatin1String(kTdsVersion));
     }
     ConnectionSettings s = odbcSettings(attributes, user, password);
+    s.odbcNamed = named;
     // Which server answers, the connection tells once it is open.
     s.server = ConnectionSettings::Server::OtherOdbc;
     return s;

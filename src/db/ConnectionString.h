@@ -34,6 +34,18 @@ struct ConnectionSettings {
     // the words of Microsoft's own driver ("Encrypt=yes",
     // "TrustServerCertificate=no"), for that driver; FreeTDS knows them not.
     QStringList encryption;
+    // ODBC passed through: what the string names, as written (braces taken
+    // off), and the keys it stands under, for messages that name them.
+    struct OdbcNamed {
+        QString dataSource;
+        QString database;
+        QString server;
+        QString port;
+        QString driver;
+        QString login;
+        QString dataSourceKey, databaseKey, serverKey, portKey, driverKey, loginKey;
+    };
+    OdbcNamed odbcNamed;
 };
 
 // Seconds that a connection attempt, and any statement's wait for a lock or

@@ -225,7 +225,7 @@ Placement placementOf(const QByteArray& bytes, bool utf8, const QString& section
 namespace {
 
 QString readValue(const QString& path, const QString& section, const QString& key,
-                  const QString& defaultValue, bool unquote) {
+                  const QString& defaultValue, bool unquote, qsizetype limit = kMaxValue) {
     bool exists = false;
     bool readable = false;
     const QByteArray bytes = readAll(path, &exists, &readable);
@@ -244,10 +244,10 @@ QString readValue(const QString& path, const QString& section, const QString& ke
             if (unquote && quotedValue(v)) {
                 v = v.mid(1, v.size() - 2);
             }
-            return v.left(kMaxValue).toString();
+            return v.left(limit).toString();
         }
     }
-    return defaultValue.left(kMaxValue);
+    return defaultValue.left(limit);
 }
 
 } // namespace
@@ -260,6 +260,10 @@ QString ProfileFile::readString(const QString& path, const QString& section, con
 QString ProfileFile::readAsWritten(const QString& path, const QString& section,
                                    const QString& key) {
     return readValue(path, section, key, QString(), false);
+}
+
+bool ProfileFile::longerThanRead(const QString& path, const QString& section, const QString& key) {
+    return readValue(path, section, key, QString(), true, kMaxValue + 1).size() > kMaxValue;
 }
 
 bool ProfileFile::unreadable(const QString& path) {

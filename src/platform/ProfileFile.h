@@ -14,6 +14,10 @@ QString readString(const QString& path, const QString& section, const QString& k
 // pair of quotation marks around it is kept. Empty when there is none.
 QString readAsWritten(const QString& path, const QString& section, const QString& key);
 
+// Whether the value stored under the key is longer than a read gives back
+// (readString cuts it at 2047 characters, as Windows does).
+bool longerThanRead(const QString& path, const QString& section, const QString& key);
+
 // Whether there is a file of that name whose values cannot be read (a
 // program holding it, no permission, no regular file): readString then gives
 // the defaults.

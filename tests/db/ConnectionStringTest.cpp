@@ -256,6 +256,13 @@ TEST(ConnectionString, AValueOdbcCannotCarryIsRefusedInGerman) {
             "Anführungszeichen")
             << written;
     }
+    for (const char* written : {"Driver=", "Driver={}", "DRIVER=''", "Driver= ;DSN=hm"}) {
+        EXPECT_EQ(errorOf(QStringLiteral("Provider=MSDASQL;Server=db;") + written),
+                  QStringLiteral("Der Wert von \"%1\" in der Verbindungszeichenfolge ist leer: "
+                                 "er nennt den ODBC-Treiber, etwa {MariaDB Unicode}")
+                      .arg(QString::fromLatin1(written).section(u'=', 0, 0)))
+            << written;
+    }
     EXPECT_EQ(errorOf("Provider=MSDASQL;DSN=hmail.dsn;UID=u"),
               "Die Verbindungszeichenfolge enthält \".dsn\" außerhalb von Benutzer und Kennwort; "
               "der ODBC-Treiber von Qt nähme sie für den Namen einer Datei-Datenquelle");

@@ -192,6 +192,45 @@ TEST(Startup, EachStartupFailureNamesItsCause) {
                     entry(i) + ") kann nicht geöffnet werden: ";
          },
          false},
+        {"connection string longer than a read gives",
+         [](const ScratchInstall& i) {
+             // Cut at 2047 characters it would name the database "hmailserver".
+             const QString head = "Provider=MySQL;Data Source=127.0.0.1;Port=1;User ID=hm;"
+                                  "Password=geheim;Initial Catalog=hmailserver";
+             i.setIni("SQL", "Provider",
+                      "Provider=MySQL;Description=" + QString(2034 - head.size(), u'x') +
+                          head.mid(14) + "_test");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die Verbindungszeichenfolge (" + entry(i) +
+                    ") ist länger als 2047 Zeichen; gelesen würden nur die ersten 2047, daher "
+                    "wird keine Datenbank geöffnet";
+         },
+         true},
+        {"ODBC driver and server, as written",
+         [](const ScratchInstall& i) {
+             i.setIni("SQL", "Provider",
+                      "Provider=MSDASQL;Driver={MariaDB Unicode};Server=127.0.0.1;Port=1;"
+                      "Database={hm}}ail};UID='hm;x';PWD=geheim");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die Datenbank \"hm}ail\" auf dem Server \"127.0.0.1:1\" über den "
+                    "ODBC-Treiber \"MariaDB Unicode\" für den Benutzer \"hm;x\" (Database, "
+                    "Server, Port, Driver, UID in " +
+                    entry(i) + ") kann nicht geöffnet werden: ";
+         },
+         false},
+        {"ODBC data source by its name",
+         [](const ScratchInstall& i) {
+             i.setIni("SQL", "Provider",
+                      "Provider=MSDASQL;Data Source=tarvelo-fehlt;User ID=hm;Password=geheim");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die ODBC-Datenquelle \"tarvelo-fehlt\" für den Benutzer \"hm\" (Data "
+                    "Source, User ID in " +
+                    entry(i) + ") kann nicht geöffnet werden: ";
+         },
+         false},
         {"SQL Server by the Windows account",
          [](const ScratchInstall& i) {
              i.setIni("SQL", "Provider",
