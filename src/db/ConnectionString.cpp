@@ -468,28 +468,22 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
         }
         const QString value = odbcAttribute(e);
         if (e.lower == u"data source" || e.lower == u"dsn") {
+            dsn = value;
             name(named.dataSource, named.dataSourceKey, e);
         } else if (e.lower == u"user id" || e.lower == u"uid") {
-            name(named.login, named.loginKey, e);
-        } else if (e.lower == u"initial catalog" || e.lower == u"database") {
-            name(named.database, named.databaseKey, e);
-        } else if (e.lower == u"server") {
-            name(named.server, named.serverKey, e);
-        } else if (e.lower == u"port") {
-            name(named.port, named.portKey, e);
-        } else if (e.lower == u"driver") {
-            name(named.driver, named.driverKey, e);
-        }
-        if (e.lower == u"data source" || e.lower == u"dsn") {
-            dsn = value;
-        } else if (e.lower == u"user id" || e.lower == u"uid") {
             user = value;
+            name(named.login, named.loginKey, e);
         } else if (e.lower == u"password" || e.lower == u"pwd") {
             password = value;
         } else if (e.lower == u"initial catalog") {
             attributes.append(QStringLiteral("DATABASE=") + value);
+            name(named.database, named.databaseKey, e);
         } else {
-            if (e.lower == u"driver") {
+            if (e.lower == u"database") {
+                name(named.database, named.databaseKey, e);
+            } else if (e.lower == u"port") {
+                name(named.port, named.portKey, e);
+            } else if (e.lower == u"driver") {
                 // unixODBC hands an empty name to the first driver it has
                 // installed, which then gets the login.
                 if (value.isEmpty() || value == u"{}") {
@@ -499,8 +493,10 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
                                       .arg(e.key));
                 }
                 driver = e.value;
+                name(named.driver, named.driverKey, e);
             } else if (e.lower == u"server") {
                 hasServer = true;
+                name(named.server, named.serverKey, e);
             }
             attributes.append(e.key + u'=' + value);
         }
