@@ -148,7 +148,16 @@ std::optional<QStringList> ImportedText::decodeLines(const QByteArray& bytes, En
         if (!text) {
             return std::nullopt;
         }
-        return LineBreaks::split(*text);
+        // As in UTF-8 (QString::fromUtf8 takes one off each line): a mark
+        // that starts a line, where two exports were joined, is no part of
+        // the address; the databases' drivers would not carry it either.
+        QStringList lines = LineBreaks::split(*text);
+        for (QString& line : lines) {
+            if (line.startsWith(QChar(0xFEFF))) {
+                line.remove(0, 1);
+            }
+        }
+        return lines;
     }
     case Encoding::Utf8WithMark:
         skip = 3;

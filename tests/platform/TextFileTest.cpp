@@ -108,6 +108,15 @@ TEST_F(TextFileTest, ReadLinesSeesTheEncodingOfAnExport) {
         {"UTF-16 beyond the first plane",
          QByteArray("\xFF\xFE=\xD8\x00\xDE\n\0", 8),
          {QString::fromUtf8("\xF0\x9F\x98\x80")}},
+        // A mark that starts a later line (two exports joined) is dropped
+        // too, in every encoding: no database driver would keep it.
+        {"UTF-8 mark starting a later line",
+         "alice@example.com\n\xEF\xBB\xBF"
+         "bob@example.com\n",
+         {"alice@example.com", "bob@example.com"}},
+        {"UTF-16 mark starting a later line",
+         utf16WithMark(QStringLiteral("a@example.com\n\uFEFFb@example.com\r\uFEFF\uFEFFc@x"), true),
+         {"a@example.com", "b@example.com", QStringLiteral("\uFEFFc@x")}},
         {"UTF-8 mark alone", "\xEF\xBB\xBF", {}},
         {"UTF-16 mark alone", "\xFF\xFE", {}},
         {"ASCII only", "alice@example.com\n", {"alice@example.com"}},
