@@ -64,11 +64,18 @@ CommandLineSwitch CommandLine::parse(const QString& parameter) {
 
 int CommandLine::batchSize(const QString& value) {
     constexpr int kLargest = 100000;
-    bool ok = !value.isEmpty() && value.size() <= 6;
-    for (const QChar c : value) {
+    // Leading zeros count for nothing, as in "/maxdelete:": "/batch:0001000"
+    // is 1000, however many of them a task line carries.
+    qsizetype start = 0;
+    while (start + 1 < value.size() && value.at(start) == u'0') {
+        ++start;
+    }
+    const QString digits = value.mid(start);
+    bool ok = !digits.isEmpty() && digits.size() <= 6;
+    for (const QChar c : digits) {
         ok = ok && c >= u'0' && c <= u'9';
     }
-    const int size = ok ? value.toInt(&ok) : 0;
+    const int size = ok ? digits.toInt(&ok) : 0;
     if (!ok || size < 1 || size > kLargest) {
         // Filled in one pass: a "%1" in the value stays as written.
         throw TarveloError(QStringLiteral("Ungültiger Wert \"%1\" für /batch: erwartet wird eine "

@@ -128,7 +128,8 @@ TEST(CommandLineParse, ValuesAreCutAt255Characters) {
 
 // A wrong "/batch:" value is named as it was written, whatever it holds.
 TEST(CommandLineParse, WrongBatchSizeIsNamedAsWritten) {
-    for (const char* wrong : {"0", "100001", "", "zehn", "%1", "%2x", "1%1"}) {
+    for (const char* wrong :
+         {"0", "100001", "", "zehn", "%1", "%2x", "1%1", "0000000", "00100001", "0001x"}) {
         const QString value = QString::fromLatin1(wrong);
         try {
             CommandLine::batchSize(value);
@@ -142,4 +143,8 @@ TEST(CommandLineParse, WrongBatchSizeIsNamedAsWritten) {
         }
     }
     EXPECT_EQ(CommandLine::batchSize("100000"), 100000);
+    // Leading zeros, however many, leave the number as it is.
+    EXPECT_EQ(CommandLine::batchSize("0001000"), 1000);
+    EXPECT_EQ(CommandLine::batchSize("0000100000"), 100000);
+    EXPECT_EQ(CommandLine::batchSize("00000001"), 1);
 }
