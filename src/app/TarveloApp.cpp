@@ -187,7 +187,7 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     })
                                   : ErrorReporter::MessageBox());
 
-    const QStringList parameters = CommandLine::parameters(QCoreApplication::arguments().mid(1));
+    const QStringList parameters = CommandLine::parameters(CommandLine::programArguments());
     RunWaits runWaits = waits;
     runWaits.unattended = !screen;
     AppPaths paths;

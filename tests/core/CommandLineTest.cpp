@@ -49,6 +49,25 @@ TEST(CommandLineParameters, ControlCharactersSeparateAndQuotesGo) {
         EXPECT_EQ(CommandLine::parameters(c.arguments), c.parameters)
             << c.arguments.join('|').toStdString();
     }
+    // A whole Windows command line: a backslash before a quote is a folder's
+    // end, not an escape that would run the rest of the line into the path.
+    const struct {
+        QString commandLine;
+        QStringList arguments;
+    } lines[] = {
+        {R"("C:\Tarvelo Test\tarvelo.exe" /file:"C:\Export\"liste.txt /dryrun)",
+         {"C:\\Tarvelo Test\\tarvelo.exe", "/file:C:\\Export\\liste.txt", "/dryrun"}},
+        {R"(tarvelo.exe "/domain:example.com\" /dryrun)",
+         {"tarvelo.exe", "/domain:example.com\\", "/dryrun"}},
+        {R"(tarvelo.exe "/file:\\srv\a b\l.txt" /refresh)",
+         {"tarvelo.exe", "/file:\\\\srv\\a b\\l.txt", "/refresh"}},
+        {"  tarvelo.exe\t/dbsync \"\" x\"y z\"w \"open end",
+         {"tarvelo.exe", "/dbsync", "", "xy zw", "open end"}},
+        {"tarvelo.exe", {"tarvelo.exe"}},
+    };
+    for (const auto& l : lines) {
+        EXPECT_EQ(CommandLine::split(l.commandLine), l.arguments) << l.commandLine.toStdString();
+    }
 }
 
 // The limit's edges: "more than the limit" is refused, the limit itself is
