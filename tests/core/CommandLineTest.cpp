@@ -1,5 +1,6 @@
 #include "core/CommandLine.h"
 #include "core/DeleteLimit.h"
+#include "platform/ProgramArguments.h"
 #include "platform/TarveloError.h"
 
 #include <gtest/gtest.h>
@@ -66,7 +67,8 @@ TEST(CommandLineParameters, ControlCharactersSeparateAndQuotesGo) {
         {"tarvelo.exe", {"tarvelo.exe"}},
     };
     for (const auto& l : lines) {
-        EXPECT_EQ(CommandLine::split(l.commandLine), l.arguments) << l.commandLine.toStdString();
+        EXPECT_EQ(ProgramArguments::split(l.commandLine), l.arguments)
+            << l.commandLine.toStdString();
     }
 }
 

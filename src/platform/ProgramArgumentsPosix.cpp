@@ -1,7 +1,7 @@
-#include "core/CommandLine.h"
+#include "platform/ProgramArguments.h"
 
 #include <QCoreApplication>
 
-QStringList CommandLine::programArguments() {
+QStringList ProgramArguments::current() {
     return QCoreApplication::arguments().mid(1);
 }

@@ -1,4 +1,4 @@
-#include "core/CommandLine.h"
+#include "platform/ProgramArguments.h"
 
 #include <windows.h>
 
@@ -6,6 +6,6 @@
 // backslash before a quote makes the quote part of the value; a scheduled
 // task's line such as /file:"%~dp0"liste.txt relies on the quote just being
 // dropped.
-QStringList CommandLine::programArguments() {
+QStringList ProgramArguments::current() {
     return split(QString::fromWCharArray(::GetCommandLineW())).mid(1);
 }
