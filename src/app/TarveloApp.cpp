@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/ComApartment.h"
 #include "platform/FileSizeLimit.h"
+#include "platform/ProgramArguments.h"
 #include "platform/ScreenPlatforms.h"
 #include "platform/StandardError.h"
 #include "platform/TarveloError.h"
@@ -187,7 +188,7 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     })
                                   : ErrorReporter::MessageBox());
 
-    const QStringList parameters = CommandLine::parameters(QCoreApplication::arguments().mid(1));
+    const QStringList parameters = CommandLine::parameters(ProgramArguments::current());
     RunWaits runWaits = waits;
     runWaits.unattended = !screen;
     AppPaths paths;

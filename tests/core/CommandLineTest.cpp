@@ -1,5 +1,6 @@
 #include "core/CommandLine.h"
 #include "core/DeleteLimit.h"
+#include "platform/ProgramArguments.h"
 #include "platform/TarveloError.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,26 @@ TEST(CommandLineParameters, ControlCharactersSeparateAndQuotesGo) {
     for (const auto& c : cases) {
         EXPECT_EQ(CommandLine::parameters(c.arguments), c.parameters)
             << c.arguments.join('|').toStdString();
+    }
+    // A whole Windows command line: a backslash before a quote is a folder's
+    // end, not an escape that would run the rest of the line into the path.
+    const struct {
+        QString commandLine;
+        QStringList arguments;
+    } lines[] = {
+        {R"("C:\Tarvelo Test\tarvelo.exe" /file:"C:\Export\"liste.txt /dryrun)",
+         {"C:\\Tarvelo Test\\tarvelo.exe", "/file:C:\\Export\\liste.txt", "/dryrun"}},
+        {R"(tarvelo.exe "/domain:example.com\" /dryrun)",
+         {"tarvelo.exe", "/domain:example.com\\", "/dryrun"}},
+        {R"(tarvelo.exe "/file:\\srv\a b\l.txt" /refresh)",
+         {"tarvelo.exe", "/file:\\\\srv\\a b\\l.txt", "/refresh"}},
+        {"  tarvelo.exe\t/dbsync \"\" x\"y z\"w \"open end",
+         {"tarvelo.exe", "/dbsync", "", "xy zw", "open end"}},
+        {"tarvelo.exe", {"tarvelo.exe"}},
+    };
+    for (const auto& l : lines) {
+        EXPECT_EQ(ProgramArguments::split(l.commandLine), l.arguments)
+            << l.commandLine.toStdString();
     }
 }
 

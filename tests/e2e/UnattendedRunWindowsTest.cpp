@@ -271,6 +271,22 @@ TEST_F(ScheduledTask, FileDomainAndRefreshRefreshOnceAfterTheSynchronisation) {
         << log.join(u'\n').toStdString();
 }
 
+// A batch file's /file:"%~dp0"liste.txt: the folder ends in a backslash
+// right before a quote, which is dropped like any quote; the switches after
+// it stay switches of their own.
+TEST_F(ScheduledTask, AFolderEndingInABackslashBeforeAQuoteStaysAFolder) {
+    const QString folder = QDir::toNativeSeparators(install.dir()) + u'\\';
+    const TaskResult result = runAsScheduledTask(
+        install, {"/file:\"" + folder + "\"liste.txt", "/domain:example.com", "/dryrun"}, {});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u) << result.standardError.toStdString();
+    const QStringList log = install.logMessages();
+    EXPECT_TRUE(log.contains("Verarbeite: " + AsciiCase::lower(folder + "liste.txt")))
+        << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log.contains("Testlauf: die Datenbank wird nicht geändert"))
+        << log.join(u'\n').toStdString();
+}
+
 TEST_F(ScheduledTask, WithStandardErrorGoingNowhereTheLogHoldsEverything) {
     const ComStandin registered;
     TaskResult result = runAsScheduledTask(
