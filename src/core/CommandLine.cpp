@@ -64,18 +64,13 @@ CommandLineSwitch CommandLine::parse(const QString& parameter) {
 
 int CommandLine::batchSize(const QString& value) {
     constexpr int kLargest = 100000;
-    // Leading zeros count for nothing, as in "/maxdelete:": "/batch:0001000"
-    // is 1000, however many of them a task line carries.
-    qsizetype start = 0;
-    while (start + 1 < value.size() && value.at(start) == u'0') {
-        ++start;
-    }
-    const QString digits = value.mid(start);
-    bool ok = !digits.isEmpty() && digits.size() <= 6;
-    for (const QChar c : digits) {
+    // Read as a wide number, as "/maxdelete:" is: leading zeros count for
+    // nothing, and a number too large for it is refused, not wrapped.
+    bool ok = !value.isEmpty();
+    for (const QChar c : value) {
         ok = ok && c >= u'0' && c <= u'9';
     }
-    const int size = ok ? digits.toInt(&ok) : 0;
+    const qint64 size = ok ? value.toLongLong(&ok) : 0;
     if (!ok || size < 1 || size > kLargest) {
         // Filled in one pass: a "%1" in the value stays as written.
         throw TarveloError(QStringLiteral("Ungültiger Wert \"%1\" für /batch: erwartet wird eine "
@@ -83,5 +78,5 @@ int CommandLine::batchSize(const QString& value) {
                                           "(z. B. /batch:1000)")
                                .arg(value, QString::number(kLargest)));
     }
-    return size;
+    return int(size);
 }
