@@ -21,6 +21,15 @@ void checkLength(const QString& address) {
     }
 }
 
+// A line break comes into the cell editor with a paste of two lines. The
+// grid would show one address where the table holds two lines, and the
+// export, one address a line, would write them as two.
+void checkLineBreaks(const QString& address) {
+    if (address.contains(u'\r') || address.contains(u'\n')) {
+        throw DbError(QStringLiteral("Die Adresse enthält einen Zeilenumbruch"));
+    }
+}
+
 // The statement run for the query text: the text as written, with the key
 // routeaddressid put first into its select list. Rows, their order and the
 // query text itself stay as given; each row comes with the key that its
@@ -133,6 +142,7 @@ void AddressDataset::setAddress(int row, const QString& address) {
                           .arg(m_rows.at(row).address));
     }
     checkLength(address);
+    checkLineBreaks(address);
     checkCharacters(address);
     const qint64 id = m_rows.at(row).id;
     QSqlQuery query(m_database.openHandle());
@@ -158,6 +168,7 @@ qint64 AddressDataset::insertRow(const QString& address) {
         throw DbError(QStringLiteral("Keine Route geladen: die Adresse gehört zu keiner Route"));
     }
     checkLength(address);
+    checkLineBreaks(address);
     checkCharacters(address);
     const QSqlDatabase db = m_database.openHandle();
     QSqlQuery query(db);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -15,10 +16,12 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
 
 #include <algorithm>
+#include <functional>
 
 Tfmain* fmain = nullptr;
 
@@ -72,6 +75,33 @@ void shareCurrentRow(QTableView* grid, DatasetModel& dataset) {
         }
     });
 }
+
+// The cell editor of the address grid hands Tab and Shift+Tab to the window:
+// they leave the grid for the next control, as they do without an editor,
+// instead of opening the editor of the next address.
+class AddressCellDelegate : public QStyledItemDelegate {
+public:
+    AddressCellDelegate(QObject* parent, std::function<void(QWidget*, bool)> leave)
+        : QStyledItemDelegate(parent), m_leave(std::move(leave)) {}
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor != nullptr && event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+            if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+                m_leave(editor,
+                        key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier));
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
+    }
+
+private:
+    std::function<void(QWidget*, bool)> m_leave;
+};
 } // namespace
 
 Tfmain::Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, ErrorReporter& reporter,
@@ -219,9 +249,13 @@ void Tfmain::buildGrids() {
 
     DBGrid2 = new QTableView(m_client);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
-    m_session->addressDataset().setErrorSink(
-        [this](const QString& message) { reportGridError(DBGrid2, message); });
+    m_session->addressDataset().setErrorSink([this](const QString& message) {
+        ++m_addressErrors;
+        reportGridError(DBGrid2, message);
+    });
     DBGrid2->setModel(&m_session->addressDataset());
+    DBGrid2->setItemDelegate(new AddressCellDelegate(
+        DBGrid2, [this](QWidget* editor, bool backward) { leaveAddressEditor(editor, backward); }));
     prepareGrid(DBGrid2, this);
     DBGrid2->setShowGrid(true);
     DBGrid2->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -243,6 +277,19 @@ void Tfmain::reportGridError(QTableView* grid, const QString& message) {
         // Once the editor is closed, after the refused edit has returned.
         QMetaObject::invokeMethod(
             grid, [grid] { grid->setFocus(); }, Qt::QueuedConnection);
+    }
+}
+
+// Tab in the cell editor stores the address as Enter does, then moves on
+// from the grid; an address refused keeps the keyboard in the grid, where
+// the user corrects it.
+void Tfmain::leaveAddressEditor(QWidget* editor, bool backward) {
+    const int errorsBefore = m_addressErrors;
+    QAbstractItemDelegate* delegate = DBGrid2->itemDelegate();
+    emit delegate->commitData(editor);
+    emit delegate->closeEditor(editor, QAbstractItemDelegate::NoHint);
+    if (m_addressErrors == errorsBefore && QApplication::focusWidget() == DBGrid2) {
+        focusNextPrevChild(!backward);
     }
 }
 

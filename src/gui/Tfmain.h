@@ -89,6 +89,7 @@ private:
     void guard(const std::function<void()>& handler);
     void logWhenIdle(const QString& message);
     void storeOpenEdit();
+    void leaveAddressEditor(QWidget* editor, bool backward);
     // An error of a grid's dataset, reported with the keyboard kept in that grid.
     void reportGridError(QTableView* grid, const QString& message);
 
@@ -97,6 +98,8 @@ private:
     ErrorReporter& m_reporter;
     QStringList m_parameters;
     bool m_formShown = false;
+    // Errors the address grid has reported: an edit refused.
+    int m_addressErrors = 0;
     bool m_terminationRequested = false;
 
     QWidget* m_client = nullptr;

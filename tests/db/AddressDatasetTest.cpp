@@ -516,6 +516,14 @@ TEST_P(AddressDatasetTest, ChangesThatCannotBeMadeRaiseAndChangeNothing) {
               "Die Adresse ist länger als 255 Zeichen");
     EXPECT_EQ(appendError(address, QString(256, u'a')), "Die Adresse ist länger als 255 Zeichen");
     EXPECT_EQ(routeAddressRows(m_connection), before);
+    // A line break, as a paste of two lines brings it into the cell editor:
+    // the grid shows one line, the export would write two.
+    for (const QString broken : {"x@example.org\r\ny@example.org", "x@example.org\n", "\rx@o"}) {
+        EXPECT_EQ(errorOf([&] { address.setAddress(0, broken); }),
+                  "Die Adresse enthält einen Zeilenumbruch");
+        EXPECT_EQ(appendError(address, broken), "Die Adresse enthält einen Zeilenumbruch");
+    }
+    EXPECT_EQ(routeAddressRows(m_connection), before);
     // A character beyond the basic plane, which MariaDB's utf8 column cannot
     // hold: a server that is not strict would store '?' in its place.
     if (serverOf(GetParam()) == Backend::MariaDb) {

@@ -183,6 +183,44 @@ TEST_F(WindowLayoutTest, KeyboardOrderRunsThroughGridsPanelAndProtocol) {
     QTest::keyClick(Routen(), Qt::Key_Down);
     EXPECT_EQ(w.session().routesDataset().currentRow(), 1);
     EXPECT_EQ(QApplication::focusWidget(), Routen());
+
+    // Typing in the address grid opens its cell editor; Tab there stores the
+    // address as Enter does and leaves the grid too, forwards and backwards,
+    // rather than opening the next address for editing.
+    for (const bool backward : {false, true}) {
+        SCOPED_TRACE(backward ? "Shift+Tab" : "Tab");
+        const QString typed = backward ? "yvonne@example.com" : "xaver@example.com";
+        DBGrid2()->setFocus();
+        DBGrid2()->setCurrentIndex(DBGrid2()->model()->index(backward ? 2 : 1, 0));
+        QTest::keyClicks(DBGrid2(), typed.left(1));
+        ASSERT_NE(QApplication::focusWidget(), DBGrid2()) << "no cell editor opened";
+        QTest::keyClicks(QApplication::focusWidget(), typed.mid(1));
+        if (backward) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        } else {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        ASSERT_NE(QApplication::focusWidget(), nullptr);
+        EXPECT_EQ(QApplication::focusWidget()->objectName(), backward ? "Routen" : "emailliste");
+        EXPECT_EQ(shownAddresses()[backward ? 2 : 1], typed);
+        EXPECT_TRUE(addressesOfRoute(1).contains(typed))
+            << addressesOfRoute(1).join(' ').toStdString();
+        EXPECT_EQ(DBGrid2()->indexWidget(DBGrid2()->currentIndex()), nullptr);
+    }
+    EXPECT_EQ(addressesOfRoute(1).size(), 4);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+
+    // An address refused keeps the keyboard in the grid, to correct it there.
+    DBGrid2()->setFocus();
+    QTest::keyClick(DBGrid2(), Qt::Key_F2);
+    ASSERT_NE(QApplication::focusWidget(), DBGrid2()) << "no cell editor opened";
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backspace);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(messages.size(), 1);
+    QTest::qWait(50);
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "DBGrid2");
 }
 
 TEST_F(WindowLayoutTest, AColumnWiderThanItsGridScrollsAndCanBeNarrowedAgain) {
