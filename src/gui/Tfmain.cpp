@@ -3,11 +3,11 @@
 #include "gui/ProtocolPane.h"
 #include "gui/RowIndicatorHeader.h"
 #include "gui/RunBreather.h"
+#include "gui/TabLeavingDelegate.h"
 
 #include <QApplication>
 #include <QFrame>
 #include <QHeaderView>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -16,12 +16,10 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
-#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QToolButton>
 
 #include <algorithm>
-#include <functional>
 
 Tfmain* fmain = nullptr;
 
@@ -75,33 +73,6 @@ void shareCurrentRow(QTableView* grid, DatasetModel& dataset) {
         }
     });
 }
-
-// The cell editor of the address grid hands Tab and Shift+Tab to the window:
-// they leave the grid for the next control, as they do without an editor,
-// instead of opening the editor of the next address.
-class AddressCellDelegate : public QStyledItemDelegate {
-public:
-    AddressCellDelegate(QObject* parent, std::function<void(QWidget*, bool)> leave)
-        : QStyledItemDelegate(parent), m_leave(std::move(leave)) {}
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override {
-        auto* editor = qobject_cast<QWidget*>(object);
-        if (editor != nullptr && event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
-            if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
-                m_leave(editor,
-                        key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier));
-                return true;
-            }
-        }
-        return QStyledItemDelegate::eventFilter(object, event);
-    }
-
-private:
-    std::function<void(QWidget*, bool)> m_leave;
-};
 } // namespace
 
 Tfmain::Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, ErrorReporter& reporter,
@@ -254,7 +225,7 @@ void Tfmain::buildGrids() {
         reportGridError(DBGrid2, message);
     });
     DBGrid2->setModel(&m_session->addressDataset());
-    DBGrid2->setItemDelegate(new AddressCellDelegate(
+    DBGrid2->setItemDelegate(new TabLeavingDelegate(
         DBGrid2, [this](QWidget* editor, bool backward) { leaveAddressEditor(editor, backward); }));
     prepareGrid(DBGrid2, this);
     DBGrid2->setShowGrid(true);

@@ -1,0 +1,20 @@
+#include "gui/TabLeavingDelegate.h"
+
+#include <QKeyEvent>
+
+TabLeavingDelegate::TabLeavingDelegate(QObject* parent, std::function<void(QWidget*, bool)> leave)
+    : QStyledItemDelegate(parent), m_leave(std::move(leave)) {}
+
+bool TabLeavingDelegate::eventFilter(QObject* object, QEvent* event) {
+    auto* editor = qobject_cast<QWidget*>(object);
+    if (editor != nullptr && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+        if (plain && (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab)) {
+            m_leave(editor,
+                    key->key() == Qt::Key_Backtab || (key->modifiers() & Qt::ShiftModifier));
+            return true;
+        }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+}
