@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -123,6 +124,17 @@ std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 li
     if (st.st_size > limit) {
         *size = st.st_size;
         return QByteArray();
+    }
+    // Nobody may be writing it: an export still being written would be read
+    // half, and the addresses of its other half deleted. A read lease is
+    // refused while any program holds the file open for writing; one that
+    // opens it so while it is read waits until it is closed. The lease's
+    // notice to this program comes as SIGURG, which ends nothing (SIGIO
+    // would). Where no lease is granted (another user's file, a network file
+    // system), nothing can be told and the file is read as before.
+    ::fcntl(fd, F_SETSIG, SIGURG);
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) != 0 && errno == EAGAIN) {
+        return std::nullopt;
     }
     return readChunked(st.st_size, limit, [fd](char* buffer, qsizetype size) -> qsizetype {
         for (;;) {
