@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -93,6 +95,30 @@ int createBeside(const QByteArray& target, QByteArray* temp) {
     return fd;
 }
 
+// Whether a refused read lease means that a program holds the file open for
+// writing: so on the local file systems. A network file system (NFS without
+// a delegation, SMB without an oplock) refuses it for want of its server's
+// leave, whoever writes; there the file is read as before.
+bool refusalMeansWriters(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) {
+        return false;
+    }
+    constexpr unsigned long kZfsMagic = 0x2FC12FC1;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC: // ext2 and ext3 as well
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case OVERLAYFS_SUPER_MAGIC:
+    case kZfsMagic:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 bool NativeFile::namesIgnoreCase() {
@@ -130,10 +156,10 @@ std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 li
     // refused while any program holds the file open for writing; one that
     // opens it so while it is read waits until it is closed. The lease's
     // notice to this program comes as SIGURG, which ends nothing (SIGIO
-    // would). Where no lease is granted (another user's file, a network file
-    // system), nothing can be told and the file is read as before.
+    // would). Where no lease is granted (another user's file), nothing can be
+    // told and the file is read as before.
     ::fcntl(fd, F_SETSIG, SIGURG);
-    if (::fcntl(fd, F_SETLEASE, F_RDLCK) != 0 && errno == EAGAIN) {
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) != 0 && errno == EAGAIN && refusalMeansWriters(fd)) {
         return std::nullopt;
     }
     return readChunked(st.st_size, limit, [fd](char* buffer, qsizetype size) -> qsizetype {
