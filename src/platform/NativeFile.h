@@ -22,8 +22,9 @@ bool namesIgnoreCase();
 // FIFO, a pipe, a device or a socket is none. Never waits for a writer.
 bool isRegular(const QString& path);
 
-// The bytes of a regular file. nullopt when it cannot be opened or is no
-// regular file; *size is set to its size when that exceeds limit, and then
+// The bytes of a regular file. nullopt when it cannot be opened, is no
+// regular file or is held open for writing by another program (an export
+// still being written); *size is set to its size when that exceeds limit, and then
 // nothing is read. A file that grows while it is read yields up to limit + 1
 // bytes. A failing read raises IoError.
 std::optional<QByteArray> readRegular(const QString& path, qint64 limit, qint64* size);

@@ -6,8 +6,12 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -32,6 +36,37 @@ public:
 
 private:
     int m_fd;
+};
+
+// While a write goes to a FIFO or a pipe (a log collector, an export read by
+// another program), a reader that has gone makes the system raise SIGPIPE,
+// which ends the program at once. Held back for this thread meanwhile, and
+// taken back afterwards, it leaves the write failing with EPIPE, as on
+// Windows. A SIGPIPE that was pending before stays pending.
+class PipeSignalHeld {
+public:
+    PipeSignalHeld() {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_before);
+        sigset_t pending;
+        m_wasPending = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
+    }
+    ~PipeSignalHeld() {
+        if (!m_wasPending) {
+            const timespec none{};
+            while (sigtimedwait(&m_pipe, nullptr, &none) == SIGPIPE) {
+            }
+        }
+        pthread_sigmask(SIG_SETMASK, &m_before, nullptr);
+    }
+    PipeSignalHeld(const PipeSignalHeld&) = delete;
+    PipeSignalHeld& operator=(const PipeSignalHeld&) = delete;
+
+private:
+    sigset_t m_pipe;
+    sigset_t m_before;
+    bool m_wasPending = false;
 };
 
 bool writeAll(int fd, const QByteArray& bytes) {
@@ -92,6 +127,30 @@ int createBeside(const QByteArray& target, QByteArray* temp) {
     return fd;
 }
 
+// Whether a refused read lease means that a program holds the file open for
+// writing: so on the local file systems. A network file system (NFS without
+// a delegation, SMB without an oplock) refuses it for want of its server's
+// leave, whoever writes; there the file is read as before.
+bool refusalMeansWriters(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) {
+        return false;
+    }
+    constexpr unsigned long kZfsMagic = 0x2FC12FC1;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC: // ext2 and ext3 as well
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case OVERLAYFS_SUPER_MAGIC:
+    case kZfsMagic:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 bool NativeFile::namesIgnoreCase() {
@@ -123,6 +182,17 @@ std::optional<QByteArray> NativeFile::readRegular(const QString& path, qint64 li
     if (st.st_size > limit) {
         *size = st.st_size;
         return QByteArray();
+    }
+    // Nobody may be writing it: an export still being written would be read
+    // half, and the addresses of its other half deleted. A read lease is
+    // refused while any program holds the file open for writing; one that
+    // opens it so while it is read waits until it is closed. The lease's
+    // notice to this program comes as SIGURG, which ends nothing (SIGIO
+    // would). Where no lease is granted (another user's file), nothing can be
+    // told and the file is read as before.
+    ::fcntl(fd, F_SETSIG, SIGURG);
+    if (::fcntl(fd, F_SETLEASE, F_RDLCK) != 0 && errno == EAGAIN && refusalMeansWriters(fd)) {
+        return std::nullopt;
     }
     return readChunked(st.st_size, limit, [fd](char* buffer, qsizetype size) -> qsizetype {
         for (;;) {
@@ -186,8 +256,13 @@ void NativeFile::append(const QString& path, const QByteArray& bytes) {
     if (fd < 0) {
         throw IoError::fromErrno(errno);
     }
-    const ssize_t written = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
-    const int writeErr = errno;
+    ssize_t written = 0;
+    int writeErr = 0;
+    {
+        const PipeSignalHeld held;
+        written = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+        writeErr = errno;
+    }
     if (written > 0 && written < bytes.size()) {
         // Cut short by a full disk or a size limit: the part written is taken
         // back, so the file keeps whole lines only; but only while it is the
@@ -229,13 +304,18 @@ void NativeFile::Output::write(const QByteArray& bytes) {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
     while (left > 0) {
-        const ssize_t written =
-            ::write(static_cast<int>(m_handle), data, static_cast<size_t>(left));
+        ssize_t written = 0;
+        int err = 0;
+        {
+            const PipeSignalHeld held;
+            written = ::write(static_cast<int>(m_handle), data, static_cast<size_t>(left));
+            err = errno;
+        }
         if (written < 0) {
-            if (errno == EINTR) {
+            if (err == EINTR) {
                 continue;
             }
-            fail(IoError::fromErrno(errno));
+            fail(IoError::fromErrno(err));
         }
         if (written == 0) {
             fail(IoError::fromErrno(ENOSPC));

@@ -50,6 +50,7 @@ int IoError::windowsCodeFromErrno(int err) {
     case EINTR:
         return 95;
     case ENXIO: // a FIFO opened for writing that nobody reads from
+    case EPIPE: // one whose reader has gone while it was written
         return 233;
     default:
         // errno numbers 2..5 mean other failures than the Windows codes of

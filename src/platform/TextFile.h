@@ -15,8 +15,9 @@ namespace TextFile {
 constexpr qint64 kMaxReadBytes = qint64(1) << 30;
 
 // Reads a whole line file, in the encoding its bytes show (ImportedText).
-// A file that cannot be opened or is no regular file (a directory, FIFO,
-// device, socket) raises "Datei %s kann nicht geöffnet werden", one over
+// A file that cannot be opened, is no regular file (a directory, FIFO,
+// device, socket) or is still being written by another program raises
+// "Datei %s kann nicht geöffnet werden", one over
 // kMaxReadBytes or damaged after its byte order mark a German error naming
 // it; a failing read raises IoError. Nothing is read before the checks.
 // found, when given, gets the encoding the file was read in.

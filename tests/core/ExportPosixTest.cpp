@@ -10,8 +10,12 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <thread>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 // Exports that fail as POSIX fails them: a name in a missing directory or
 // below a file (ENOENT, ENOTDIR), a FIFO without reader (ENXIO), a write over a process file-size
@@ -36,6 +40,35 @@ TEST_F(ExportTest, FileThatCannotBeCreatedRaisesTheSystemError) {
         ioFailure([&] { RouteBrowsing::exportAddresses(bed.Address, fifo); });
     ASSERT_TRUE(noReader.has_value());
     EXPECT_EQ(noReader->message(), "Niemand liest aus der Pipe");
+}
+
+// An export into a FIFO whose reader leaves before the end (a "head" that
+// took what it wanted): the write fails with an error, as on Windows, and
+// the program goes on instead of ending by SIGPIPE.
+TEST_F(ExportTest, AReaderThatLeavesEndsTheExportWithAnError) {
+    execOn(bed.database,
+           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
+           "INSERT INTO hm_routeaddresses (routeaddressrouteid, routeaddressaddress) "
+           "SELECT 1, 'adresse' || i || '@example.com' FROM n");
+    load(1);
+    const QString fifo = bed.dir.filePath("fifo.txt");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const int reader = ::open(QFile::encodeName(fifo).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    // Reads a little once the export has begun, then goes.
+    std::thread leaving([reader] {
+        pollfd begun{reader, POLLIN, 0};
+        ::poll(&begun, 1, 10000);
+        char some[10];
+        [[maybe_unused]] const ssize_t n = ::read(reader, some, sizeof some);
+        ::close(reader);
+    });
+    const std::optional<IoError> failure =
+        ioFailure([&] { RouteBrowsing::exportAddresses(bed.Address, fifo); });
+    leaving.join();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_EQ(failure->message(), "Niemand liest aus der Pipe");
+    EXPECT_TRUE(QFileInfo(fifo).exists()); // the user's FIFO stays
 }
 
 TEST_F(ExportTest, APartlyWrittenFileIsRemovedAfterAWriteError) {

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <optional>
 
+#include <fcntl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -84,6 +85,39 @@ TEST_F(TextFileTest, OnlyARegularFileIsAFileToRead) {
         {QStringLiteral("/dev/zero"), false},
     });
     ::close(socket);
+}
+
+TEST_F(TextFileTest, AFileStillBeingWrittenIsNotRead) {
+    // An export that another program still writes: its first half would be
+    // taken for the whole list. Readers beside it do not stand in the way.
+    const QString file = path("liste.txt");
+    ASSERT_TRUE(writeBytes(file, "a@example.com\r\n"));
+    const struct {
+        int flags;
+        bool readable;
+    } holders[] = {
+        {O_WRONLY, false},
+        {O_RDWR, false},
+        {O_WRONLY | O_APPEND, false},
+        {O_RDONLY, true},
+    };
+    for (const auto& holder : holders) {
+        const int held = ::open(QFile::encodeName(file).constData(), holder.flags);
+        ASSERT_GE(held, 0) << holder.flags;
+        std::optional<QString> failure;
+        try {
+            EXPECT_EQ(TextFile::readLines(file), QStringList({"a@example.com"}));
+        } catch (const TarveloError& e) {
+            failure = e.message();
+        }
+        ::close(held);
+        if (holder.readable) {
+            EXPECT_EQ(failure, std::nullopt) << holder.flags;
+        } else {
+            EXPECT_EQ(failure, "Datei " + file + " kann nicht geöffnet werden") << holder.flags;
+        }
+    }
+    EXPECT_EQ(TextFile::readLines(file), QStringList({"a@example.com"}));
 }
 
 TEST_P(TextFileReplace, ReplacesTheWholeFileAndKeepsItsMode) {
