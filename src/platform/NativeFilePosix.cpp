@@ -9,7 +9,6 @@
 #include <csignal>
 #include <fcntl.h>
 #include <linux/magic.h>
-#include <pthread.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -38,36 +37,15 @@ private:
     int m_fd;
 };
 
-// While a write goes to a FIFO or a pipe (a log collector, an export read by
-// another program), a reader that has gone makes the system raise SIGPIPE,
-// which ends the program at once. Held back for this thread meanwhile, and
-// taken back afterwards, it leaves the write failing with EPIPE, as on
-// Windows. A SIGPIPE that was pending before stays pending.
-class PipeSignalHeld {
-public:
-    PipeSignalHeld() {
-        sigemptyset(&m_pipe);
-        sigaddset(&m_pipe, SIGPIPE);
-        pthread_sigmask(SIG_BLOCK, &m_pipe, &m_before);
-        sigset_t pending;
-        m_wasPending = sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE) == 1;
-    }
-    ~PipeSignalHeld() {
-        if (!m_wasPending) {
-            const timespec none{};
-            while (sigtimedwait(&m_pipe, nullptr, &none) == SIGPIPE) {
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &m_before, nullptr);
-    }
-    PipeSignalHeld(const PipeSignalHeld&) = delete;
-    PipeSignalHeld& operator=(const PipeSignalHeld&) = delete;
-
-private:
-    sigset_t m_pipe;
-    sigset_t m_before;
-    bool m_wasPending = false;
-};
+// A write to a FIFO or a pipe (a log collector, an export read by another
+// program) whose reader has gone raises SIGPIPE, which would end the program
+// at once. Ignored, it leaves the write failing with EPIPE, as on Windows.
+// Qt ignores it as well once it starts a program, and gives the programs it
+// starts (the refresh command, the text editor) the default back.
+void letBrokenPipesFailWrites() {
+    static const auto ignored = std::signal(SIGPIPE, SIG_IGN);
+    (void)ignored;
+}
 
 bool writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
@@ -256,13 +234,9 @@ void NativeFile::append(const QString& path, const QByteArray& bytes) {
     if (fd < 0) {
         throw IoError::fromErrno(errno);
     }
-    ssize_t written = 0;
-    int writeErr = 0;
-    {
-        const PipeSignalHeld held;
-        written = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
-        writeErr = errno;
-    }
+    letBrokenPipesFailWrites();
+    const ssize_t written = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+    const int writeErr = errno;
     if (written > 0 && written < bytes.size()) {
         // Cut short by a full disk or a size limit: the part written is taken
         // back, so the file keeps whole lines only; but only while it is the
@@ -303,19 +277,15 @@ NativeFile::Output::~Output() {
 void NativeFile::Output::write(const QByteArray& bytes) {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
+    letBrokenPipesFailWrites();
     while (left > 0) {
-        ssize_t written = 0;
-        int err = 0;
-        {
-            const PipeSignalHeld held;
-            written = ::write(static_cast<int>(m_handle), data, static_cast<size_t>(left));
-            err = errno;
-        }
+        const ssize_t written =
+            ::write(static_cast<int>(m_handle), data, static_cast<size_t>(left));
         if (written < 0) {
-            if (err == EINTR) {
+            if (errno == EINTR) {
                 continue;
             }
-            fail(IoError::fromErrno(err));
+            fail(IoError::fromErrno(errno));
         }
         if (written == 0) {
             fail(IoError::fromErrno(ENOSPC));
