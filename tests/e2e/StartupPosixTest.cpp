@@ -189,9 +189,11 @@ TEST(Startup, AProgramDirectoryNamedInAnotherEncodingIsRefused) {
 
 namespace {
 
-// A display number that no X server on this machine answers to.
+// A display number that no X server on this machine answers to, far from
+// where the servers of other tests running meanwhile look for one
+// (xvfb-run from 99 up, Xvfb -displayfd from 0 up).
 QString deadDisplay() {
-    for (int n = 99; n < 200; ++n) {
+    for (int n = 4711; n < 4800; ++n) {
         if (!QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) &&
             !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))) {
             return QStringLiteral(":%1").arg(n);
