@@ -14,6 +14,8 @@
 #include <cerrno>
 #include <csignal>
 
+#include <sys/resource.h>
+
 // The shipped "hMailServer.Application", loaded from a copy as the program
 // loads it, with a stand-in for the command that reaches the mail server's host.
 
@@ -57,6 +59,13 @@ bool runsSoon(qint64 pid) {
         QThread::msleep(50);
     }
     return true;
+}
+
+// The most memory this process has held at once, in kilobytes.
+long peakKilobytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
 }
 
 } // namespace
@@ -231,6 +240,23 @@ TEST_F(HmailServerPlugin, FailingCommandReportsItsLastLineOnStandardError) {
         EXPECT_EQ(refresh(), c.message);
     }
     EXPECT_EQ(remote.calls().size(), std::size(cases));
+}
+
+// Only the end of what a command writes is kept, however fast it writes:
+// a command that pours out lines (a login shell's banner in a loop, a
+// misconfigured Command) must not hold hundreds of megabytes while the
+// refresh waits for it.
+TEST_F(HmailServerPlugin, CommandThatWritesOnAndOnHoldsLittleMemory) {
+    for (const char* channel : {"", " >&2"}) {
+        SCOPED_TRACE(channel);
+        remote.setCommand(QStringLiteral("/bin/sh -c \"yes | head -c 600000000%1; "
+                                         "echo tarvelo-routes-reloaded\"")
+                              .arg(QLatin1String(channel)),
+                          120);
+        const long before = peakKilobytes();
+        EXPECT_EQ(refresh(), QString());
+        EXPECT_LT(peakKilobytes() - before, 16 * 1024);
+    }
 }
 
 TEST_F(HmailServerPlugin, ErrorTextThatQuotesTheScriptHidesThePassword) {

@@ -255,26 +255,21 @@ TEST_F(MainSessionTest, StoredPasswordTakesEffectAtTheNextStartOnly) {
     EXPECT_EQ(ProfileFile::readString(paths.iniFile, "Hmail", "admin", "unset"), "");
 
     // A character the scrambling cannot carry is refused, the stored
-    // password stays.
+    // password stays; the message, which the log keeps, names no character
+    // of the password. "Š" and U+008D would scramble into a line break and
+    // cut the stored password.
     next.storeAdminPassword("Za\u00fc\u20ac");
-    for (const QString& character : {QStringLiteral("\u0142"), QStringLiteral("\U0001F600")}) {
+    for (const QString& character : {QStringLiteral("\u0142"), QStringLiteral("\U0001F600"),
+                                     QStringLiteral("\u0160"), QStringLiteral("\u008d")}) {
         try {
             next.storeAdminPassword("Za" + character + "\u00fc");
             ADD_FAILURE() << "stored";
         } catch (const TarveloError& error) {
-            EXPECT_EQ(error.message(), "Das Passwort enthält das Zeichen \"" + character +
-                                           "\", das Windows-1252 nicht kennt; es wurde nicht "
-                                           "gespeichert");
+            EXPECT_EQ(error.message(),
+                      "Das Passwort enthält ein Zeichen, das sich verschlüsselt nicht in der "
+                      "Konfigurationsdatei speichern lässt (Š oder ein Zeichen, das Windows-1252 "
+                      "nicht kennt); es wurde nicht gespeichert");
         }
-    }
-    // "Š" would scramble into a line break and cut the stored password.
-    try {
-        next.storeAdminPassword("\u0160geheim");
-        ADD_FAILURE() << "stored";
-    } catch (const TarveloError& error) {
-        EXPECT_EQ(error.message(), "Das Passwort enthält das Zeichen \"\u0160\", das sich "
-                                   "verschlüsselt nicht in der Konfigurationsdatei speichern "
-                                   "lässt; es wurde nicht gespeichert");
     }
     EXPECT_EQ(ProfileFile::readString(paths.iniFile, "Hmail", "admin"),
               Mtools::ScrambleText("Za\u00fc\u20ac"));

@@ -143,9 +143,20 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
                                   const QByteArray& confirmation,
                                   const std::function<bool()>& whileWaiting) {
     Outcome outcome;
+    // Declared before the process, whose end may still deliver output.
+    Written written;
     QProcess process;
     process.setProgram(command.program);
     process.setArguments(command.arguments);
+    // Taken in as it arrives, a pipe's worth at a time: waiting for the end
+    // reads whatever the command writes meanwhile, and a command that writes
+    // fast would otherwise fill the memory within one wait.
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, [&process, &written] {
+        keepEnd(written.output, process.readAllStandardOutput());
+    });
+    QObject::connect(&process, &QProcess::readyReadStandardError, [&process, &written] {
+        keepEnd(written.errors, process.readAllStandardError());
+    });
     process.start(QIODevice::ReadWrite);
     if (!process.waitForStarted()) {
         outcome.errorDescription =
@@ -159,7 +170,6 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
     process.write(input);
     process.closeWriteChannel();
 
-    Written written;
     const End end = awaitEnd(process, command.timeoutSeconds * 1000, whileWaiting, written);
     if (end == End::Stopped) {
         endCommand(process);
