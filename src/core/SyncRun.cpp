@@ -20,7 +20,9 @@
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
+#include <QDateTime>
 #include <QStringList>
+#include <QThread>
 
 #include <algorithm>
 #include <optional>
@@ -87,6 +89,8 @@ private:
         return m_window.stopRequested() || !StopSignals::received().isEmpty();
     }
     void writeProtocolFile(ProtocolKind kind);
+    // Returns once the clock has left the second it is in.
+    void holdPastTheSecond();
     // Raises when the protocol folder cannot take the protocol file.
     void refuseUnwritableProtocol() const;
     void stopped(const SyncPlan& plan, int stored);
@@ -378,6 +382,20 @@ void SyncRun::writeProtocolFile(ProtocolKind kind) {
     const QString path = m_context.ProtokollDir + protocolFileName(now.date(), now.time(), kind);
     if (!m_protocol.isEmpty()) {
         TextFile::replaceLinesNoFollow(path, m_protocol);
+    }
+    if (!m_context.guards.lockFile.isEmpty()) {
+        holdPastTheSecond();
+    }
+}
+
+void SyncRun::holdPastTheSecond() {
+    // A run waiting for the lock could end in the second this file is named
+    // by, and replace it, and the record of the changes, with its own. Less
+    // than a second: the window need not breathe meanwhile.
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    for (qint64 now = QDateTime::currentMSecsSinceEpoch(); now / 1000 == second;
+         now = QDateTime::currentMSecsSinceEpoch()) {
+        QThread::msleep(static_cast<unsigned long>(1000 - now % 1000));
     }
 }
 

@@ -257,6 +257,16 @@ TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
         }
         EXPECT_TRUE(noAddressTwice(s.connection)) << wait;
         EXPECT_EQ(routeAddressRows(s.connection).size(), 2013) << wait;
+        if (QByteArray(wait).endsWith("=30000")) {
+            // The run that waited ends right after the one that made the
+            // changes: its protocol must not take the name, and the place, of
+            // theirs.
+            bool recorded = false;
+            for (const QString& name : s.protocolFiles()) {
+                recorded = recorded || s.fileLines(name).contains("Insert 1 neu1999@example.com");
+            }
+            EXPECT_TRUE(recorded) << s.protocolFiles().join(' ').toStdString();
+        }
     }
 }
 
