@@ -104,6 +104,8 @@ private:
     SyncPlan m_plan;
     // The protocol: the header and one line per change, as the pane shows them.
     QStringList m_protocol;
+    // One run at a time; let go when the run is over, its record written.
+    std::optional<RunLock> m_lock;
 };
 
 void SyncRun::run() {
@@ -115,6 +117,9 @@ void SyncRun::run() {
             // The record must not hide the run's own error.
             try {
                 record->writeFailure(error.message(), m_context.clock.now());
+                if (m_lock) {
+                    holdPastTheSecond();
+                }
             } catch (const TarveloError& lost) {
                 // Said in the log, so that nobody looks for the record in vain.
                 try {
@@ -155,12 +160,11 @@ void SyncRun::synchronise() {
     if (!RegularFile::exists(listFile)) { // a FIFO, device or socket is no list
         return;
     }
-    // Held from before the list is read to the run's end.
-    std::optional<RunLock> lock;
+    // Held from before the list is read to the run's end, its records written.
     if (!guards.lockFile.isEmpty()) {
         // The window breathes while the run waits for another run's lock;
         // Escape gives the wait up.
-        lock.emplace(guards.lockFile, *guards.database, guards.lockWait, [this] {
+        m_lock.emplace(guards.lockFile, *guards.database, guards.lockWait, [this] {
             m_window.runWaiting();
             return !stopAsked();
         });
@@ -383,14 +387,14 @@ void SyncRun::writeProtocolFile(ProtocolKind kind) {
     if (!m_protocol.isEmpty()) {
         TextFile::replaceLinesNoFollow(path, m_protocol);
     }
-    if (!m_context.guards.lockFile.isEmpty()) {
+    if (m_lock) {
         holdPastTheSecond();
     }
 }
 
 void SyncRun::holdPastTheSecond() {
-    // A run waiting for the lock could end in the second this file is named
-    // by, and replace it, and the record of the changes, with its own. Less
+    // A run waiting for the lock could end in the second a protocol or record
+    // is named by, and replace it, and what it says was changed. Less
     // than a second: the window need not breathe meanwhile.
     const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
     for (qint64 now = QDateTime::currentMSecsSinceEpoch(); now / 1000 == second;
