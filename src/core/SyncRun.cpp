@@ -20,9 +20,7 @@
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
-#include <QDateTime>
 #include <QStringList>
-#include <QThread>
 
 #include <algorithm>
 #include <optional>
@@ -89,8 +87,6 @@ private:
         return m_window.stopRequested() || !StopSignals::received().isEmpty();
     }
     void writeProtocolFile(ProtocolKind kind);
-    // Returns once the clock has left the second it is in.
-    void holdPastTheSecond();
     // Raises when the protocol folder cannot take the protocol file.
     void refuseUnwritableProtocol() const;
     void stopped(const SyncPlan& plan, int stored);
@@ -117,9 +113,6 @@ void SyncRun::run() {
             // The record must not hide the run's own error.
             try {
                 record->writeFailure(error.message(), m_context.clock.now());
-                if (m_lock) {
-                    holdPastTheSecond();
-                }
             } catch (const TarveloError& lost) {
                 // Said in the log, so that nobody looks for the record in vain.
                 try {
@@ -386,20 +379,6 @@ void SyncRun::writeProtocolFile(ProtocolKind kind) {
     const QString path = m_context.ProtokollDir + protocolFileName(now.date(), now.time(), kind);
     if (!m_protocol.isEmpty()) {
         TextFile::replaceLinesNoFollow(path, m_protocol);
-    }
-    if (m_lock) {
-        holdPastTheSecond();
-    }
-}
-
-void SyncRun::holdPastTheSecond() {
-    // A run waiting for the lock could end in the second a protocol or record
-    // is named by, and replace it, and what it says was changed. Less
-    // than a second: the window need not breathe meanwhile.
-    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
-    for (qint64 now = QDateTime::currentMSecsSinceEpoch(); now / 1000 == second;
-         now = QDateTime::currentMSecsSinceEpoch()) {
-        QThread::msleep(static_cast<unsigned long>(1000 - now % 1000));
     }
 }
 
