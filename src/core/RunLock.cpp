@@ -4,6 +4,7 @@
 #include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QThread>
 
@@ -34,10 +35,21 @@ RunLock::RunLock(const QString& lockFile, Database& database, std::chrono::milli
         m_file.close();
         throw;
     }
+    // A run that ends in the second the one before it ended in would name its
+    // protocol or record like that one's and replace it, and with it the
+    // account of what was changed. The one before wrote its last second into the
+    // lock file as it let go, its files written: this run starts in a later
+    // second.
+    const qint64 lastEnd = m_file.stampedSecond();
+    for (qint64 now = QDateTime::currentMSecsSinceEpoch(); now / 1000 == lastEnd;
+         now = QDateTime::currentMSecsSinceEpoch()) {
+        QThread::msleep(static_cast<unsigned long>(1000 - now % 1000));
+    }
 }
 
 RunLock::~RunLock() {
     unlockServer();
+    m_file.stamp();
     m_file.close();
 }
 

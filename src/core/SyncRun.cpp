@@ -100,6 +100,8 @@ private:
     SyncPlan m_plan;
     // The protocol: the header and one line per change, as the pane shows them.
     QStringList m_protocol;
+    // One run at a time; let go when the run is over, its record written.
+    std::optional<RunLock> m_lock;
 };
 
 void SyncRun::run() {
@@ -151,12 +153,11 @@ void SyncRun::synchronise() {
     if (!RegularFile::exists(listFile)) { // a FIFO, device or socket is no list
         return;
     }
-    // Held from before the list is read to the run's end.
-    std::optional<RunLock> lock;
+    // Held from before the list is read to the run's end, its records written.
     if (!guards.lockFile.isEmpty()) {
         // The window breathes while the run waits for another run's lock;
         // Escape gives the wait up.
-        lock.emplace(guards.lockFile, *guards.database, guards.lockWait, [this] {
+        m_lock.emplace(guards.lockFile, *guards.database, guards.lockWait, [this] {
             m_window.runWaiting();
             return !stopAsked();
         });

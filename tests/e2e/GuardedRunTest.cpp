@@ -257,7 +257,41 @@ TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
         }
         EXPECT_TRUE(noAddressTwice(s.connection)) << wait;
         EXPECT_EQ(routeAddressRows(s.connection).size(), 2013) << wait;
+        if (QByteArray(wait).endsWith("=30000")) {
+            // The run that waited ends right after the one that made the
+            // changes: its protocol must not take the name, and the place, of
+            // theirs.
+            bool recorded = false;
+            for (const QString& name : s.protocolFiles()) {
+                recorded = recorded || s.fileLines(name).contains("Insert 1 neu1999@example.com");
+            }
+            EXPECT_TRUE(recorded) << s.protocolFiles().join(' ').toStdString();
+        }
     }
+}
+
+// Two runs started together that both fail: the one that waited fails at once,
+// on the address that stopped the first, and must not put its record in the
+// place of the first one's, which names the changes that run made.
+TEST(GuardedRun, TwoRunsThatFailTogetherKeepEachItsRecord) {
+    Scheduled s(Backend::Sqlite, kShortWaits);
+    QByteArray list = kList;
+    for (int i = 0; i < 2000; ++i) {
+        list += "neu" + QByteArray::number(i) + "@example.com\r\n";
+    }
+    s.install.writeFile("liste.txt", list);
+    s.execute({"CREATE TRIGGER refuse BEFORE INSERT ON hm_routeaddresses WHEN "
+               "new.routeaddressaddress = 'neu1999@example.com' "
+               "BEGIN SELECT RAISE(ABORT, 'geschuetzte Adresse'); END"});
+    const auto first = s.start(s.args(), {"TARVELO_TEST_LOCK_WAIT_MS=30000"});
+    const auto second = s.start(s.args(), {"TARVELO_TEST_LOCK_WAIT_MS=30000"});
+    EXPECT_EQ(finish(*first), 1);
+    EXPECT_EQ(finish(*second), 1);
+    bool recorded = false;
+    for (const QString& name : s.protocolFiles()) {
+        recorded = recorded || s.fileLines(name).contains("Insert 1 neu1998@example.com");
+    }
+    EXPECT_TRUE(recorded) << s.protocolFiles().join(' ').toStdString();
 }
 
 // Runs from two machines (two directories, two lock files) against one
