@@ -41,6 +41,15 @@ namespace {
 const QByteArray kList = "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
                          "newsletter@example.com\r\n";
 
+// The list and `count` new addresses neu0@example.com, neu1@example.com, ...
+QByteArray listWithNew(int count) {
+    QByteArray list = kList;
+    for (int i = 0; i < count; ++i) {
+        list += "neu" + QByteArray::number(i) + "@example.com\r\n";
+    }
+    return list;
+}
+
 // The program whose waits for a lock and for a stalled run the test sets.
 constexpr ScratchInstall::Program kShortWaits = ScratchInstall::Program::ShortWaits;
 
@@ -90,11 +99,7 @@ public:
                      .arg(QLatin1String(seconds)),
                  "CREATE TRIGGER pause BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
                  "EXECUTE FUNCTION pause()"});
-        QByteArray list = kList;
-        for (int i = 0; i < count; ++i) {
-            list += "neu" + QByteArray::number(i) + "@example.com\r\n";
-        }
-        install.writeFile("liste.txt", list);
+        install.writeFile("liste.txt", listWithNew(count));
     }
     // Whether the run has inserted its second new address within 20 seconds.
     bool insertedTwo() const {
@@ -137,6 +142,16 @@ bool noAddressTwice(const QString& connection) {
     const qsizetype all = seen.size();
     seen.removeDuplicates();
     return seen.size() == all;
+}
+
+// Whether some protocol file of the installation holds the line.
+bool someProtocolHolds(const Scheduled& s, const QString& line) {
+    for (const QString& name : s.protocolFiles()) {
+        if (s.fileLines(name).contains(line)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // A run of the same installation under way: the test holds its lock through
@@ -237,11 +252,7 @@ TEST(GuardedRun, ALockFileThatCannotBeMadeIsNamedAndChangesNothing) {
 // the first (or, with a short wait, gives up); no address lands twice.
 TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
     Scheduled s(Backend::Sqlite, kShortWaits);
-    QByteArray list = kList;
-    for (int i = 0; i < 2000; ++i) {
-        list += "neu" + QByteArray::number(i) + "@example.com\r\n";
-    }
-    s.install.writeFile("liste.txt", list);
+    s.install.writeFile("liste.txt", listWithNew(2000));
     for (const char* wait : {"TARVELO_TEST_LOCK_WAIT_MS=30000", "TARVELO_TEST_LOCK_WAIT_MS=1"}) {
         const auto first = s.start(s.args(), {wait});
         const auto second = s.start(s.args(), {wait});
@@ -261,11 +272,8 @@ TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
             // The run that waited ends right after the one that made the
             // changes: its protocol must not take the name, and the place, of
             // theirs.
-            bool recorded = false;
-            for (const QString& name : s.protocolFiles()) {
-                recorded = recorded || s.fileLines(name).contains("Insert 1 neu1999@example.com");
-            }
-            EXPECT_TRUE(recorded) << s.protocolFiles().join(' ').toStdString();
+            EXPECT_TRUE(someProtocolHolds(s, "Insert 1 neu1999@example.com"))
+                << s.protocolFiles().join(' ').toStdString();
         }
     }
 }
@@ -275,11 +283,7 @@ TEST(GuardedRun, TwoRunsStartedTogetherNeverInsertTwice) {
 // place of the first one's, which names the changes that run made.
 TEST(GuardedRun, TwoRunsThatFailTogetherKeepEachItsRecord) {
     Scheduled s(Backend::Sqlite, kShortWaits);
-    QByteArray list = kList;
-    for (int i = 0; i < 2000; ++i) {
-        list += "neu" + QByteArray::number(i) + "@example.com\r\n";
-    }
-    s.install.writeFile("liste.txt", list);
+    s.install.writeFile("liste.txt", listWithNew(2000));
     s.execute({"CREATE TRIGGER refuse BEFORE INSERT ON hm_routeaddresses WHEN "
                "new.routeaddressaddress = 'neu1999@example.com' "
                "BEGIN SELECT RAISE(ABORT, 'geschuetzte Adresse'); END"});
@@ -287,11 +291,8 @@ TEST(GuardedRun, TwoRunsThatFailTogetherKeepEachItsRecord) {
     const auto second = s.start(s.args(), {"TARVELO_TEST_LOCK_WAIT_MS=30000"});
     EXPECT_EQ(finish(*first), 1);
     EXPECT_EQ(finish(*second), 1);
-    bool recorded = false;
-    for (const QString& name : s.protocolFiles()) {
-        recorded = recorded || s.fileLines(name).contains("Insert 1 neu1998@example.com");
-    }
-    EXPECT_TRUE(recorded) << s.protocolFiles().join(' ').toStdString();
+    EXPECT_TRUE(someProtocolHolds(s, "Insert 1 neu1998@example.com"))
+        << s.protocolFiles().join(' ').toStdString();
 }
 
 // Runs from two machines (two directories, two lock files) against one
@@ -344,10 +345,7 @@ TEST_P(ServerLock, TwoDirectoriesStartedTogetherNeverInsertTwice) {
     second.setIni("SQL", "Provider", s.connection);
     second.writeFile("ausnahmen.txt", ">newsletter@\r\n");
     second.writeFile("liste.txt", kList);
-    QByteArray list = kList;
-    for (int i = 0; i < 500; ++i) {
-        list += "neu" + QByteArray::number(i) + "@example.com\r\n";
-    }
+    const QByteArray list = listWithNew(500);
     s.install.writeFile("liste.txt", list);
     second.writeFile("liste.txt", list);
 
