@@ -8,11 +8,11 @@
 #include "gui/Tfmain.h"
 #include "platform/Clock.h"
 #include "platform/ComApartment.h"
-#include "platform/FileSizeLimit.h"
 #include "platform/ProgramArguments.h"
 #include "platform/ScreenPlatforms.h"
 #include "platform/StandardError.h"
 #include "platform/TarveloError.h"
+#include "platform/WriteSignals.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -141,6 +141,7 @@ void quietToolkitNotes(QtMsgType type, const QMessageLogContext&, const QString&
 } // namespace
 
 int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
+    WriteSignals::reportInsteadOfEnding();
     const bool platformChosen = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
     const QByteArray chosenPlatform = qgetenv("QT_QPA_PLATFORM");
     const QByteArray platforms = platformsToTry();
@@ -150,7 +151,6 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     // The window's thread is a single-threaded apartment from before the
     // window until after it, for the mail server's administration object.
     const ComApartment apartment;
-    FileSizeLimit::reportInsteadOfEnding();
     QApplication app(argc, argv);
     // The programs Tarvelo starts (the route refresh's command, the editor
     // of the exception file) choose their platform as they would anyway.

@@ -37,16 +37,6 @@ private:
     int m_fd;
 };
 
-// A write to a FIFO or a pipe (a log collector, an export read by another
-// program) whose reader has gone raises SIGPIPE, which would end the program
-// at once. Ignored, it leaves the write failing with EPIPE, as on Windows.
-// Qt ignores it as well once it starts a program, and gives the programs it
-// starts (the refresh command, the text editor) the default back.
-void letBrokenPipesFailWrites() {
-    static const auto ignored = std::signal(SIGPIPE, SIG_IGN);
-    (void)ignored;
-}
-
 bool writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -234,7 +224,6 @@ void NativeFile::append(const QString& path, const QByteArray& bytes) {
     if (fd < 0) {
         throw IoError::fromErrno(errno);
     }
-    letBrokenPipesFailWrites();
     const ssize_t written = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
     const int writeErr = errno;
     if (written > 0 && written < bytes.size()) {
@@ -277,7 +266,6 @@ NativeFile::Output::~Output() {
 void NativeFile::Output::write(const QByteArray& bytes) {
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
-    letBrokenPipesFailWrites();
     while (left > 0) {
         const ssize_t written =
             ::write(static_cast<int>(m_handle), data, static_cast<size_t>(left));

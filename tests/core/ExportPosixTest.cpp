@@ -3,6 +3,7 @@
 #include "ExportTestBed.h"
 #include "FileSizeLimit.h"
 #include "platform/TarveloError.h"
+#include "platform/WriteSignals.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -46,6 +47,7 @@ TEST_F(ExportTest, FileThatCannotBeCreatedRaisesTheSystemError) {
 // took what it wanted): the write fails with an error, as on Windows, and
 // the program goes on instead of ending by SIGPIPE.
 TEST_F(ExportTest, AReaderThatLeavesEndsTheExportWithAnError) {
+    WriteSignals::reportInsteadOfEnding(); // as the program does at start
     execOn(bed.database,
            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) "
            "INSERT INTO hm_routeaddresses (routeaddressrouteid, routeaddressaddress) "

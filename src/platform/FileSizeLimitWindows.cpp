@@ -1,3 +1,0 @@
-#include "platform/FileSizeLimit.h"
-
-void FileSizeLimit::reportInsteadOfEnding() {}
