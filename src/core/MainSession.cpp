@@ -26,12 +26,25 @@
 MainSession::MainSession(AppPaths paths, const Clock& clock, WindowState& window, RunWaits waits)
     : routes(database), RA2(database), Address(database), m_paths(std::move(paths)), m_waits(waits),
       m_clock(clock), m_window(window), m_log(m_paths.logFile, clock, window) {
+    const auto guard = [this] { return holdForGridChange(); };
+    routes.setChangeGuard(guard);
+    Address.setChangeGuard(guard);
     if (m_waits.unattended) {
         watchForStalls();
     }
 }
 
 MainSession::~MainSession() = default;
+
+std::shared_ptr<void> MainSession::holdForGridChange() {
+    // Deleting many rows at once holds it once, around each row's deletion too.
+    if (std::shared_ptr<RunLock> held = m_gridChange.lock()) {
+        return held;
+    }
+    std::shared_ptr<RunLock> hold = RunLock::forGridChange(m_paths.lockFile, database);
+    m_gridChange = hold;
+    return hold;
+}
 
 void MainSession::watchForStalls() {
     const auto limit = m_waits.stall;

@@ -91,6 +91,8 @@ public:
 
 private:
     void watchForStalls();
+    // The run lock around a change made by hand in a grid.
+    std::shared_ptr<void> holdForGridChange();
     void readConfiguration();
     void synchronise(bool dryRun);
     void reopenIfEnded();
@@ -121,4 +123,5 @@ private:
     // its object that never returns is then what the watchdog names.
     std::atomic<bool> m_awaitingMailServer{false};
     std::unique_ptr<Watchdog> m_watchdog;
+    std::weak_ptr<RunLock> m_gridChange;
 };

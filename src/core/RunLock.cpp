@@ -47,9 +47,39 @@ RunLock::RunLock(const QString& lockFile, Database& database, std::chrono::milli
     }
 }
 
+std::unique_ptr<RunLock> RunLock::forGridChange(const QString& lockFile, Database& database) {
+    return std::unique_ptr<RunLock>(new RunLock(lockFile, database, Purpose::GridChange));
+}
+
+RunLock::RunLock(const QString& lockFile, Database& database, Purpose purpose)
+    : m_database(database), m_wait(0), m_stampOnRelease(purpose == Purpose::Run) {
+    const auto refused = [](const QString& what) {
+        return TarveloError(QStringLiteral("Eine Synchronisation läuft gerade (%1 ist belegt): "
+                                           "die Änderung wurde nicht gespeichert. Bitte nach "
+                                           "ihrem Ende wiederholen")
+                                .arg(what));
+    };
+    try {
+        m_file.open(lockFile);
+        if (!m_file.tryLock()) {
+            throw refused(QStringLiteral("die Sperrdatei \"%1\"").arg(lockFile));
+        }
+    } catch (const IoError&) {
+        m_file.close(); // no run of this installation can hold what cannot be made
+    }
+    if (ServerLock::offered(m_database)) {
+        if (!ServerLock::tryLock(m_database)) {
+            throw refused(QStringLiteral("die Sperre in der Datenbank"));
+        }
+        m_serverLocked = true;
+    }
+}
+
 RunLock::~RunLock() {
     unlockServer();
-    m_file.stamp();
+    if (m_stampOnRelease) {
+        m_file.stamp();
+    }
     m_file.close();
 }
 

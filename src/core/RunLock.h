@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 class Database;
 
@@ -31,7 +32,18 @@ public:
     // How long a run waits for the lock: 30 seconds.
     static std::chrono::milliseconds defaultWait();
 
+    // Held while a change made by hand in a grid is stored. A run under way
+    // meanwhile (from the scheduler, another window, another machine) has
+    // its plan made: it would insert a hand-made address a second time, or
+    // into a route deleted meanwhile. So the change waits for nothing: while
+    // a run holds the lock it is refused at once with a German error. Where
+    // the lock file cannot be made, no run of this installation can be
+    // under way either: the server's lock alone is asked.
+    static std::unique_ptr<RunLock> forGridChange(const QString& lockFile, Database& database);
+
 private:
+    enum class Purpose { Run, GridChange };
+    RunLock(const QString& lockFile, Database& database, Purpose purpose);
     void takeFileLock(const QString& path, qint64 deadline);
     void lockServer(qint64 deadline);
     void unlockServer() noexcept;
@@ -43,4 +55,7 @@ private:
     std::function<bool()> m_waiting;
     FileLock m_file;
     bool m_serverLocked = false;
+    // Whether the next run must start in a later second than this holder
+    // ends in: a run's files are named by their second, a grid change has none.
+    bool m_stampOnRelease = true;
 };

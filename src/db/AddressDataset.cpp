@@ -144,6 +144,7 @@ void AddressDataset::setAddress(int row, const QString& address) {
     checkLength(address);
     checkLineBreaks(address);
     checkCharacters(address);
+    const std::shared_ptr<void> guard = guardChange();
     const qint64 id = m_rows.at(row).id;
     QSqlQuery query(m_database.openHandle());
     SqlExec::prepare(query, QStringLiteral("UPDATE hm_routeaddresses SET routeaddressaddress = ? "
@@ -170,6 +171,7 @@ qint64 AddressDataset::insertRow(const QString& address) {
     checkLength(address);
     checkLineBreaks(address);
     checkCharacters(address);
+    const std::shared_ptr<void> guard = guardChange();
     const QSqlDatabase db = m_database.openHandle();
     QSqlQuery query(db);
     SqlExec::prepare(query, RouteAddressStatements::insert(m_database.server()));
@@ -181,6 +183,7 @@ qint64 AddressDataset::insertRow(const QString& address) {
 
 void AddressDataset::deleteRow(int row) {
     checkRow(row);
+    const std::shared_ptr<void> guard = guardChange();
     QSqlQuery query(m_database.openHandle());
     SqlExec::prepare(query, RouteAddressStatements::deleteById());
     query.addBindValue(m_rows.at(row).id);
@@ -292,6 +295,8 @@ bool AddressDataset::removeRows(int row, int count, const QModelIndex& parent) {
         --count;
     }
     try {
+        // Once for all of them, not once a row.
+        const std::shared_ptr<void> guard = count > 0 ? guardChange() : nullptr;
         for (int i = row + count - 1; i >= row; --i) {
             deleteRow(i);
         }

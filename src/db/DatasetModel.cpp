@@ -85,3 +85,7 @@ void DatasetModel::reportError(const QString& message) const {
         qWarning().noquote() << message;
     }
 }
+
+std::shared_ptr<void> DatasetModel::guardChange() const {
+    return m_changeGuard ? m_changeGuard() : nullptr;
+}

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // A dataset read into memory, as its grid sees it: a model of one column, and
 // a current row that the dataset's moves (first, next, eof) walk and that a
@@ -30,6 +31,11 @@ public:
     // Receives the message of a database error raised inside a model call
     // (which must not cross Qt's event loop); the call then returns false.
     void setErrorSink(std::function<void(const QString&)> sink) { m_errorSink = std::move(sink); }
+    // Taken before each change of the table made through this dataset and
+    // held until it is stored (the run lock); it raises a German error when
+    // the change must not be made now.
+    using ChangeGuard = std::function<std::shared_ptr<void>()>;
+    void setChangeGuard(ChangeGuard guard) { m_changeGuard = std::move(guard); }
 
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     // The column's name across, the row's number down.
@@ -54,6 +60,8 @@ protected:
     // one before).
     void rowRemovedAt(int row);
     void reportError(const QString& message) const;
+    // What the change guard gives, to hold while a change is stored.
+    std::shared_ptr<void> guardChange() const;
 
 private:
     QString m_columnName;
@@ -61,4 +69,5 @@ private:
     bool m_open = false;
     int m_disabled = 0;
     std::function<void(const QString&)> m_errorSink;
+    ChangeGuard m_changeGuard;
 };

@@ -53,6 +53,7 @@ void RoutesDataset::deleteCurrent() {
         throw DbError::noCurrentRow();
     }
     const int row = currentRow();
+    const std::shared_ptr<void> guard = guardChange();
     QSqlQuery query(m_database.openHandle());
     SqlExec::prepare(query, QStringLiteral("DELETE FROM hm_routes WHERE routeid = ?"));
     query.addBindValue(m_rows.at(row).routeid);
@@ -81,6 +82,7 @@ bool RoutesDataset::removeRows(int row, int count, const QModelIndex& parent) {
         return false;
     }
     try {
+        const std::shared_ptr<void> guard = guardChange(); // once for all of them, not once a row
         for (int i = row + count - 1; i >= row; --i) {
             setCurrentRow(i);
             deleteCurrent();

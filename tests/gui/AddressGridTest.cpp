@@ -1,6 +1,8 @@
 #include "GuiTestBed.h"
 
 #include "TestDatabases.h"
+#include "core/RunLock.h"
+#include "db/Database.h"
 #include "platform/ProfileFile.h"
 
 #include <QAbstractItemModelTester>
@@ -43,7 +45,74 @@ void typeIntoCell(QTableView* grid, int row, const QString& text) {
     QCoreApplication::processEvents();
 }
 
+// A run under way elsewhere: its own connection holding the run lock,
+// through the lock file given or, for another machine, the server's lock.
+class RunElsewhere {
+public:
+    RunElsewhere(const QString& connection, const QString& lockFile) {
+        m_database.setConnectionString(connection);
+        m_database.open();
+        m_lock.emplace(lockFile, m_database, RunLock::defaultWait());
+    }
+    void end() { m_lock.reset(); }
+
+private:
+    Database m_database;
+    std::optional<RunLock> m_lock;
+};
+
 } // namespace
+
+// A run under way has made its plan: an address typed in meanwhile it would
+// insert a second time, a route deleted meanwhile it would still fill. Every
+// change by hand is refused while the run holds the lock, the table as it
+// was; the address typed stays in its row and is stored once the run is over.
+TEST_F(AddressGridTest, WhileARunHoldsTheLockTheGridsChangeNothing) {
+    const QTemporaryDir otherMachine;
+    for (const bool sameInstallation : {true, false}) {
+        SCOPED_TRACE(sameInstallation ? "a run of this installation" : "a run on another machine");
+        if (!sameInstallation) {
+            connection = createPostgresDatabase(true);
+            ProfileFile::writeString(paths.iniFile, "SQL", "Provider", connection);
+        }
+        openWindow();
+        const auto before = tableRows();
+        const auto routesBefore = routeRows(connection);
+        RunElsewhere run(connection,
+                         sameInstallation ? paths.lockFile : otherMachine.filePath("tarvelo.lock"));
+        const QString refused =
+            QStringLiteral("Eine Synchronisation läuft gerade (%1 ist belegt): die Änderung "
+                           "wurde nicht gespeichert. Bitte nach ihrem Ende wiederholen")
+                .arg(sameInstallation ? QStringLiteral("die Sperrdatei \"%1\"").arg(paths.lockFile)
+                                      : QStringLiteral("die Sperre in der Datenbank"));
+
+        typeIntoCell(DBGrid2(), 2, QStringLiteral("carla@example.com"));
+        clickCell(DBGrid2(), 1);
+        dialogs.confirmAnswers.push_back(true);
+        QTest::keyClick(DBGrid2(), Qt::Key_Delete, Qt::ControlModifier);
+        dialogs.confirmAnswers.push_back(true);
+        QTest::keyClick(Routen(), Qt::Key_Delete, Qt::ControlModifier);
+        QTest::keyClick(DBGrid2(), Qt::Key_Insert);
+        const int added = int(shownAddresses().size()) - 1;
+        typeIntoCell(DBGrid2(), added, QStringLiteral("dave@example.com"));
+
+        EXPECT_EQ(tableRows(), before);
+        EXPECT_EQ(routeRows(connection), routesBefore);
+        EXPECT_EQ(messages, QStringList(4, refused));
+        EXPECT_EQ(shownAddresses(),
+                  QStringList({"Bob@Example.com", "alice@example.com", "carol@example.com",
+                               "postmaster@example.com", "dave@example.com"}));
+
+        run.end();
+        messages.clear();
+        typeIntoCell(DBGrid2(), added, QStringLiteral("dave@example.com"));
+        EXPECT_EQ(addressesOfRoute(1),
+                  QStringList({"alice@example.com", "Bob@Example.com", "carol@example.com",
+                               "postmaster@example.com", "dave@example.com"}));
+        EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+        dropWindow();
+    }
+}
 
 TEST_F(AddressGridTest, CtrlDeleteAsksAndDeletesTheRowOnlyWhenConfirmed) {
     openWindow();
