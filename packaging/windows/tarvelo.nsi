@@ -31,6 +31,36 @@ UninstPage instfiles
 
 Function .onInit
   SetRegView 64
+  ; A folder after /D= that cannot be one (a drive that is missing, a file in
+  ; the way) makes the setup take the registered or the default folder
+  ; instead, before this runs: silent, it would install there, over another
+  ; copy perhaps, and end with 0. Windows' own command line still holds
+  ; what /D= named (the setup cuts it from $CMDLINE).
+  ${If} ${Silent}
+    System::Call 'kernel32::GetCommandLineW() w .r0'
+    StrLen $1 $0
+    IntOp $1 $1 - 4
+    ${DoWhile} $1 >= 0
+      StrCpy $2 $0 4 $1
+      ${If} $2 S== " /D="
+        IntOp $1 $1 + 4
+        StrCpy $2 $0 "" $1
+        ; The setup takes "\" at the end off.
+        ${DoWhile} $2 != $INSTDIR
+          StrCpy $3 $2 "" -1
+          ${IfThen} $3 != "\" ${|} ${Break} ${|}
+          StrCpy $2 $2 -1
+        ${Loop}
+        ${If} $2 != $INSTDIR
+          MessageBox MB_OK|MB_ICONSTOP "Das Zielverzeichnis $2 kann nicht angelegt werden (ein fehlendes Laufwerk, eine Datei im Weg); es wird nichts installiert." /SD IDOK
+          SetErrorLevel 2
+          Quit
+        ${EndIf}
+        ${Break}
+      ${EndIf}
+      IntOp $1 $1 - 1
+    ${Loop}
+  ${EndIf}
 FunctionEnd
 
 Function un.onInit
