@@ -77,9 +77,18 @@ FunctionEnd
 Function ${UN}RefuseWhileRunning
   retry:
   IfFileExists "$INSTDIR\tarvelo.exe" 0 notRunning
+  ; A read-only program (which the setup would replace all the same) is not
+  ; taken for a running one: the attribute is off during the attempt.
+  System::Call 'kernel32::GetFileAttributesW(w "$INSTDIR\tarvelo.exe") i .r1'
+  IntOp $2 $1 & 0xFFFFFFFE
+  ${IfThen} $2 = 0 ${|} StrCpy $2 0x80 ${|}
+  System::Call 'kernel32::SetFileAttributesW(w "$INSTDIR\tarvelo.exe", i r2)'
   ClearErrors
   FileOpen $0 "$INSTDIR\tarvelo.exe" a
-  IfErrors 0 closeProgram
+  StrCpy $3 0
+  ${IfThen} ${Errors} ${|} StrCpy $3 1 ${|}
+  System::Call 'kernel32::SetFileAttributesW(w "$INSTDIR\tarvelo.exe", i r1)'
+  StrCmp $3 0 closeProgram
   MessageBox MB_RETRYCANCEL|MB_ICONSTOP "Tarvelo läuft noch: $INSTDIR\tarvelo.exe (ein offenes Fenster oder ein geplanter Lauf). Beenden Sie es und wählen Sie Wiederholen; Abbrechen lässt alles, wie es ist." /SD IDCANCEL IDRETRY retry
   SetErrorLevel 2
   Quit
