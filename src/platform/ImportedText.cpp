@@ -185,6 +185,24 @@ std::optional<QStringList> ImportedText::decodeLines(const QByteArray& bytes, En
     });
 }
 
+qsizetype ImportedText::lineCount(const QByteArray& bytes, qsizetype limit) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const bool littleEndian = startsWith(bytes, "\xFF\xFE", 2);
+    if (littleEndian || startsWith(bytes, "\xFE\xFF", 2)) {
+        const unsigned char* units = data + 2;
+        return LineBreaks::count((bytes.size() - 2) / 2, limit, [&](qsizetype i) {
+            const unsigned char first = units[2 * i];
+            const unsigned char second = units[2 * i + 1];
+            return static_cast<char16_t>(littleEndian ? (second << 8 | first)
+                                                      : (first << 8 | second));
+        });
+    }
+    // A UTF-8 mark holds no CR or LF; in UTF-8 and the code page alike a
+    // CR or LF byte is that character.
+    return LineBreaks::count(bytes.size(), limit,
+                             [&](qsizetype i) { return static_cast<char16_t>(data[i]); });
+}
+
 QByteArray ImportedText::encodeLines(const QStringList& lines, Encoding encoding) {
     QByteArray bytes;
     if (encoding == Encoding::Windows1252) {

@@ -29,6 +29,10 @@ QString nameOf(Encoding encoding);
 // never as a whole: a long list is not held a second time.
 std::optional<QStringList> decodeLines(const QByteArray& bytes, Encoding* found = nullptr);
 
+// How many lines decodeLines() would make of the bytes, at most limit + 1:
+// counted on the bytes, before a single line takes memory.
+qsizetype lineCount(const QByteArray& bytes, qsizetype limit);
+
 // The lines in the encoding, each followed by CR LF, with the encoding's
 // mark where it has one: what decodeLines() reads back as the same lines.
 QByteArray encodeLines(const QStringList& lines, Encoding encoding);

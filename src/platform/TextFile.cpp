@@ -18,10 +18,20 @@ TarveloError cannotCreate(const QString& path) {
     return TarveloError(QStringLiteral("Datei %1 kann nicht erstellt werden").arg(path));
 }
 
-TarveloError tooLarge(const QString& path, qint64 size) {
+TarveloError tooLarge(const QString& path, qint64 size, qint64 limit) {
+    constexpr qint64 kMiB = qint64(1) << 20;
+    constexpr qint64 kGiB = qint64(1) << 30;
+    const QString bound = limit % kGiB == 0 ? QStringLiteral("%1 GiB").arg(limit / kGiB)
+                                            : QStringLiteral("%1 MiB").arg(limit / kMiB);
     return TarveloError(
-        QStringLiteral("Datei %1 ist größer als 1 GiB (%2 Bytes) und wird nicht gelesen")
-            .arg(path, QString::number(size)));
+        QStringLiteral("Datei %1 ist größer als %2 (%3 Bytes) und wird nicht gelesen")
+            .arg(path, bound, QString::number(size)));
+}
+
+TarveloError tooManyLines(const QString& path) {
+    return TarveloError(
+        QStringLiteral("Datei %1 hat mehr als %2 Millionen Zeilen und wird nicht gelesen")
+            .arg(path, QString::number(TextFile::kMaxReadLines / 1'000'000)));
 }
 
 // The lines in the code page, each ended by CR LF.
@@ -31,18 +41,22 @@ QByteArray joinLines(const QStringList& lines) {
 
 } // namespace
 
-QStringList TextFile::readLines(const QString& path, ImportedText::Encoding* found) {
+QStringList TextFile::readLines(const QString& path, ImportedText::Encoding* found,
+                                qint64 maxBytes) {
     qint64 size = 0;
-    const std::optional<QByteArray> read = NativeFile::readRegular(path, kMaxReadBytes, &size);
+    const std::optional<QByteArray> read = NativeFile::readRegular(path, maxBytes, &size);
     if (!read) {
         throw cannotOpen(path);
     }
-    if (size > kMaxReadBytes) {
-        throw tooLarge(path, size);
+    if (size > maxBytes) {
+        throw tooLarge(path, size, maxBytes);
     }
     const QByteArray& bytes = *read;
-    if (bytes.size() > kMaxReadBytes) {
-        throw tooLarge(path, bytes.size());
+    if (bytes.size() > maxBytes) {
+        throw tooLarge(path, bytes.size(), maxBytes);
+    }
+    if (ImportedText::lineCount(bytes, kMaxReadLines) > kMaxReadLines) {
+        throw tooManyLines(path);
     }
     ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252;
     std::optional<QStringList> lines = ImportedText::decodeLines(bytes, &encoding);

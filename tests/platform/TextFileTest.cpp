@@ -187,6 +187,36 @@ TEST_F(TextFileTest, ReadLinesRefusesAFileOverOneGibibyteBeforeReadingIt) {
                   .arg(file));
 }
 
+TEST_F(TextFileTest, ReadLinesRefusesAFileOverItsGivenBound) {
+    const QString file = path("ausnahmen.txt");
+    ASSERT_TRUE(writeBytes(file, QByteArray((qint64(16) << 20) + 1, 'x')));
+    EXPECT_EQ(errorOf([&] { TextFile::readLines(file, nullptr, qint64(16) << 20); }),
+              QStringLiteral("Datei %1 ist größer als 16 MiB (16777217 Bytes) und wird nicht "
+                             "gelesen")
+                  .arg(file));
+}
+
+TEST_F(TextFileTest, ReadLinesCountsLinesAsItSplitsThemAndRefusesTooMany) {
+    const QString file = path("liste.txt");
+    const QString refused =
+        QStringLiteral("Datei %1 hat mehr als 10 Millionen Zeilen und wird nicht gelesen")
+            .arg(file);
+    // CR LF is one break; the last line needs none.
+    ASSERT_TRUE(writeBytes(
+        file, QByteArray(TextFile::kMaxReadLines * 2 - 2, '\r').replace("\r\r", "\r\n") + "x"));
+    EXPECT_EQ(TextFile::readLines(file).size(), TextFile::kMaxReadLines);
+    ASSERT_TRUE(writeBytes(file, QByteArray(TextFile::kMaxReadLines, '\n') + "x"));
+    EXPECT_EQ(errorOf([&] { TextFile::readLines(file); }), refused);
+    // In UTF-16 the units count, not their bytes: U+0D0A (a Malayalam
+    // letter) is LF and CR in its bytes, and no break.
+    QByteArray utf16("\xFF\xFE");
+    for (qsizetype i = 0; i <= TextFile::kMaxReadLines; ++i) {
+        utf16 += "\x0A\x0D";
+    }
+    ASSERT_TRUE(writeBytes(file, utf16));
+    EXPECT_EQ(TextFile::readLines(file).size(), 1);
+}
+
 // --- replacing -----------------------------------------------------------
 
 namespace {
