@@ -12,6 +12,41 @@ bool isContinuation(unsigned char b) {
     return (b & 0xC0) == 0x80;
 }
 
+// The length of the strict UTF-8 sequence that starts at data[i], a byte
+// beyond ASCII; 0 when none does.
+int sequenceAt(const char* data, qsizetype n, qsizetype i) {
+    const auto b = static_cast<unsigned char>(data[i]);
+    int follow = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        follow = 1;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        follow = 2;
+        low = b == 0xE0 ? 0xA0 : low;
+        high = b == 0xED ? 0x9F : high;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        follow = 3;
+        low = b == 0xF0 ? 0x90 : low;
+        high = b == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    if (i + follow >= n) {
+        return 0;
+    }
+    const auto second = static_cast<unsigned char>(data[i + 1]);
+    if (second < low || second > high) {
+        return 0;
+    }
+    for (int k = 2; k <= follow; ++k) {
+        if (!isContinuation(static_cast<unsigned char>(data[i + k]))) {
+            return 0;
+        }
+    }
+    return follow + 1;
+}
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 Utf8Kind classifyUtf8(const char* data, qsizetype n) {
     bool multiByte = false;
@@ -117,6 +152,37 @@ ImportedText::Encoding detectKind(const QByteArray& bytes, Utf8Kind* kind) {
 
 bool ImportedText::isUtf8BeyondAscii(QByteArrayView bytes) {
     return classifyUtf8(bytes.data(), bytes.size()) == Utf8Kind::MultiByte;
+}
+
+qsizetype ImportedText::mixedUtf8At(QByteArrayView bytes) {
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
+        bytes.startsWith("\xEF\xBB\xBF")) {
+        return -1; // the mark decides, and tells a damaged file by itself
+    }
+    const char* data = bytes.data();
+    const qsizetype n = bytes.size();
+    if (classifyUtf8(data, n) != Utf8Kind::Invalid) {
+        return -1;
+    }
+    qsizetype firstInvalid = -1;
+    bool multiByte = false;
+    for (qsizetype i = 0; i < n && (firstInvalid < 0 || !multiByte);) {
+        i += asciiPrefix(data + i, n - i);
+        if (i >= n) {
+            break;
+        }
+        const int length = sequenceAt(data, n, i);
+        if (length > 0) {
+            multiByte = true;
+            i += length;
+        } else {
+            if (firstInvalid < 0) {
+                firstInvalid = i;
+            }
+            ++i;
+        }
+    }
+    return multiByte ? firstInvalid : -1;
 }
 
 QString ImportedText::nameOf(Encoding encoding) {

@@ -20,6 +20,12 @@ enum class Encoding { Windows1252, Utf8, Utf8WithMark, Utf16LE, Utf16BE };
 // character beyond ASCII: what a file saved as UTF-8 looks like.
 bool isUtf8BeyondAscii(QByteArrayView bytes);
 
+// Where the first byte that is no UTF-8 stands in bytes without a mark that
+// hold UTF-8 characters beyond ASCII elsewhere: two exports of different
+// encodings joined, or one damaged. Read as the code page, the UTF-8 letters
+// of all the other lines would turn into others. -1 for bytes of one kind.
+qsizetype mixedUtf8At(QByteArrayView bytes);
+
 // Name of the encoding as an administrator knows it ("UTF-16", "UTF-8").
 QString nameOf(Encoding encoding);
 

@@ -3,6 +3,7 @@
 #include "platform/Ansi.h"
 #include "platform/FileOwner.h"
 #include "platform/ImportedText.h"
+#include "platform/LineBreaks.h"
 #include "platform/NativeFile.h"
 #include "platform/TarveloError.h"
 
@@ -57,6 +58,18 @@ QStringList TextFile::readLines(const QString& path, ImportedText::Encoding* fou
     }
     if (ImportedText::lineCount(bytes, kMaxReadLines) > kMaxReadLines) {
         throw tooManyLines(path);
+    }
+    const qsizetype mixedAt = ImportedText::mixedUtf8At(bytes);
+    if (mixedAt >= 0) {
+        // Read as the code page, the UTF-8 letters of every other line would
+        // turn into others: their rows deleted, garbled ones inserted.
+        const QByteArrayView before(bytes.constData(), mixedAt + 1);
+        const qsizetype line = LineBreaks::count(before.size(), kMaxReadLines, [&](qsizetype i) {
+            return static_cast<char16_t>(static_cast<unsigned char>(before[i]));
+        });
+        throw TarveloError(QStringLiteral("Datei %1 enthält UTF-8 und Windows-1252 gemischt (Zeile "
+                                          "%2 ist kein gültiger UTF-8-Text) und wird nicht gelesen")
+                               .arg(path, QString::number(line)));
     }
     ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252;
     std::optional<QStringList> lines = ImportedText::decodeLines(bytes, &encoding);

@@ -602,9 +602,10 @@ TEST(UnattendedEncodings, ListAndExceptionsInEveryExportEncodingGiveTheSameRun) 
     }
 }
 
-TEST_F(UnattendedRun, OversizedListOrExceptionFileIsRefusedBeforeAnyChange) {
-    // Each would take many times its size in memory: a gigabyte of line
-    // breaks as list, an exception file of one endless line.
+TEST_F(UnattendedRun, OversizedOrMixedListOrExceptionFileIsRefusedBeforeAnyChange) {
+    // Each would take many times its size in memory (a gigabyte of line
+    // breaks as list, an exception file of one endless line) or lose the
+    // umlauts of its UTF-8 lines (one line in another encoding).
     struct Case {
         const char* what;
         const char* file;
@@ -625,6 +626,14 @@ TEST_F(UnattendedRun, OversizedListOrExceptionFileIsRefusedBeforeAnyChange) {
         {"exception file over 16 MiB", "ausnahmen.txt", 0,
          ">newsletter@\r\n" + QByteArray((qint64(16) << 20) - 13, 'x'),
          "ist größer als 16 MiB (16777217 Bytes) und wird nicht gelesen"},
+        {"list of UTF-8 and Windows-1252", "liste.txt", 0,
+         "alice@example.com\r\nJ\xC3\xBCrgen@example.com\r\nm\xFCller@example.com\r\n",
+         "enthält UTF-8 und Windows-1252 gemischt (Zeile 3 ist kein gültiger UTF-8-Text) und "
+         "wird nicht gelesen"},
+        {"exception file of UTF-8 and Windows-1252", "ausnahmen.txt", 0,
+         "m\xFCller@\r\nj\xC3\xBCrgen@\r\n",
+         "enthält UTF-8 und Windows-1252 gemischt (Zeile 1 ist kein gültiger UTF-8-Text) und "
+         "wird nicht gelesen"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
