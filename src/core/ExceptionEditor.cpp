@@ -1,5 +1,6 @@
 #include "core/ExceptionEditor.h"
 
+#include "core/ExceptionList.h"
 #include "core/NulLines.h"
 #include "core/WorkingList.h"
 #include "db/AddressDataset.h"
@@ -18,7 +19,7 @@ bool ExceptionEditor::addException(const QString& exceptionFile, WorkingList& Li
     Liste.clear();
     Liste.setSorted(true);
     ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252;
-    QStringList lines = TextFile::readLines(exceptionFile, &encoding);
+    QStringList lines = TextFile::readLines(exceptionFile, &encoding, ExceptionList::kMaxFileBytes);
     // A file the run refuses (UTF-16 without its mark reads as NUL-laden
     // lines) is not rewritten: sorted and re-ended, its text would be lost.
     NulLines::refuse(lines, QStringLiteral("Ausnahmenliste"));

@@ -22,7 +22,7 @@ ExceptionList::ExceptionList(QStringList lines) : m_lines(std::move(lines)) {
 }
 
 ExceptionList ExceptionList::load(const QString& path) {
-    QStringList lines = TextFile::readLines(path);
+    QStringList lines = TextFile::readLines(path, nullptr, kMaxFileBytes);
     NulLines::refuse(lines, QStringLiteral("Ausnahmenliste"));
     return ExceptionList(std::move(lines));
 }

@@ -16,10 +16,15 @@ class ExceptionList {
 public:
     // The longest prefix a ">" line gives.
     static constexpr int kPrefixLength = 255;
+    // The largest exception file read: matching takes some thirty bytes of
+    // memory for every character of the file, and a real list of exceptions
+    // is a few hundred kilobytes.
+    static constexpr qint64 kMaxFileBytes = qint64(16) << 20;
 
     explicit ExceptionList(QStringList lines);
     // Reads the file; "Datei %s kann nicht geöffnet werden" when it cannot, and
-    // TarveloError for a line holding a NUL character.
+    // TarveloError for a line holding a NUL character or a file over
+    // kMaxFileBytes.
     static ExceptionList load(const QString& path);
 
     const QStringList& lines() const { return m_lines; }

@@ -12,6 +12,41 @@ bool isContinuation(unsigned char b) {
     return (b & 0xC0) == 0x80;
 }
 
+// The length of the strict UTF-8 sequence that starts at data[i], a byte
+// beyond ASCII; 0 when none does.
+int sequenceAt(const char* data, qsizetype n, qsizetype i) {
+    const auto b = static_cast<unsigned char>(data[i]);
+    int follow = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        follow = 1;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        follow = 2;
+        low = b == 0xE0 ? 0xA0 : low;
+        high = b == 0xED ? 0x9F : high;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        follow = 3;
+        low = b == 0xF0 ? 0x90 : low;
+        high = b == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    if (i + follow >= n) {
+        return 0;
+    }
+    const auto second = static_cast<unsigned char>(data[i + 1]);
+    if (second < low || second > high) {
+        return 0;
+    }
+    for (int k = 2; k <= follow; ++k) {
+        if (!isContinuation(static_cast<unsigned char>(data[i + k]))) {
+            return 0;
+        }
+    }
+    return follow + 1;
+}
+
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 Utf8Kind classifyUtf8(const char* data, qsizetype n) {
     bool multiByte = false;
@@ -119,6 +154,37 @@ bool ImportedText::isUtf8BeyondAscii(QByteArrayView bytes) {
     return classifyUtf8(bytes.data(), bytes.size()) == Utf8Kind::MultiByte;
 }
 
+qsizetype ImportedText::mixedUtf8At(QByteArrayView bytes) {
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") ||
+        bytes.startsWith("\xEF\xBB\xBF")) {
+        return -1; // the mark decides, and tells a damaged file by itself
+    }
+    const char* data = bytes.data();
+    const qsizetype n = bytes.size();
+    if (classifyUtf8(data, n) != Utf8Kind::Invalid) {
+        return -1;
+    }
+    qsizetype firstInvalid = -1;
+    bool multiByte = false;
+    for (qsizetype i = 0; i < n && (firstInvalid < 0 || !multiByte);) {
+        i += asciiPrefix(data + i, n - i);
+        if (i >= n) {
+            break;
+        }
+        const int length = sequenceAt(data, n, i);
+        if (length > 0) {
+            multiByte = true;
+            i += length;
+        } else {
+            if (firstInvalid < 0) {
+                firstInvalid = i;
+            }
+            ++i;
+        }
+    }
+    return multiByte ? firstInvalid : -1;
+}
+
 QString ImportedText::nameOf(Encoding encoding) {
     switch (encoding) {
     case Encoding::Utf16LE:
@@ -183,6 +249,24 @@ std::optional<QStringList> ImportedText::decodeLines(const QByteArray& bytes, En
         return utf8 ? QString::fromUtf8(data + from, length)
                     : Ansi::decode(QByteArrayView(data + from, length));
     });
+}
+
+qsizetype ImportedText::lineCount(const QByteArray& bytes, qsizetype limit) {
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const bool littleEndian = startsWith(bytes, "\xFF\xFE", 2);
+    if (littleEndian || startsWith(bytes, "\xFE\xFF", 2)) {
+        const unsigned char* units = data + 2;
+        return LineBreaks::count((bytes.size() - 2) / 2, limit, [&](qsizetype i) {
+            const unsigned char first = units[2 * i];
+            const unsigned char second = units[2 * i + 1];
+            return static_cast<char16_t>(littleEndian ? (second << 8 | first)
+                                                      : (first << 8 | second));
+        });
+    }
+    // A UTF-8 mark holds no CR or LF; in UTF-8 and the code page alike a
+    // CR or LF byte is that character.
+    return LineBreaks::count(bytes.size(), limit,
+                             [&](qsizetype i) { return static_cast<char16_t>(data[i]); });
 }
 
 QByteArray ImportedText::encodeLines(const QStringList& lines, Encoding encoding) {

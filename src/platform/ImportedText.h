@@ -20,6 +20,12 @@ enum class Encoding { Windows1252, Utf8, Utf8WithMark, Utf16LE, Utf16BE };
 // character beyond ASCII: what a file saved as UTF-8 looks like.
 bool isUtf8BeyondAscii(QByteArrayView bytes);
 
+// Where the first byte that is no UTF-8 stands in bytes without a mark that
+// hold UTF-8 characters beyond ASCII elsewhere: two exports of different
+// encodings joined, or one damaged. Read as the code page, the UTF-8 letters
+// of all the other lines would turn into others. -1 for bytes of one kind.
+qsizetype mixedUtf8At(QByteArrayView bytes);
+
 // Name of the encoding as an administrator knows it ("UTF-16", "UTF-8").
 QString nameOf(Encoding encoding);
 
@@ -28,6 +34,10 @@ QString nameOf(Encoding encoding);
 // damaged export). A text of single bytes or UTF-8 is decoded line by line,
 // never as a whole: a long list is not held a second time.
 std::optional<QStringList> decodeLines(const QByteArray& bytes, Encoding* found = nullptr);
+
+// How many lines decodeLines() would make of the bytes, at most limit + 1:
+// counted on the bytes, before a single line takes memory.
+qsizetype lineCount(const QByteArray& bytes, qsizetype limit);
 
 // The lines in the encoding, each followed by CR LF, with the encoding's
 // mark where it has one: what decodeLines() reads back as the same lines.

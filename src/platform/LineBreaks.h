@@ -75,6 +75,28 @@ QStringList split(const Unit* data, qsizetype size, MakeLine makeLine) {
     return lines;
 }
 
+// How many lines split() would make of the units that unitAt(i) gives for i
+// below size, counted without making them; stops at limit + 1, since a caller
+// that refuses more than limit lines need not know how many more there are.
+template <typename UnitAt> qsizetype count(qsizetype size, qsizetype limit, UnitAt unitAt) {
+    qsizetype lines = 0;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < size && lines <= limit; ++i) {
+        const char16_t c = unitAt(i);
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < size && unitAt(i + 1) == u'\n') {
+                ++i;
+            }
+            ++lines;
+            start = i + 1;
+        }
+    }
+    if (lines <= limit && start < size) {
+        ++lines;
+    }
+    return lines;
+}
+
 inline QStringList split(const QString& text) {
     return split(text.utf16(), text.size(),
                  [&](qsizetype from, qsizetype length) { return text.mid(from, length); });

@@ -3,6 +3,7 @@
 #include "platform/Ansi.h"
 #include "platform/FileOwner.h"
 #include "platform/ImportedText.h"
+#include "platform/LineBreaks.h"
 #include "platform/NativeFile.h"
 #include "platform/TarveloError.h"
 
@@ -18,10 +19,20 @@ TarveloError cannotCreate(const QString& path) {
     return TarveloError(QStringLiteral("Datei %1 kann nicht erstellt werden").arg(path));
 }
 
-TarveloError tooLarge(const QString& path, qint64 size) {
+TarveloError tooLarge(const QString& path, qint64 size, qint64 limit) {
+    constexpr qint64 kMiB = qint64(1) << 20;
+    constexpr qint64 kGiB = qint64(1) << 30;
+    const QString bound = limit % kGiB == 0 ? QStringLiteral("%1 GiB").arg(limit / kGiB)
+                                            : QStringLiteral("%1 MiB").arg(limit / kMiB);
     return TarveloError(
-        QStringLiteral("Datei %1 ist größer als 1 GiB (%2 Bytes) und wird nicht gelesen")
-            .arg(path, QString::number(size)));
+        QStringLiteral("Datei %1 ist größer als %2 (%3 Bytes) und wird nicht gelesen")
+            .arg(path, bound, QString::number(size)));
+}
+
+TarveloError tooManyLines(const QString& path) {
+    return TarveloError(
+        QStringLiteral("Datei %1 hat mehr als %2 Millionen Zeilen und wird nicht gelesen")
+            .arg(path, QString::number(TextFile::kMaxReadLines / 1'000'000)));
 }
 
 // The lines in the code page, each ended by CR LF.
@@ -31,18 +42,34 @@ QByteArray joinLines(const QStringList& lines) {
 
 } // namespace
 
-QStringList TextFile::readLines(const QString& path, ImportedText::Encoding* found) {
+QStringList TextFile::readLines(const QString& path, ImportedText::Encoding* found,
+                                qint64 maxBytes) {
     qint64 size = 0;
-    const std::optional<QByteArray> read = NativeFile::readRegular(path, kMaxReadBytes, &size);
+    const std::optional<QByteArray> read = NativeFile::readRegular(path, maxBytes, &size);
     if (!read) {
         throw cannotOpen(path);
     }
-    if (size > kMaxReadBytes) {
-        throw tooLarge(path, size);
+    if (size > maxBytes) {
+        throw tooLarge(path, size, maxBytes);
     }
     const QByteArray& bytes = *read;
-    if (bytes.size() > kMaxReadBytes) {
-        throw tooLarge(path, bytes.size());
+    if (bytes.size() > maxBytes) {
+        throw tooLarge(path, bytes.size(), maxBytes);
+    }
+    if (ImportedText::lineCount(bytes, kMaxReadLines) > kMaxReadLines) {
+        throw tooManyLines(path);
+    }
+    const qsizetype mixedAt = ImportedText::mixedUtf8At(bytes);
+    if (mixedAt >= 0) {
+        // Read as the code page, the UTF-8 letters of every other line would
+        // turn into others: their rows deleted, garbled ones inserted.
+        const QByteArrayView before(bytes.constData(), mixedAt + 1);
+        const qsizetype line = LineBreaks::count(before.size(), kMaxReadLines, [&](qsizetype i) {
+            return static_cast<char16_t>(static_cast<unsigned char>(before[i]));
+        });
+        throw TarveloError(QStringLiteral("Datei %1 enthält UTF-8 und Windows-1252 gemischt (Zeile "
+                                          "%2 ist kein gültiger UTF-8-Text) und wird nicht gelesen")
+                               .arg(path, QString::number(line)));
     }
     ImportedText::Encoding encoding = ImportedText::Encoding::Windows1252;
     std::optional<QStringList> lines = ImportedText::decodeLines(bytes, &encoding);

@@ -13,15 +13,21 @@ namespace TextFile {
 // mail domain but a broken file, and reading it would take the memory of
 // the machine.
 constexpr qint64 kMaxReadBytes = qint64(1) << 30;
+// The most lines readLines() takes: each line costs memory of its own, so a
+// file of a gigabyte of line breaks (a broken export) would need twenty-odd
+// times its size; ten million addresses are far beyond any mail domain.
+constexpr qsizetype kMaxReadLines = 10'000'000;
 
 // Reads a whole line file, in the encoding its bytes show (ImportedText).
 // A file that cannot be opened, is no regular file (a directory, FIFO,
 // device, socket) or is still being written by another program raises
-// "Datei %s kann nicht geöffnet werden", one over
-// kMaxReadBytes or damaged after its byte order mark a German error naming
-// it; a failing read raises IoError. Nothing is read before the checks.
-// found, when given, gets the encoding the file was read in.
-QStringList readLines(const QString& path, ImportedText::Encoding* found = nullptr);
+// "Datei %s kann nicht geöffnet werden", one over maxBytes (a whole number
+// of MiB) or kMaxReadLines or damaged after its byte order mark a German
+// error naming it; a failing read raises IoError. Nothing is read before the
+// checks, and no line is made before the lines are counted. found, when
+// given, gets the encoding the file was read in.
+QStringList readLines(const QString& path, ImportedText::Encoding* found = nullptr,
+                      qint64 maxBytes = kMaxReadBytes);
 
 // Replaces the file with the lines in one atomic step: on any failure the old
 // file stays as it was and "Datei %s kann nicht erstellt werden" is raised.

@@ -602,18 +602,62 @@ TEST(UnattendedEncodings, ListAndExceptionsInEveryExportEncodingGiveTheSameRun) 
     }
 }
 
-TEST_F(UnattendedRun, ListOverOneGibibyteIsRefusedBeforeAnyChange) {
-    // A sparse file: its size is what a broken export shows, nothing is
-    // written to disk.
-    const QString list = install.path("liste.txt");
-    ASSERT_TRUE(QFile::resize(list, qint64(2) << 30));
-    const auto result = install.run({"/file:" + list, "/domain:example.com"});
-    ASSERT_TRUE(result.finished);
-    EXPECT_EQ(result.exitCode, 1);
-    const QString message =
-        "Datei " + list + " ist größer als 1 GiB (2147483648 Bytes) und wird nicht gelesen";
-    EXPECT_EQ(result.standardError, message + "\n");
-    EXPECT_EQ(install.logMessages().last(), "Fehler: " + message);
-    EXPECT_EQ(exampleComRows(), kExampleComBefore);
-    EXPECT_TRUE(QDir(install.path("prot")).isEmpty());
+TEST_F(UnattendedRun, OversizedOrMixedListOrExceptionFileIsRefusedBeforeAnyChange) {
+    // Each would take many times its size in memory (a gigabyte of line
+    // breaks as list, an exception file of one endless line) or lose the
+    // umlauts of its UTF-8 lines (one line in another encoding).
+    struct Case {
+        const char* what;
+        const char* file;
+        qint64 sparseSize; // a sparse file of this size, or else the bytes
+        QByteArray bytes;
+        const char* message; // after "Datei <path> "
+    };
+    const Case cases[] = {
+        {"list over 1 GiB",
+         "liste.txt",
+         qint64(2) << 30,
+         {},
+         "ist größer als 1 GiB (2147483648 Bytes) und wird nicht gelesen"},
+        {"list of empty lines", "liste.txt", 0, QByteArray(10'000'001, '\n'),
+         "hat mehr als 10 Millionen Zeilen und wird nicht gelesen"},
+        {"list of lone CR", "liste.txt", 0, QByteArray(10'000'000, '\r') + "x",
+         "hat mehr als 10 Millionen Zeilen und wird nicht gelesen"},
+        {"exception file over 16 MiB", "ausnahmen.txt", 0,
+         ">newsletter@\r\n" + QByteArray((qint64(16) << 20) - 13, 'x'),
+         "ist größer als 16 MiB (16777217 Bytes) und wird nicht gelesen"},
+        {"list of UTF-8 and Windows-1252", "liste.txt", 0,
+         "alice@example.com\r\nJ\xC3\xBCrgen@example.com\r\nm\xFCller@example.com\r\n",
+         "enthält UTF-8 und Windows-1252 gemischt (Zeile 3 ist kein gültiger UTF-8-Text) und "
+         "wird nicht gelesen"},
+        {"exception file of UTF-8 and Windows-1252", "ausnahmen.txt", 0,
+         "m\xFCller@\r\nj\xC3\xBCrgen@\r\n",
+         "enthält UTF-8 und Windows-1252 gemischt (Zeile 1 ist kein gültiger UTF-8-Text) und "
+         "wird nicht gelesen"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchInstall install;
+        const QString connection = install.useSqliteDatabase(true);
+        install.setIni("Options", "Protokoll", install.path("prot/"));
+        QDir(install.dir()).mkpath("prot");
+        install.writeFile("liste.txt", "alice@example.com\r\n");
+        install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
+        const QString file = install.path(QString::fromLatin1(c.file));
+        if (c.sparseSize > 0) {
+            ASSERT_TRUE(QFile::resize(file, c.sparseSize));
+        } else {
+            install.writeFile(QString::fromLatin1(c.file), c.bytes);
+        }
+        const auto before = routeAddressRows(connection);
+        const auto result =
+            install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1);
+        const QString message = "Datei " + file + " " + QString::fromUtf8(c.message);
+        EXPECT_EQ(result.standardError, message + "\n");
+        EXPECT_EQ(install.logMessages().last(), "Fehler: " + message);
+        EXPECT_EQ(routeAddressRows(connection), before);
+        EXPECT_TRUE(QDir(install.path("prot")).isEmpty());
+    }
 }

@@ -123,15 +123,44 @@ TEST_F(TextFileTest, ReadLinesSeesTheEncodingOfAnExport) {
         // Not valid UTF-8, so the code page: a lone lead byte, an overlong
         // form, an encoded surrogate, a sequence cut off at the end.
         {"lone lead byte", "J\xC3rgen\n", {QStringLiteral("JÃrgen")}},
-        {"overlong slash", "a\xC0\xAF\xC3\xBC\n", {QStringLiteral("aÀ¯Ã¼")}},
-        {"surrogate in UTF-8", "\xED\xA0\x80\xC3\xBC", {QStringLiteral("í\u00A0€Ã¼")}},
-        {"cut off at the end", "\xC3\xBC\xC3", {QStringLiteral("Ã¼Ã")}},
+        {"overlong slash", "a\xC0\xAF\n", {QStringLiteral("aÀ¯")}},
+        {"surrogate in UTF-8", "\xED\xA0\x80", {QStringLiteral("í\u00A0€")}},
+        {"cut off at the end", "ab\xE2\x82", {QStringLiteral("abâ‚")}},
         {"above U+10FFFF", "\xF4\x90\x80\x80", {QStringLiteral("ô\u0090€€")}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(writeBytes(path("liste.txt"), c.bytes));
         EXPECT_EQ(TextFile::readLines(path("liste.txt")), c.lines);
+    }
+}
+
+TEST_F(TextFileTest, ReadLinesRefusesUtf8MixedWithOtherBytes) {
+    // Read as the code page, the UTF-8 letters would turn into others; read
+    // as UTF-8, the other bytes would. The line named is the first that is
+    // no UTF-8, wherever the UTF-8 stands.
+    struct Case {
+        const char* what;
+        QByteArray bytes;
+        int line;
+    };
+    const Case cases[] = {
+        {"two exports joined", "J\xC3\xBCrgen@example.com\r\nm\xFCller@example.com\r\n", 2},
+        {"code page first", "m\xFCller@example.com\nJ\xC3\xBCrgen@example.com\n", 1},
+        {"after lone CR", "a\rb\r\xC3\xBC\rc\xE9\r", 4},
+        {"overlong form", "a\xC0\xAF\xC3\xBC\n", 1},
+        {"surrogate", "\xC3\xBC\n\n\xED\xA0\x80", 3},
+        {"cut off at the end", "\xC3\xBC\r\n\xC3", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString file = path("liste.txt");
+        ASSERT_TRUE(writeBytes(file, c.bytes));
+        EXPECT_EQ(errorOf([&] { TextFile::readLines(file); }),
+                  QStringLiteral("Datei %1 enthält UTF-8 und Windows-1252 gemischt (Zeile %2 ist "
+                                 "kein gültiger UTF-8-Text) und wird nicht gelesen")
+                      .arg(file)
+                      .arg(c.line));
     }
 }
 
@@ -185,6 +214,36 @@ TEST_F(TextFileTest, ReadLinesRefusesAFileOverOneGibibyteBeforeReadingIt) {
               QStringLiteral("Datei %1 ist größer als 1 GiB (2147483648 Bytes) und wird nicht "
                              "gelesen")
                   .arg(file));
+}
+
+TEST_F(TextFileTest, ReadLinesRefusesAFileOverItsGivenBound) {
+    const QString file = path("ausnahmen.txt");
+    ASSERT_TRUE(writeBytes(file, QByteArray((qint64(16) << 20) + 1, 'x')));
+    EXPECT_EQ(errorOf([&] { TextFile::readLines(file, nullptr, qint64(16) << 20); }),
+              QStringLiteral("Datei %1 ist größer als 16 MiB (16777217 Bytes) und wird nicht "
+                             "gelesen")
+                  .arg(file));
+}
+
+TEST_F(TextFileTest, ReadLinesCountsLinesAsItSplitsThemAndRefusesTooMany) {
+    const QString file = path("liste.txt");
+    const QString refused =
+        QStringLiteral("Datei %1 hat mehr als 10 Millionen Zeilen und wird nicht gelesen")
+            .arg(file);
+    // CR LF is one break; the last line needs none.
+    ASSERT_TRUE(writeBytes(
+        file, QByteArray(TextFile::kMaxReadLines * 2 - 2, '\r').replace("\r\r", "\r\n") + "x"));
+    EXPECT_EQ(TextFile::readLines(file).size(), TextFile::kMaxReadLines);
+    ASSERT_TRUE(writeBytes(file, QByteArray(TextFile::kMaxReadLines, '\n') + "x"));
+    EXPECT_EQ(errorOf([&] { TextFile::readLines(file); }), refused);
+    // In UTF-16 the units count, not their bytes: U+0D0A (a Malayalam
+    // letter) is LF and CR in its bytes, and no break.
+    QByteArray utf16("\xFF\xFE");
+    for (qsizetype i = 0; i <= TextFile::kMaxReadLines; ++i) {
+        utf16 += "\x0A\x0D";
+    }
+    ASSERT_TRUE(writeBytes(file, utf16));
+    EXPECT_EQ(TextFile::readLines(file).size(), 1);
 }
 
 // --- replacing -----------------------------------------------------------
