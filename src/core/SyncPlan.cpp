@@ -12,14 +12,7 @@
 #include <QStringMatcher>
 
 #include <algorithm>
-#include <unordered_map>
 #include <utility>
-
-namespace {
-struct PlaceHash {
-    size_t operator()(const QString& key) const noexcept { return qHash(key); }
-};
-} // namespace
 
 QString PlannedChange::protocolLine() const {
     if (kind == Kind::Delete) {
@@ -36,11 +29,8 @@ SyncPlan planSynchronisation(const QString& domain, const WorkingList& Liste,
     // Every entry lower-cased, once, with the place it first has in the list
     // (counted from 1); a later equal entry would find the row the first one
     // inserted.
-    // Not a QHash: Qt 6.4 inserts into one in a function that may not throw,
-    // so memory running out while a large list is planned ended the program
-    // without a word instead of the run with an error.
-    std::unordered_map<QString, int, PlaceHash> firstPlace;
-    firstPlace.reserve(static_cast<size_t>(entryCount));
+    QHash<QString, int> firstPlace;
+    firstPlace.reserve(entryCount);
     std::vector<bool> repeated(static_cast<size_t>(entryCount));
     for (int i = 0; i < entryCount; ++i) {
         int& place = firstPlace[AsciiCase::lower(Liste.at(i))];
@@ -58,9 +48,9 @@ SyncPlan planSynchronisation(const QString& domain, const WorkingList& Liste,
         const QString address = AsciiCase::lower(rows.address(row));
         const bool covered = allRoutes || filter.indexIn(address) >= 0;
         plan.rowsInFilter += covered ? 1 : 0;
-        const auto named = firstPlace.find(address);
-        if (named != firstPlace.end()) {
-            inTable[static_cast<size_t>(named->second - 1)] = true;
+        const auto named = firstPlace.constFind(address);
+        if (named != firstPlace.constEnd()) {
+            inTable[static_cast<size_t>(*named - 1)] = true;
         } else if (covered) {
             plan.changes.push_back({PlannedChange::Kind::Delete, rows.id(row), address});
         }
