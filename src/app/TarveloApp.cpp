@@ -22,6 +22,8 @@
 
 #include <cstdio>
 #include <new>
+#include <optional>
+#include <system_error>
 #include <utility>
 
 namespace {
@@ -199,15 +201,26 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
         reporter.report(error.message());
         return 1;
     }
-    Tfmain window(paths, Clock::system(), dialogs, reporter, parameters, runWaits);
+    std::optional<Tfmain> window;
+    try {
+        window.emplace(paths, Clock::system(), dialogs, reporter, parameters, runWaits);
+    } catch (const std::system_error& error) {
+        // The watchdog's thread not to be had (an address space limit):
+        // nothing is changed yet, and the log went with the window. Memory
+        // that runs out while the widgets are built is not caught: Qt cannot
+        // take half-built widgets apart again.
+        reporter.setLog(nullptr);
+        reporter.report(ErrorReporter::messageOf(error));
+        return 1;
+    }
 
     // Shown from inside the running loop, so that a termination requested
     // while the command line is processed reaches the loop.
     int status = 0;
-    QTimer::singleShot(0, &window, [&] {
-        window.show();
+    QTimer::singleShot(0, &*window, [&] {
+        window->show();
         if (!screen) {
-            status = unattendedExitStatus(window, reporter, asksForRun(parameters));
+            status = unattendedExitStatus(*window, reporter, asksForRun(parameters));
             QCoreApplication::exit(status);
         }
     });
@@ -220,5 +233,6 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
         std::fputs("Tarvelo: Zu wenig Arbeitsspeicher\n", stderr);
         return 1;
     }
-    return screen ? screenExitStatus(window, reporter, asksForRun(parameters), loopStatus) : status;
+    return screen ? screenExitStatus(*window, reporter, asksForRun(parameters), loopStatus)
+                  : status;
 }

@@ -44,11 +44,16 @@ bool ErrorReporter::guard(const std::function<void()>& handler) {
         return true;
     } catch (const TarveloError& error) {
         report(error.message());
-    } catch (const std::bad_alloc&) {
-        // A list too large for the machine's memory, said in German.
-        report(QStringLiteral("Zu wenig Arbeitsspeicher"));
     } catch (const std::exception& error) {
-        report(QString::fromLocal8Bit(error.what()));
+        report(messageOf(error));
     }
     return false;
+}
+
+QString ErrorReporter::messageOf(const std::exception& error) {
+    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
+        // A list too large for the machine's memory, said in German.
+        return QStringLiteral("Zu wenig Arbeitsspeicher");
+    }
+    return QString::fromLocal8Bit(error.what());
 }

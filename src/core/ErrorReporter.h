@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <exception>
 #include <functional>
 
 class ActivityLog;
@@ -25,6 +26,9 @@ public:
     // Runs a handler; an error it raises ends it and is reported here.
     // Returns false when the handler ended by an error.
     bool guard(const std::function<void()>& handler);
+
+    // The words for an error that is no TarveloError.
+    static QString messageOf(const std::exception& error);
 
 private:
     MessageBox m_messageBox;

@@ -33,10 +33,21 @@ void RunRecord::begin(const QString& protocolDir, const QString& header) {
     m_stored = 0;
     m_inHand = -1;
     m_inHandEnd = -1;
+    m_reserve.reset();
 }
 
 void RunRecord::planned(const SyncPlan& plan) {
     const std::lock_guard lock(m_mutex);
+    m_reserve.reset();
+    if (m_active) {
+        // Each line is a string in a list and then its bytes in the file:
+        // a generous bound of what writing it takes.
+        size_t bytes = 64 * 1024 + 4 * static_cast<size_t>(m_header.size());
+        for (const PlannedChange& change : plan.changes) {
+            bytes += 128 + 4 * static_cast<size_t>(change.address.size());
+        }
+        m_reserve.reset(new char[bytes]); // not zeroed: left untouched
+    }
     m_plan = &plan;
 }
 
@@ -56,6 +67,7 @@ void RunRecord::end() {
     const std::lock_guard lock(m_mutex);
     m_active = false;
     m_plan = nullptr;
+    m_reserve.reset();
 }
 
 bool RunRecord::active() const {
@@ -65,6 +77,7 @@ bool RunRecord::active() const {
 
 QStringList RunRecord::takeLines(bool withChangeInHand, QString& dir) {
     const std::lock_guard lock(m_mutex);
+    m_reserve.reset(); // the room for the lines below
     if (!m_active) {
         return {};
     }

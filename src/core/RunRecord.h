@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <mutex>
 
 struct SyncPlan;
@@ -17,7 +18,9 @@ public:
     // The run has written its protocol header; a record is due from now on
     // if it fails. An empty directory means no protocol files, and no record.
     void begin(const QString& protocolDir, const QString& header);
-    // The plan the run applies; it stays unchanged until end().
+    // The plan the run applies; it stays unchanged until end(). Raises
+    // std::bad_alloc, before the first change, when the memory the record of
+    // every change would take is not to be had.
     void planned(const SyncPlan& plan);
     // The plan's first `stored` changes are in the database; the change
     // `inHand` is being made (-1: none), or with `inHandEnd` the changes from
@@ -52,4 +55,8 @@ private:
     int m_stored = 0;
     int m_inHand = -1;
     int m_inHandEnd = -1;
+    // Kept back from the plan on, and let go when the record is written: a
+    // run that fails because memory ran out still finds room for the record
+    // of the changes it made. Never touched, so it takes no real memory.
+    std::unique_ptr<char[]> m_reserve;
 };

@@ -1,6 +1,7 @@
 #include "core/SyncRun.h"
 
 #include "core/ActivityLog.h"
+#include "core/ErrorReporter.h"
 #include "core/ExceptionList.h"
 #include "core/NulLines.h"
 #include "core/PlanApplier.h"
@@ -23,6 +24,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <exception>
 #include <optional>
 
 namespace {
@@ -75,6 +77,8 @@ public:
 
 private:
     void synchronise();
+    // Writes the record of a run that failed after its first change could be made.
+    void recordFailure(const QString& message);
     // The list read, its excepted entries replaced by "-".
     void readList(const QString& listFile, const ExceptionList& exceptions);
     // Raises what forbids the plan before any change is made.
@@ -109,24 +113,35 @@ void SyncRun::run() {
     try {
         synchronise();
     } catch (const TarveloError& error) {
-        if (record != nullptr && record->active()) {
-            // The record must not hide the run's own error.
-            try {
-                record->writeFailure(error.message(), m_context.clock.now());
-            } catch (const TarveloError& lost) {
-                // Said in the log, so that nobody looks for the record in vain.
-                try {
-                    m_context.log.LogMessage(QStringLiteral("Fehler: ") + lost.message());
-                } catch (const TarveloError&) {
-                }
-            }
-        }
+        recordFailure(error.message());
+        throw;
+    } catch (const std::exception& error) {
+        // Memory that ran out while the changes were made: those made still
+        // need their record, which has kept room for itself.
+        recordFailure(ErrorReporter::messageOf(error));
         throw;
     } catch (...) {
         if (record != nullptr) {
             record->end(); // its plan goes with this run
         }
         throw;
+    }
+}
+
+void SyncRun::recordFailure(const QString& message) {
+    RunRecord* record = m_context.guards.record;
+    if (record == nullptr || !record->active()) {
+        return;
+    }
+    // The record must not hide the run's own error.
+    try {
+        record->writeFailure(message, m_context.clock.now());
+    } catch (const TarveloError& lost) {
+        // Said in the log, so that nobody looks for the record in vain.
+        try {
+            m_context.log.LogMessage(QStringLiteral("Fehler: ") + lost.message());
+        } catch (const TarveloError&) {
+        }
     }
 }
 

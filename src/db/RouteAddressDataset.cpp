@@ -95,8 +95,11 @@ void RouteAddressDataset::execChange(QSqlQuery& query) {
     } catch (const DbError&) {
         // Inside a transaction nothing is stored before its commit. Stored at
         // once, a change whose answer went with the connection may well be in
-        // the table: "not stored" would then be false.
-        if (m_inBatch || m_database.answers()) {
+        // the table: "not stored" would then be false. An SQLite file has no
+        // connection to lose, and asking it again after it ran out of memory
+        // crashes Qt's driver.
+        if (m_inBatch || m_database.server() == ConnectionSettings::Server::Sqlite ||
+            m_database.answers()) {
             throw;
         }
         throw OutcomeUnknownError(SqlExec::changeError(

@@ -78,7 +78,7 @@ void shareCurrentRow(QTableView* grid, DatasetModel& dataset) {
 Tfmain::Tfmain(const AppPaths& paths, const Clock& clock, Dialogs& dialogs, ErrorReporter& reporter,
                QStringList parameters, RunWaits waits, QWidget* parent)
     : QMainWindow(parent), m_dialogs(dialogs), m_reporter(reporter),
-      m_parameters(std::move(parameters)) {
+      m_parameters(std::move(parameters)), m_paneUnseen(waits.unattended) {
     setObjectName(QStringLiteral("fmain"));
     m_session = std::make_unique<MainSession>(paths, clock, *this, waits);
     m_reporter.setLog(&m_session->log());
@@ -399,7 +399,9 @@ void Tfmain::clearProtokoll() {
     m_protokoll->clear();
 }
 void Tfmain::addProtokollLine(const QString& line) {
-    m_protokoll->addLine(line);
+    if (!m_paneUnseen) {
+        m_protokoll->addLine(line);
+    }
 }
 void Tfmain::setSyncEnabled(bool enabled) {
     if (enabled) {

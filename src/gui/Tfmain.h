@@ -101,6 +101,11 @@ private:
     // Errors the address grid has reported: an edit refused.
     int m_addressErrors = 0;
     bool m_terminationRequested = false;
+    // Without a screen nobody sees the protocol pane: it is left empty. Its
+    // text document costs memory with every change of a large run, and does
+    // not survive memory running out (the next line added crashes), so an
+    // unattended run would lose the record of the changes made.
+    bool m_paneUnseen = false;
 
     QWidget* m_client = nullptr;
     QFrame* Panel1 = nullptr;

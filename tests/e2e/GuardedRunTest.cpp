@@ -415,6 +415,57 @@ TEST(GuardedRun, AFailedDeleteOrInsertLeavesTheRecordOfTheChangesMade) {
         << s.install.logMessages().last().toStdString();
 }
 
+// Memory that runs out while the run changes the table (an address space
+// limit, as `ulimit -v` or LimitAS= sets one) ends it with status 1 and a
+// word, never a crash, and with a record that names every change the table
+// shows. The limit is narrowed down from "nothing loads" and "the run fits"
+// until it strikes after the first change.
+TEST(GuardedRun, MemoryRunningOutWhileTheTableChangesLeavesTheRecord) {
+    qint64 nothingChanged = qint64{16} << 20;
+    qint64 runFits = qint64{4} << 30;
+    bool struck = false;
+    while (!struck && runFits - nothingChanged > 64 * 1024) {
+        const qint64 limit = (nothingChanged + runFits) / 2;
+        SCOPED_TRACE(limit);
+        Scheduled s;
+        s.install.writeFile("liste.txt", listWithNew(20000));
+        s.install.limitAddressSpace(limit);
+        const auto result = s.install.run(s.args({"/batch:500"}));
+        ASSERT_TRUE(result.finished);
+        const QStringList rows = s.exampleComRows();
+        if (rows == kExampleComBefore) {
+            nothingChanged = limit;
+            continue;
+        }
+        if (result.exitCode == 0) {
+            runFits = limit;
+            continue;
+        }
+        struck = true;
+        EXPECT_EQ(result.exitCode, 1) << result.standardError.toStdString();
+        const QStringList files = s.protocolFiles();
+        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+        EXPECT_TRUE(files[0].endsWith("-fehler.log")) << files[0].toStdString();
+        const QStringList lines = s.fileLines(files[0]);
+        const QSet<QString> recorded(lines.cbegin(), lines.cend());
+        const QSet<QString> before(kExampleComBefore.cbegin(), kExampleComBefore.cend());
+        const QSet<QString> after(rows.cbegin(), rows.cend());
+        for (const QString& gone : before - after) {
+            EXPECT_TRUE(recorded.contains("Delete " + gone.toLower())) << gone.toStdString();
+        }
+        int unrecorded = 0;
+        for (const QString& added : after - before) {
+            unrecorded += recorded.contains("Insert 1 " + added) ? 0 : 1;
+        }
+        EXPECT_EQ(unrecorded, 0) << "of " << rows.size() << " rows";
+        EXPECT_TRUE(lines.last().startsWith("Fehler: ")) << lines.last().toStdString();
+        EXPECT_EQ(s.install.logMessages().last(), lines.last());
+        EXPECT_TRUE(result.standardError.contains(lines.last().mid(8)))
+            << result.standardError.toStdString();
+    }
+    EXPECT_TRUE(struck) << "no limit between " << nothingChanged << " and " << runFits;
+}
+
 // The server ends the run's connection in the middle of the run (here the
 // run's own backend is told to terminate by a trigger): the message says that
 // the connection went with the change in hand, whose fate the program cannot

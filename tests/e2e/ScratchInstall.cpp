@@ -109,8 +109,9 @@ std::unique_ptr<QProcess> ScratchInstall::start(const QStringList& arguments,
     process->setStandardInputFile(QProcess::nullDevice());
 #ifndef Q_OS_WIN
     const auto limit = static_cast<rlim_t>(m_fileSizeLimit);
+    const auto addressSpace = static_cast<rlim_t>(m_addressSpaceLimit);
     const bool readerGone = m_standardErrorReaderGone;
-    process->setChildProcessModifier([limit, readerGone] {
+    process->setChildProcessModifier([limit, addressSpace, readerGone] {
         // As a scheduler starts it: a write to a pipe nobody reads raises
         // the signal that ends a program.
         std::signal(SIGPIPE, SIG_DFL);
@@ -130,6 +131,10 @@ std::unique_ptr<QProcess> ScratchInstall::start(const QStringList& arguments,
             getrlimit(RLIMIT_FSIZE, &size);
             size.rlim_cur = limit;
             setrlimit(RLIMIT_FSIZE, &size);
+        }
+        if (addressSpace > 0) {
+            const rlimit space{addressSpace, addressSpace};
+            setrlimit(RLIMIT_AS, &space);
         }
     });
 #endif

@@ -48,6 +48,9 @@ public:
     // From now on no file the program writes can grow beyond bytes, as under
     // `ulimit -f` (whose signal, by default, would end the program).
     void limitFileSize(qint64 bytes) { m_fileSizeLimit = bytes; }
+    // From now on the program's address space holds no more than bytes, as
+    // under `ulimit -v`: memory runs out.
+    void limitAddressSpace(qint64 bytes) { m_addressSpaceLimit = bytes; }
     // From now on standard error is a pipe whose reader has gone (a logger
     // that died).
     void loseStandardErrorReader() { m_standardErrorReaderGone = true; }
@@ -58,6 +61,7 @@ public:
 private:
     QTemporaryDir m_dir;
     qint64 m_fileSizeLimit = 0;
+    qint64 m_addressSpaceLimit = 0;
     bool m_standardErrorReaderGone = false;
 };
 
