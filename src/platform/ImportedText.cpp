@@ -47,52 +47,17 @@ int sequenceAt(const char* data, qsizetype n, qsizetype i) {
     return follow + 1;
 }
 
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF,
+// no sequence cut off.
 Utf8Kind classifyUtf8(const char* data, qsizetype n) {
     bool multiByte = false;
-    qsizetype i = 0;
-    for (;;) {
-        i += asciiPrefix(data + i, n - i);
-        if (i >= n) {
-            break;
+    for (qsizetype i = asciiPrefix(data, n); i < n; i += asciiPrefix(data + i, n - i)) {
+        const int length = sequenceAt(data, n, i);
+        if (length == 0) {
+            return Utf8Kind::Invalid;
         }
-        const auto b = static_cast<unsigned char>(data[i]);
         multiByte = true;
-        int follow = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (b >= 0xC2 && b <= 0xDF) {
-            follow = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            follow = 2;
-            if (b == 0xE0) {
-                low = 0xA0;
-            } else if (b == 0xED) {
-                high = 0x9F;
-            }
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            follow = 3;
-            if (b == 0xF0) {
-                low = 0x90;
-            } else if (b == 0xF4) {
-                high = 0x8F;
-            }
-        } else {
-            return Utf8Kind::Invalid;
-        }
-        if (i + follow >= n) {
-            return Utf8Kind::Invalid; // cut off inside the sequence
-        }
-        const auto second = static_cast<unsigned char>(data[i + 1]);
-        if (second < low || second > high) {
-            return Utf8Kind::Invalid;
-        }
-        for (int k = 2; k <= follow; ++k) {
-            if (!isContinuation(static_cast<unsigned char>(data[i + k]))) {
-                return Utf8Kind::Invalid;
-            }
-        }
-        i += follow + 1;
+        i += length;
     }
     return multiByte ? Utf8Kind::MultiByte : Utf8Kind::Ascii;
 }
