@@ -260,8 +260,7 @@ protected:
         loadTables(connection, caseDir() + QStringLiteral("/tables.txt"),
                    caseDir() + QStringLiteral("/statement.sql"));
         install.setIni("SQL", "Provider", connection);
-        install.setIni("Options", "Protokoll", install.path("prot/"));
-        QDir(install.dir()).mkpath("prot");
+        install.useProtocolDirectory();
         install.installStandIn();
         const QStringList arguments =
             readArguments(caseDir() + QStringLiteral("/args"), install.dir());

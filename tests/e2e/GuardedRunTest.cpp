@@ -60,8 +60,7 @@ public:
         : install(program) {
         connection = createBackendDatabase(backend, install.path("hmailserver.db"), true);
         install.setIni("SQL", "Provider", connection);
-        install.setIni("Options", "Protokoll", install.path("prot/"));
-        QDir(install.dir()).mkpath("prot");
+        install.useProtocolDirectory();
         install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
         install.writeFile("liste.txt", kList);
     }

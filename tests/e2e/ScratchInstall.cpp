@@ -74,9 +74,13 @@ QString ScratchInstall::useSqliteDatabase(bool withDemoData) const {
     return connection;
 }
 
-void ScratchInstall::writeNightlyFiles() const {
+void ScratchInstall::useProtocolDirectory() const {
     setIni("Options", "Protokoll", path("prot/"));
     QDir(dir()).mkpath("prot");
+}
+
+void ScratchInstall::writeNightlyFiles() const {
+    useProtocolDirectory();
     writeFile("ausnahmen.txt", ">newsletter@\r\n");
     writeFile("liste.txt", "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
                            "postmaster@example.com\r\nnewsletter@example.com\r\n");

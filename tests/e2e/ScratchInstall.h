@@ -27,6 +27,8 @@ public:
     void setIni(const QString& section, const QString& key, const QString& value) const;
     // A fresh SQLite database from schema/, wired into tarvelo.ini.
     QString useSqliteDatabase(bool withDemoData = true) const;
+    // The protocol directory "prot/", made and named in tarvelo.ini.
+    void useProtocolDirectory() const;
     // The nightly job's files: a protocol directory "prot/" named in
     // tarvelo.ini, ausnahmen.txt excepting ">newsletter@" and liste.txt with
     // five addresses of example.com (one excepted, one in capitals).

@@ -41,8 +41,7 @@ protected:
     void SetUp() override {
         connection = createBackendDatabase(GetParam(), install.path("hmailserver.db"), true);
         install.setIni("SQL", "Provider", connection);
-        install.setIni("Options", "Protokoll", install.path("prot/"));
-        QDir(install.dir()).mkpath("prot");
+        install.useProtocolDirectory();
         install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
         install.writeFile("liste.txt",
                           "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
@@ -550,8 +549,7 @@ TEST_P(OdbcRoad, ADataSourceNameFromOdbcIniGivesTheSameRun) {
     install.setIni("SQL", "Provider",
                    QStringLiteral("Provider=MSDASQL;DSN=tarvelo-hmail;UID=%1;PWD=%2")
                        .arg(odbc.user, odbc.password));
-    install.setIni("Options", "Protokoll", install.path("prot/"));
-    QDir(install.dir()).mkpath("prot");
+    install.useProtocolDirectory();
     install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
     install.writeFile("liste.txt", "alice@example.com\r\nBOB@example.com\r\ndora@example.com\r\n"
                                    "newsletter@example.com\r\n");
@@ -599,8 +597,7 @@ protected:
             }
         }
         install.setIni("SQL", "Provider", connection);
-        install.setIni("Options", "Protokoll", install.path("prot/"));
-        QDir(install.dir()).mkpath("prot");
+        install.useProtocolDirectory();
         install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
         const auto result =
             install.run({"/file:" + m_list.filePath("liste.txt"), "/domain:" + domain});

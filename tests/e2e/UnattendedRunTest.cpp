@@ -573,8 +573,7 @@ TEST(UnattendedEncodings, ListAndExceptionsInEveryExportEncodingGiveTheSameRun) 
         SCOPED_TRACE(c.what);
         ScratchInstall install;
         const QString connection = install.useSqliteDatabase(true);
-        install.setIni("Options", "Protokoll", install.path("prot/"));
-        QDir(install.dir()).mkpath("prot");
+        install.useProtocolDirectory();
         install.writeFile("liste.txt", c.encode(list));
         install.writeFile("ausnahmen.txt", c.encode(exceptions));
 
@@ -639,8 +638,7 @@ TEST_F(UnattendedRun, OversizedOrMixedListOrExceptionFileIsRefusedBeforeAnyChang
         SCOPED_TRACE(c.what);
         ScratchInstall install;
         const QString connection = install.useSqliteDatabase(true);
-        install.setIni("Options", "Protokoll", install.path("prot/"));
-        QDir(install.dir()).mkpath("prot");
+        install.useProtocolDirectory();
         install.writeFile("liste.txt", "alice@example.com\r\n");
         install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
         const QString file = install.path(QString::fromLatin1(c.file));
