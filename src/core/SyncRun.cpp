@@ -206,11 +206,12 @@ void SyncRun::synchronise() {
         guards.record->planned(plan);
     }
     int stored = 0;
+    // A breath takes in an Escape pressed while the plan was made, so that
+    // it stops the run before its first change.
+    m_window.runWaiting();
     if (guards.dryRun) {
         // The status bar offers Escape here too: a preview cut short is no
-        // preview, so it saves nothing that could pass for one. The first
-        // breath takes in an Escape pressed while the plan was made.
-        m_window.runWaiting();
+        // preview, so it saves nothing that could pass for one.
         for (const PlannedChange& change : plan.changes) {
             if (stopAsked()) {
                 controls.finish();

@@ -372,6 +372,26 @@ TEST_F(SyncFailureTest, AStopEndsTheRunAfterTheChangeInHand) {
     EXPECT_EQ(recordLines("abbruch"),
               QStringList({header(), "Abgebrochen nach 0 von 3 geplanten Änderungen"}));
     EXPECT_EQ(bed.window.zaehler(), "0 Änderungen, abgebrochen");
+
+    // Pressed while the plan is made: the window hears it at its next
+    // breath, which comes before the first change.
+    seed(table);
+    QFile::remove(bed.protocolDir + "hmail-20240305-070809-abbruch.log");
+    bool pressed = false;
+    bed.window.onBreath = [&] {
+        if (pressed) {
+            bed.window.stopAfter = 0;
+        } else if (bed.RA2.isOpen()) {
+            pressed = true;
+        }
+    };
+    EXPECT_EQ(runFailure(), std::nullopt);
+    bed.window.onBreath = nullptr;
+    bed.window.stopAfter = -1;
+    EXPECT_TRUE(pressed);
+    EXPECT_EQ(bed.rows(), table);
+    EXPECT_EQ(recordLines("abbruch"),
+              QStringList({header(), "Abgebrochen nach 0 von 3 geplanten Änderungen"}));
 }
 
 // A dry run changes nothing, and its lines are those of the real run that

@@ -18,6 +18,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <functional>
+
 struct SeedRoute {
     int id;
     QString name;
@@ -48,7 +50,12 @@ public:
         if (runHistory.isEmpty() || runHistory.constLast() != QStringLiteral("arbeitet")) {
             runHistory.append(QStringLiteral("arbeitet"));
         }
+        breathe();
     }
+    void runWaiting() override { breathe(); }
+    // What the window does at each breath, as a real one takes in the input
+    // made since the last.
+    std::function<void()> onBreath;
     void runEnded() override { runHistory.append(QStringLiteral("beendet")); }
     // Asks for a stop once the run has asked this often (-1: never).
     bool stopRequested() const override { return stopAfter >= 0 && ++stopQuestions >= stopAfter; }
@@ -57,6 +64,13 @@ public:
     QList<bool> buttonHistory;
     QStringList runHistory;
     int workingCalls = 0;
+
+private:
+    void breathe() {
+        if (onBreath) {
+            onBreath();
+        }
+    }
 };
 
 QByteArray fileBytes(const QString& path);
