@@ -405,7 +405,11 @@ void SyncRun::refuseUnwritableProtocol() const {
     const QDateTime now = m_context.clock.now();
     const QString path =
         m_context.ProtokollDir + protocolFileName(now.date(), now.time(), ProtocolKind::Completed);
-    if (!NativeFile::canCreateBeside(path)) {
+    // The record of a stopped run has the longest name: a prefix that
+    // leaves room for the protocol only would lose it.
+    const QString longest =
+        m_context.ProtokollDir + protocolFileName(now.date(), now.time(), ProtocolKind::Stopped);
+    if (!NativeFile::canCreateBeside(path) || !NativeFile::canCreateBeside(longest)) {
         throw TarveloError(
             QStringLiteral("Datei %1 kann nicht erstellt werden. Es wurde nichts geändert")
                 .arg(path));

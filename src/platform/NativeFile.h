@@ -48,8 +48,9 @@ bool replaceNoFollow(const QString& path, const QByteArray& bytes,
                      NewFileAccess access = NewFileAccess::Inherited);
 
 // Whether replaceNoFollow could make its file beside path now: the folder
-// exists and takes a new file. Tried with a hidden file there, removed at
-// once; path itself is not touched.
+// exists and takes a new file, and the file's name is not too long for it.
+// Tried with a hidden file there, removed at once; path itself is not
+// touched.
 bool canCreateBeside(const QString& path);
 
 // Appends bytes in a single write, creating the file when missing, so that

@@ -209,8 +209,15 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
 }
 
 bool NativeFile::canCreateBeside(const QString& path) {
+    const QByteArray target = QFile::encodeName(path);
+    // The hidden file's name is cut short; the file's own must fit the folder.
+    const qsizetype nameLength = target.size() - target.lastIndexOf('/') - 1;
+    const long nameMax = ::pathconf(directoryOf(target).constData(), _PC_NAME_MAX);
+    if (nameMax > 0 && nameLength > nameMax) {
+        return false;
+    }
     QByteArray temp;
-    const int fd = createBeside(QFile::encodeName(path), &temp);
+    const int fd = createBeside(target, &temp);
     if (fd < 0) {
         return false;
     }

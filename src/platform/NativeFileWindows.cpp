@@ -248,8 +248,16 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
 }
 
 bool NativeFile::canCreateBeside(const QString& path) {
+    const std::wstring target = native(path);
+    // The hidden file's name is cut short; the file's own must fit the
+    // folder: 255 characters a name on NTFS and FAT alike.
+    const size_t slash = target.find_last_of(L"\\/");
+    const size_t nameLength = target.size() - (slash == std::wstring::npos ? 0 : slash + 1);
+    if (nameLength > 255) {
+        return false;
+    }
     std::wstring temp;
-    Handle file(createBeside(native(path), &temp, nullptr));
+    Handle file(createBeside(target, &temp, nullptr));
     if (!file.valid()) {
         return false;
     }

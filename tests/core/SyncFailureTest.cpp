@@ -191,8 +191,11 @@ TEST_F(SyncFailureTest, DamagedListIsReportedBeforeATableThatCannotBeRead) {
 TEST_F(SyncFailureTest, ProtocolFolderThatCannotTakeTheFileStopsBeforeAnyChange) {
     const QString aFile = bed.dir.filePath("datei");
     TextFile::replaceLines(aFile, {"kein Ordner"});
-    const QString folders[] = {bed.dir.filePath("fehlt") + "/", aFile + "/",
-                               bed.dir.filePath("fehlt/lauf-")};
+    // A prefix that leaves the protocol's name, or only its stopped record's,
+    // too long for the folder.
+    const QString folders[] = {
+        bed.dir.filePath("fehlt") + "/", aFile + "/", bed.dir.filePath("fehlt/lauf-"),
+        bed.dir.filePath(QString(240, u'p')), bed.dir.filePath(QString(226, u'p'))};
     for (const QString& folder : folders) {
         seed({{3, "stale@b.org"}});
         bed.writeList({"new@b.org"});
