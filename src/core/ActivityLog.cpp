@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/OneLine.h"
 #include "platform/Progress.h"
+#include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
 #include <QDateTime>
@@ -25,13 +26,23 @@ QString ActivityLog::paneStamp(const QDateTime& moment) {
 
 void ActivityLog::LogMessage(const QString& text) {
     if (text.isEmpty()) {
-        TextFile::appendLine(m_logFile, QString());
-        Progress::note();
+        append(QString());
         return;
     }
     const QString message = OneLine::forLog(text);
     const QDateTime now = m_clock.now(); // the file and the pane show the same second
-    TextFile::appendLine(m_logFile, fileStamp(now) + QStringLiteral(": ") + message);
-    Progress::note();
+    append(fileStamp(now) + QStringLiteral(": ") + message);
     m_window.addProtokollLine(paneStamp(now) + QStringLiteral(": ") + message);
+}
+
+void ActivityLog::append(const QString& line) {
+    try {
+        TextFile::appendLine(m_logFile, line);
+    } catch (const IoError& error) {
+        // "Dateizugriff verweigert" alone would not say which file.
+        throw IoError(error.code(),
+                      QStringLiteral("In die Logdatei \"%1\" kann nicht geschrieben werden: %2")
+                          .arg(m_logFile, error.message()));
+    }
+    Progress::note();
 }

@@ -10,8 +10,8 @@ class WindowState;
 // executable and "time: message" to the protocol pane. An empty message
 // writes an empty line to the file only. Control characters inside the
 // message become blanks, so every entry is one line. The file is opened and
-// closed on every call; a failure raises IoError before the pane gets the
-// line.
+// closed on every call; a failure raises IoError, its message naming the
+// log file, before the pane gets the line.
 class ActivityLog {
 public:
     ActivityLog(QString logFile, const Clock& clock, WindowState& window);
@@ -25,6 +25,8 @@ public:
     const QString& logFile() const { return m_logFile; }
 
 private:
+    void append(const QString& line);
+
     QString m_logFile;
     const Clock& m_clock;
     WindowState& m_window;

@@ -12,22 +12,23 @@ ErrorReporter::ErrorReporter(MessageBox messageBox) : m_messageBox(std::move(mes
 
 void ErrorReporter::report(const QString& message) {
     m_reported = true;
-    // The log keeps every error, also those a user clicked away.
-    if (!m_messageBox) {
+    // The log keeps every error, also those a user clicked away. The log's
+    // own failure is told once, whoever reports it again.
+    const bool toldAlready = message == m_logFailure;
+    if (!m_messageBox && !toldAlready) {
         StandardError::writeLine(message);
     }
     if (m_log) {
         try {
             m_log->LogMessage(QStringLiteral("Fehler: ") + message);
         } catch (const TarveloError& logError) {
-            // The log itself failed; standard error is all that is left. It
-            // is told once: every later report fails the same way.
-            if (!m_logFailureTold) {
-                StandardError::writeLine(
-                    QStringLiteral("Tarvelo: In die Logdatei %1 kann nicht geschrieben werden: %2")
-                        .arg(m_log->logFile(), logError.message()));
+            // The log itself failed; standard error is all that is left.
+            if (m_logFailure.isEmpty() && (m_messageBox || logError.message() != message)) {
+                StandardError::writeLine(logError.message());
             }
-            m_logFailureTold = true;
+            if (m_logFailure.isEmpty()) {
+                m_logFailure = logError.message();
+            }
         }
     }
     if (m_messageBox) {

@@ -34,6 +34,6 @@ private:
     MessageBox m_messageBox;
     ActivityLog* m_log = nullptr;
     bool m_reported = false;
-    // Standard error has told that the log cannot be written.
-    bool m_logFailureTold = false;
+    // What standard error has told about the log that cannot be written.
+    QString m_logFailure;
 };

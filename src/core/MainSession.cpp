@@ -86,13 +86,11 @@ void MainSession::FormCreate() {
         LogMessage(QString());
         LogMessage(QStringLiteral("Start des Programms"));
     } catch (const IoError& error) {
-        // At start nobody knows yet where the log lies: the message says.
-        m_startFailure = QStringLiteral("In die Logdatei \"%1\" kann nicht geschrieben werden: %2")
-                             .arg(m_paths.logFile, error.message());
+        m_startFailure = error.message(); // it names the log
         // Read all the same: closing the window writes the list path back,
         // and an empty field would replace the configured one.
         readConfiguration();
-        throw IoError(error.code(), m_startFailure);
+        throw;
     }
     readConfiguration();
     try {

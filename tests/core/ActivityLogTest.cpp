@@ -144,7 +144,9 @@ TEST_F(ActivityLogTest, LogThatIsADirectoryFailsAndLeavesThePane) {
     ActivityLog log(logPath(), m_clock, m_window);
     const auto error = failureOf(log, QStringLiteral("Start des Programms"));
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->message(), IoError::fromCode(error->code()).message());
+    EXPECT_EQ(error->message(), "In die Logdatei \"" + logPath() +
+                                    "\" kann nicht geschrieben werden: " +
+                                    IoError::fromCode(error->code()).message());
     EXPECT_EQ(m_window.protokollLines(), QStringList({"vorher"}));
     EXPECT_TRUE(failureOf(log, QString()).has_value());
 }
@@ -159,7 +161,9 @@ TEST_F(ActivityLogTest, LogBelowARegularFileFailsAndLeavesThePane) {
     const auto error = failureOf(log, QStringLiteral("Datenbank geöffnet"));
     ASSERT_TRUE(error.has_value());
     EXPECT_EQ(error->code(), 3);
-    EXPECT_EQ(error->message(), QStringLiteral("Ungültiger Dateiname"));
+    EXPECT_EQ(error->message(), "In die Logdatei \"" + plain +
+                                    "/tarvelo.log\" kann nicht geschrieben werden: Ungültiger "
+                                    "Dateiname");
     EXPECT_TRUE(m_window.protokollLines().isEmpty());
     EXPECT_EQ(bytesOf(plain), QByteArray());
 }

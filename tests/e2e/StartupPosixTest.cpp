@@ -39,10 +39,12 @@ TEST(Startup, ALogOnAFullDiskKeepsWholeLines) {
     EXPECT_TRUE(log.endsWith("\r\n")) << log.toStdString();
     EXPECT_EQ(install.logMessages(),
               QStringList({"Programm wird geschlossen", "", "Start des Programms"}));
-    // Standard error says what could not be written, and where.
-    EXPECT_TRUE(result.standardError.contains("Tarvelo: In die Logdatei " +
-                                              install.path("tarvelo.log") +
-                                              " kann nicht geschrieben werden: E/A-Fehler 112"))
+    // Standard error says what could not be written, and where, once and
+    // before anything else.
+    const QString failure = "In die Logdatei \"" + install.path("tarvelo.log") +
+                            "\" kann nicht geschrieben werden: E/A-Fehler 112";
+    EXPECT_TRUE(result.standardError.startsWith(failure)) << result.standardError.toStdString();
+    EXPECT_EQ(result.standardError.count("E/A-Fehler 112"), 1)
         << result.standardError.toStdString();
 }
 
@@ -130,9 +132,9 @@ TEST(Startup, AFifoWithoutItsPartnerNeverHoldsTheRun) {
         const auto result = install.run({"/file:" + install.path("liste.txt")});
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 1);
-        EXPECT_TRUE(result.standardError.contains("Tarvelo: In die Logdatei " +
+        EXPECT_TRUE(result.standardError.contains("In die Logdatei \"" +
                                                   install.path("tarvelo.log") +
-                                                  " kann nicht geschrieben werden: Niemand liest "
+                                                  "\" kann nicht geschrieben werden: Niemand liest "
                                                   "aus der Pipe"))
             << result.standardError.toStdString();
     }
