@@ -60,7 +60,10 @@ void MainSession::FormShow(const QStringList& parameters) {
             m_listFileMissing = true;
         }
     }
-    if (refresh && !m_dryRun) { // a dry run leaves the mail server alone
+    if (refresh && m_dryRun) {
+        // A dry run leaves the mail server alone; the log says why it was not asked.
+        LogMessage(QStringLiteral("Testlauf: keine Hmailserver-Aktualisierung"));
+    } else if (refresh) {
         LogMessage(QStringLiteral("Hmailserver-Aktualisierung"));
         HmailRefresh1Click();
     }
