@@ -44,9 +44,9 @@ void RouteAddressDataset::open() {
     }
 
     auto remove = std::make_unique<QSqlQuery>(db);
-    SqlExec::prepare(*remove, RouteAddressStatements::deleteById());
+    prepareChange(*remove, RouteAddressStatements::deleteById());
     auto insert = std::make_unique<QSqlQuery>(db);
-    SqlExec::prepare(*insert, RouteAddressStatements::insert(m_database.server()));
+    prepareChange(*insert, RouteAddressStatements::insert(m_database.server()));
 
     m_rows = std::move(rows);
     m_onlyBasicPlane = storage.onlyBasicPlane;
@@ -55,6 +55,18 @@ void RouteAddressDataset::open() {
     m_delete = std::move(remove);
     m_insert = std::move(insert);
     m_open = true;
+}
+
+void RouteAddressDataset::prepareChange(QSqlQuery& query, const QString& sql) {
+    // Prepared before the first change, where a server that has just gone
+    // away is often first noticed: the toolkit's words alone would not say
+    // that the table is untouched.
+    if (!query.prepare(sql)) {
+        throw DbError(SqlExec::changeError(
+            query.lastError(), QStringLiteral("Die Änderungen an der Tabelle hm_routeaddresses "
+                                              "lassen sich nicht vorbereiten; es wurde nichts "
+                                              "geändert")));
+    }
 }
 
 void RouteAddressDataset::close() {

@@ -49,6 +49,7 @@ public:
 
 private:
     void requireOpen() const;
+    static void prepareChange(QSqlQuery& query, const QString& sql);
     void execChange(QSqlQuery& query);
 
     Database& m_database;

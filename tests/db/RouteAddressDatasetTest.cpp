@@ -231,6 +231,28 @@ TEST_P(RouteAddressDatasetTest, DatabaseErrorsCarryTheDriversText) {
             << error.message().toStdString();
     }
     EXPECT_FALSE(ra2.isOpen());
+
+    // A table that can be read but not changed (a view that cannot be): the
+    // native drivers prepare the changes on the server, before the first.
+    if (GetParam() == Backend::PostgresOdbc || GetParam() == Backend::MariaDbOdbc) {
+        return;
+    }
+    execSql(m_connection, QStringLiteral("create table kept (routeaddressid integer, "
+                                         "routeaddressrouteid integer, "
+                                         "routeaddressaddress varchar(255))"));
+    execSql(m_connection, QStringLiteral("create view hm_routeaddresses as select distinct "
+                                         "routeaddressid, routeaddressrouteid, "
+                                         "routeaddressaddress from kept"));
+    try {
+        ra2.open();
+        ADD_FAILURE() << "opened a table that cannot be changed";
+    } catch (const DbError& error) {
+        EXPECT_TRUE(error.message().startsWith(
+            QStringLiteral("Die Änderungen an der Tabelle hm_routeaddresses lassen sich nicht "
+                           "vorbereiten; es wurde nichts geändert (")))
+            << error.message().toStdString();
+    }
+    EXPECT_FALSE(ra2.isOpen());
 }
 
 // The table is read exactly as the driver gives it, whatever the column holds.
