@@ -106,13 +106,27 @@ bool asksForRun(const QStringList& parameters) {
 // 1 after an error or when nothing was asked for, else 0. A start that asked
 // for nothing is reported as an error, so that the log tells it also where
 // standard error goes nowhere (a task of the scheduler).
-int unattendedExitStatus(const Tfmain& window, ErrorReporter& reporter, bool runAsked) {
+int unattendedExitStatus(const Tfmain& window, ErrorReporter& reporter,
+                         const QStringList& parameters) {
+    const bool runAsked = asksForRun(parameters);
     if (window.session().listFileMissing()) {
         return 2;
     }
     if (!runAsked) {
-        reporter.report(QStringLiteral("Die Bedienung im Fenster braucht einen Bildschirm; "
-                                       "ohne Bildschirm nur mit /file:, /dbsync oder /refresh."));
+        QString message = QStringLiteral("Die Bedienung im Fenster braucht einen Bildschirm; "
+                                         "ohne Bildschirm nur mit /file:, /dbsync oder /refresh.");
+        // A misspelt switch is ignored like any unknown parameter; here,
+        // where nothing was asked for, it is the likely cause.
+        QStringList unknown;
+        for (const QString& parameter : parameters) {
+            if (CommandLine::parse(parameter).kind == CommandLineSwitch::Ignored) {
+                unknown.append(parameter);
+            }
+        }
+        if (!unknown.isEmpty()) {
+            message += QStringLiteral(" Nicht erkannt: ") + unknown.join(QStringLiteral(", "));
+        }
+        reporter.report(message);
         return 1;
     }
     return reporter.errorReported() || !window.session().runRequested() ? 1 : 0;
@@ -220,7 +234,7 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     QTimer::singleShot(0, &*window, [&] {
         window->show();
         if (!screen) {
-            status = unattendedExitStatus(*window, reporter, asksForRun(parameters));
+            status = unattendedExitStatus(*window, reporter, parameters);
             QCoreApplication::exit(status);
         }
     });

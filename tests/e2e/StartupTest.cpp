@@ -305,3 +305,17 @@ TEST(Startup, LogThatCannotBeWrittenIsSaidOnStandardError) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.standardError.contains("braucht einen Bildschirm"));
 }
+
+TEST(Startup, MisspeltSwitchesAreNamedWhereNothingWasAskedFor) {
+    ScratchInstall install;
+    install.useSqliteDatabase();
+    // Named as written.
+    const auto result = install.run({"/DBSYNCX", "/domain:example.com", "refresh"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    const QString message = "Die Bedienung im Fenster braucht einen Bildschirm; ohne Bildschirm "
+                            "nur mit /file:, /dbsync oder /refresh. Nicht erkannt: /DBSYNCX, "
+                            "refresh";
+    EXPECT_EQ(result.standardError.trimmed(), message);
+    EXPECT_EQ(install.logMessages().last(), "Fehler: " + message);
+}
