@@ -14,8 +14,7 @@ void ErrorReporter::report(const QString& message) {
     m_reported = true;
     // The log keeps every error, also those a user clicked away. The log's
     // own failure is told once, whoever reports it again.
-    const bool toldAlready = message == m_logFailure;
-    if (!m_messageBox && !toldAlready) {
+    if (!m_messageBox && message != m_logFailure) {
         StandardError::writeLine(message);
     }
     if (m_log) {
@@ -23,11 +22,11 @@ void ErrorReporter::report(const QString& message) {
             m_log->LogMessage(QStringLiteral("Fehler: ") + message);
         } catch (const TarveloError& logError) {
             // The log itself failed; standard error is all that is left.
-            if (m_logFailure.isEmpty() && (m_messageBox || logError.message() != message)) {
-                StandardError::writeLine(logError.message());
-            }
             if (m_logFailure.isEmpty()) {
                 m_logFailure = logError.message();
+                if (m_messageBox || m_logFailure != message) {
+                    StandardError::writeLine(m_logFailure);
+                }
             }
         }
     }
