@@ -28,12 +28,19 @@ SyncPlan planSynchronisation(const QString& domain, const WorkingList& Liste,
 
     // Every entry lower-cased, once, with the place it first has in the list
     // (counted from 1); a later equal entry would find the row the first one
-    // inserted.
-    QHash<QString, int> firstPlace;
+    // inserted. The keys look into the list's own texts; only entries with
+    // capitals need a lower-cased copy, kept in lowered.
+    std::vector<QString> lowered;
+    QHash<QStringView, int> firstPlace;
     firstPlace.reserve(entryCount);
     std::vector<bool> repeated(static_cast<size_t>(entryCount));
     for (int i = 0; i < entryCount; ++i) {
-        int& place = firstPlace[AsciiCase::lower(Liste.at(i))];
+        QStringView key = Liste.at(i);
+        if (AsciiCase::hasUpper(key)) {
+            lowered.push_back(AsciiCase::lower(Liste.at(i)));
+            key = lowered.back();
+        }
+        int& place = firstPlace[key];
         repeated[static_cast<size_t>(i)] = place != 0;
         if (place == 0) {
             place = i + 1;
@@ -44,8 +51,10 @@ SyncPlan planSynchronisation(const QString& domain, const WorkingList& Liste,
     // The delete pass: a row stays when some entry names it, whatever its route.
     std::vector<bool> inTable(static_cast<size_t>(entryCount));
     const QStringMatcher filter(domain);
+    QString address;
     for (int row = 0; row < rows.size(); ++row) {
-        const QString address = AsciiCase::lower(rows.address(row));
+        rows.readAddress(row, address);
+        AsciiCase::lowerInPlace(address);
         const bool covered = allRoutes || filter.indexIn(address) >= 0;
         plan.rowsInFilter += covered ? 1 : 0;
         const auto named = firstPlace.constFind(address);

@@ -64,3 +64,18 @@ QString RouteAddressRows::address(int number) const {
     }
     return QString::fromLatin1(textOf(row), length);
 }
+
+void RouteAddressRows::readAddress(int number, QString& into) const {
+    const Row& row = at(number);
+    const qsizetype length = qsizetype(row.size & kLengthMask);
+    into.resize(length);
+    QChar* to = into.data();
+    if (row.size & kWide) {
+        std::memcpy(to, textOf(row), size_t(length) * 2);
+        return;
+    }
+    const char* from = textOf(row);
+    for (qsizetype i = 0; i < length; ++i) {
+        to[i] = QChar(uchar(from[i]));
+    }
+}

@@ -21,6 +21,14 @@ QString AsciiCase::lower(const QString& text) {
     return out;
 }
 
+void AsciiCase::lowerInPlace(QString& text) {
+    if (hasUpper(text)) {
+        for (QChar& c : text) {
+            c = QChar(lower(c.unicode()));
+        }
+    }
+}
+
 bool AsciiCase::equalIgnoringCase(QStringView a, QStringView b) {
     if (a.size() != b.size()) {
         return false;

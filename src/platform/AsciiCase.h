@@ -10,6 +10,7 @@ inline char16_t lower(char16_t c) {
     return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
 }
 QString lower(const QString& text);
+void lowerInPlace(QString& text);
 bool hasUpper(QStringView text);
 bool equalIgnoringCase(QStringView a, QStringView b);
 } // namespace AsciiCase

@@ -19,10 +19,22 @@ struct ModelRow {
 
 void expectSame(const RouteAddressRows& rows, const QList<ModelRow>& model) {
     ASSERT_EQ(rows.size(), model.size());
+    // Read also into one buffer, as a whole table is looked through; a text
+    // taken from the buffer must keep what it held when taken.
+    QString buffer;
+    QString taken;
     for (int i = 0; i < rows.size(); ++i) {
         const ModelRow& expected = model.at(i);
         ASSERT_EQ(rows.id(i), expected.id) << i;
         ASSERT_EQ(rows.address(i), expected.address) << i;
+        rows.readAddress(i, buffer);
+        ASSERT_EQ(buffer, expected.address) << i;
+        if (i == 0) {
+            taken = buffer;
+        }
+    }
+    if (!model.isEmpty()) {
+        EXPECT_EQ(taken, model.constFirst().address);
     }
 }
 
