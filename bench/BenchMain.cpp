@@ -272,11 +272,12 @@ QString metOrNot(bool met) {
     return met ? QStringLiteral("met") : QStringLiteral("NOT met");
 }
 
-// On a machine shared with others one time can be twice the program's own:
-// below a million entries each figure is the fastest of three runs, at a
-// million and more of two.
+// On a machine shared with others one time can be twice the program's own,
+// and a run of half a second is easily caught by a slow spell: below a
+// million entries each figure is the fastest of seven runs, at a million and
+// more of two.
 int repeatsFor(int size) {
-    return size < 1000000 ? 3 : 2;
+    return size < 1000000 ? 7 : 2;
 }
 
 // The fastest of `repeats` runs of the executable with switches, each on a
@@ -630,7 +631,7 @@ int parentMain(const QStringList& arguments) {
         "system; a server's not counted), little changed by others' load, and their ratio; "
         "exe MB: the executable's peak resident memory; dry s, dry cpu, dry MB: the same "
         "with /dryrun (the plan and its protocol, no change), on the same "
-        "data. Each time is the fastest of three, from 1,000,000 entries on of two."));
+        "data. Each time is the fastest of seven, from 1,000,000 entries on of two."));
     say(QString());
     if (diskSize > 0) {
         measureDisk(diskScratch.path(), diskSize, diskExecutable, guardLines);
