@@ -10,18 +10,13 @@ bool AsciiCase::hasUpper(QStringView text) {
 }
 
 QString AsciiCase::lower(const QString& text) {
-    // Most addresses are lower case already: share the text instead of copying.
-    if (!hasUpper(text)) {
-        return text;
-    }
     QString out = text;
-    for (QChar& c : out) {
-        c = QChar(lower(c.unicode()));
-    }
+    lowerInPlace(out);
     return out;
 }
 
 void AsciiCase::lowerInPlace(QString& text) {
+    // Most addresses are lower case already: a shared text stays shared.
     if (hasUpper(text)) {
         for (QChar& c : text) {
             c = QChar(lower(c.unicode()));
