@@ -1,6 +1,7 @@
 #include "platform/StandardError.h"
 
 #include "platform/Ansi.h"
+#include "platform/OneLine.h"
 
 #include <cstdio>
 
@@ -11,7 +12,8 @@
 // a pipe, the line is written in the ANSI code page with the log's own
 // conversion: a letter the page lacks becomes '?', never the system's
 // look-alike ("Ł" as "L"), which would name another file.
-void StandardError::writeLine(const QString& text) {
+void StandardError::writeLine(const QString& message) {
+    const QString text = OneLine::forLog(message);
     const HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
     if (handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
