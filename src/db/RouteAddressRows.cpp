@@ -56,15 +56,6 @@ char* RouteAddressRows::store(qint64 id, size_t length, bool wide) {
     return m_text.back().get() + offset;
 }
 
-QString RouteAddressRows::address(int number) const {
-    const Row& row = at(number);
-    const qsizetype length = qsizetype(row.size & kLengthMask);
-    if (row.size & kWide) {
-        return QString(reinterpret_cast<const QChar*>(textOf(row)), length);
-    }
-    return QString::fromLatin1(textOf(row), length);
-}
-
 void RouteAddressRows::readAddress(int number, QString& into) const {
     const Row& row = at(number);
     const qsizetype length = qsizetype(row.size & kLengthMask);

@@ -29,9 +29,8 @@ public:
     // Rows appended: their numbers run below it.
     int size() const { return m_size; }
     qint64 id(int row) const { return at(row).id; }
-    QString address(int row) const;
-    // The same text into a buffer the caller keeps: no allocation per row
-    // when a whole table is looked through.
+    // The row's address into a buffer the caller keeps: no allocation per
+    // row when a whole table is looked through.
     void readAddress(int row, QString& into) const;
 
 private:

@@ -6,6 +6,7 @@
 // stand-ins below; the insert pass's look-up is a plain scan of either.
 
 #include "MemoryWindowState.h"
+#include "RowAddress.h"
 #include "core/ActivityLog.h"
 #include "core/Mtools.h"
 #include "core/WindowState.h"
@@ -67,7 +68,7 @@ public:
         m_rows.clear();
         const RouteAddressRows& rows = m_RA2.rows();
         for (int i = 0; i < rows.size(); ++i) {
-            m_rows.append({rows.id(i), rows.address(i)});
+            m_rows.append({rows.id(i), addressOf(rows, i)});
         }
         m_current = 0;
     }

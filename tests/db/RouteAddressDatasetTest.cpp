@@ -1,5 +1,6 @@
 #include "db/RouteAddressDataset.h"
 #include "DbBackendTest.h"
+#include "RowAddress.h"
 #include "core/SyncPlan.h"
 #include "core/WorkingList.h"
 #include "db/Database.h"
@@ -24,7 +25,7 @@ QStringList all(const RouteAddressDataset& ra2) {
     QStringList seen;
     const RouteAddressRows& rows = ra2.rows();
     for (int i = 0; i < rows.size(); ++i) {
-        seen.append(rows.address(i));
+        seen.append(addressOf(rows, i));
     }
     return seen;
 }
@@ -41,7 +42,7 @@ QStringList addressesOf(const Rows& rows) {
 qint64 keyOf(const RouteAddressDataset& ra2, const QString& address) {
     const RouteAddressRows& rows = ra2.rows();
     for (int i = 0; i < rows.size(); ++i) {
-        if (rows.address(i) == address) {
+        if (addressOf(rows, i) == address) {
             return rows.id(i);
         }
     }
@@ -63,7 +64,7 @@ TEST_P(RouteAddressDatasetTest, ReadsTheWholeTableInIdOrder) {
     EXPECT_TRUE(ra2.isOpen());
     EXPECT_EQ(all(ra2), addressesOf(routeAddressRows(m_connection)));
     EXPECT_EQ(ra2.rows().size(), 15);
-    EXPECT_EQ(ra2.rows().address(0), "alice@example.com");
+    EXPECT_EQ(addressOf(ra2.rows(), 0), "alice@example.com");
     for (int i = 1; i < ra2.rows().size(); ++i) {
         EXPECT_LT(ra2.rows().id(i - 1), ra2.rows().id(i));
     }
@@ -186,8 +187,8 @@ TEST_P(RouteAddressDatasetTest, EntriesNameTheRowsTheServerHoldsIgnoringOnlyAsci
         }
         QStringList rows;
         for (int i = 0; i < ra2.rows().size(); ++i) {
-            if (!deleted.contains(AsciiCase::lower(ra2.rows().address(i)))) {
-                rows.append(ra2.rows().address(i));
+            if (!deleted.contains(AsciiCase::lower(addressOf(ra2.rows(), i)))) {
+                rows.append(addressOf(ra2.rows(), i));
             }
         }
         return qMakePair(rows, inserted);

@@ -1,6 +1,7 @@
 #include "db/RouteAddressRows.h"
 
 #include "QStringPrinter.h"
+#include "RowAddress.h"
 
 #include <QList>
 
@@ -26,7 +27,7 @@ void expectSame(const RouteAddressRows& rows, const QList<ModelRow>& model) {
     for (int i = 0; i < rows.size(); ++i) {
         const ModelRow& expected = model.at(i);
         ASSERT_EQ(rows.id(i), expected.id) << i;
-        ASSERT_EQ(rows.address(i), expected.address) << i;
+        ASSERT_EQ(addressOf(rows, i), expected.address) << i;
         rows.readAddress(i, buffer);
         ASSERT_EQ(buffer, expected.address) << i;
         if (i == 0) {
@@ -86,7 +87,7 @@ TEST(RouteAddressRows, KeepsEveryAddressAsWritten) {
     for (const QString& address : {longWide, longNarrow, QStringLiteral("after@x.de")}) {
         const int row = rows.append(7, address);
         model.append({7, address});
-        EXPECT_EQ(rows.address(row), address);
+        EXPECT_EQ(addressOf(rows, row), address);
     }
     expectSame(rows, model);
 }
