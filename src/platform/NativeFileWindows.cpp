@@ -266,23 +266,54 @@ bool NativeFile::canCreateBeside(const QString& path) {
     return true;
 }
 
+namespace {
+
+// Takes back the part of an append that a full disk or a quota cut short, so
+// that the file keeps whole lines only; but only while that part is still the
+// file's end, or another writer's line after it would go too. The append
+// handle cannot shorten the file: a second one does.
+void takeBackAppended(const std::wstring& path, HANDLE appended, DWORD written) {
+    LARGE_INTEGER end{};
+    if (!::SetFilePointerEx(appended, LARGE_INTEGER{}, &end, FILE_CURRENT) ||
+        end.QuadPart < written) {
+        return;
+    }
+    Handle file(::CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file.valid() || !::GetFileSizeEx(file.get(), &size) || size.QuadPart != end.QuadPart) {
+        return;
+    }
+    LARGE_INTEGER before{};
+    before.QuadPart = end.QuadPart - written;
+    if (::SetFilePointerEx(file.get(), before, nullptr, FILE_BEGIN)) {
+        ::SetEndOfFile(file.get());
+    }
+}
+
+} // namespace
+
 void NativeFile::append(const QString& path, const QByteArray& bytes) {
+    const std::wstring name = native(path);
     // Append access only: every write lands at the end, as one.
-    Handle file(::CreateFileW(native(path).c_str(), FILE_APPEND_DATA | SYNCHRONIZE, kShareAll,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(::CreateFileW(name.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                              kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
         throw lastError();
     }
+    const auto size = static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    if (!::WriteFile(file.get(), bytes.constData(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr)) {
+    const bool wrote = ::WriteFile(file.get(), bytes.constData(), size, &written, nullptr) != 0;
+    // Wine, on a full disk, reports success for the part it wrote.
+    const IoError failure = wrote ? IoError::fromCode(ERROR_DISK_FULL) : lastError();
+    if (written > 0 && written < size) {
+        takeBackAppended(name, file.get(), written);
+    }
+    if (!file.close() && wrote && written == size) {
         throw lastError();
     }
-    if (!file.close()) {
-        throw lastError();
-    }
-    if (written != static_cast<DWORD>(bytes.size())) {
-        throw IoError::fromCode(ERROR_DISK_FULL);
+    if (!wrote || written != size) {
+        throw failure;
     }
 }
 
