@@ -368,6 +368,14 @@ ConnectionSettings sqlServer(const Keys& keys) {
     const QString tdsVersion = keys.value({"tds_version"});
     odbc.append(QStringLiteral("TDS_Version=") +
                 (tdsVersion.isEmpty() ? QLatin1String(kTdsVersion) : odbcValue(tdsVersion)));
+    // FreeTDS encrypts where the server offers it; a string that demands
+    // encryption demands it in FreeTDS's own word, so that the login fails
+    // rather than go unencrypted.
+    const QString encrypt =
+        AsciiCase::lower(keys.value({"encrypt", "use encryption for data"}).trimmed());
+    if (encrypt == u"yes" || encrypt == u"true" || encrypt == u"mandatory") {
+        odbc.append(QStringLiteral("Encryption=require"));
+    }
     QString user;
     QString password;
     if (isTrue(keys.value({"integrated security", "trusted_connection"}))) {

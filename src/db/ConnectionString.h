@@ -32,7 +32,8 @@ struct ConnectionSettings {
     bool trusted = false;
     // SQL Server: the encryption attributes the connection string sets, in
     // the words of Microsoft's own driver ("Encrypt=yes",
-    // "TrustServerCertificate=no"), for that driver; FreeTDS knows them not.
+    // "TrustServerCertificate=no"), for that driver; FreeTDS knows them not
+    // (its string holds "Encryption=require" where encryption is demanded).
     QStringList encryption;
     // ODBC passed through: what the string names, as written (braces taken
     // off), and the keys it stands under, for messages that name them.

@@ -22,7 +22,7 @@ const QStringList kMySqlDrivers = {"MariaDB ODBC # Driver", "MariaDB Unicode",
 
 // The attributes of the FreeTDS string that Microsoft's driver gets in its
 // own form, or not at all.
-const char* const kFreeTdsOnly[] = {"DRIVER=", "SERVER=", "PORT=", "TDS_Version="};
+const char* const kFreeTdsOnly[] = {"DRIVER=", "SERVER=", "PORT=", "TDS_Version=", "Encryption="};
 
 // A driver name of the kind, its version ("#") captured.
 QRegularExpression kindPattern(const QString& kind) {

@@ -72,6 +72,24 @@ TEST(ConnectionString, EverySqlServerProviderAndServerForm) {
     EXPECT_EQ(
         parseConnectionString("Provider=SQLOLEDB.1;Data Source=srv;tds_version=7.2").databaseName,
         "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.2");
+    // Encryption the string demands is demanded in FreeTDS's word, never
+    // dropped; where it is not demanded FreeTDS encrypts as the server offers.
+    for (const char* demanded :
+         {"Encrypt=yes", "encrypt=Mandatory", "Use Encryption for Data=True", "Encrypt=TRUE"}) {
+        EXPECT_EQ(parseConnectionString(QStringLiteral("Provider=SQLOLEDB.1;Data Source=srv;") +
+                                        QLatin1String(demanded))
+                      .databaseName,
+                  "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.4;Encryption=require")
+            << demanded;
+    }
+    for (const char* left : {"Encrypt=no", "Encrypt=Optional", "Use Encryption for Data=False",
+                             "TrustServerCertificate=yes"}) {
+        EXPECT_EQ(parseConnectionString(QStringLiteral("Provider=SQLOLEDB.1;Data Source=srv;") +
+                                        QLatin1String(left))
+                      .databaseName,
+                  "DRIVER={FreeTDS};SERVER=srv;TDS_Version=7.4")
+            << left;
+    }
 }
 
 TEST(ConnectionString, ALoginFreeTdsCannotCarryIsRefusedBeforeConnecting) {

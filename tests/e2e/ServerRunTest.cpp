@@ -460,10 +460,14 @@ struct ConnectionAttempt {
 
 TEST(ServerRunSqlServer, AServerThatNeverAnswersEndsInAnError) {
     SilentListener silent;
-    // SQL Server's provider, and FreeTDS named through ODBC.
+    // SQL Server's provider, also demanding encryption (which FreeTDS must
+    // take, not refuse as a configuration error), and FreeTDS named through
+    // ODBC.
     for (const char* provider :
          {"Provider=SQLOLEDB.1;Password=x;User ID=sa;Initial Catalog=hmailserver;"
           "Data Source=127.0.0.1,%1",
+          "Provider=SQLOLEDB.1;Password=x;User ID=sa;Initial Catalog=hmailserver;"
+          "Data Source=127.0.0.1,%1;Encrypt=yes",
           "Provider=MSDASQL;Driver={FreeTDS};Server=127.0.0.1;Port=%1;Database=hmailserver;"
           "UID=sa;PWD=x"}) {
         SCOPED_TRACE(provider);
@@ -474,8 +478,23 @@ TEST(ServerRunSqlServer, AServerThatNeverAnswersEndsInAnError) {
         EXPECT_LT(attempt.seconds, 20) << "the login time-out bounds the wait";
         EXPECT_TRUE(result.standardError.contains("[FreeTDS]"))
             << result.standardError.toStdString();
+        EXPECT_FALSE(result.standardError.contains("Local configuration error"))
+            << result.standardError.toStdString();
         EXPECT_FALSE(attempt.install.logMessages().contains("Datenbank geöffnet"));
     }
+    // An encryption FreeTDS does not know is refused in German, before any
+    // login is tried.
+    const ConnectionAttempt strict(
+        QStringLiteral("Provider=SQLOLEDB.1;Data Source=127.0.0.1,%1;Encrypt=strict;User ID=sa;"
+                       "Password=x")
+            .arg(silent.port()));
+    ASSERT_TRUE(strict.result.finished);
+    EXPECT_EQ(strict.result.exitCode, 1);
+    EXPECT_LT(strict.seconds, 5);
+    EXPECT_TRUE(strict.result.standardError.contains(
+        "Encrypt=strict (TDS 8) kennt der SQL-Server-Treiber FreeTDS nicht; mit Encrypt=yes "
+        "verschlüsselt er die Verbindung"))
+        << strict.result.standardError.toStdString();
 }
 
 // Through ODBC, a connection the server refuses ends the run at once with
