@@ -34,7 +34,8 @@ QString exportFileName(const RoutesDataset& routes, const AddressDataset& Addres
 // file is replaced; a route without addresses gives an empty file. Address
 // stands at its end afterwards. A file that cannot be created or written
 // raises IoError ("Dateizugriff verweigert", "E/A-Fehler %d", ...); a file
-// left incomplete by a failed write is removed. Address not open raises
+// left incomplete by a failed write, or by any other failure on the way, is
+// removed. Address not open raises
 // DbError before any file is touched.
 void exportAddresses(AddressDataset& Address, const QString& path);
 

@@ -60,7 +60,8 @@ void append(const QString& path, const QByteArray& bytes);
 // A file written from front to back that replaces what was there (the
 // export). A write or close that fails closes it, removes it when it is a
 // regular file (never a device the user named; on POSIX never a link at the
-// name either: the file the link names is emptied instead) and raises IoError.
+// name either: the file the link names is emptied instead) and raises IoError;
+// a file left without close() is removed alike.
 class Output {
 public:
     // Raises IoError when the file cannot be created, on Windows also for a

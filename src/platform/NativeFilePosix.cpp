@@ -265,8 +265,11 @@ NativeFile::Output::Output(const QString& path) : m_path(path) {
 }
 
 NativeFile::Output::~Output() {
+    // Left without close(): what fed it failed in between (the database, the
+    // memory), and the file is incomplete.
     if (m_handle >= 0) {
         ::close(static_cast<int>(m_handle));
+        discard();
     }
 }
 

@@ -333,8 +333,11 @@ NativeFile::Output::Output(const QString& path) : m_path(path) {
 }
 
 NativeFile::Output::~Output() {
+    // Left without close(): what fed it failed in between (the database, the
+    // memory), and the file is incomplete.
     if (m_handle != -1) {
         ::CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+        discard();
     }
 }
 

@@ -1,6 +1,7 @@
 #include "platform/TextFile.h"
 #include "Utf16.h"
 #include "platform/LineBreaks.h"
+#include "platform/NativeFile.h"
 #include "platform/RegularFile.h"
 #include "platform/TarveloError.h"
 
@@ -335,4 +336,23 @@ TEST_F(TextFileTest, AppendLineBelowARegularFileIsInvalidName) {
     EXPECT_EQ(error->code(), 3);
     EXPECT_EQ(error->message(), QStringLiteral("Ungültiger Dateiname"));
     EXPECT_EQ(readBytes(path("plain")), QByteArray("x"));
+}
+
+// --- the export's file ---------------------------------------------------
+
+TEST_F(TextFileTest, AnExportLeftUnfinishedIsRemovedAFinishedOneStays) {
+    // The rows stopped coming in between (the database, the memory): half a
+    // route's addresses under the chosen name would pass for all of them.
+    const QString file = path("example.com.txt");
+    {
+        NativeFile::Output output(file);
+        output.write("a@example.com\r\n");
+    }
+    EXPECT_FALSE(QFileInfo::exists(file));
+    {
+        NativeFile::Output output(file);
+        output.write("a@example.com\r\n");
+        output.close();
+    }
+    EXPECT_EQ(readBytes(file), QByteArray("a@example.com\r\n"));
 }
