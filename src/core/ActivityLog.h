@@ -22,8 +22,6 @@ public:
     static QString fileStamp(const QDateTime& moment);
     static QString paneStamp(const QDateTime& moment);
 
-    const QString& logFile() const { return m_logFile; }
-
 private:
     void append(const QString& line);
 

@@ -9,8 +9,8 @@ namespace {
 const QString kExcepted = QStringLiteral("-");
 }
 
-ExceptionList::ExceptionList(QStringList lines) : m_lines(std::move(lines)) {
-    for (const QString& line : m_lines) {
+ExceptionList::ExceptionList(const QStringList& lines) {
+    for (const QString& line : lines) {
         const QString lower = AsciiCase::lower(line);
         m_fragments.add(lower);
         if (line.startsWith(u'>')) {
@@ -24,7 +24,7 @@ ExceptionList::ExceptionList(QStringList lines) : m_lines(std::move(lines)) {
 ExceptionList ExceptionList::load(const QString& path) {
     QStringList lines = TextFile::readLines(path, nullptr, kMaxFileBytes);
     NulLines::refuse(lines, QStringLiteral("Ausnahmenliste"));
-    return ExceptionList(std::move(lines));
+    return ExceptionList(lines);
 }
 
 bool ExceptionList::excepts(QStringView entry) const {

@@ -21,13 +21,11 @@ public:
     // is a few hundred kilobytes.
     static constexpr qint64 kMaxFileBytes = qint64(16) << 20;
 
-    explicit ExceptionList(QStringList lines);
+    explicit ExceptionList(const QStringList& lines);
     // Reads the file; "Datei %s kann nicht geöffnet werden" when it cannot, and
     // TarveloError for a line holding a NUL character or a file over
     // kMaxFileBytes.
     static ExceptionList load(const QString& path);
-
-    const QStringList& lines() const { return m_lines; }
 
     // Whether an entry is excepted by some line, its case of A to Z ignored.
     bool excepts(QStringView entry) const;
@@ -36,7 +34,6 @@ public:
     void apply(WorkingList& list) const;
 
 private:
-    QStringList m_lines;
     PatternTrie m_fragments; // every non-empty line, lower-cased
     PatternTrie m_prefixes;  // the rest of every ">" line, lower-cased
 };

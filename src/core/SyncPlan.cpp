@@ -12,6 +12,7 @@
 #include <QStringMatcher>
 
 #include <algorithm>
+#include <deque>
 #include <utility>
 
 QString PlannedChange::protocolLine() const {
@@ -29,8 +30,9 @@ SyncPlan planSynchronisation(const QString& domain, const WorkingList& Liste,
     // Every entry lower-cased, once, with the place it first has in the list
     // (counted from 1); a later equal entry would find the row the first one
     // inserted. The keys look into the list's own texts; only entries with
-    // capitals need a lower-cased copy, kept in lowered.
-    std::vector<QString> lowered;
+    // capitals need a lower-cased copy, kept in lowered, where no copy moves
+    // while the keys look into it.
+    std::deque<QString> lowered;
     QHash<QStringView, int> firstPlace;
     firstPlace.reserve(entryCount);
     std::vector<bool> repeated(static_cast<size_t>(entryCount));

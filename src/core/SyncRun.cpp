@@ -77,7 +77,8 @@ public:
 
 private:
     void synchronise();
-    // Writes the record of a run that failed after its first change could be made.
+    // Writes the record of a run that failed once its protocol was begun:
+    // the changes made, the failed one, the error.
     void recordFailure(const QString& message);
     // The list read, its excepted entries replaced by "-".
     void readList(const QString& listFile, const ExceptionList& exceptions);

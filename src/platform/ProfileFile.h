@@ -5,7 +5,8 @@
 // The configuration file with Windows profile semantics: every access opens
 // the file afresh; sections and keys match case-insensitively; values read
 // are trimmed, unquoted and cut at 2047 characters; a write changes only the
-// line of its key and replaces the file atomically.
+// line of its key and replaces the file in one rename (written over in place
+// only where the folder takes no new file).
 namespace ProfileFile {
 QString readString(const QString& path, const QString& section, const QString& key,
                    const QString& defaultValue = QString());
