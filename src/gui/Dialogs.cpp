@@ -1,6 +1,5 @@
 #include "gui/Dialogs.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -9,11 +8,8 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
-#include <QUrl>
 
 #include <algorithm>
 
@@ -127,50 +123,4 @@ bool DesktopDialogs::confirm(QWidget* parent, const QString& question) {
 void DesktopDialogs::message(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Critical, kCaption, text, QMessageBox::Ok, parent);
     box.exec();
-}
-
-bool DesktopDialogs::openDocument(const QString& fileName,
-                                  const std::function<void(const QString& reason)>& failed) {
-#ifdef Q_OS_WIN
-    Q_UNUSED(failed)
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
-#else
-    // Qt hands the file to xdg-open and forgets it, so an xdg-open that
-    // finds no program for text files would go unnoticed: its answer is
-    // awaited here, without holding the window.
-    const QString launcher = QStandardPaths::findExecutable(QStringLiteral("xdg-open"));
-    if (launcher.isEmpty()) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
-    }
-    // No parent: an editor that xdg-open waits for stays open when the
-    // program ends.
-    auto* launch = new QProcess;
-    launch->setProgram(launcher);
-    launch->setArguments({fileName});
-    launch->setProcessChannelMode(QProcess::ForwardedChannels);
-    launch->setStandardInputFile(QProcess::nullDevice());
-    QObject::connect(launch, &QProcess::finished, launch,
-                     [launch, failed](int exitCode, QProcess::ExitStatus exitStatus) {
-                         launch->deleteLater();
-                         if (exitStatus != QProcess::NormalExit) {
-                             failed(QStringLiteral("xdg-open brach ab"));
-                         } else if (exitCode == 3 || exitCode == 4) {
-                             // 3: no program for the type, 4: the one found failed.
-                             failed(QStringLiteral("kein Programm zum Öffnen von Textdateien "
-                                                   "eingerichtet (xdg-open: Status %1)")
-                                        .arg(exitCode));
-                         } else if (exitCode != 0) {
-                             failed(QStringLiteral("xdg-open endete mit Status %1").arg(exitCode));
-                         }
-                     });
-    QObject::connect(
-        launch, &QProcess::errorOccurred, launch, [launch, failed](QProcess::ProcessError error) {
-            if (error == QProcess::FailedToStart) {
-                launch->deleteLater();
-                failed(QStringLiteral("xdg-open startet nicht (%1)").arg(launch->errorString()));
-            }
-        });
-    launch->start();
-    return true;
-#endif
 }
