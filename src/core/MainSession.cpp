@@ -188,8 +188,10 @@ void MainSession::synchronise(bool dryRun) {
     // and why, as at the start.
     reopenIfEnded();
     const bool wasConnected = connected();
+    m_runFoundNoList = false;
     try {
         runSynchronisation(context);
+        m_runFoundNoList = context.listMissing;
     } catch (const DbError&) {
         // A connection lost during the run: the driver's text says how.
         if (!wasConnected) {

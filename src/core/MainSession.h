@@ -113,6 +113,7 @@ private:
     // was there but could not be read: its empty value is no user's choice.
     std::optional<QString> m_listOfUnreadConfiguration;
     bool m_listFileMissing = false;
+    bool m_runFoundNoList = false; // the last run ended for want of its list
     bool m_runRequested = false;
     // The scheduler's opt-in guards, from the command line.
     bool m_dryRun = false;

@@ -56,7 +56,7 @@ void MainSession::FormShow(const QStringList& parameters) {
         // The run ends silently when its list is missing (the one the
         // configuration names, for "/dbsync"); the scheduler must still
         // learn that nothing was synchronised.
-        if (!RegularFile::exists(m_window.emailliste())) {
+        if (m_runFoundNoList) {
             m_listFileMissing = true;
         }
     }

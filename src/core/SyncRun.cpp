@@ -167,6 +167,7 @@ void SyncRun::synchronise() {
     RunControls controls(m_context);
     const QString listFile = m_window.emailliste();
     if (!RegularFile::exists(listFile)) { // a FIFO, device or socket is no list
+        m_context.listMissing = true;
         return;
     }
     // Held from before the list is read to the run's end, its records written.

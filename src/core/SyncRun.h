@@ -48,6 +48,10 @@ struct SyncContext {
     const Clock& clock;
     std::function<void()> reloadAddresses; // the address grid, at the run's end
     RunGuards guards{};
+    // Set by the run when it ended for want of its list file: a scheduled
+    // run learns it from the run itself, not from a second look that an
+    // export finishing meanwhile would answer otherwise.
+    bool listMissing = false;
 };
 
 // One synchronisation run: the list file named in `emailliste`, less the

@@ -251,7 +251,10 @@ TEST_F(SyncRunTest, TheWindowHearsWhenTheRunBeginsWhileItWorksAndWhenItEnds) {
     // cannot be read.
     window().runHistory.clear();
     QFile::remove(bed.listFile);
-    run("*");
+    SyncContext withoutList = bed.context();
+    runSynchronisation(withoutList);
+    // Told by the run, for the scheduler's exit status.
+    EXPECT_TRUE(withoutList.listMissing);
     EXPECT_EQ(window().runHistory, QStringList({"begonnen", "Start aus", "Start an", "beendet"}));
     window().runHistory.clear();
     QFile::remove(bed.exceptionFile);
