@@ -35,8 +35,7 @@ QString exportFileName(const RoutesDataset& routes, const AddressDataset& Addres
 // stands at its end afterwards. A file that cannot be created or written
 // raises IoError ("Dateizugriff verweigert", "E/A-Fehler %d", ...); a file
 // left incomplete by a failed write, or by any other failure on the way, is
-// removed. Address not open raises
-// DbError before any file is touched.
+// removed. Address not open raises DbError before any file is touched.
 void exportAddresses(AddressDataset& Address, const QString& path);
 
 // The save dialog: shown with the proposed file name; the chosen path, or no
