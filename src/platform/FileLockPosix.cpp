@@ -1,5 +1,6 @@
 #include "platform/FileLock.h"
 
+#include "platform/FileOwner.h"
 #include "platform/TarveloError.h"
 
 #include <QDateTime>
@@ -16,8 +17,14 @@ FileLock::~FileLock() {
 
 void FileLock::open(const QString& path) {
     close();
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const QByteArray name = QFile::encodeName(path);
+    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
+    int fd = ::open(name.constData(), flags | O_EXCL, 0600);
+    if (fd >= 0) {
+        FileOwner::takeFolders(fd, path);
+    } else if (errno == EEXIST) {
+        fd = ::open(name.constData(), flags, 0600);
+    }
     if (fd < 0) {
         throw IoError::fromErrno(errno);
     }

@@ -1,6 +1,7 @@
 #include "platform/FileOwner.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <sys/stat.h>
@@ -16,4 +17,14 @@ void FileOwner::keep(const QString& path, QSaveFile& file) {
         return;
     }
     [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+}
+
+void FileOwner::takeFolders(int fd, const QString& path) {
+    struct stat folder {};
+    if (::geteuid() != 0 ||
+        ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) != 0 ||
+        folder.st_uid == 0) {
+        return;
+    }
+    [[maybe_unused]] const int given = ::fchown(fd, folder.st_uid, folder.st_gid);
 }

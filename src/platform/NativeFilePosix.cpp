@@ -1,6 +1,7 @@
 #include "platform/NativeFile.h"
 
 #include "platform/ChunkedRead.h"
+#include "platform/FileOwner.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -227,7 +228,13 @@ bool NativeFile::canCreateBeside(const QString& path) {
 }
 
 void NativeFile::append(const QString& path, const QByteArray& bytes) {
-    const int fd = openForWriting(path, O_APPEND | O_CREAT, 0644);
+    // Only a log this run creates is given to the folder's owner.
+    int fd = openForWriting(path, O_APPEND | O_CREAT | O_EXCL, 0644);
+    if (fd >= 0) {
+        FileOwner::takeFolders(fd, path);
+    } else if (errno == EEXIST) {
+        fd = openForWriting(path, O_APPEND | O_CREAT, 0644);
+    }
     if (fd < 0) {
         throw IoError::fromErrno(errno);
     }

@@ -1,3 +1,4 @@
+#include "platform/FileLock.h"
 #include "platform/RegularFile.h"
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
@@ -302,6 +303,58 @@ TEST_F(TextFileTest, AppendLineCutShortByAFullDiskIsTakenBack) {
     EXPECT_EQ(readBytes(file), old);
     TextFile::appendLine(file, QStringLiteral("danach"));
     EXPECT_EQ(readBytes(file), old + "danach\r\n");
+}
+
+TEST_F(TextFileTest, ALogOrLockFileRootCreatesBelongsToItsFoldersOwner) {
+    // The window run with sudo must not lock the folder owner's scheduled
+    // runs out of the log and the lock file beside the program; a file that
+    // was there before keeps its owner.
+    const bool root = ::geteuid() == 0;
+    const uid_t folderOwner = root ? 65534u : ::geteuid();
+    const QString folder = path("opt");
+    ASSERT_TRUE(QDir().mkdir(folder));
+    ASSERT_TRUE(FileTestTools::setMode(m_dir.path(), 0755));
+    ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), folderOwner, static_cast<gid_t>(-1)),
+              0);
+    const QString log = folder + "/tarvelo.log";
+    const QString lock = folder + "/tarvelo.lock";
+    const QString earlier = folder + "/frueher.log";
+    ASSERT_TRUE(writeBytes(earlier, "alt\r\n"));
+    const auto ownerOf = [](const QString& file) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? st.st_uid : uid_t(-2);
+    };
+    const uid_t earlierOwner = ownerOf(earlier);
+
+    TextFile::appendLine(log, QStringLiteral("erste"));
+    TextFile::appendLine(earlier, QStringLiteral("neu"));
+    {
+        FileLock first;
+        first.open(lock);
+        ASSERT_TRUE(first.tryLock());
+        first.stamp();
+    }
+    EXPECT_EQ(ownerOf(log), folderOwner);
+    EXPECT_EQ(ownerOf(lock), folderOwner);
+    EXPECT_EQ(FileTestTools::modeOf(lock), 0600);
+    EXPECT_EQ(ownerOf(earlier), earlierOwner);
+
+    const std::string complaint = FileTestTools::runUnprivileged([&]() -> std::string {
+        try {
+            TextFile::appendLine(log, QStringLiteral("zweite"));
+            FileLock next;
+            next.open(lock);
+            if (!next.tryLock() || next.stampedSecond() < 0) {
+                return "lock file not usable";
+            }
+            next.stamp();
+        } catch (const IoError& error) {
+            return error.message().toStdString();
+        }
+        return {};
+    });
+    EXPECT_EQ(complaint, "");
+    EXPECT_EQ(readBytes(log), QByteArray("erste\r\nzweite\r\n"));
 }
 
 TEST_F(TextFileTest, AppendLineInMissingDirectoryIsNotFound) {
