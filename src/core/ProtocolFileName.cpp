@@ -2,6 +2,8 @@
 
 #include "core/Mtools.h"
 
+#include <QFileInfo>
+
 namespace {
 
 QString kindSuffix(ProtocolKind kind) {
@@ -25,4 +27,15 @@ QString protocolFileName(const QDate& date, const QTime& time, ProtocolKind kind
            Mtools::PadTwo(date.day()) + QStringLiteral("-") + Mtools::PadTwo(time.hour()) +
            Mtools::PadTwo(time.minute()) + Mtools::PadTwo(time.second()) + kindSuffix(kind) +
            QStringLiteral(".log");
+}
+
+QString unusedProtocolPath(const QString& dir, const QDateTime& moment, ProtocolKind kind) {
+    for (QDateTime name = moment;; name = name.addSecs(1)) {
+        // One reading of the moment: read twice around midnight, the name
+        // would carry the old day's date with the new day's time.
+        const QString path = dir + protocolFileName(name.date(), name.time(), kind);
+        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
+            return path;
+        }
+    }
 }

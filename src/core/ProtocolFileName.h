@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDate>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 
@@ -13,3 +14,11 @@ enum class ProtocolKind { Completed, DryRun, Failed, Stopped };
 // "-test", "-fehler" or "-abbruch" before ".log" for the other kinds.
 QString protocolFileName(const QDate& date, const QTime& time,
                          ProtocolKind kind = ProtocolKind::Completed);
+
+// Where in dir (ending in its separator, or a name prefix) the file of a run
+// ending at moment goes: the name of that moment, or where an earlier run's
+// file holds it, that of the next second whose name is free. The protocol is
+// the only account of what a run changed, and two runs can end at the same
+// local time: one after the other in the same second, or an hour apart in
+// the hour the clocks go back.
+QString unusedProtocolPath(const QString& dir, const QDateTime& moment, ProtocolKind kind);

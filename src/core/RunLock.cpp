@@ -4,7 +4,6 @@
 #include "platform/Progress.h"
 #include "platform/TarveloError.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 #include <QThread>
 
@@ -35,24 +34,14 @@ RunLock::RunLock(const QString& lockFile, Database& database, std::chrono::milli
         m_file.close();
         throw;
     }
-    // A run that ends in the second the one before it ended in would name its
-    // protocol or record like that one's and replace it, and with it the
-    // account of what was changed. The one before wrote its last second into the
-    // lock file as it let go, its files written: this run starts in a later
-    // second.
-    const qint64 lastEnd = m_file.stampedSecond();
-    for (qint64 now = QDateTime::currentMSecsSinceEpoch(); now / 1000 == lastEnd;
-         now = QDateTime::currentMSecsSinceEpoch()) {
-        QThread::msleep(static_cast<unsigned long>(1000 - now % 1000));
-    }
 }
 
 std::unique_ptr<RunLock> RunLock::forGridChange(const QString& lockFile, Database& database) {
-    return std::unique_ptr<RunLock>(new RunLock(lockFile, database, Purpose::GridChange));
+    return std::unique_ptr<RunLock>(new RunLock(lockFile, database, GridChange{}));
 }
 
-RunLock::RunLock(const QString& lockFile, Database& database, Purpose purpose)
-    : m_database(database), m_wait(0), m_stampOnRelease(purpose == Purpose::Run) {
+RunLock::RunLock(const QString& lockFile, Database& database, GridChange)
+    : m_database(database), m_wait(0) {
     const auto refused = [](const QString& what) {
         return TarveloError(QStringLiteral("Eine Synchronisation läuft gerade (%1 ist belegt): "
                                            "die Änderung wurde nicht gespeichert. Bitte nach "
@@ -77,9 +66,6 @@ RunLock::RunLock(const QString& lockFile, Database& database, Purpose purpose)
 
 RunLock::~RunLock() {
     unlockServer();
-    if (m_stampOnRelease) {
-        m_file.stamp();
-    }
     m_file.close();
 }
 

@@ -42,8 +42,8 @@ public:
     static std::unique_ptr<RunLock> forGridChange(const QString& lockFile, Database& database);
 
 private:
-    enum class Purpose { Run, GridChange };
-    RunLock(const QString& lockFile, Database& database, Purpose purpose);
+    struct GridChange {};
+    RunLock(const QString& lockFile, Database& database, GridChange);
     void takeFileLock(const QString& path, qint64 deadline);
     void lockServer(qint64 deadline);
     void unlockServer() noexcept;
@@ -55,7 +55,4 @@ private:
     std::function<bool()> m_waiting;
     FileLock m_file;
     bool m_serverLocked = false;
-    // Whether the next run must start in a later second than this holder
-    // ends in: a run's files are named by their second, a grid change has none.
-    bool m_stampOnRelease = true;
 };

@@ -108,7 +108,7 @@ void RunRecord::writeFailure(const QString& message, const QDateTime& now) {
     // A driver's message may run over several lines; the record's last line
     // is the whole of it, as in the log.
     lines.append(QStringLiteral("Fehler: ") + OneLine::forLog(message));
-    writeOrShow(dir + protocolFileName(now.date(), now.time(), ProtocolKind::Failed), lines);
+    writeOrShow(unusedProtocolPath(dir, now, ProtocolKind::Failed), lines);
 }
 
 void RunRecord::writeStop(const QString& closing, const QDateTime& now) {
@@ -118,5 +118,5 @@ void RunRecord::writeStop(const QString& closing, const QDateTime& now) {
         return;
     }
     lines.append(closing);
-    writeOrShow(dir + protocolFileName(now.date(), now.time(), ProtocolKind::Stopped), lines);
+    writeOrShow(unusedProtocolPath(dir, now, ProtocolKind::Stopped), lines);
 }

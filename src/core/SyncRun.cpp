@@ -391,12 +391,9 @@ void SyncRun::writeProtocolFile(ProtocolKind kind) {
     if (m_context.ProtokollDir.isEmpty()) {
         return;
     }
-    // One reading of the clock: read twice around midnight, the name would
-    // carry the old day's date with the new day's time.
-    const QDateTime now = m_context.clock.now();
-    const QString path = m_context.ProtokollDir + protocolFileName(now.date(), now.time(), kind);
     if (!m_protocol.isEmpty()) {
-        TextFile::replaceLinesNoFollow(path, m_protocol);
+        TextFile::replaceLinesNoFollow(
+            unusedProtocolPath(m_context.ProtokollDir, m_context.clock.now(), kind), m_protocol);
     }
 }
 

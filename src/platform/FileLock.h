@@ -22,11 +22,6 @@ public:
     bool tryLock();
     // Lets go of the lock and the file.
     void close();
-    // Writes the present second (since 1970) into the file, for the next
-    // holder to read; a failure goes unnoticed.
-    void stamp() noexcept;
-    // The second the file holds; -1 when it holds none (a new file).
-    qint64 stampedSecond() const;
 
 private:
     // A POSIX descriptor or a Windows HANDLE, whichever the platform uses.

@@ -3,7 +3,6 @@
 #include "platform/FileOwner.h"
 #include "platform/TarveloError.h"
 
-#include <QDateTime>
 #include <QFile>
 
 #include <cerrno>
@@ -46,23 +45,4 @@ void FileLock::close() {
         ::close(static_cast<int>(m_handle)); // releases the flock
         m_handle = -1;
     }
-}
-
-void FileLock::stamp() noexcept {
-    if (m_handle < 0) {
-        return;
-    }
-    const QByteArray now = QByteArray::number(QDateTime::currentSecsSinceEpoch());
-    const int fd = static_cast<int>(m_handle);
-    if (::pwrite(fd, now.constData(), static_cast<size_t>(now.size()), 0) == now.size()) {
-        (void)!::ftruncate(fd, now.size());
-    }
-}
-
-qint64 FileLock::stampedSecond() const {
-    char text[24];
-    const ssize_t n = m_handle < 0 ? -1 : ::pread(static_cast<int>(m_handle), text, sizeof text, 0);
-    bool ok = false;
-    const qint64 second = n > 0 ? QByteArray(text, n).toLongLong(&ok) : -1;
-    return ok ? second : -1;
 }

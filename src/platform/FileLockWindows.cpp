@@ -2,7 +2,6 @@
 
 #include "platform/TarveloError.h"
 
-#include <QDateTime>
 #include <QDir>
 
 #include <windows.h>
@@ -44,36 +43,4 @@ void FileLock::close() {
         ::CloseHandle(reinterpret_cast<HANDLE>(m_handle)); // releases the lock
         m_handle = -1;
     }
-}
-
-void FileLock::stamp() noexcept {
-    if (m_handle < 0) {
-        return;
-    }
-    const HANDLE file = reinterpret_cast<HANDLE>(m_handle);
-    const QByteArray now = QByteArray::number(QDateTime::currentSecsSinceEpoch());
-    OVERLAPPED start{};
-    DWORD written = 0;
-    if (::WriteFile(file, now.constData(), static_cast<DWORD>(now.size()), &written, &start) &&
-        written == static_cast<DWORD>(now.size())) {
-        LARGE_INTEGER end{};
-        end.QuadPart = now.size();
-        if (::SetFilePointerEx(file, end, nullptr, FILE_BEGIN)) {
-            ::SetEndOfFile(file);
-        }
-    }
-}
-
-qint64 FileLock::stampedSecond() const {
-    char text[24];
-    OVERLAPPED start{};
-    DWORD read = 0;
-    if (m_handle < 0 ||
-        !::ReadFile(reinterpret_cast<HANDLE>(m_handle), text, sizeof text, &read, &start) ||
-        read == 0) {
-        return -1;
-    }
-    bool ok = false;
-    const qint64 second = QByteArray(text, static_cast<qsizetype>(read)).toLongLong(&ok);
-    return ok ? second : -1;
 }

@@ -189,7 +189,7 @@ TEST(SyncProtocolFileName, PadsMonthDayAndTimeButNotTheYear) {
     EXPECT_EQ(protocolFileName(QDate(999, 1, 2), QTime(0, 0, 0)), "hmail-9990102-000000.log");
 }
 
-TEST_F(SyncRunTest, TwoRunsInOneSecondLeaveTheSecondProtocol) {
+TEST_F(SyncRunTest, TwoRunsInOneSecondKeepBothProtocols) {
     seed({{3, "stale@b.org"}});
     bed.writeList({"new@b.org"});
     bed.ProtokollDir = bed.protocolDir;
@@ -198,10 +198,13 @@ TEST_F(SyncRunTest, TwoRunsInOneSecondLeaveTheSecondProtocol) {
     EXPECT_EQ(
         fileBytes(file),
         ("Datei: " + bed.listFile + "\r\nDelete stale@b.org\r\nInsert 3 new@b.org\r\n").toUtf8());
+    const QByteArray first = fileBytes(file);
     run("*");
-    EXPECT_EQ(fileBytes(file), ("Datei: " + bed.listFile + "\r\n").toUtf8());
+    EXPECT_EQ(fileBytes(file), first);
+    EXPECT_EQ(fileBytes(bed.protocolDir + "hmail-20240305-070810.log"),
+              ("Datei: " + bed.listFile + "\r\n").toUtf8());
     EXPECT_EQ(QDir(bed.protocolDir).entryList(QDir::Files),
-              QStringList({"hmail-20240305-070809.log"}));
+              QStringList({"hmail-20240305-070809.log", "hmail-20240305-070810.log"}));
 }
 
 TEST_F(SyncRunTest, EveryProtocolLineIsOneLineOfThePaneAndOfTheFile) {

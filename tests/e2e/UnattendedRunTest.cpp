@@ -511,9 +511,10 @@ TEST_F(UnattendedRun, DbsyncWithTheConfiguredListMissingEndsWithStatusTwo) {
     EXPECT_EQ(exampleComRows(), kExampleComAfter);
 }
 
-TEST_F(UnattendedRun, ProtocolFileReplacesALinkAtItsNameAndLeavesTheTargetAlone) {
+TEST_F(UnattendedRun, AProtocolNameTakenByALinkOrAnEarlierFileIsPassedOver) {
     // The protocol's name comes from the clock: links for this second and
-    // every second the run may take.
+    // every second the run may take, and an earlier run's protocol after them
+    // (the hour the clocks go back names a run like the one an hour before).
     const QByteArray secret = "root:x:0:0:nicht anfassen\n";
     install.writeFile("fremd.txt", secret);
     const QDateTime start = QDateTime::currentDateTime();
@@ -524,29 +525,29 @@ TEST_F(UnattendedRun, ProtocolFileReplacesALinkAtItsNameAndLeavesTheTargetAlone)
         ASSERT_TRUE(QFile::link(install.path("fremd.txt"), install.path("prot/" + name)));
         planted.append(name);
     }
+    const QDateTime after = start.addSecs(71);
+    const QString earlier = protocolFileName(after.date(), after.time());
+    install.writeFile("prot/" + earlier, "Datei: frueher\r\n");
 
     const auto result = install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
     EXPECT_EQ(install.readFile("fremd.txt"), secret);
     EXPECT_EQ(exampleComRows(), kExampleComAfter);
-
-    QStringList written;
     for (const QString& name : planted) {
-        const QFileInfo info(install.path("prot/" + name));
-        if (!info.isSymLink()) {
-            EXPECT_TRUE(info.isFile()) << name.toStdString();
-            written.append(name);
-        }
+        EXPECT_TRUE(QFileInfo(install.path("prot/" + name)).isSymLink()) << name.toStdString();
     }
-    ASSERT_EQ(written.size(), 1) << "one protocol file in place of one link";
-    EXPECT_EQ(install.readFile("prot/" + written[0]),
+    EXPECT_EQ(install.readFile("prot/" + earlier), "Datei: frueher\r\n");
+
+    const QDateTime next = start.addSecs(72);
+    const QString written = protocolFileName(next.date(), next.time());
+    EXPECT_EQ(install.readFile("prot/" + written),
               "Datei: " + install.path("liste.txt").toLocal8Bit() +
                   "\r\nDelete carol@example.com\r\nInsert 1 dora@example.com\r\n");
     EXPECT_EQ(QDir(install.path("prot"))
                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)
                   .size(),
-              planted.size())
+              planted.size() + 2)
         << "no temporary file left behind";
 }
 
