@@ -5,6 +5,7 @@
 #include "ProfileFileWriteTestBed.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include "QStringPrinter.h"
 
@@ -131,4 +132,19 @@ TEST_F(ProfileFileWrite, UnreadableFileIsNotOverwritten) {
     ASSERT_TRUE(FileTestTools::setMode(file, 0600));
     EXPECT_EQ(complaint, "");
     EXPECT_EQ(readBytes(file), kHandKept);
+}
+
+TEST_F(ProfileFileWrite, AConfigurationLinkedElsewhereIsWrittenThere) {
+    // One configuration kept for several installations, each linking to it:
+    // a stored password must reach it, not a copy in place of the link.
+    ASSERT_TRUE(QDir().mkdir(path("gemeinsam")));
+    const QString target = path("gemeinsam/tarvelo.ini");
+    ASSERT_TRUE(writeBytes(target, "[SQL]\r\nProvider=x\r\n"));
+    ASSERT_TRUE(FileTestTools::setMode(target, 0640));
+    ASSERT_TRUE(QFile::link(target, path()));
+
+    ProfileFile::writeString(path(), "ad", "emails", QStringLiteral("/neu.txt"));
+    EXPECT_TRUE(QFileInfo(path()).isSymLink());
+    EXPECT_EQ(readBytes(target), QByteArray("[SQL]\r\nProvider=x\r\n[ad]\r\nemails=/neu.txt\r\n"));
+    EXPECT_EQ(FileTestTools::modeOf(target), 0640);
 }
