@@ -68,9 +68,17 @@ void MainSession::watchForStalls() {
                            .arg(open);
         }
         StandardError::writeLine(message);
+        // A stop asked for while the call hung is told as the run would have
+        // told it: the journal shows that the service manager's request came.
+        const QString signal = StopSignals::received();
         try {
-            TextFile::appendLine(m_paths.logFile, ActivityLog::fileStamp(m_clock.now()) +
-                                                      QStringLiteral(": Fehler: ") + message);
+            const QString stamp = ActivityLog::fileStamp(m_clock.now()) + QStringLiteral(": ");
+            if (!signal.isEmpty()) {
+                TextFile::appendLine(
+                    m_paths.logFile,
+                    stamp + QStringLiteral("Das Programm wird beendet (%1)").arg(signal));
+            }
+            TextFile::appendLine(m_paths.logFile, stamp + QStringLiteral("Fehler: ") + message);
         } catch (...) {
         }
         try {

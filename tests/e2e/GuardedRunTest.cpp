@@ -604,16 +604,20 @@ TEST(GuardedRun, ARunHeldAsAWholeGoesOnWhenLetGo) {
 // A PostgreSQL backend that stops answering while the program waits for it
 // (here while it waits for what another session holds): the watchdog ends
 // the program, the log says why, and the record holds the changes so far.
-// At start-up, while the routes are read, it watches already.
+// At start-up, while the routes are read, it watches already. A stop asked
+// for meanwhile (the service manager's SIGTERM) waits for it, and the log
+// says that it came.
 TEST(GuardedRun, AServerThatStopsAnsweringIsEndedByTheWatchdog) {
     const struct {
         const char* held;
         QStringList recorded;
+        bool stopAsked;
     } cases[] = {
         {"SELECT 1 FROM hm_routeaddresses WHERE routeaddressaddress = 'postmaster@example.com' "
          "FOR UPDATE",
-         {"Delete carol@example.com", "Delete postmaster@example.com"}},
-        {"LOCK TABLE hm_routes IN ACCESS EXCLUSIVE MODE", {}},
+         {"Delete carol@example.com", "Delete postmaster@example.com"},
+         true},
+        {"LOCK TABLE hm_routes IN ACCESS EXCLUSIVE MODE", {}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.held);
@@ -650,6 +654,10 @@ TEST(GuardedRun, AServerThatStopsAnsweringIsEndedByTheWatchdog) {
         ASSERT_NE(backend, 0) << "the program never waited";
         ASSERT_EQ(::kill(pid_t(backend), SIGSTOP), 0);
         db.rollback();
+        if (c.stopAsked) {
+            QThread::msleep(300); // the program now waits for the stopped backend
+            ASSERT_EQ(::kill(pid_t(run->processId()), SIGTERM), 0);
+        }
 
         const int status = finish(*run);
         ::kill(pid_t(backend), SIGCONT);
@@ -659,6 +667,8 @@ TEST(GuardedRun, AServerThatStopsAnsweringIsEndedByTheWatchdog) {
         const QStringList log = s.install.logMessages();
         EXPECT_TRUE(log.last().startsWith("Fehler: Der Lauf kommt seit"))
             << log.last().toStdString();
+        EXPECT_EQ(log.at(log.size() - 2) == "Das Programm wird beendet (SIGTERM)", c.stopAsked)
+            << log.join('\n').toStdString();
         const QStringList files = s.protocolFiles();
         if (c.recorded.isEmpty()) {
             EXPECT_TRUE(files.isEmpty()) << files.join(' ').toStdString();
