@@ -408,10 +408,13 @@ void SyncRun::refuseUnwritableProtocol() const {
     // leaves room for the protocol only would lose it.
     const QString longest =
         m_context.ProtokollDir + protocolFileName(now.date(), now.time(), ProtocolKind::Stopped);
-    if (!NativeFile::canCreateBeside(path) || !NativeFile::canCreateBeside(longest)) {
-        throw TarveloError(
-            QStringLiteral("Datei %1 kann nicht erstellt werden. Es wurde nichts geändert")
-                .arg(path));
+    // The message names the file that cannot be made.
+    for (const QString& name : {path, longest}) {
+        if (!NativeFile::canCreateBeside(name)) {
+            throw TarveloError(
+                QStringLiteral("Datei %1 kann nicht erstellt werden. Es wurde nichts geändert")
+                    .arg(name));
+        }
     }
 }
 

@@ -200,18 +200,21 @@ TEST_F(SyncFailureTest, ProtocolFolderThatCannotTakeTheFileStopsBeforeAnyChange)
     const QString aFile = bed.dir.filePath("datei");
     TextFile::replaceLines(aFile, {"kein Ordner"});
     // A prefix that leaves the protocol's name, or only its stopped record's,
-    // too long for the folder.
-    const QString folders[] = {
-        bed.dir.filePath("fehlt") + "/", aFile + "/", bed.dir.filePath("fehlt/lauf-"),
-        bed.dir.filePath(QString(240, u'p')), bed.dir.filePath(QString(226, u'p'))};
+    // too long for the folder: the message names the one that is.
+    const QString stoppedOnly = bed.dir.filePath(QString(226, u'p'));
+    const QString folders[] = {bed.dir.filePath("fehlt") + "/", aFile + "/",
+                               bed.dir.filePath("fehlt/lauf-"),
+                               bed.dir.filePath(QString(240, u'p')), stoppedOnly};
     for (const QString& folder : folders) {
+        const QString name = folder == stoppedOnly
+                                 ? QStringLiteral("hmail-20240305-070809-abbruch.log")
+                                 : QStringLiteral("hmail-20240305-070809.log");
         seed({{3, "stale@b.org"}});
         bed.writeList({"new@b.org"});
         bed.ProtokollDir = folder;
         const QStringList logBefore = bed.logFileLines();
-        EXPECT_EQ(runFailure(), "Datei " + folder +
-                                    "hmail-20240305-070809.log kann nicht erstellt werden. Es "
-                                    "wurde nichts geändert")
+        EXPECT_EQ(runFailure(), "Datei " + folder + name +
+                                    " kann nicht erstellt werden. Es wurde nichts geändert")
             << folder.toStdString();
         EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "stale@b.org"}})) << folder.toStdString();
         EXPECT_EQ(bed.window.protokollLines().mid(bed.window.protokollLines().size() - 1),
