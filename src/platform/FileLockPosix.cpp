@@ -3,8 +3,6 @@
 #include "platform/FileOwner.h"
 #include "platform/TarveloError.h"
 
-#include <QFile>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -16,14 +14,7 @@ FileLock::~FileLock() {
 
 void FileLock::open(const QString& path) {
     close();
-    const QByteArray name = QFile::encodeName(path);
-    const int flags = O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
-    int fd = ::open(name.constData(), flags | O_EXCL, 0600);
-    if (fd >= 0) {
-        FileOwner::takeFolders(fd, path);
-    } else if (errno == EEXIST) {
-        fd = ::open(name.constData(), flags, 0600);
-    }
+    const int fd = FileOwner::openOrCreate(path, O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {
         throw IoError::fromErrno(errno);
     }

@@ -15,9 +15,9 @@ namespace FileOwner {
 // its user can still change. Where that is not allowed, the group alone,
 // else nothing: the new content matters more than who owns it.
 void keep(const QString& path, QSaveFile& file);
-// Gives a file just created at path, open as the descriptor fd, the owner
-// and group of its folder when root created it in another's folder: the
-// window run with sudo must leave the log and the lock file to the folder
-// owner's scheduled runs, which go on writing them. POSIX only.
-void takeFolders(int fd, const QString& path);
+// Opens path as ::open(path, flags | O_CREAT, mode) does; a file that this
+// call creates, root in another's folder, gets the owner and group of its
+// folder: the window run with sudo must leave the log and the lock file to
+// the folder owner's scheduled runs, which go on writing them. POSIX only.
+int openOrCreate(const QString& path, int flags, unsigned mode);
 } // namespace FileOwner

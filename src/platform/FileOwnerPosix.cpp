@@ -4,6 +4,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,12 +21,17 @@ void FileOwner::keep(const QString& path, QSaveFile& file) {
     [[maybe_unused]] const int groupOnly = ::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
 }
 
-void FileOwner::takeFolders(int fd, const QString& path) {
-    struct stat folder {};
-    if (::geteuid() != 0 ||
-        ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) != 0 ||
-        folder.st_uid == 0) {
-        return;
+int FileOwner::openOrCreate(const QString& path, int flags, unsigned mode) {
+    const QByteArray name = QFile::encodeName(path);
+    int fd = ::open(name.constData(), flags | O_CREAT | O_EXCL, mode);
+    if (fd < 0) {
+        return errno == EEXIST ? ::open(name.constData(), flags | O_CREAT, mode) : -1;
     }
-    [[maybe_unused]] const int given = ::fchown(fd, folder.st_uid, folder.st_gid);
+    struct stat folder {};
+    if (::geteuid() == 0 &&
+        ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &folder) == 0 &&
+        folder.st_uid != 0) {
+        [[maybe_unused]] const int given = ::fchown(fd, folder.st_uid, folder.st_gid);
+    }
+    return fd;
 }

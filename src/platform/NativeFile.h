@@ -55,7 +55,7 @@ bool canCreateBeside(const QString& path);
 
 // Appends bytes in a single write, creating the file when missing, so that
 // concurrent writers never interleave inside a line; on POSIX a file root
-// creates goes to its folder's owner (FileOwner::takeFolders). Raises IoError.
+// creates goes to its folder's owner (FileOwner::openOrCreate). Raises IoError.
 void append(const QString& path, const QByteArray& bytes);
 
 // A file written from front to back that replaces what was there (the

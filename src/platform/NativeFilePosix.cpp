@@ -57,9 +57,11 @@ bool writeAll(int fd, const QByteArray& bytes) {
 // Opens for writing without waiting: a FIFO nobody reads from (a log
 // collector that died) would otherwise hold the run for ever. It fails with
 // ENXIO then; once open, writes wait as usual.
-int openForWriting(const QString& path, int flags, mode_t mode) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_NONBLOCK | O_CLOEXEC | flags, mode);
+// A file it creates goes to the folder's owner where folderOwnsNew.
+int openForWriting(const QString& path, int flags, mode_t mode, bool folderOwnsNew = false) {
+    const int all = O_WRONLY | O_NONBLOCK | O_CLOEXEC | flags;
+    const int fd = folderOwnsNew ? FileOwner::openOrCreate(path, all, mode)
+                                 : ::open(QFile::encodeName(path).constData(), all, mode);
     if (fd >= 0) {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     }
@@ -228,13 +230,7 @@ bool NativeFile::canCreateBeside(const QString& path) {
 }
 
 void NativeFile::append(const QString& path, const QByteArray& bytes) {
-    // Only a log this run creates is given to the folder's owner.
-    int fd = openForWriting(path, O_APPEND | O_CREAT | O_EXCL, 0644);
-    if (fd >= 0) {
-        FileOwner::takeFolders(fd, path);
-    } else if (errno == EEXIST) {
-        fd = openForWriting(path, O_APPEND | O_CREAT, 0644);
-    }
+    const int fd = openForWriting(path, O_APPEND | O_CREAT, 0644, true);
     if (fd < 0) {
         throw IoError::fromErrno(errno);
     }
