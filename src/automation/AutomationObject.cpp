@@ -3,17 +3,8 @@
 #include "automation/AutomationWaiting.h"
 #include "automation/MetaObjectTarget.h"
 #include "automation/OleErrorText.h"
-#include "platform/TarveloError.h"
 
 #include <QPointer>
-
-namespace {
-
-[[noreturn]] void raiseCode(quint32 code) {
-    throw TarveloError(OleErrorText::message(code));
-}
-
-} // namespace
 
 AutomationObject::AutomationObject(QObject* object)
     : m_target(object != nullptr ? std::make_unique<MetaObjectTarget>(object) : nullptr) {}
@@ -40,7 +31,7 @@ void AutomationObject::release() {
 
 void AutomationObject::call(const QString& name, QList<AutomationArgument>& arguments) {
     if (isNull()) {
-        raiseCode(OleErrorText::kInvalidPointer);
+        OleErrorText::raise(OleErrorText::kInvalidPointer);
     }
     bool isObject = false;
     // A returned object is released at once.
@@ -74,17 +65,17 @@ void AutomationObject::call(const QString& name, const std::function<bool()>& wh
 
 AutomationObject AutomationObject::get(const QString& name) {
     if (isNull()) {
-        raiseCode(OleErrorText::kInvalidPointer);
+        OleErrorText::raise(OleErrorText::kInvalidPointer);
     }
     QList<AutomationArgument> none;
     bool isObject = false;
     AutomationObject result(
         m_target->invoke(name, LateBoundTarget::Kind::MethodOrPropertyGet, none, &isObject));
     if (!isObject) {
-        raiseCode(OleErrorText::kTypeMismatch);
+        OleErrorText::raise(OleErrorText::kTypeMismatch);
     }
     if (result.isNull()) {
-        raiseCode(OleErrorText::kInvalidPointer);
+        OleErrorText::raise(OleErrorText::kInvalidPointer);
     }
     return result;
 }

@@ -13,10 +13,6 @@
 
 namespace {
 
-[[noreturn]] void raiseCode(HRESULT code) {
-    throw TarveloError(OleErrorText::message(static_cast<quint32>(code)));
-}
-
 QString textOf(BSTR text) {
     return text == nullptr
                ? QString()
@@ -103,7 +99,7 @@ private:
         const QVariant& v = argument.value;
         if (argument.byReference) {
             if (v.isValid() && !v.canConvert<QString>()) {
-                raiseCode(DISP_E_TYPEMISMATCH);
+                OleErrorText::raise(OleErrorText::kTypeMismatch);
             }
             referenced = newText(v.toString());
             value.vt = VT_BYREF | VT_BSTR;
@@ -129,7 +125,7 @@ private:
             return;
         default:
             if (!v.canConvert<QString>()) {
-                raiseCode(DISP_E_TYPEMISMATCH);
+                OleErrorText::raise(OleErrorText::kTypeMismatch);
             }
             value.vt = VT_BSTR;
             value.bstrVal = newText(v.toString());
@@ -156,7 +152,7 @@ public:
                                             QList<AutomationArgument>& arguments,
                                             bool* isObject) override {
         if (m_dispatch == nullptr) {
-            raiseCode(E_POINTER);
+            OleErrorText::raise(OleErrorText::kInvalidPointer);
         }
         std::wstring wideName = name.toStdWString();
         LPOLESTR names[] = {wideName.data()};
@@ -166,7 +162,7 @@ public:
             throw TarveloError(OleErrorText::unknownMember(name));
         }
         if (FAILED(hr)) {
-            raiseCode(hr);
+            OleErrorText::raise(static_cast<quint32>(hr));
         }
 
         DispatchArguments passed(arguments);
@@ -186,7 +182,7 @@ public:
             raiseException(exception);
         }
         if (FAILED(hr)) {
-            raiseCode(hr);
+            OleErrorText::raise(static_cast<quint32>(hr));
         }
         passed.storeReferences(arguments);
         return objectIn(result.value, isObject);
@@ -208,7 +204,7 @@ private:
             const HRESULT hr =
                 result.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch));
             if (FAILED(hr)) {
-                raiseCode(hr);
+                OleErrorText::raise(static_cast<quint32>(hr));
             }
         }
         return dispatch != nullptr ? std::make_unique<DispatchTarget>(dispatch) : nullptr;

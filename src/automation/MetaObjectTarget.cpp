@@ -15,10 +15,6 @@ namespace {
 // QMetaMethod::invoke takes at most ten arguments.
 constexpr int kMaxArguments = 10;
 
-[[noreturn]] void raiseCode(quint32 code) {
-    throw TarveloError(OleErrorText::message(code));
-}
-
 bool isCallable(const QMetaMethod& method) {
     return method.access() == QMetaMethod::Public &&
            (method.methodType() == QMetaMethod::Method || method.methodType() == QMetaMethod::Slot);
@@ -78,7 +74,7 @@ QVariant convertArgument(const QVariant& value, QMetaType type) {
     }
     QVariant converted = value;
     if (converted.metaType() != type && !converted.convert(type)) {
-        raiseCode(OleErrorText::kTypeMismatch);
+        OleErrorText::raise(OleErrorText::kTypeMismatch);
     }
     return converted;
 }
@@ -97,7 +93,7 @@ QVariant invokeMethod(QObject* object, const QMetaMethod& method,
         }
         const QMetaType type = QMetaType::fromName(typeName);
         if (!type.isValid()) {
-            raiseCode(OleErrorText::kTypeMismatch);
+            OleErrorText::raise(OleErrorText::kTypeMismatch);
         }
         values[i] = convertArgument(arguments[i].value, type);
         // A QVariant parameter is the variant itself, any other the value it holds.
@@ -115,7 +111,7 @@ QVariant invokeMethod(QObject* object, const QMetaMethod& method,
     if (!method.invoke(object, Qt::DirectConnection, returnArgument, generic[0], generic[1],
                        generic[2], generic[3], generic[4], generic[5], generic[6], generic[7],
                        generic[8], generic[9])) {
-        raiseCode(OleErrorText::kFail);
+        OleErrorText::raise(OleErrorText::kFail);
     }
     for (qsizetype i = 0; i < typeNames.size(); ++i) {
         if (isReference[i] && arguments[i].byReference) {
@@ -140,7 +136,7 @@ std::unique_ptr<LateBoundTarget> MetaObjectTarget::invoke(const QString& name, K
                                                           QList<AutomationArgument>& arguments,
                                                           bool* isObject) {
     if (!m_object) {
-        raiseCode(OleErrorText::kInvalidPointer);
+        OleErrorText::raise(OleErrorText::kInvalidPointer);
     }
     const Members members = findMembers(m_object->metaObject(), name);
     if (members.methods.isEmpty() && !members.property.isValid()) {
@@ -168,10 +164,10 @@ std::unique_ptr<LateBoundTarget> MetaObjectTarget::invoke(const QString& name, K
                arguments.isEmpty()) {
         result = members.property.read(m_object.data());
     } else if (!members.methods.isEmpty()) {
-        raiseCode(OleErrorText::kBadParameterCount);
+        OleErrorText::raise(OleErrorText::kBadParameterCount);
     } else {
         // A property, where a method was asked for.
-        raiseCode(OleErrorText::kMemberNotFound);
+        OleErrorText::raise(OleErrorText::kMemberNotFound);
     }
 
     // Taken before the error check, so that an object returned by a failed

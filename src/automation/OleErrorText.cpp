@@ -1,6 +1,7 @@
 #include "automation/OleErrorText.h"
 
 #include "automation/SystemMessage.h"
+#include "platform/TarveloError.h"
 
 namespace {
 
@@ -65,6 +66,10 @@ QString OleErrorText::message(quint32 code) {
     // Eight hexadecimal digits, upper case.
     const QString digits = QString::number(code, 16).rightJustified(8, u'0').toUpper();
     return QStringLiteral("OLE-Fehler ") + digits;
+}
+
+void OleErrorText::raise(quint32 code) {
+    throw TarveloError(message(code));
 }
 
 QString OleErrorText::forException(const QString& description, quint32 code) {

@@ -26,6 +26,9 @@ QString systemText(quint32 code);
 // hexadecimal digits).
 QString message(quint32 code);
 
+// Raises message(code) as the error that ends the call.
+[[noreturn]] void raise(quint32 code);
+
 // The message for an error that an object reported while executing a member:
 // its description without trailing blanks, control characters and full stops;
 // where that leaves nothing, message(code).

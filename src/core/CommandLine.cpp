@@ -1,5 +1,6 @@
 #include "core/CommandLine.h"
 
+#include "core/SwitchNumber.h"
 #include "platform/AsciiCase.h"
 #include "platform/NativeFile.h"
 #include "platform/TarveloError.h"
@@ -64,14 +65,8 @@ CommandLineSwitch CommandLine::parse(const QString& parameter) {
 
 int CommandLine::batchSize(const QString& value) {
     constexpr int kLargest = 100000;
-    // Read as a wide number, as "/maxdelete:" is: leading zeros count for
-    // nothing, and a number too large for it is refused, not wrapped.
-    bool ok = !value.isEmpty();
-    for (const QChar c : value) {
-        ok = ok && c >= u'0' && c <= u'9';
-    }
-    const qint64 size = ok ? value.toLongLong(&ok) : 0;
-    if (!ok || size < 1 || size > kLargest) {
+    const qint64 size = switchNumber(value).value_or(0);
+    if (size < 1 || size > kLargest) {
         // Filled in one pass: a "%1" in the value stays as written.
         throw TarveloError(QStringLiteral("Ungültiger Wert \"%1\" für /batch: erwartet wird eine "
                                           "Anzahl von Änderungen je Transaktion von 1 bis %2 "

@@ -1,5 +1,6 @@
 #include "core/DeleteLimit.h"
 
+#include "core/SwitchNumber.h"
 #include "platform/TarveloError.h"
 
 DeleteLimit DeleteLimit::parse(const QString& text) {
@@ -10,12 +11,9 @@ DeleteLimit DeleteLimit::parse(const QString& text) {
         limit.percent = true;
         digits.chop(1);
     }
-    bool ok = !digits.isEmpty();
-    for (const QChar c : digits) {
-        ok = ok && c >= u'0' && c <= u'9';
-    }
-    limit.value = ok ? digits.toLongLong(&ok) : 0;
-    if (!ok || (limit.percent && limit.value > 100)) {
+    const std::optional<qint64> number = switchNumber(digits);
+    limit.value = number.value_or(0);
+    if (!number || (limit.percent && limit.value > 100)) {
         throw TarveloError(QStringLiteral("Ungültiger Wert \"%1\" für /maxdelete: erwartet wird "
                                           "eine Anzahl (z. B. /maxdelete:100) oder ein Anteil von "
                                           "0 bis 100 Prozent (z. B. /maxdelete:5%)")

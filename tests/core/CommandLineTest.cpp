@@ -88,8 +88,9 @@ TEST(DeleteLimitTest, CountsAndSharesAtTheirEdges) {
     EXPECT_TRUE(share.exceededBy(1, 0));  // rows outside the filter cannot be its share
     EXPECT_FALSE(DeleteLimit::parse("100%").exceededBy(7, 7));
     EXPECT_FALSE(DeleteLimit::parse("5000000000").exceededBy(4999999999, 1));
-    for (const char* wrong : {"", "%", "-1", "1.5", "5 %", "101%", "x", "3%%"}) {
-        EXPECT_THROW(DeleteLimit::parse(QString::fromLatin1(wrong)), TarveloError) << wrong;
+    for (const char* wrong : {"", "%", "-1", "+1", " 1", "1.5", "5 %", "101%", "x", "3%%", "٥",
+                              "99999999999999999999", "99999999999999999999%"}) {
+        EXPECT_THROW(DeleteLimit::parse(QString::fromUtf8(wrong)), TarveloError) << wrong;
     }
 }
 
@@ -149,9 +150,9 @@ TEST(CommandLineParse, ValuesAreCutAt255Characters) {
 
 // A wrong "/batch:" value is named as it was written, whatever it holds.
 TEST(CommandLineParse, WrongBatchSizeIsNamedAsWritten) {
-    for (const char* wrong :
-         {"0", "100001", "", "zehn", "%1", "%2x", "1%1", "0000000", "00100001", "0001x"}) {
-        const QString value = QString::fromLatin1(wrong);
+    for (const char* wrong : {"0", "100001", "", "zehn", "%1", "%2x", "1%1", "0000000", "00100001",
+                              "0001x", "+5", " 5", "4294967297", "18446744073709551617", "٥"}) {
+        const QString value = QString::fromUtf8(wrong);
         try {
             CommandLine::batchSize(value);
             ADD_FAILURE() << wrong << " taken";
