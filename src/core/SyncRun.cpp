@@ -86,6 +86,7 @@ private:
     void refuse(const SyncPlan& plan, const QString& listFile) const;
     // Makes the plan's changes; returns how many were stored.
     int apply(const SyncPlan& plan);
+    // A line already made one line: the header and PlannedChange's lines are.
     void addProtocolLine(const QString& line);
     // Escape in the window, or a signal from outside.
     bool stopAsked() const {
@@ -184,7 +185,7 @@ void SyncRun::synchronise() {
 
     m_context.routes.first();
     m_window.clearProtokoll();
-    addProtocolLine(QStringLiteral("Datei: ") + listFile);
+    addProtocolLine(OneLine::forProtocol(QStringLiteral("Datei: ") + listFile));
     // The protocol is the only trace of what a run deletes: a folder that
     // cannot take it stops the run before its first change, not after its last.
     if (!guards.dryRun) {
@@ -419,7 +420,7 @@ void SyncRun::refuseUnwritableProtocol() const {
 }
 
 void SyncRun::addProtocolLine(const QString& line) {
-    m_protocol.append(OneLine::forProtocol(line));
+    m_protocol.append(line);
     m_window.addProtokollLine(m_protocol.constLast());
 }
 
