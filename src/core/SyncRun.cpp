@@ -23,7 +23,6 @@
 
 #include <QStringList>
 
-#include <algorithm>
 #include <exception>
 #include <optional>
 
@@ -275,8 +274,7 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
         }
         const bool tooLong = change.address.size() > RouteAddressStatements::kAddressLength;
         const bool beyondPlane =
-            onlyBasicPlane && std::any_of(change.address.cbegin(), change.address.cend(),
-                                          [](QChar c) { return c.isSurrogate(); });
+            onlyBasicPlane && RouteAddressStatements::beyondBasicPlane(change.address);
         if (!tooLong && !beyondPlane) {
             continue;
         }

@@ -11,8 +11,6 @@
 #include <QSqlQuery>
 #include <QVariant>
 
-#include <algorithm>
-
 namespace {
 void checkLength(const QString& address) {
     if (address.size() > RouteAddressStatements::kAddressLength) {
@@ -122,7 +120,7 @@ bool AddressDataset::rowExists(qint64 id) {
 // server refuses it, any other stores '?' instead and reports success, so
 // the row would hold another address than the grid shows.
 void AddressDataset::checkCharacters(const QString& address) {
-    if (std::any_of(address.cbegin(), address.cend(), [](QChar c) { return c.isSurrogate(); }) &&
+    if (RouteAddressStatements::beyondBasicPlane(address) &&
         RouteAddressStatements::addressStorage(m_database).onlyBasicPlane) {
         throw DbError(QStringLiteral("Die Adresse enthält ein Zeichen, das die Tabelle "
                                      "hm_routeaddresses (utf8) nicht speichern kann"));

@@ -7,6 +7,8 @@
 #include <QSqlDriver>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
 
 bool insertReturnsId(ConnectionSettings::Server server) {
@@ -45,6 +47,10 @@ RouteAddressStatements::addressStorage(const Database& database) {
         storage.engine = query.value(1).toString();
     }
     return storage;
+}
+
+bool RouteAddressStatements::beyondBasicPlane(QStringView address) {
+    return std::any_of(address.cbegin(), address.cend(), [](QChar c) { return c.isSurrogate(); });
 }
 
 QString RouteAddressStatements::deleteById() {

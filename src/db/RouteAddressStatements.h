@@ -27,6 +27,9 @@ struct AddressStorage {
     QString engine; // the table's storage engine, InnoDB as a rule
 };
 AddressStorage addressStorage(const Database& database);
+// Whether the address holds a character that a column storing only the
+// basic plane cannot keep.
+bool beyondBasicPlane(QStringView address);
 // "DELETE ... WHERE routeaddressid = ?".
 QString deleteById();
 // "INSERT ... (routeaddressrouteid, routeaddressaddress) VALUES (?, ?)",
