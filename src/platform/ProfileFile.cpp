@@ -58,13 +58,6 @@ QByteArray toUtf16(const QByteArray& utf8) {
            QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
 }
 
-// With its mark, or without one as Notepad saves it: valid UTF-8 holding a
-// letter beyond ASCII. Anything else is the code page, as for Windows' own
-// profile functions.
-bool isUtf8(const QByteArray& bytes) {
-    return bytes.startsWith(kUtf8Mark) || ImportedText::isUtf8BeyondAscii(bytes);
-}
-
 // A file in the code page as UTF-8 with its mark.
 QByteArray utf8WithMark(const QByteArray& codePage) {
     return kUtf8Mark + Ansi::decode(codePage).toUtf8();
@@ -220,6 +213,38 @@ Placement placementOf(const QByteArray& bytes, bool utf8, const QString& section
     return place;
 }
 
+// The file without the values of [Hmail] admin: the stored password is
+// scrambled code-page bytes, any byte from 0x80 up, which may happen to
+// form UTF-8 ("Q1W2" does) and so tell nothing of the file's encoding.
+QByteArray withoutScrambledValues(const QByteArray& bytes) {
+    QByteArray rest;
+    bool inHmail = false;
+    qsizetype kept = 0;
+    for (const Line& line : splitPhysical(bytes)) {
+        // Section and key names are ASCII: any 8-bit reading finds them.
+        const QString text = QString::fromLatin1(bytes.mid(line.begin, line.end - line.begin));
+        QString name;
+        QStringView key;
+        QStringView value;
+        if (sectionOf(text, &name)) {
+            inHmail = sameName(name, u"Hmail");
+        } else if (inHmail && keyOf(text, &key, &value) && sameName(key, u"admin")) {
+            const qsizetype equals = bytes.indexOf('=', line.begin);
+            rest += bytes.mid(kept, equals - kept);
+            kept = line.end;
+        }
+    }
+    return rest + bytes.mid(kept);
+}
+
+// With its mark, or without one as Notepad saves it: valid UTF-8 holding a
+// letter beyond ASCII outside the scrambled password. Anything else is the
+// code page, as for Windows' own profile functions.
+bool isUtf8(const QByteArray& bytes) {
+    return bytes.startsWith(kUtf8Mark) ||
+           ImportedText::isUtf8BeyondAscii(withoutScrambledValues(bytes));
+}
+
 } // namespace
 
 namespace {
@@ -319,6 +344,13 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     // the file becomes UTF-8, with its mark.
     if (!utf8 && isUtf8(out)) {
         out = utf8WithMark(out);
+    }
+    // UTF-8 without its mark whose only letters beyond ASCII are now the
+    // scrambled password's would be read back in the code page: it gets its
+    // mark.
+    if (utf8 && !out.startsWith(kUtf8Mark) && !isUtf8(out) &&
+        ImportedText::isUtf8BeyondAscii(out)) {
+        out.prepend(kUtf8Mark);
     }
 
     // It holds the administrator password: a file made here is readable by

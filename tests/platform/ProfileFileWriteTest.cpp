@@ -181,12 +181,10 @@ TEST_F(ProfileFileWrite, FileInUtf8WithoutSignatureStaysSo) {
               QStringLiteral("C:\\Müller\\"));
 }
 
-// Code-page bytes that happen to form valid UTF-8 would be read back as
-// other characters: a scrambled password such as that of "Q1W2E3R4"
-// (Ñ±×²Å³Ò´), the only letters beyond ASCII in an otherwise plain file. Such
-// a file is written as UTF-8 with its signature, so that every value comes
-// back as it was stored.
-TEST_F(ProfileFileWrite, CodePageBytesThatReadAsUtf8MakeTheFileUtf8) {
+// The scrambled password is code-page bytes (that of "Q1W2E3R4" forms
+// UTF-8 by chance: Ñ±×²Å³Ò´), written as the original program writes it and
+// read back as it was stored; bytes that are no UTF-8 alike.
+TEST_F(ProfileFileWrite, TheScrambledPasswordIsWrittenInTheCodePage) {
     const QString scrambled = QStringLiteral("\u00D1\u00B1\u00D7\u00B2\u00C5\u00B3\u00D2\u00B4");
     for (const QByteArray& before :
          {QByteArray(),
@@ -194,18 +192,59 @@ TEST_F(ProfileFileWrite, CodePageBytesThatReadAsUtf8MakeTheFileUtf8) {
         const QString file = withContent(before);
         ProfileFile::writeString(file, "Hmail", "admin", scrambled);
         EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), scrambled);
-        EXPECT_EQ(readBytes(file), "\xEF\xBB\xBF" + before +
-                                       "[Hmail]\r\nadmin=\xC3\x91\xC2\xB1\xC3\x97\xC2\xB2\xC3\x85"
-                                       "\xC2\xB3\xC3\x92\xC2\xB4\r\n");
-        if (!before.isEmpty()) {
-            EXPECT_EQ(ProfileFile::readString(file, "SQL", "Provider"),
-                      QStringLiteral("Provider=SQLite;Data Source=C:\\hm.db"));
-        }
+        EXPECT_EQ(readBytes(file),
+                  before + "[Hmail]\r\nadmin=\xD1\xB1\xD7\xB2\xC5\xB3\xD2\xB4\r\n");
     }
-    // Bytes that are no UTF-8 keep the file in the code page.
     const QString file = withContent(QByteArray());
     ProfileFile::writeString(file, "Hmail", "admin", QStringLiteral("\u00E7\u00E5\u00E8"));
     EXPECT_EQ(readBytes(file), QByteArray("[Hmail]\r\nadmin=\xE7\xE5\xE8\r\n"));
+
+    // Elsewhere, code-page letters that would form UTF-8 ("Ã¼") make the file
+    // UTF-8 with its mark, so that they come back as written.
+    const QString other = withContent(QByteArray());
+    const QString path = QStringLiteral("C:\\\u00C3\u00BC.txt");
+    ProfileFile::writeString(other, "ad", "emails", path);
+    EXPECT_EQ(readBytes(other),
+              QByteArray("\xEF\xBB\xBF[ad]\r\nemails=C:\\\xC3\x83\xC2\xBC.txt\r\n"));
+    EXPECT_EQ(ProfileFile::readString(other, "ad", "emails"), path);
+}
+
+// A file in the code page as the original program leaves it: its scrambled
+// password may form UTF-8 by chance ("Q1W2E3R4", "a12b34") and is still the
+// code page's bytes. Only letters elsewhere make a file without mark UTF-8,
+// and a UTF-8 file that keeps none but the password's gets its mark.
+TEST_F(ProfileFileWrite, TheScrambledPasswordTellsNothingOfTheEncoding) {
+    const struct {
+        QByteArray bytes;
+        QString scrambled;
+    } passwords[] = {
+        {"\xD1\xB1\xD7\xB2\xC5\xB3\xD2\xB4",
+         QStringLiteral("\u00D1\u00B1\u00D7\u00B2\u00C5\u00B3\u00D2\u00B4")},
+        {"\xE1\xB1\xB2\xE2\xB3\xB4", QStringLiteral("\u00E1\u00B1\u00B2\u00E2\u00B3\u00B4")},
+    };
+    for (const auto& [bytes, scrambled] : passwords) {
+        const QByteArray before = "[SQL]\r\nProvider=Provider=SQLite;Data Source=C:\\hm.db\r\n"
+                                  "[HMAIL]\r\n Admin = " +
+                                  bytes + "\r\n";
+        const QString file = withContent(before);
+        EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), scrambled);
+        // A write elsewhere keeps the file in the code page.
+        ProfileFile::writeString(file, "ad", "emails",
+                                 QStringLiteral("C:\\Listen\\J\u00FCrgen.txt"));
+        EXPECT_EQ(readBytes(file), before + "[ad]\r\nemails=C:\\Listen\\J\xFCrgen.txt\r\n");
+        EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), scrambled);
+    }
+
+    // UTF-8 without mark, Notepad's way: the path's letter makes it so.
+    const QByteArray utf8 = "[Options]\r\nProtokoll=C:\\M\xC3\xBCller\\\r\n"
+                            "[Hmail]\r\nadmin=\xC3\x91\xC2\xB1\r\n";
+    const QString file = withContent(utf8);
+    EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), QStringLiteral("\u00D1\u00B1"));
+    // Without it, only the mark keeps the password's UTF-8 readable.
+    ProfileFile::writeString(file, "Options", "Protokoll", QStringLiteral("C:\\Protokolle\\"));
+    EXPECT_EQ(readBytes(file), "\xEF\xBB\xBF[Options]\r\nProtokoll=C:\\Protokolle\\\r\n"
+                               "[Hmail]\r\nadmin=\xC3\x91\xC2\xB1\r\n");
+    EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), QStringLiteral("\u00D1\u00B1"));
 }
 
 // One saved as "Unicode" or "Unicode big endian" (UTF-16 with its mark)
