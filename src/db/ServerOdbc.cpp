@@ -6,7 +6,6 @@
 #include <QRegularExpression>
 #include <QVersionNumber>
 
-#include <algorithm>
 #include <iterator>
 
 namespace {
@@ -19,10 +18,6 @@ const QStringList kSqlServerDrivers = {"ODBC Driver # for SQL Server", "SQL Serv
 const QStringList kPostgresDrivers = {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"};
 const QStringList kMySqlDrivers = {"MariaDB ODBC # Driver", "MariaDB Unicode",
                                    "MySQL ODBC # Unicode Driver"};
-
-// The attributes of the FreeTDS string that Microsoft's driver gets in its
-// own form, or not at all.
-const char* const kFreeTdsOnly[] = {"DRIVER=", "SERVER=", "PORT=", "TDS_Version=", "Encryption="};
 
 // A driver name of the kind, its version ("#") captured.
 QRegularExpression kindPattern(const QString& kind) {
@@ -93,22 +88,19 @@ ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QSt
     return s;
 }
 
-// SQL Server: the string made for FreeTDS, with Microsoft's driver, which
-// takes the server as the connection string names it (an instance, a port
-// after a comma, "tcp:", "(local)") and knows no TDS version; the login in
-// the string, as for the other servers.
+// SQL Server with Microsoft's driver, which takes the server as the
+// connection string names it (an instance, a port after a comma, "tcp:",
+// "(local)") and knows no TDS version; the login in the string, as for the
+// other servers.
 ConnectionSettings sqlServerThroughOdbc(const ConnectionSettings& parsed, const QString& driver) {
     ConnectionSettings s = parsed;
     QStringList odbc = {QStringLiteral("DRIVER={%1}").arg(driver),
                         QStringLiteral("SERVER=") + odbcValue(parsed.dataSource)};
-    for (const QString& attribute : parsed.databaseName.split(u';', Qt::SkipEmptyParts)) {
-        const bool replaced =
-            std::any_of(std::begin(kFreeTdsOnly), std::end(kFreeTdsOnly), [&](const char* name) {
-                return attribute.startsWith(QLatin1String(name), Qt::CaseInsensitive);
-            });
-        if (!replaced) {
-            odbc.append(attribute);
-        }
+    if (!parsed.catalog.isEmpty()) {
+        odbc.append(QStringLiteral("DATABASE=") + odbcValue(parsed.catalog));
+    }
+    if (parsed.trusted) {
+        odbc.append(QStringLiteral("Trusted_Connection=yes"));
     }
     odbc += parsed.encryption;
     // The login as the FreeTDS string has it: already in ODBC's form. A

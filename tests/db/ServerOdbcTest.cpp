@@ -89,6 +89,12 @@ TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
          kAll,
          "DRIVER={ODBC Driver 18 for SQL Server};SERVER=tcp:10.0.0.5,1433;DATABASE=hm;UID=sa;"
          "PWD=p"},
+        // A database name holding what separates and names attributes.
+        {"Provider=SQLOLEDB.1;Data Source=mailsrv;Initial Catalog=\"a;;Server=b\";User ID=sa;"
+         "Password=p",
+         kAll,
+         "DRIVER={ODBC Driver 18 for SQL Server};SERVER=mailsrv;DATABASE={a;;Server=b};UID=sa;"
+         "PWD=p"},
         {"provider=sqloledb.1;server=.\\SQLEXPRESS;database=hm;uid=sa;pwd=p", kAll,
          "DRIVER={ODBC Driver 18 for SQL Server};SERVER=.\\SQLEXPRESS;DATABASE=hm;UID=sa;PWD=p"},
         // Trusted connection: the account the program runs as, no login in the
