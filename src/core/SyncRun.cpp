@@ -278,7 +278,11 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
         if (!tooLong && !beyondPlane) {
             continue;
         }
-        const qsizetype line = TextFile::readLines(listFile).indexOf(change.address) + 1;
+        // The list keeps the file's order, its excepted lines "-", until
+        // "Ausnahme hinzufügen" sorts it; only then is the file read again.
+        const QStringList lines =
+            m_context.Liste.sorted() ? TextFile::readLines(listFile) : m_context.Liste.lines();
+        const qsizetype line = lines.indexOf(change.address) + 1;
         QString shown = change.address.left(40);
         if (shown.back().isHighSurrogate()) {
             shown.chop(1); // not half a character

@@ -457,6 +457,14 @@ TEST_F(SyncFailureTest, AnEntryLongerThanTheColumnEndsTheRunBeforeAnyChange) {
                        "die Tabelle hm_routeaddresses: \"" +
                            QString(40, u'l') + "...\". Es wurde nichts geändert");
     EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "stale@b.org"}}));
+    // The list sorted by "Ausnahme hinzufügen": still the line in the file.
+    bed.writeList({"zz@b.org", tooLong});
+    bed.Liste.setSorted(true);
+    EXPECT_EQ(runFailure(), "Zeile 2 der Adressliste ist länger als 255 Zeichen und passt nicht "
+                            "in die Tabelle hm_routeaddresses: \"" +
+                                QString(40, u'l') + "...\". Es wurde nichts geändert");
+    bed.Liste.setSorted(false);
+    bed.writeList({fits, "-", tooLong});
     // A long line that is excepted, or already in the table, is no insertion.
     bed.writeExceptions({QString(250, u'l')});
     EXPECT_EQ(runFailure(), std::nullopt);
