@@ -216,7 +216,7 @@ TEST_F(SyncRunTest, EveryProtocolLineIsOneLineOfThePaneAndOfTheFile) {
           {1, "e\rf@example.com"},
           {1, QStringLiteral("g\u0085h\u2028i\u2029j@example.com")},
           {1, QStringLiteral("k\tl\u001bm\u007fn\u009fo@example.com")}});
-    bed.listFile = QFileInfo(bed.listFile).absolutePath() + "/liste\nneu.txt";
+    bed.listFile = QFileInfo(bed.listFile).absolutePath() + QStringLiteral("/liste\u2028neu.txt");
     window().setEmailliste(bed.listFile);
     QFile list(bed.listFile);
     ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -224,10 +224,14 @@ TEST_F(SyncRunTest, EveryProtocolLineIsOneLineOfThePaneAndOfTheFile) {
     list.close();
     bed.ProtokollDir = bed.protocolDir;
 
-    const QStringList protocol = {header().replace(u'\n', u'?'), "Delete a??b@example.com",
-                                  "Delete c?d@example.com",      "Delete e?f@example.com",
-                                  "Delete g?h?i?j@example.com",  "Delete k?l?m?n?o@example.com",
-                                  "Insert 3 zeile?neu@b.org",    "Insert 3 absatz?neu@b.org"};
+    const QStringList protocol = {header().replace(QChar(0x2028), u'?'),
+                                  "Delete a??b@example.com",
+                                  "Delete c?d@example.com",
+                                  "Delete e?f@example.com",
+                                  "Delete g?h?i?j@example.com",
+                                  "Delete k?l?m?n?o@example.com",
+                                  "Insert 3 zeile?neu@b.org",
+                                  "Insert 3 absatz?neu@b.org"};
     EXPECT_EQ(run("*"), protocol + QStringList({kEnd}));
     EXPECT_EQ(fileBytes(bed.protocolDir + "hmail-20240305-070809.log"),
               (protocol.join("\r\n") + "\r\n").toUtf8());
