@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -213,9 +214,20 @@ Placement placementOf(const QByteArray& bytes, bool utf8, const QString& section
     return place;
 }
 
-// The file without the values of [Hmail] admin: the stored password is
-// scrambled code-page bytes, any byte from 0x80 up, which may happen to
-// form UTF-8 ("Q1W2" does) and so tell nothing of the file's encoding.
+// Whether a stored password's bytes read as what a scrambled password
+// written as UTF-8 is: characters from U+00A0 to U+00FF (a typed character
+// scrambles into 0xA0 to 0xFF of the code page). In the code page itself they
+// may form UTF-8 by chance ("Q1W2" does), but as other characters.
+bool scrambledInUtf8(QByteArrayView value) {
+    const QString text = QString::fromUtf8(value);
+    return ImportedText::isUtf8BeyondAscii(value) &&
+           std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+               return c.unicode() < 0x80 || (c.unicode() >= 0xA0 && c.unicode() <= 0xFF);
+           });
+}
+
+// The file without those values of [Hmail] admin that tell nothing of its
+// encoding.
 QByteArray withoutScrambledValues(const QByteArray& bytes) {
     QByteArray rest;
     bool inHmail = false;
@@ -230,16 +242,19 @@ QByteArray withoutScrambledValues(const QByteArray& bytes) {
             inHmail = sameName(name, u"Hmail");
         } else if (inHmail && keyOf(text, &key, &value) && sameName(key, u"admin")) {
             const qsizetype equals = bytes.indexOf('=', line.begin);
-            rest += bytes.mid(kept, equals - kept);
-            kept = line.end;
+            if (!scrambledInUtf8(QByteArrayView(bytes).sliced(equals, line.end - equals))) {
+                rest += bytes.mid(kept, equals - kept);
+                kept = line.end;
+            }
         }
     }
     return rest + bytes.mid(kept);
 }
 
 // With its mark, or without one as Notepad saves it: valid UTF-8 holding a
-// letter beyond ASCII outside the scrambled password. Anything else is the
-// code page, as for Windows' own profile functions.
+// letter beyond ASCII, the stored password counted only where it reads as
+// one written in UTF-8. Anything else is the code page, as for Windows' own
+// profile functions.
 bool isUtf8(const QByteArray& bytes) {
     return bytes.startsWith(kUtf8Mark) ||
            ImportedText::isUtf8BeyondAscii(withoutScrambledValues(bytes));
@@ -344,13 +359,6 @@ void ProfileFile::writeString(const QString& path, const QString& section, const
     // the file becomes UTF-8, with its mark.
     if (!utf8 && isUtf8(out)) {
         out = utf8WithMark(out);
-    }
-    // UTF-8 without its mark whose only letters beyond ASCII are now the
-    // scrambled password's would be read back in the code page: it gets its
-    // mark.
-    if (utf8 && !out.startsWith(kUtf8Mark) && !isUtf8(out) &&
-        ImportedText::isUtf8BeyondAscii(out)) {
-        out.prepend(kUtf8Mark);
     }
 
     // It holds the administrator password: a file made here is readable by

@@ -211,9 +211,8 @@ TEST_F(ProfileFileWrite, TheScrambledPasswordIsWrittenInTheCodePage) {
 
 // A file in the code page as the original program leaves it: its scrambled
 // password may form UTF-8 by chance ("Q1W2E3R4", "a12b34") and is still the
-// code page's bytes. Only letters elsewhere make a file without mark UTF-8,
-// and a UTF-8 file that keeps none but the password's gets its mark.
-TEST_F(ProfileFileWrite, TheScrambledPasswordTellsNothingOfTheEncoding) {
+// code page's bytes, read as such; as UTF-8 writes it, it is read as UTF-8.
+TEST_F(ProfileFileWrite, TheScrambledPasswordIsReadAsItWasWritten) {
     const struct {
         QByteArray bytes;
         QString scrambled;
@@ -235,16 +234,17 @@ TEST_F(ProfileFileWrite, TheScrambledPasswordTellsNothingOfTheEncoding) {
         EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), scrambled);
     }
 
-    // UTF-8 without mark, Notepad's way: the path's letter makes it so.
-    const QByteArray utf8 = "[Options]\r\nProtokoll=C:\\M\xC3\xBCller\\\r\n"
-                            "[Hmail]\r\nadmin=\xC3\x91\xC2\xB1\r\n";
-    const QString file = withContent(utf8);
-    EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), QStringLiteral("\u00D1\u00B1"));
-    // Without it, only the mark keeps the password's UTF-8 readable.
-    ProfileFile::writeString(file, "Options", "Protokoll", QStringLiteral("C:\\Protokolle\\"));
-    EXPECT_EQ(readBytes(file), "\xEF\xBB\xBF[Options]\r\nProtokoll=C:\\Protokolle\\\r\n"
-                               "[Hmail]\r\nadmin=\xC3\x91\xC2\xB1\r\n");
-    EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), QStringLiteral("\u00D1\u00B1"));
+    // The password as UTF-8 writes it, in a file Notepad saved as UTF-8
+    // without mark, with or without other letters beyond ASCII.
+    for (const QByteArray& path : {QByteArray("C:\\M\xC3\xBCller\\"), QByteArray("C:\\P\\")}) {
+        const QString file = withContent("[Options]\r\nProtokoll=" + path +
+                                         "\r\n[Hmail]\r\nadmin=\xC3\x91\xC2\xB1\r\n");
+        EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), QStringLiteral("\u00D1\u00B1"));
+        ProfileFile::writeString(file, "Options", "Protokoll", QStringLiteral("C:\\Protokolle\\"));
+        EXPECT_EQ(readBytes(file), "[Options]\r\nProtokoll=C:\\Protokolle\\\r\n"
+                                   "[Hmail]\r\nadmin=\xC3\x91\xC2\xB1\r\n");
+        EXPECT_EQ(ProfileFile::readString(file, "Hmail", "admin"), QStringLiteral("\u00D1\u00B1"));
+    }
 }
 
 // One saved as "Unicode" or "Unicode big endian" (UTF-16 with its mark)
