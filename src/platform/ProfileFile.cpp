@@ -215,9 +215,10 @@ Placement placementOf(const QByteArray& bytes, bool utf8, const QString& section
 }
 
 // Whether a stored password's bytes read as what a scrambled password
-// written as UTF-8 is: characters from U+00A0 to U+00FF (a typed character
-// scrambles into 0xA0 to 0xFF of the code page). In the code page itself they
-// may form UTF-8 by chance ("Q1W2" does), but as other characters.
+// written as UTF-8 is: characters from U+00A0 to U+00FF (a printable ASCII
+// character scrambles into 0xA0 to 0xFE of the code page, a letter beyond
+// ASCII into ASCII). In the code page itself they may form UTF-8 by chance
+// ("Q1W2" does), but as other characters.
 bool scrambledInUtf8(QByteArrayView value) {
     const QString text = QString::fromUtf8(value);
     return ImportedText::isUtf8BeyondAscii(value) &&
