@@ -14,8 +14,8 @@ public:
 
     // Opens the file, creating it when missing (on POSIX readable by its
     // owner only, the folder's owner when root creates it; on Windows with
-    // the folder's rights);
-    // a link at the name is not followed. Raises IoError.
+    // the folder's rights); a link at the name is not followed. Raises
+    // IoError.
     void open(const QString& path);
     // One try at the lock: true when this object holds it now, false while
     // another holds it. Any other failure raises IoError.
