@@ -6,7 +6,9 @@
 // the file afresh; sections and keys match case-insensitively; values read
 // are trimmed, unquoted and cut at 2047 characters; a write changes only the
 // line of its key and replaces the file in one rename (written over in place
-// only where the folder takes no new file).
+// only where the folder takes no new file). The file's encoding is told from
+// its bytes; the value of [Hmail] admin, the scrambled password, counts only
+// where it reads as one written in UTF-8.
 namespace ProfileFile {
 QString readString(const QString& path, const QString& section, const QString& key,
                    const QString& defaultValue = QString());
