@@ -4,6 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/OneLine.h"
 #include "platform/Progress.h"
+#include "platform/StopSignals.h"
 #include "platform/TarveloError.h"
 #include "platform/TextFile.h"
 
@@ -22,6 +23,13 @@ QString ActivityLog::fileStamp(const QDateTime& moment) {
 
 QString ActivityLog::paneStamp(const QDateTime& moment) {
     return moment.toString(QStringLiteral("HH:mm:ss"));
+}
+
+void ActivityLog::logStopSignal() {
+    const QString signal = StopSignals::toTell();
+    if (!signal.isEmpty()) {
+        LogMessage(QStringLiteral("Das Programm wird beendet (%1)").arg(signal));
+    }
 }
 
 void ActivityLog::LogMessage(const QString& text) {

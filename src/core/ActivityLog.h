@@ -17,6 +17,9 @@ public:
     ActivityLog(QString logFile, const Clock& clock, WindowState& window);
 
     void LogMessage(const QString& message);
+    // "Das Programm wird beendet (SIGTERM)" once a stop was asked for from
+    // outside, and only once, whoever tells the run's end.
+    void logStopSignal();
 
     // "dd.MM.yyyy HH:mm:ss", the time left out at exactly midnight.
     static QString fileStamp(const QDateTime& moment);

@@ -19,6 +19,9 @@ void ErrorReporter::report(const QString& message) {
     }
     if (m_log) {
         try {
+            // A stop asked for from outside that an error overtook (a change
+            // that waited for another session's lock): the log says both.
+            m_log->logStopSignal();
             m_log->LogMessage(QStringLiteral("Fehler: ") + message);
         } catch (const TarveloError& logError) {
             // The log itself failed; standard error is all that is left.

@@ -261,9 +261,8 @@ void MainSession::HmailRefresh1Click() {
     refreshRoutes(AdminPassword, m_paths.automationDirectory, [this] {
         Progress::note(); // the refresh's own time limit bounds this wait
         m_window.runWaiting();
-        const QString signal = StopSignals::received();
-        if (!signal.isEmpty()) {
-            LogMessage(QStringLiteral("Das Programm wird beendet (%1)").arg(signal));
+        if (!StopSignals::received().isEmpty()) {
+            m_log.logStopSignal();
             return false;
         }
         return !m_window.stopRequested();

@@ -95,9 +95,6 @@ private:
     // Raises when the protocol folder cannot take the protocol file.
     void refuseUnwritableProtocol() const;
     void stopped(const SyncPlan& plan, int stored);
-    // A stop sent from outside is named in the log, so that a scheduled run
-    // cut short says why.
-    void logStopSignal() const;
 
     SyncContext& m_context;
     WindowState& m_window;
@@ -221,7 +218,7 @@ void SyncRun::synchronise() {
                     guards.record->end();
                 }
                 m_window.setZaehler(QStringLiteral("Testlauf abgebrochen"));
-                logStopSignal();
+                m_context.log.logStopSignal();
                 m_context.log.LogMessage(
                     QStringLiteral("Testlauf abgebrochen: es wurde nichts geändert"));
                 return;
@@ -365,13 +362,6 @@ int SyncRun::apply(const SyncPlan& plan) {
     }
 }
 
-void SyncRun::logStopSignal() const {
-    const QString signal = StopSignals::received();
-    if (!signal.isEmpty()) {
-        m_context.log.LogMessage(QStringLiteral("Das Programm wird beendet (%1)").arg(signal));
-    }
-}
-
 void SyncRun::stopped(const SyncPlan& plan, int stored) {
     const QString closing = QStringLiteral("Abgebrochen nach %1 von %2 geplanten Änderungen")
                                 .arg(stored)
@@ -379,7 +369,7 @@ void SyncRun::stopped(const SyncPlan& plan, int stored) {
     // Said before the record is written: a record that cannot be written
     // must not hide that the run was stopped.
     m_window.setZaehler(QStringLiteral("%1 Änderungen, abgebrochen").arg(stored));
-    logStopSignal();
+    m_context.log.logStopSignal();
     m_context.log.LogMessage(QStringLiteral("Synchronisation abgebrochen: %1 von %2 Änderungen "
                                             "gemacht")
                                  .arg(stored)

@@ -19,6 +19,9 @@ public:
 
     // The name of the signal received ("SIGTERM"), empty when none was.
     static QString received();
+    // The same name, but only the first time it is asked after the signal
+    // came: the log says once that the program was asked to end.
+    static QString toTell();
     // Ends the process by the (first) signal received, as its sender
     // expects, once the run has recorded its stop or its error has been told;
     // returns when none was received.

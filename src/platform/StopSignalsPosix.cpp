@@ -8,6 +8,7 @@ namespace {
 constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 volatile std::sig_atomic_t g_received = 0;
+bool g_told = false;
 // What each signal did before: restored afterwards.
 struct sigaction g_before[std::size(kSignals)];
 
@@ -57,6 +58,15 @@ QString StopSignals::received() {
     default:
         return QString();
     }
+}
+
+QString StopSignals::toTell() {
+    const QString signal = received();
+    if (signal.isEmpty() || g_told) {
+        return QString();
+    }
+    g_told = true;
+    return signal;
 }
 
 void StopSignals::endIfReceived() {

@@ -8,4 +8,8 @@ QString StopSignals::received() {
     return QString();
 }
 
+QString StopSignals::toTell() {
+    return QString();
+}
+
 void StopSignals::endIfReceived() {}

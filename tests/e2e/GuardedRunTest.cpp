@@ -538,6 +538,42 @@ TEST(GuardedRun, ASignalToEndStopsTheRunAfterTheChangeInHandAndLeavesItsRecord) 
     }
 }
 
+// A stop that comes while the change in hand is still under way, and that
+// change then fails (here a trigger, as a lock that is not freed in time):
+// the record is the failure's, and the log says the stop came before the
+// error, as with a server that stops answering.
+TEST(GuardedRun, AStopOvertakenByTheFailureOfTheChangeInHandIsLoggedBeforeTheError) {
+    Scheduled s(Backend::Postgres);
+    s.execute({"CREATE FUNCTION refuse() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(0.3); IF "
+               "NEW.routeaddressaddress = 'neu2@example.com' THEN PERFORM pg_sleep(3); RAISE "
+               "EXCEPTION 'geschuetzte Adresse'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql",
+               "CREATE TRIGGER refuse BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
+               "EXECUTE FUNCTION refuse()"});
+    s.install.writeFile("liste.txt", listWithNew(5));
+    const auto run = s.start(s.args());
+    ASSERT_TRUE(s.insertedTwo()) << "the run never inserted";
+    QThread::msleep(600); // the insert of neu2 waits on the server
+    ASSERT_EQ(::kill(pid_t(run->processId()), SIGTERM), 0);
+    ASSERT_TRUE(run->waitForFinished(20000));
+    EXPECT_EQ(run->exitStatus(), QProcess::CrashExit) << "ended by the signal";
+
+    const QStringList log = s.install.logMessages();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.at(log.size() - 2), "Das Programm wird beendet (SIGTERM)")
+        << log.join('\n').toStdString();
+    EXPECT_TRUE(log.last().startsWith("Fehler: ")) << log.last().toStdString();
+    EXPECT_TRUE(log.last().contains("geschuetzte Adresse")) << log.last().toStdString();
+    EXPECT_EQ(log.filter("wird beendet").size(), 1);
+    const QStringList files = s.protocolFiles();
+    ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+    EXPECT_TRUE(files[0].endsWith("-fehler.log")) << files[0].toStdString();
+    const QStringList lines = s.fileLines(files[0]);
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines.at(lines.size() - 2), "Insert 1 neu2@example.com");
+    EXPECT_TRUE(s.exampleComRows().contains("neu1@example.com"));
+    EXPECT_FALSE(s.exampleComRows().contains("neu2@example.com"));
+}
+
 // A dry run stopped from outside leaves no protocol that could pass for a
 // preview, and its log names the signal, as a stopped run's does.
 TEST(GuardedRun, ASignalToEndStopsADryRunAndTheLogSaysWhy) {
