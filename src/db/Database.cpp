@@ -27,14 +27,16 @@ void execOrThrow(QSqlDatabase& db, const QString& sql) {
 // character set (MariaDB's ODBC driver takes it from CHARSET= in the string
 // or the data source; a server's init_connect may switch it) would read
 // "łukasz" as "?ukasz", delete its row and insert garbled letters in its
-// place, night after night.
+// place, night after night. The server converts what it is sent into the
+// connection's character set before it stores it: that one counts too.
 void requireUtf8Session(QSqlDatabase& db) {
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT @@character_set_client, @@character_set_results")) ||
+    if (!query.exec(QStringLiteral("SELECT @@character_set_client, @@character_set_connection, "
+                                   "@@character_set_results")) ||
         !query.next()) {
         throw DbError(SqlExec::driverText(query.lastError()));
     }
-    for (int column = 0; column < 2; ++column) {
+    for (int column = 0; column < 3; ++column) {
         const QVariant value = query.value(column);
         const QString set = value.isNull() ? QStringLiteral("NULL") : value.toString();
         const QString lower = AsciiCase::lower(set);

@@ -942,13 +942,17 @@ TEST(ServerRunMariaDb, AnOdbcSessionOutsideUtf8IsRefusedBeforeAnyChange) {
 // A server whose init_connect switches the session to latin1 (for logins
 // that do not administer connections) leaves MariaDB's ODBC driver reading
 // latin1 as UTF-8: refused like a latin1 CHARSET, before any change; so is
-// one that switches only the answers.
+// one that switches only the answers, or only the connection's character set
+// (the server would store "ła" as "?a").
 TEST(ServerRunMariaDb, AnInitConnectOutsideUtf8IsRefusedOverOdbc) {
-    for (const char* initConnect : {"SET NAMES latin1", "SET character_set_results = latin1"}) {
+    for (const char* initConnect :
+         {"SET NAMES latin1", "SET character_set_results = latin1",
+          "SET collation_connection = latin1_swedish_ci", "SET character_set_connection = latin1"}) {
         SCOPED_TRACE(initConnect);
         NightlyLoginWithInitConnect server(QString::fromLatin1(initConnect));
-        const auto result =
-            server.run(server.odbcLogin(), "alice@example.com\r\nm\xc3\xbcller@example.com\r\n");
+        const QByteArray list = "alice@example.com\r\nm\xc3\xbcller@example.com\r\n"
+                                "\xc5\x82""a@example.com\r\n";
+        auto result = server.run(server.odbcLogin(), list);
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 1);
         const QString last = server.install.logMessages().last();
@@ -956,6 +960,12 @@ TEST(ServerRunMariaDb, AnInitConnectOutsideUtf8IsRefusedOverOdbc) {
         EXPECT_EQ(addressesOfRoute(server.admin, 1),
                   QStringList({"Bob@Example.com", "alice@example.com", "carol@example.com",
                                "postmaster@example.com"}));
+        // Qt's own driver sets UTF-8 once logged in: it carries the letters.
+        result = server.run(server.nativeLogin(), list);
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+        EXPECT_EQ(addressesOfRoute(server.admin, 1),
+                  QStringList({"alice@example.com", "müller@example.com", "ła@example.com"}));
     }
 }
 
