@@ -214,7 +214,9 @@ void MainSession::synchronise(bool dryRun) {
     if (!wasConnected && !m_startFailure.isEmpty() && !m_runRequested) {
         throw DbError(DatabaseStart::notConnected(m_startFailure));
     }
-    // Asked from outside to end during the run: it has stopped and said so.
+    // Asked from outside to end during the run: it has stopped and said so,
+    // or it had made its last change already and the log says it now.
+    m_log.logStopSignal();
     StopSignals::endIfReceived();
 }
 
@@ -268,6 +270,7 @@ void MainSession::HmailRefresh1Click() {
         return !m_window.stopRequested();
     });
     // Heard after the mail server had answered: the refresh is done.
+    m_log.logStopSignal();
     StopSignals::endIfReceived();
 }
 

@@ -574,6 +574,36 @@ TEST(GuardedRun, AStopOvertakenByTheFailureOfTheChangeInHandIsLoggedBeforeTheErr
     EXPECT_FALSE(s.exampleComRows().contains("neu2@example.com"));
 }
 
+// A stop that comes while the last change is under way finds the run's work
+// done: its protocol is the whole one, and the log says why the program then
+// ends by the signal.
+TEST(GuardedRun, AStopDuringTheLastChangeLeavesTheWholeProtocolAndIsLogged) {
+    Scheduled s(Backend::Postgres);
+    s.execute({"CREATE FUNCTION last() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(0.3); IF "
+               "NEW.routeaddressaddress = 'neu2@example.com' THEN PERFORM pg_sleep(3); END IF; "
+               "RETURN NEW; END $$ LANGUAGE plpgsql",
+               "CREATE TRIGGER last BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
+               "EXECUTE FUNCTION last()"});
+    s.install.writeFile("liste.txt", listWithNew(3));
+    const auto run = s.start(s.args());
+    ASSERT_TRUE(s.insertedTwo()) << "the run never inserted";
+    QThread::msleep(600); // the insert of neu2 waits on the server
+    ASSERT_EQ(::kill(pid_t(run->processId()), SIGTERM), 0);
+    ASSERT_TRUE(run->waitForFinished(20000));
+    EXPECT_EQ(run->exitStatus(), QProcess::CrashExit) << "ended by the signal";
+
+    EXPECT_TRUE(s.exampleComRows().contains("neu2@example.com"));
+    const QStringList files = s.protocolFiles();
+    ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+    EXPECT_TRUE(QRegularExpression("^hmail-\\d{8}-\\d{6}\\.log$").match(files[0]).hasMatch())
+        << files[0].toStdString();
+    EXPECT_EQ(s.fileLines(files[0]).last(), "Insert 1 neu2@example.com");
+    const QStringList log = s.install.logMessages();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.mid(log.size() - 2),
+              QStringList({"Ende DBsync", "Das Programm wird beendet (SIGTERM)"}));
+}
+
 // A dry run stopped from outside leaves no protocol that could pass for a
 // preview, and its log names the signal, as a stopped run's does.
 TEST(GuardedRun, ASignalToEndStopsADryRunAndTheLogSaysWhy) {
