@@ -538,70 +538,54 @@ TEST(GuardedRun, ASignalToEndStopsTheRunAfterTheChangeInHandAndLeavesItsRecord) 
     }
 }
 
-// A stop that comes while the change in hand is still under way, and that
-// change then fails (here a trigger, as a lock that is not freed in time):
-// the record is the failure's, and the log says the stop came before the
-// error, as with a server that stops answering.
-TEST(GuardedRun, AStopOvertakenByTheFailureOfTheChangeInHandIsLoggedBeforeTheError) {
-    Scheduled s(Backend::Postgres);
-    s.execute({"CREATE FUNCTION refuse() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(0.3); IF "
-               "NEW.routeaddressaddress = 'neu2@example.com' THEN PERFORM pg_sleep(3); RAISE "
-               "EXCEPTION 'geschuetzte Adresse'; END IF; RETURN NEW; END $$ LANGUAGE plpgsql",
-               "CREATE TRIGGER refuse BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
-               "EXECUTE FUNCTION refuse()"});
-    s.install.writeFile("liste.txt", listWithNew(5));
-    const auto run = s.start(s.args());
-    ASSERT_TRUE(s.insertedTwo()) << "the run never inserted";
-    QThread::msleep(600); // the insert of neu2 waits on the server
-    ASSERT_EQ(::kill(pid_t(run->processId()), SIGTERM), 0);
-    ASSERT_TRUE(run->waitForFinished(20000));
-    EXPECT_EQ(run->exitStatus(), QProcess::CrashExit) << "ended by the signal";
+// A stop that comes while the change in hand is still under way on the
+// server (neu2's insert, slowed by a trigger). Should that change then fail
+// (as a lock not freed in time), the record is the failure's and the log says
+// the stop came before the error; is it the last change, the run's work is
+// done, its protocol the whole one, and the log says the stop after it.
+TEST(GuardedRun, AStopDuringAChangeThatFailsOrIsTheLastIsLogged) {
+    for (const bool fails : {true, false}) {
+        SCOPED_TRACE(fails ? "the change fails" : "the last change");
+        Scheduled s(Backend::Postgres);
+        s.execute({QStringLiteral("CREATE FUNCTION slow() RETURNS trigger AS $$ BEGIN PERFORM "
+                                  "pg_sleep(0.3); IF NEW.routeaddressaddress = "
+                                  "'neu2@example.com' THEN PERFORM pg_sleep(3); %1 END IF; "
+                                  "RETURN NEW; END $$ LANGUAGE plpgsql")
+                       .arg(fails ? "RAISE EXCEPTION 'geschuetzte Adresse';" : ""),
+                   "CREATE TRIGGER slow BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
+                   "EXECUTE FUNCTION slow()"});
+        s.install.writeFile("liste.txt", listWithNew(fails ? 5 : 3));
+        const auto run = s.start(s.args());
+        ASSERT_TRUE(s.insertedTwo()) << "the run never inserted";
+        QThread::msleep(600); // the insert of neu2 waits on the server
+        ASSERT_EQ(::kill(pid_t(run->processId()), SIGTERM), 0);
+        ASSERT_TRUE(run->waitForFinished(20000));
+        EXPECT_EQ(run->exitStatus(), QProcess::CrashExit) << "ended by the signal";
 
-    const QStringList log = s.install.logMessages();
-    ASSERT_GE(log.size(), 2);
-    EXPECT_EQ(log.at(log.size() - 2), "Das Programm wird beendet (SIGTERM)")
-        << log.join('\n').toStdString();
-    EXPECT_TRUE(log.last().startsWith("Fehler: ")) << log.last().toStdString();
-    EXPECT_TRUE(log.last().contains("geschuetzte Adresse")) << log.last().toStdString();
-    EXPECT_EQ(log.filter("wird beendet").size(), 1);
-    const QStringList files = s.protocolFiles();
-    ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
-    EXPECT_TRUE(files[0].endsWith("-fehler.log")) << files[0].toStdString();
-    const QStringList lines = s.fileLines(files[0]);
-    ASSERT_GE(lines.size(), 3);
-    EXPECT_EQ(lines.at(lines.size() - 2), "Insert 1 neu2@example.com");
-    EXPECT_TRUE(s.exampleComRows().contains("neu1@example.com"));
-    EXPECT_FALSE(s.exampleComRows().contains("neu2@example.com"));
-}
-
-// A stop that comes while the last change is under way finds the run's work
-// done: its protocol is the whole one, and the log says why the program then
-// ends by the signal.
-TEST(GuardedRun, AStopDuringTheLastChangeLeavesTheWholeProtocolAndIsLogged) {
-    Scheduled s(Backend::Postgres);
-    s.execute({"CREATE FUNCTION last() RETURNS trigger AS $$ BEGIN PERFORM pg_sleep(0.3); IF "
-               "NEW.routeaddressaddress = 'neu2@example.com' THEN PERFORM pg_sleep(3); END IF; "
-               "RETURN NEW; END $$ LANGUAGE plpgsql",
-               "CREATE TRIGGER last BEFORE INSERT ON hm_routeaddresses FOR EACH ROW "
-               "EXECUTE FUNCTION last()"});
-    s.install.writeFile("liste.txt", listWithNew(3));
-    const auto run = s.start(s.args());
-    ASSERT_TRUE(s.insertedTwo()) << "the run never inserted";
-    QThread::msleep(600); // the insert of neu2 waits on the server
-    ASSERT_EQ(::kill(pid_t(run->processId()), SIGTERM), 0);
-    ASSERT_TRUE(run->waitForFinished(20000));
-    EXPECT_EQ(run->exitStatus(), QProcess::CrashExit) << "ended by the signal";
-
-    EXPECT_TRUE(s.exampleComRows().contains("neu2@example.com"));
-    const QStringList files = s.protocolFiles();
-    ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
-    EXPECT_TRUE(QRegularExpression("^hmail-\\d{8}-\\d{6}\\.log$").match(files[0]).hasMatch())
-        << files[0].toStdString();
-    EXPECT_EQ(s.fileLines(files[0]).last(), "Insert 1 neu2@example.com");
-    const QStringList log = s.install.logMessages();
-    ASSERT_GE(log.size(), 2);
-    EXPECT_EQ(log.mid(log.size() - 2),
-              QStringList({"Ende DBsync", "Das Programm wird beendet (SIGTERM)"}));
+        EXPECT_EQ(s.exampleComRows().contains("neu2@example.com"), !fails);
+        const QStringList files = s.protocolFiles();
+        ASSERT_EQ(files.size(), 1) << files.join(' ').toStdString();
+        EXPECT_TRUE(QRegularExpression(fails ? "^hmail-\\d{8}-\\d{6}-fehler\\.log$"
+                                             : "^hmail-\\d{8}-\\d{6}\\.log$")
+                        .match(files[0])
+                        .hasMatch())
+            << files[0].toStdString();
+        const QStringList lines = s.fileLines(files[0]);
+        ASSERT_GE(lines.size(), 3);
+        EXPECT_EQ(lines.at(lines.size() - (fails ? 2 : 1)), "Insert 1 neu2@example.com");
+        const QStringList log = s.install.logMessages();
+        ASSERT_GE(log.size(), 2);
+        EXPECT_EQ(log.filter("wird beendet").size(), 1) << log.join('\n').toStdString();
+        if (fails) {
+            EXPECT_EQ(log.at(log.size() - 2), "Das Programm wird beendet (SIGTERM)");
+            EXPECT_TRUE(log.last().startsWith("Fehler: ")) << log.last().toStdString();
+            EXPECT_TRUE(log.last().contains("geschuetzte Adresse")) << log.last().toStdString();
+            EXPECT_TRUE(lines.last().startsWith("Fehler: ")) << lines.last().toStdString();
+        } else {
+            EXPECT_EQ(log.mid(log.size() - 2),
+                      QStringList({"Ende DBsync", "Das Programm wird beendet (SIGTERM)"}));
+        }
+    }
 }
 
 // A dry run stopped from outside leaves no protocol that could pass for a

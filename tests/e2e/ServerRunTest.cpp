@@ -945,13 +945,14 @@ TEST(ServerRunMariaDb, AnOdbcSessionOutsideUtf8IsRefusedBeforeAnyChange) {
 // one that switches only the answers, or only the connection's character set
 // (the server would store "ła" as "?a").
 TEST(ServerRunMariaDb, AnInitConnectOutsideUtf8IsRefusedOverOdbc) {
-    for (const char* initConnect :
-         {"SET NAMES latin1", "SET character_set_results = latin1",
-          "SET collation_connection = latin1_swedish_ci", "SET character_set_connection = latin1"}) {
+    for (const char* initConnect : {"SET NAMES latin1", "SET character_set_results = latin1",
+                                    "SET collation_connection = latin1_swedish_ci",
+                                    "SET character_set_connection = latin1"}) {
         SCOPED_TRACE(initConnect);
         NightlyLoginWithInitConnect server(QString::fromLatin1(initConnect));
         const QByteArray list = "alice@example.com\r\nm\xc3\xbcller@example.com\r\n"
-                                "\xc5\x82""a@example.com\r\n";
+                                "\xc5\x82"
+                                "a@example.com\r\n";
         auto result = server.run(server.odbcLogin(), list);
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 1);
