@@ -63,6 +63,18 @@ QByteArray platformsToTry() {
     return platforms.join(';');
 }
 
+// The platforms without those whose screen takes the connection and never
+// answers: the toolkit would wait for it for ever, the run never begin.
+QByteArray withoutSilentScreens(const QByteArray& platforms) {
+    QByteArrayList kept;
+    for (const QByteArray& platform : platforms.split(';')) {
+        if (isScreenless(platform) || ScreenPlatforms::answers(platform)) {
+            kept.append(platform);
+        }
+    }
+    return kept.join(';');
+}
+
 // Why the run goes on without screen although a display was named.
 QString unusableDisplay(const QByteArray& platforms) {
     QStringList tried;
@@ -72,9 +84,13 @@ QString unusableDisplay(const QByteArray& platforms) {
         }
     }
     const QString where = ScreenPlatforms::description();
-    return QStringLiteral("Tarvelo: Der Bildschirm ist nicht nutzbar (%1; Qt-Plattform %2 "
-                          "startet nicht), es geht ohne Bildschirm weiter.")
-        .arg(where, tried.join(u", "));
+    const QString failed =
+        tried.size() == 1
+            ? QStringLiteral("Qt-Plattform %1 startet nicht").arg(tried.first())
+            : QStringLiteral("Qt-Plattformen %1 starten nicht").arg(tried.join(u", "));
+    return QStringLiteral("Tarvelo: Der Bildschirm ist nicht nutzbar (%1; %2), es geht ohne "
+                          "Bildschirm weiter.")
+        .arg(where, failed);
 }
 
 // The toolkit's notes while it looks for a platform. They are shown as
@@ -161,7 +177,7 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     const bool platformChosen = qEnvironmentVariableIsSet("QT_QPA_PLATFORM");
     const QByteArray chosenPlatform = qgetenv("QT_QPA_PLATFORM");
     const QByteArray platforms = platformsToTry();
-    qputenv("QT_QPA_PLATFORM", platforms);
+    qputenv("QT_QPA_PLATFORM", withoutSilentScreens(platforms));
     const bool screenWanted = !isScreenless(platforms.split(';').constFirst());
     qInstallMessageHandler(collectStartupNote);
     // The window's thread is a single-threaded apartment from before the

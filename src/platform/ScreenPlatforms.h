@@ -12,6 +12,12 @@ QByteArrayList available();
 // Whether nothing shown here can be seen, whichever platform is named (a
 // scheduled task's window station): false where that cannot be told.
 bool hidden();
+// Whether the screen a platform names answers within a few seconds: the
+// toolkit would wait for ever for one that takes the connection and never
+// answers (a frozen X server, a forwarded display whose far end sleeps).
+// True where it cannot be told, and where nothing listens: the toolkit then
+// fails at once and says why.
+bool answers(const QByteArray& platform);
 // What names the screen, for the note that it could not be used.
 QString description();
 // Where this desktop is told which program opens text files, for the note

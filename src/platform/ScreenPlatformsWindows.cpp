@@ -52,6 +52,10 @@ bool ScreenPlatforms::hidden() {
     return !screenUsable();
 }
 
+bool ScreenPlatforms::answers(const QByteArray&) {
+    return true;
+}
+
 QString ScreenPlatforms::description() {
     if (!windowStationVisible()) {
         return QStringLiteral("keine sichtbare Fensterstation");

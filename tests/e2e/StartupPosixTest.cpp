@@ -13,6 +13,8 @@
 
 #include <stdexcept>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -204,6 +206,38 @@ QString deadDisplay() {
     throw std::runtime_error("no free display number");
 }
 
+// An X display on 127.0.0.1 that takes connections and never answers, like
+// a frozen server or a forwarded display whose far end sleeps.
+class SilentDisplay {
+public:
+    SilentDisplay() {
+        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        for (int n = 50; n < 100 && m_display.isEmpty(); ++n) {
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(static_cast<uint16_t>(6000 + n));
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::bind(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+                    0 &&
+                ::listen(m_socket, 16) == 0) {
+                m_display = QStringLiteral("127.0.0.1:%1").arg(n);
+            }
+        }
+        if (m_display.isEmpty()) {
+            throw std::runtime_error("no free X display port");
+        }
+    }
+    ~SilentDisplay() { ::close(m_socket); }
+    SilentDisplay(const SilentDisplay&) = delete;
+    SilentDisplay& operator=(const SilentDisplay&) = delete;
+
+    QString display() const { return m_display; }
+
+private:
+    int m_socket = -1;
+    QString m_display;
+};
+
 // A real X server of its own (Xvfb) for as long as it lives.
 class VirtualDisplay {
 public:
@@ -244,22 +278,33 @@ private:
 
 TEST(Startup, UnusableDisplayIsNoDisplay) {
     const QString dead = deadDisplay();
+    const SilentDisplay silent;
     struct Case {
         const char* what;
         QStringList environment;
         QString why;
     };
     const Case cases[] = {
-        {"DISPLAY without a server", {"DISPLAY=" + dead}, "DISPLAY=" + dead + "; Qt-Plattform xcb"},
+        {"DISPLAY without a server",
+         {"DISPLAY=" + dead},
+         "DISPLAY=" + dead + "; Qt-Plattform xcb startet nicht"},
+        {"DISPLAY whose server never answers",
+         {"DISPLAY=" + silent.display()},
+         "DISPLAY=" + silent.display() + "; Qt-Plattform xcb startet nicht"},
         {"xcb chosen without a display",
          {"QT_QPA_PLATFORM=xcb"},
-         "kein DISPLAY gesetzt; Qt-Plattform xcb"},
+         "kein DISPLAY gesetzt; Qt-Plattform xcb startet nicht"},
         {"xcb chosen, DISPLAY without a server",
          {"QT_QPA_PLATFORM=xcb", "DISPLAY=" + dead},
-         "DISPLAY=" + dead + "; Qt-Plattform xcb"},
+         "DISPLAY=" + dead + "; Qt-Plattform xcb startet nicht"},
         {"Wayland display without a compositor",
          {"WAYLAND_DISPLAY=tarvelo-fehlt", "XDG_RUNTIME_DIR=" + QDir::tempPath()},
-         "WAYLAND_DISPLAY=tarvelo-fehlt; Qt-Plattform wayland"},
+         "WAYLAND_DISPLAY=tarvelo-fehlt; Qt-Plattform wayland startet nicht"},
+        {"DISPLAY and Wayland display, neither usable",
+         {"DISPLAY=" + dead, "WAYLAND_DISPLAY=tarvelo-fehlt",
+          "XDG_RUNTIME_DIR=" + QDir::tempPath()},
+         "DISPLAY=" + dead +
+             ", WAYLAND_DISPLAY=tarvelo-fehlt; Qt-Plattformen xcb, wayland starten nicht"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -276,7 +321,7 @@ TEST(Startup, UnusableDisplayIsNoDisplay) {
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
         EXPECT_EQ(result.standardError, "Tarvelo: Der Bildschirm ist nicht nutzbar (" + c.why +
-                                            " startet nicht), es geht ohne Bildschirm weiter.\n");
+                                            "), es geht ohne Bildschirm weiter.\n");
         const QStringList log = install.logMessages();
         EXPECT_TRUE(log.contains("Ende DBsync"));
         EXPECT_EQ(log.last(), "Schliesse Programm");
