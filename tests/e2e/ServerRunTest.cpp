@@ -1,4 +1,5 @@
 #include "ScratchInstall.h"
+#include "SilentListener.h"
 
 #include "ConnectionKey.h"
 #include "TestBackend.h"
@@ -411,36 +412,6 @@ TEST_P(ServerBatch, AChangeOrCommitWhoseAnswerIsLostIsListedAsOpen) {
     }
 }
 
-// A SQL Server address that accepts the connection and never answers: the
-// driver gives up after its login time-out, and the program ends with the
-// driver's text instead of hanging at start.
-// A listening socket on 127.0.0.1 that nobody accepts from: the kernel
-// completes each connection, and no byte ever comes back.
-class SilentListener {
-public:
-    SilentListener() {
-        m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (m_fd < 0 || ::bind(m_fd, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(m_fd, 8) != 0 ||
-            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-            throw std::runtime_error("cannot listen on 127.0.0.1");
-        }
-        m_port = ntohs(address.sin_port);
-    }
-    ~SilentListener() { ::close(m_fd); }
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
-    int port() const { return m_port; }
-
-private:
-    int m_fd = -1;
-    int m_port = 0;
-};
-
 // One unattended run over a one-address list on the connection string,
 // and how long it took to end.
 struct ConnectionAttempt {
@@ -458,6 +429,9 @@ struct ConnectionAttempt {
     qint64 seconds = 0;
 };
 
+// A SQL Server address that accepts the connection and never answers: the
+// driver gives up after its login time-out, and the program ends with the
+// driver's text instead of hanging at start.
 TEST(ServerRunSqlServer, AServerThatNeverAnswersEndsInAnError) {
     SilentListener silent;
     // SQL Server's provider, also demanding encryption (which FreeTDS must

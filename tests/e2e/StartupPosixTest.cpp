@@ -1,4 +1,5 @@
 #include "ScratchInstall.h"
+#include "SilentListener.h"
 #include "TestBackend.h"
 
 #include "TestDatabases.h"
@@ -13,8 +14,6 @@
 
 #include <stdexcept>
 
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -206,38 +205,6 @@ QString deadDisplay() {
     throw std::runtime_error("no free display number");
 }
 
-// An X display on 127.0.0.1 that takes connections and never answers, like
-// a frozen server or a forwarded display whose far end sleeps.
-class SilentDisplay {
-public:
-    SilentDisplay() {
-        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
-        for (int n = 50; n < 100 && m_display.isEmpty(); ++n) {
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(static_cast<uint16_t>(6000 + n));
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (::bind(m_socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
-                    0 &&
-                ::listen(m_socket, 16) == 0) {
-                m_display = QStringLiteral("127.0.0.1:%1").arg(n);
-            }
-        }
-        if (m_display.isEmpty()) {
-            throw std::runtime_error("no free X display port");
-        }
-    }
-    ~SilentDisplay() { ::close(m_socket); }
-    SilentDisplay(const SilentDisplay&) = delete;
-    SilentDisplay& operator=(const SilentDisplay&) = delete;
-
-    QString display() const { return m_display; }
-
-private:
-    int m_socket = -1;
-    QString m_display;
-};
-
 // A real X server of its own (Xvfb) for as long as it lives.
 class VirtualDisplay {
 public:
@@ -278,7 +245,10 @@ private:
 
 TEST(Startup, UnusableDisplayIsNoDisplay) {
     const QString dead = deadDisplay();
-    const SilentDisplay silent;
+    // An X display that takes connections and never answers, like a frozen
+    // server or a forwarded display whose far end sleeps.
+    const SilentListener silentServer(6050, 6099);
+    const QString silent = QStringLiteral("127.0.0.1:%1").arg(silentServer.port() - 6000);
     struct Case {
         const char* what;
         QStringList environment;
@@ -289,8 +259,8 @@ TEST(Startup, UnusableDisplayIsNoDisplay) {
          {"DISPLAY=" + dead},
          "DISPLAY=" + dead + "; Qt-Plattform xcb startet nicht"},
         {"DISPLAY whose server never answers",
-         {"DISPLAY=" + silent.display()},
-         "DISPLAY=" + silent.display() + "; Qt-Plattform xcb startet nicht"},
+         {"DISPLAY=" + silent},
+         "DISPLAY=" + silent + "; Qt-Plattform xcb startet nicht"},
         {"xcb chosen without a display",
          {"QT_QPA_PLATFORM=xcb"},
          "kein DISPLAY gesetzt; Qt-Plattform xcb startet nicht"},
