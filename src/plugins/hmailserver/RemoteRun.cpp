@@ -170,7 +170,13 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
     process.write(input);
     process.closeWriteChannel();
 
-    const End end = awaitEnd(process, command.timeoutSeconds * 1000, whileWaiting, written);
+    End end = awaitEnd(process, command.timeoutSeconds * 1000, whileWaiting, written);
+    const bool endedWell = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    // A service manager's stop, a time limit or Ctrl+C reach the whole
+    // process group: the command ended by the same stop that reached us.
+    if (end == End::Finished && !endedWell && whileWaiting && !whileWaiting()) {
+        end = End::Stopped;
+    }
     if (end == End::Stopped) {
         endCommand(process);
         outcome.errorDescription =
@@ -192,7 +198,6 @@ RemoteRun::Outcome RemoteRun::run(const RemoteCommand& command, const QByteArray
         return outcome;
     }
     keepEndOfWritten(process, written);
-    const bool endedWell = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     if (endedWell && holdsLine(written.output, confirmation)) {
         outcome.succeeded = true;
         return outcome;
