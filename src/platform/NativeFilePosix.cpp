@@ -1,6 +1,7 @@
 #include "platform/NativeFile.h"
 
 #include "platform/ChunkedRead.h"
+#include "platform/Descriptor.h"
 #include "platform/FileOwner.h"
 
 #include <QFile>
@@ -15,28 +16,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Closes the descriptor on every way out.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    // Closes now and tells whether the close succeeded.
-    bool close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 bool writeAll(int fd, const QByteArray& bytes) {
     qsizetype done = 0;

@@ -1,5 +1,7 @@
 #include "platform/ScreenPlatforms.h"
 
+#include "platform/Descriptor.h"
+
 #include <QStringList>
 
 #include <cerrno>
@@ -23,22 +25,6 @@ using Clock = std::chrono::steady_clock;
 // through a forwarded display over a slow line.
 constexpr std::chrono::seconds kAnswerBound(5);
 
-class Socket {
-public:
-    explicit Socket(int fd) : m_fd(fd) {}
-    ~Socket() {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
-    int fd() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // Waits until the socket is ready for `events` or the deadline has passed.
 bool waitFor(int fd, short events, Clock::time_point deadline) {
     for (;;) {
@@ -60,7 +46,7 @@ bool waitFor(int fd, short events, Clock::time_point deadline) {
 
 enum class Reach { Connected, Refused, Silent };
 
-Reach connectBy(const Socket& socket, const sockaddr* address, socklen_t length,
+Reach connectBy(const Descriptor& socket, const sockaddr* address, socklen_t length,
                 Clock::time_point deadline) {
     if (socket.fd() < 0 || ::fcntl(socket.fd(), F_SETFL, O_NONBLOCK) != 0) {
         return Reach::Refused;
@@ -82,7 +68,7 @@ Reach connectBy(const Socket& socket, const sockaddr* address, socklen_t length,
 
 // The connection's first request (no authorisation); any reply, even a
 // refusal, or the server closing the connection, is an answer.
-bool repliesToSetup(const Socket& socket, Clock::time_point deadline) {
+bool repliesToSetup(const Descriptor& socket, Clock::time_point deadline) {
     const unsigned char setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     if (::send(socket.fd(), setup, sizeof setup, MSG_NOSIGNAL) != sizeof setup) {
         return true; // closed already: the toolkit fails at once
@@ -100,7 +86,7 @@ Reach reachLocal(int display, Clock::time_point deadline) {
         std::memcpy(address.sun_path + (abstract ? 1 : 0), path.data(), path.size());
         const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() +
                                                    (abstract ? 1 : 0));
-        Socket socket(::socket(AF_UNIX, SOCK_STREAM, 0));
+        Descriptor socket(::socket(AF_UNIX, SOCK_STREAM, 0));
         const Reach reach =
             connectBy(socket, reinterpret_cast<const sockaddr*>(&address), length, deadline);
         if (reach == Reach::Connected) {
@@ -125,7 +111,7 @@ Reach reachRemote(const QByteArray& host, int display, Clock::time_point deadlin
     Reach reach = Reach::Refused;
     for (const addrinfo* entry = found; entry != nullptr && reach == Reach::Refused;
          entry = entry->ai_next) {
-        Socket socket(::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol));
+        Descriptor socket(::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol));
         reach = connectBy(socket, entry->ai_addr, entry->ai_addrlen, deadline);
         if (reach == Reach::Connected && !repliesToSetup(socket, deadline)) {
             reach = Reach::Silent;
