@@ -66,10 +66,13 @@ Reach connectBy(const Descriptor& socket, const sockaddr* address, socklen_t len
     return error == 0 ? Reach::Connected : Reach::Refused;
 }
 
-// The connection's first request (no authorisation); any reply, even a
-// refusal, or the server closing the connection, is an answer.
+// The connection's first request, for a protocol version no server speaks:
+// every server refuses it at once, and the probe never becomes a client,
+// whose leaving would make a server without other clients start afresh
+// just as the toolkit connects. Any reply, or the connection closed, is an
+// answer.
 bool repliesToSetup(const Descriptor& socket, Clock::time_point deadline) {
-    const unsigned char setup[12] = {'l', 0, 11, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const unsigned char setup[12] = {'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     if (::send(socket.fd(), setup, sizeof setup, MSG_NOSIGNAL) != sizeof setup) {
         return true; // closed already: the toolkit fails at once
     }
