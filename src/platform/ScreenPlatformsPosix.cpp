@@ -46,82 +46,78 @@ bool waitFor(int fd, short events, Clock::time_point deadline) {
 
 enum class Reach { Connected, Refused, Silent };
 
-Reach connectBy(const Descriptor& socket, const sockaddr* address, socklen_t length,
-                Clock::time_point deadline) {
-    if (socket.fd() < 0 || ::fcntl(socket.fd(), F_SETFL, O_NONBLOCK) != 0) {
-        return Reach::Refused;
-    }
-    if (::connect(socket.fd(), address, length) == 0) {
-        return Reach::Connected;
-    }
-    if (errno != EINPROGRESS && errno != EAGAIN) {
-        return Reach::Refused;
-    }
-    if (!waitFor(socket.fd(), POLLOUT, deadline)) {
-        return Reach::Silent;
-    }
-    int error = 0;
-    socklen_t size = sizeof error;
-    ::getsockopt(socket.fd(), SOL_SOCKET, SO_ERROR, &error, &size);
-    return error == 0 ? Reach::Connected : Reach::Refused;
-}
-
 // The connection's first request, for a protocol version no server speaks:
 // every server refuses it at once, and the probe never becomes a client,
 // whose leaving would make a server without other clients start afresh
 // just as the toolkit connects. Any reply, or the connection closed, is an
 // answer.
-bool repliesToSetup(const Descriptor& socket, Clock::time_point deadline) {
+bool repliesToSetup(int fd, Clock::time_point deadline) {
     const unsigned char setup[12] = {'l', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    if (::send(socket.fd(), setup, sizeof setup, MSG_NOSIGNAL) != sizeof setup) {
+    if (::send(fd, setup, sizeof setup, MSG_NOSIGNAL) != sizeof setup) {
         return true; // closed already: the toolkit fails at once
     }
-    return waitFor(socket.fd(), POLLIN, deadline);
+    return waitFor(fd, POLLIN, deadline);
+}
+
+// Connects to one address of the server and asks it.
+Reach reach(int family, const sockaddr* address, socklen_t length, Clock::time_point deadline) {
+    const Descriptor socket(::socket(family, SOCK_STREAM, 0));
+    const int fd = socket.fd();
+    if (fd < 0 || ::fcntl(fd, F_SETFL, O_NONBLOCK) != 0) {
+        return Reach::Refused;
+    }
+    if (::connect(fd, address, length) != 0) {
+        if (errno != EINPROGRESS && errno != EAGAIN) {
+            return Reach::Refused;
+        }
+        if (!waitFor(fd, POLLOUT, deadline)) {
+            return Reach::Silent;
+        }
+        int error = 0;
+        socklen_t size = sizeof error;
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size);
+        if (error != 0) {
+            return Reach::Refused;
+        }
+    }
+    return repliesToSetup(fd, deadline) ? Reach::Connected : Reach::Silent;
 }
 
 Reach reachLocal(int display, Clock::time_point deadline) {
     const std::string path = "/tmp/.X11-unix/X" + std::to_string(display);
     // Linux servers listen under the abstract name first, as the client
     // library tries them.
+    Reach found = Reach::Refused;
     for (const bool abstract : {true, false}) {
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         std::memcpy(address.sun_path + (abstract ? 1 : 0), path.data(), path.size());
         const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() +
                                                    (abstract ? 1 : 0));
-        Descriptor socket(::socket(AF_UNIX, SOCK_STREAM, 0));
-        const Reach reach =
-            connectBy(socket, reinterpret_cast<const sockaddr*>(&address), length, deadline);
-        if (reach == Reach::Connected) {
-            return repliesToSetup(socket, deadline) ? Reach::Connected : Reach::Silent;
-        }
-        if (reach == Reach::Silent) {
-            return reach;
+        found = reach(AF_UNIX, reinterpret_cast<const sockaddr*>(&address), length, deadline);
+        if (found != Reach::Refused) {
+            break;
         }
     }
-    return Reach::Refused;
+    return found;
 }
 
 Reach reachRemote(const QByteArray& host, int display, Clock::time_point deadline) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
+    addrinfo* addresses = nullptr;
     const std::string port = std::to_string(6000 + display);
-    if (::getaddrinfo(host.constData(), port.c_str(), &hints, &found) != 0) {
+    if (::getaddrinfo(host.constData(), port.c_str(), &hints, &addresses) != 0) {
         return Reach::Refused;
     }
-    Reach reach = Reach::Refused;
-    for (const addrinfo* entry = found; entry != nullptr && reach == Reach::Refused;
+    Reach found = Reach::Refused;
+    for (const addrinfo* entry = addresses; entry != nullptr && found == Reach::Refused;
          entry = entry->ai_next) {
-        Descriptor socket(::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol));
-        reach = connectBy(socket, entry->ai_addr, entry->ai_addrlen, deadline);
-        if (reach == Reach::Connected && !repliesToSetup(socket, deadline)) {
-            reach = Reach::Silent;
-        }
+        found = reach(entry->ai_family, entry->ai_addr, entry->ai_addrlen, deadline);
     }
-    ::freeaddrinfo(found);
-    return reach;
+    ::freeaddrinfo(addresses);
+    return found;
 }
 
 // DISPLAY as "[protocol/][host]:number[.screen]"; forms this probe does not
