@@ -263,7 +263,9 @@ void SyncRun::readList(const QString& listFile, const ExceptionList& exceptions)
 void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
     // An address longer than the column, or with a character beyond what
     // the column holds, would be refused by some servers in the middle of the
-    // run, after the deletions, and cut or kept by others.
+    // run, after the deletions, and cut or kept by others; one that starts
+    // with a second byte-order mark would be stored or read back without it,
+    // or garbled, and inserted anew every night.
     const bool onlyBasicPlane = m_context.RA2.holdsOnlyBasicPlane();
     for (const PlannedChange& change : plan.changes) {
         if (change.kind != PlannedChange::Kind::Insert) {
@@ -272,7 +274,8 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
         const bool tooLong = change.address.size() > RouteAddressStatements::kAddressLength;
         const bool beyondPlane =
             onlyBasicPlane && RouteAddressStatements::beyondBasicPlane(change.address);
-        if (!tooLong && !beyondPlane) {
+        const QString mark = RouteAddressStatements::byteOrderMarkAtStart(change.address);
+        if (!tooLong && !beyondPlane && mark.isEmpty()) {
             continue;
         }
         // The list keeps the file's order, its excepted lines "-", until
@@ -285,18 +288,26 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
             shown.chop(1); // not half a character
         }
         shown = OneLine::forLog(shown);
-        throw TarveloError(
-            tooLong ? QStringLiteral("Zeile %1 der Adressliste ist länger als %2 Zeichen und passt "
-                                     "nicht in die Tabelle hm_routeaddresses: \"%3...\". Es wurde "
-                                     "nichts geändert")
-                          .arg(line)
-                          .arg(RouteAddressStatements::kAddressLength)
-                          .arg(shown)
-                    : QStringLiteral("Zeile %1 der Adressliste enthält ein Zeichen, das die "
-                                     "Tabelle hm_routeaddresses (utf8) nicht speichern kann: "
-                                     "\"%2\". Es wurde nichts geändert")
-                          .arg(line)
-                          .arg(shown));
+        if (tooLong) {
+            throw TarveloError(QStringLiteral("Zeile %1 der Adressliste ist länger als %2 Zeichen "
+                                              "und passt nicht in die Tabelle hm_routeaddresses: "
+                                              "\"%3...\". Es wurde nichts geändert")
+                                   .arg(line)
+                                   .arg(RouteAddressStatements::kAddressLength)
+                                   .arg(shown));
+        }
+        if (!mark.isEmpty()) {
+            throw TarveloError(QStringLiteral("Zeile %1 der Adressliste beginnt mit einer "
+                                              "Byte-Order-Mark (%2), die nicht jede Datenbank "
+                                              "speichert: \"%3\". Es wurde nichts geändert")
+                                   .arg(line)
+                                   .arg(mark, shown));
+        }
+        throw TarveloError(QStringLiteral("Zeile %1 der Adressliste enthält ein Zeichen, das die "
+                                          "Tabelle hm_routeaddresses (utf8) nicht speichern kann: "
+                                          "\"%2\". Es wurde nichts geändert")
+                               .arg(line)
+                               .arg(shown));
     }
     // A batch that fails is rolled back: on a table without transactions its
     // changes would stay, and the record, which lists what was committed,

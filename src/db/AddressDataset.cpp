@@ -28,6 +28,15 @@ void checkLineBreaks(const QString& address) {
     }
 }
 
+void checkByteOrderMark(const QString& address) {
+    const QString mark = RouteAddressStatements::byteOrderMarkAtStart(address);
+    if (!mark.isEmpty()) {
+        throw DbError(QStringLiteral("Die Adresse beginnt mit einer Byte-Order-Mark (%1), die "
+                                     "nicht jede Datenbank speichert")
+                          .arg(mark));
+    }
+}
+
 // The statement run for the query text: the text as written, with the key
 // routeaddressid put first into its select list. Rows, their order and the
 // query text itself stay as given; each row comes with the key that its
@@ -141,6 +150,7 @@ void AddressDataset::setAddress(int row, const QString& address) {
     }
     checkLength(address);
     checkLineBreaks(address);
+    checkByteOrderMark(address);
     checkCharacters(address);
     const std::shared_ptr<void> guard = guardChange();
     const qint64 id = m_rows.at(row).id;
@@ -168,6 +178,7 @@ qint64 AddressDataset::insertRow(const QString& address) {
     }
     checkLength(address);
     checkLineBreaks(address);
+    checkByteOrderMark(address);
     checkCharacters(address);
     const std::shared_ptr<void> guard = guardChange();
     const QSqlDatabase db = m_database.openHandle();

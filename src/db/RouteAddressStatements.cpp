@@ -53,6 +53,16 @@ bool RouteAddressStatements::beyondBasicPlane(QStringView address) {
     return std::any_of(address.cbegin(), address.cend(), [](QChar c) { return c.isSurrogate(); });
 }
 
+QString RouteAddressStatements::byteOrderMarkAtStart(QStringView address) {
+    if (address.startsWith(QChar(0xFEFF))) {
+        return QStringLiteral("U+FEFF");
+    }
+    if (address.startsWith(QChar(0xFFFE))) {
+        return QStringLiteral("U+FFFE");
+    }
+    return {};
+}
+
 QString RouteAddressStatements::deleteById() {
     return QStringLiteral("DELETE FROM hm_routeaddresses WHERE routeaddressid = ?");
 }

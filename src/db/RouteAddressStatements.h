@@ -30,6 +30,11 @@ AddressStorage addressStorage(const Database& database);
 // Whether the address holds a character that a column storing only the
 // basic plane cannot keep.
 bool beyondBasicPlane(QStringView address);
+// "U+FEFF" or "U+FFFE" where the address starts with one, else empty: the
+// drivers take it for a byte-order mark of the text, SQLite's and Qt's
+// dropping it or swapping the bytes of the address, so the row would not
+// hold the address.
+QString byteOrderMarkAtStart(QStringView address);
 // "DELETE ... WHERE routeaddressid = ?".
 QString deleteById();
 // "INSERT ... (routeaddressrouteid, routeaddressaddress) VALUES (?, ?)",

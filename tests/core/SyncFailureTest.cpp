@@ -484,6 +484,28 @@ TEST_F(SyncFailureTest, AnEntryLongerThanTheColumnEndsTheRunBeforeAnyChange) {
     EXPECT_EQ(runFailure(), "Zeile 1 der Adressliste enthält ein Nullzeichen (NUL): \"" +
                                 QString(40, u'f') + "\". Es wurde nichts geändert");
     EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}}));
+    // A second byte-order mark at the start of a line, where exports were
+    // joined (a reading takes one off): one driver would store the address
+    // without it, another swap its bytes, night after night.
+    const auto writeUtf8 = [&](const QString& second) {
+        QFile list(bed.listFile);
+        ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+        list.write((fits + "\r\n" + second + "\r\n").toUtf8());
+    };
+    for (const char16_t mark : {u'\uFEFF', u'\uFFFE'}) {
+        writeUtf8(QString(2, QChar(mark)) + "neu@b.org");
+        EXPECT_EQ(runFailure(), QStringLiteral("Zeile 2 der Adressliste beginnt mit einer "
+                                               "Byte-Order-Mark (U+%1), die nicht jede Datenbank "
+                                               "speichert: \"%2neu@b.org\". Es wurde nichts "
+                                               "geändert")
+                                    .arg(QString::number(mark, 16).toUpper(),
+                                         QString(mark == u'\uFEFF' ? 1 : 2, QChar(mark))));
+    }
+    // Within the address it is stored as it stands.
+    writeUtf8(QStringLiteral("neu\uFEFF@b.org"));
+    EXPECT_EQ(runFailure(), std::nullopt);
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}, {3, QStringLiteral("neu\uFEFF@b.org")}}));
+    seed({{3, fits}});
     // An exception line that can match nothing would let its entries in.
     bed.writeList({fits});
     bed.writeExceptions({"-", QStringLiteral("f") + QChar(u'\0')});

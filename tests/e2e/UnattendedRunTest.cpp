@@ -614,6 +614,44 @@ TEST(UnattendedEncodings, ListAndExceptionsInEveryExportEncodingGiveTheSameRun) 
     }
 }
 
+// Two exports joined keep their marks at the start of a line: one is taken
+// off. A second one, which a driver would drop or read as swapped bytes,
+// names its line and changes nothing.
+TEST(UnattendedEncodings, JoinedExportsLoseTheirMarksAndASecondMarkIsRefused) {
+    ScratchInstall install;
+    const QString connection = install.useSqliteDatabase(true);
+    install.useProtocolDirectory();
+    install.writeFile("ausnahmen.txt", "");
+    const QByteArray mark = "\xEF\xBB\xBF";
+    const QByteArray joined =
+        mark + "alice@example.com\r\nBob@example.com\r\n" + mark + "Zo\xC3\xAB@example.com\r\n";
+    const QStringList run = {"/file:" + install.path("liste.txt"), "/domain:example.com"};
+    install.writeFile("liste.txt", joined + mark + mark + "neu@example.com\r\n");
+    const auto before = routeAddressRows(connection);
+    auto result = install.run(run);
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(install.logMessages().last(),
+              QStringLiteral("Fehler: Zeile 4 der Adressliste beginnt mit einer Byte-Order-Mark "
+                             "(U+FEFF), die nicht jede Datenbank speichert: \"?neu@example.com\". "
+                             "Es wurde nichts geändert"));
+    EXPECT_EQ(routeAddressRows(connection), before);
+    // The record of the run that failed names no change, only the failure.
+    const QStringList records = QDir(install.path("prot")).entryList(QDir::Files);
+    ASSERT_EQ(records.size(), 1);
+    EXPECT_TRUE(records[0].endsWith("-fehler.log")) << records[0].toStdString();
+    EXPECT_EQ(install.readFile("prot/" + records[0]),
+              "Datei: " + install.path("liste.txt").toLocal8Bit() + "\r\n" +
+                  Ansi::encode(install.logMessages().last()) + "\r\n");
+
+    install.writeFile("liste.txt", joined);
+    result = install.run(run);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(
+        addressesOfRoute(connection, 1),
+        QStringList({"Bob@Example.com", QStringLiteral("Zoë@example.com"), "alice@example.com"}));
+}
+
 TEST_F(UnattendedRun, OversizedOrMixedListOrExceptionFileIsRefusedBeforeAnyChange) {
     // Each would take many times its size in memory (a gigabyte of line
     // breaks as list, an exception file of one endless line) or lose the
