@@ -14,6 +14,31 @@ QString odbcTimeoutOptions() {
         .arg(kStatementTimeoutSeconds);
 }
 
+// MariaDB's driver lets a login to a server that accepts and never answers
+// wait without end, whatever login time-out it was given; its own keys bound
+// the login and each wait for an answer, beyond the server's bound of a
+// statement.
+bool isMariaDbDriver(const QString& driver) {
+    const QString lower = AsciiCase::lower(driver);
+    return lower.contains(u"mariadb") || lower.contains(u"maodbc");
+}
+
+QStringList mariaDbTimeouts() {
+    return {QStringLiteral("CONN_TIMEOUT=%1").arg(kConnectTimeoutSeconds),
+            QStringLiteral("READ_TIMEOUT=%1").arg(kStatementTimeoutSeconds + 5),
+            QStringLiteral("WRITE_TIMEOUT=%1").arg(kStatementTimeoutSeconds + 5)};
+}
+
+// MariaDB's driver, for one, drops them even inside braces.
+void refuseOdbcBlanks(QStringView value, const QString& key) {
+    if (!value.isEmpty() && (value.front().isSpace() || value.back().isSpace())) {
+        throw DbError(QStringLiteral("Der Wert von \"%1\" in der Verbindungszeichenfolge beginnt "
+                                     "oder endet mit einem Leerzeichen, das ODBC-Treiber nicht "
+                                     "zuverlässig übermitteln")
+                          .arg(key));
+    }
+}
+
 QString odbcValue(const QString& value) {
     const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
                        !value.contains(u'=') && value == value.trimmed();
@@ -243,14 +268,7 @@ QString odbcAttribute(const Entry& entry) {
                                      "verdoppelt (}}), oder der Wert steht in Anführungszeichen")
                           .arg(entry.key));
     }
-    const QStringView text = braced ? QStringView(value).sliced(1, value.size() - 2) : value;
-    // MariaDB's driver, for one, drops them even inside braces.
-    if (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace())) {
-        throw DbError(QStringLiteral("Der Wert von \"%1\" in der Verbindungszeichenfolge beginnt "
-                                     "oder endet mit einem Leerzeichen, das ODBC-Treiber nicht "
-                                     "zuverlässig übermitteln")
-                          .arg(entry.key));
-    }
+    refuseOdbcBlanks(braced ? QStringView(value).sliced(1, value.size() - 2) : value, entry.key);
     return braced ? value : odbcValue(value);
 }
 
@@ -406,29 +424,13 @@ ConnectionSettings sqlServer(const Keys& keys) {
     return s;
 }
 
-// MariaDB's driver lets a login to a server that accepts and never answers
-// wait without end, whatever login time-out it was given; its own keys bound
-// the login and each wait for an answer, beyond the server's bound of a
-// statement.
-bool isMariaDbDriver(const QString& driver) {
-    const QString lower = AsciiCase::lower(driver);
-    return lower.contains(u"mariadb") || lower.contains(u"maodbc");
-}
-QStringList mariaDbTimeouts(const Keys& keys) {
-    const struct {
-        const char* key;
-        const char* lower;
-        int seconds;
-    } bounds[] = {{"CONN_TIMEOUT", "conn_timeout", kConnectTimeoutSeconds},
-                  {"READ_TIMEOUT", "read_timeout", kStatementTimeoutSeconds + 5},
-                  {"WRITE_TIMEOUT", "write_timeout", kStatementTimeoutSeconds + 5}};
-    QStringList timeouts;
-    for (const auto& bound : bounds) {
-        if (!keys.has({bound.lower})) {
-            timeouts.append(
-                QStringLiteral("%1=%2").arg(QLatin1String(bound.key)).arg(bound.seconds));
-        }
-    }
+// The time-outs the string sets itself stand.
+QStringList mariaDbTimeoutsNotSet(const Keys& keys) {
+    QStringList timeouts = mariaDbTimeouts();
+    timeouts.removeIf([&keys](const QString& timeout) {
+        const QByteArray key = AsciiCase::lower(timeout.section(u'=', 0, 0)).toLatin1();
+        return keys.has({key.constData()});
+    });
     return timeouts;
 }
 
@@ -518,7 +520,7 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
     // Set inside "Extended Properties" counts as set.
     const Keys all(entries);
     if (isMariaDbDriver(driver)) {
-        attributes += mariaDbTimeouts(all);
+        attributes += mariaDbTimeoutsNotSet(all);
     }
     if (isFreeTdsDriver(driver) && !all.has({"tds_version", "servername"})) {
         attributes.append(QStringLiteral("TDS_Version=") + QLatin1String(kTdsVersion));

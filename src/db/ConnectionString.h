@@ -65,3 +65,12 @@ QString odbcValue(const QString& value);
 // The options of Qt's ODBC driver that bound the login and the wait for any
 // answer on the connection.
 QString odbcTimeoutOptions();
+// Whether the ODBC driver is MariaDB's: it ignores ODBC's login time-out
+// and drops blanks at either end of a value, even inside braces.
+bool isMariaDbDriver(const QString& driver);
+// The attributes of MariaDB's own keys that bound its login and each wait
+// for an answer ("CONN_TIMEOUT=15" ...).
+QStringList mariaDbTimeouts();
+// Raises DbError naming the key where the value starts or ends with a blank
+// that ODBC drivers do not pass on reliably.
+void refuseOdbcBlanks(QStringView value, const QString& key);

@@ -6,6 +6,7 @@
 #include "db/SqlExec.h"
 #include "db/SqliteUri.h"
 #include "platform/AsciiCase.h"
+#include "platform/AsciiCaseRules.h"
 #include "platform/TarveloError.h"
 
 #include <QAtomicInt>
@@ -149,7 +150,12 @@ void Database::open() {
     db.setUserName(settings.user);
     db.setPassword(settings.password);
     db.setConnectOptions(options);
-    if (!db.open()) {
+    bool opened = false;
+    {
+        const AsciiCaseRules keysMatchedByAscii;
+        opened = db.open();
+    }
+    if (!opened) {
         throw DbError(SqlExec::driverText(db.lastError()));
     }
     try {

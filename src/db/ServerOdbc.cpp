@@ -60,9 +60,17 @@ QString chosen(const QStringList& wanted, const QStringList& installed, const QS
                       .arg(server, advice));
 }
 
-// PostgreSQL and MySQL: the parsed host, port, database and login.
+// PostgreSQL and MySQL: the parsed host, port, database and login. MariaDB's
+// driver gets the bounds it keeps, and no value it would cut: the string
+// that works on Linux's own drivers either works or is refused in words.
 ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QString& driver,
                                      int defaultPort) {
+    const bool mariaDb = isMariaDbDriver(driver);
+    if (mariaDb) {
+        refuseOdbcBlanks(parsed.databaseName, QStringLiteral("Initial Catalog"));
+        refuseOdbcBlanks(parsed.user, QStringLiteral("User ID"));
+        refuseOdbcBlanks(parsed.password, QStringLiteral("Password"));
+    }
     ConnectionSettings s = parsed;
     s.driver = QStringLiteral("QODBC");
     QStringList odbc = {QStringLiteral("DRIVER={%1}").arg(driver),
@@ -76,6 +84,9 @@ ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QSt
     }
     if (!parsed.password.isEmpty()) {
         odbc.append(QStringLiteral("PWD=") + odbcValue(parsed.password));
+    }
+    if (mariaDb) {
+        odbc += mariaDbTimeouts();
     }
     // No ';' at the end: MariaDB's driver would read an empty attribute after
     // it and refuse the whole string.

@@ -54,7 +54,8 @@ TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
          {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"},
          "DRIVER={PostgreSQL Unicode(x64)};SERVER=db;PORT=5432;DATABASE=hm"},
         {"Provider=MySQL;Data Source=127.0.0.1;Initial Catalog=hm;User ID=root", kAll,
-         "DRIVER={MariaDB ODBC 3.1 Driver};SERVER=127.0.0.1;PORT=3306;DATABASE=hm;UID=root"},
+         "DRIVER={MariaDB ODBC 3.1 Driver};SERVER=127.0.0.1;PORT=3306;DATABASE=hm;UID=root;"
+         "CONN_TIMEOUT=15;READ_TIMEOUT=35;WRITE_TIMEOUT=35"},
         {"Provider=MySQL;Data Source=127.0.0.1;Port=3307",
          {"mysql odbc 8.0 unicode driver"},
          "DRIVER={mysql odbc 8.0 unicode driver};SERVER=127.0.0.1;PORT=3307"},
@@ -130,7 +131,8 @@ TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
         {"Provider=MySQL;Data Source=db;Initial Catalog=hm",
          {"MySQL ODBC 9.1 Unicode Driver", "MariaDB ODBC 3.0 Driver", "MariaDB ODBC 3.2 Driver",
           "MariaDB ODBC 3.10 Driver", "MySQL ODBC 9.1 ANSI Driver"},
-         "DRIVER={MariaDB ODBC 3.10 Driver};SERVER=db;PORT=3306;DATABASE=hm"},
+         "DRIVER={MariaDB ODBC 3.10 Driver};SERVER=db;PORT=3306;DATABASE=hm;CONN_TIMEOUT=15;"
+         "READ_TIMEOUT=35;WRITE_TIMEOUT=35"},
         {"Provider=MySQL;Data Source=db;Initial Catalog=hm",
          {"MySQL ODBC 8.4 Unicode Driver", "MySQL ODBC 9.1 Unicode Driver",
           "MySQL ODBC 9.1 ANSI Driver"},
@@ -138,7 +140,8 @@ TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
         // MariaDB's driver as its Linux packages name it.
         {"Provider=MySQL;Data Source=db;Initial Catalog=hm",
          {"MySQL ODBC 9.1 ANSI Driver", "MariaDB Unicode"},
-         "DRIVER={MariaDB Unicode};SERVER=db;PORT=3306;DATABASE=hm"},
+         "DRIVER={MariaDB Unicode};SERVER=db;PORT=3306;DATABASE=hm;CONN_TIMEOUT=15;"
+         "READ_TIMEOUT=35;WRITE_TIMEOUT=35"},
         {"Provider=SQLOLEDB.1;Data Source=mailsrv;Integrated Security=SSPI",
          {"SQL Server", "ODBC Driver 17 for SQL Server", "ODBC Driver 19 for SQL Server",
           "SQL Server Native Client 11.0"},
@@ -198,4 +201,21 @@ TEST(ServerOdbc, AMissingDriverIsNamedInGerman) {
     EXPECT_EQ(errorOf("Provider=SQLOLEDB;Data Source=s", {"PostgreSQL Unicode"}),
               "Für SQL Server ist kein ODBC-Treiber installiert: bitte \"ODBC Driver 18 for SQL "
               "Server\" installieren");
+}
+
+// MariaDB's driver drops blanks at either end of a value, also in braces: a
+// password that works with Linux's own driver would fail as a wrong one.
+// Refused in words there; PostgreSQL's driver keeps them.
+TEST(ServerOdbc, BlanksThatMariaDbsDriverWouldDropAreRefused) {
+    const QString blanks = QStringLiteral("Der Wert von \"%1\" in der Verbindungszeichenfolge "
+                                          "beginnt oder endet mit einem Leerzeichen, das "
+                                          "ODBC-Treiber nicht zuverlässig übermitteln");
+    const QString mySql = QStringLiteral("Provider=MySQL;Data Source=db;");
+    EXPECT_EQ(errorOf(mySql + "Password=\" geheim\"", kAll), blanks.arg("Password"));
+    EXPECT_EQ(errorOf(mySql + "Password='geheim '", kAll), blanks.arg("Password"));
+    EXPECT_EQ(errorOf(mySql + "User ID=\"hmail \"", kAll), blanks.arg("User ID"));
+    EXPECT_EQ(errorOf(mySql + "Initial Catalog=\" hm\"", kAll), blanks.arg("Initial Catalog"));
+    EXPECT_EQ(errorOf(mySql + "Password=\"ge heim\"", kAll), "<kein Fehler>");
+    EXPECT_EQ(errorOf("Provider=PostgreSQL;Data Source=db;Password=\" geheim \"", kAll),
+              "<kein Fehler>");
 }

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -559,6 +560,34 @@ TEST_P(OdbcRoad, ADataSourceNameFromOdbcIniGivesTheSameRun) {
     EXPECT_EQ(addressesOfRoute(connection, 1),
               QStringList({"Bob@Example.com", "alice@example.com", "dora@example.com"}));
     EXPECT_TRUE(install.logMessages().contains("Ende DBsync"));
+}
+
+// The driver manager and the drivers match a string's keys ("Driver") with
+// the C library's case-blind comparison, which follows the locale: in a
+// Turkish one "i" and "I" are no pair. A host installed in Turkish, whose
+// scheduler hands its locale to the run, reads the string alike.
+TEST_P(OdbcRoad, TheStringsKeysCountAlikeInATurkishLocale) {
+    QTemporaryDir locales;
+    QProcess localedef;
+    localedef.start(QStringLiteral("localedef"),
+                    {"-i", "tr_TR", "-f", "UTF-8", locales.filePath("tr_TR.UTF-8")});
+    ASSERT_TRUE(localedef.waitForFinished(120'000));
+    ASSERT_EQ(localedef.exitCode(), 0) << localedef.readAllStandardError().toStdString();
+    ScratchInstall install;
+    const QString connection = createBackendDatabase(GetParam(), QString(), true);
+    ASSERT_TRUE(connection.contains(";Driver={")) << connection.toStdString();
+    install.setIni("SQL", "Provider", connection);
+    install.useProtocolDirectory();
+    install.writeFile("ausnahmen.txt", ">newsletter@\r\n");
+    install.writeFile("liste.txt", "alice@example.com\r\nBOB@example.com\r\nINGRID@example.com\r\n"
+                                   "newsletter@example.com\r\n");
+    const auto result =
+        install.run({"/file:" + install.path("liste.txt"), "/domain:example.com"},
+                    {"LOCPATH=" + locales.path(), "LC_ALL=tr_TR.UTF-8", "LANG=tr_TR.UTF-8"});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
+    EXPECT_EQ(addressesOfRoute(connection, 1),
+              QStringList({"Bob@Example.com", "INGRID@example.com", "alice@example.com"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Odbc, OdbcRoad,

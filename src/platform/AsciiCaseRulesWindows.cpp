@@ -1,0 +1,5 @@
+#include "platform/AsciiCaseRules.h"
+
+AsciiCaseRules::AsciiCaseRules() = default;
+
+AsciiCaseRules::~AsciiCaseRules() = default;
