@@ -60,11 +60,28 @@ QString chosen(const QStringList& wanted, const QStringList& installed, const QS
                       .arg(server, advice));
 }
 
+// PostgreSQL's driver takes the braces of a braced database name or login
+// into the name ("{hm;x}"); only the password it reads without them.
+void refuseBracesForPostgres(const QString& value, const QString& key) {
+    if (odbcValue(value) != value) {
+        throw DbError(QStringLiteral("Der Wert von \"%1\" in der Verbindungszeichenfolge enthält "
+                                     "; { } oder = oder beginnt oder endet mit einem Leerzeichen: "
+                                     "ODBC braucht dafür geschweifte Klammern, die der "
+                                     "PostgreSQL-Treiber in den Namen übernähme")
+                          .arg(key));
+    }
+}
+
 // PostgreSQL and MySQL: the parsed host, port, database and login. MariaDB's
-// driver gets the bounds it keeps, and no value it would cut: the string
-// that works on Linux's own drivers either works or is refused in words.
+// driver gets the bounds it keeps, and no driver a value it would change:
+// the string that works on Linux's own drivers either works or is refused
+// in words.
 ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QString& driver,
                                      int defaultPort) {
+    if (parsed.server == ConnectionSettings::Server::Postgres) {
+        refuseBracesForPostgres(parsed.databaseName, QStringLiteral("Initial Catalog"));
+        refuseBracesForPostgres(parsed.user, QStringLiteral("User ID"));
+    }
     const bool mariaDb = isMariaDbDriver(driver);
     if (mariaDb) {
         refuseOdbcBlanks(parsed.databaseName, QStringLiteral("Initial Catalog"));

@@ -219,3 +219,24 @@ TEST(ServerOdbc, BlanksThatMariaDbsDriverWouldDropAreRefused) {
     EXPECT_EQ(errorOf("Provider=PostgreSQL;Data Source=db;Password=\" geheim \"", kAll),
               "<kein Fehler>");
 }
+
+// PostgreSQL's driver keeps the braces of a braced database name or login
+// in the name; only the password it reads without them.
+TEST(ServerOdbc, ValuesPostgresDriverWouldReadWithTheirBracesAreRefused) {
+    const QString braces = QStringLiteral("Der Wert von \"%1\" in der Verbindungszeichenfolge "
+                                          "enthält ; { } oder = oder beginnt oder endet mit einem "
+                                          "Leerzeichen: ODBC braucht dafür geschweifte Klammern, "
+                                          "die der PostgreSQL-Treiber in den Namen übernähme");
+    const QString postgres = QStringLiteral("Provider=PostgreSQL;Data Source=db;");
+    for (const char* name : {"'hm;x'", "'hm}x{'", "\"a=b\"", "\" hm\""}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(errorOf(postgres + "Initial Catalog=" + name, kAll),
+                  braces.arg("Initial Catalog"));
+        EXPECT_EQ(errorOf(postgres + "User ID=" + name, kAll), braces.arg("User ID"));
+    }
+    EXPECT_EQ(errorOf(postgres + "Initial Catalog=hm-ü x;User ID=h.mail;Password='p;w}x{y'", kAll),
+              "<kein Fehler>");
+    // MariaDB's driver reads them without the braces.
+    EXPECT_EQ(errorOf("Provider=MySQL;Data Source=db;Initial Catalog='hm;x'", kAll),
+              "<kein Fehler>");
+}
