@@ -532,6 +532,37 @@ ConnectionSettings odbcPassThrough(const Keys& keys) {
     return s;
 }
 
+// Encryption asked for in the words drivers use. A key that the native
+// drivers would drop must not let the login go unencrypted without a word:
+// PostgreSQL's own sslmode goes to its driver, any other asking for
+// encryption is refused; one that declines it changes nothing.
+QString postgresSslMode(const Keys& keys) {
+    static const QStringList modes = {"disable", "allow",     "prefer",
+                                      "require", "verify-ca", "verify-full"};
+    const QString mode = AsciiCase::lower(keys.value({"sslmode", "ssl mode"}));
+    if (!mode.isEmpty() && !modes.contains(mode)) {
+        throw DbError(QStringLiteral("sslmode=%1 kennt PostgreSQL nicht; möglich sind %2")
+                          .arg(keys.value({"sslmode", "ssl mode"}), modes.join(u", ")));
+    }
+    return mode;
+}
+
+void refuseUnsupportedEncryption(const Keys& keys, const QString& provider, const QString& hint) {
+    static const QStringList declining = {"",    "no",   "false",   "0",
+                                          "off", "none", "disable", "disabled"};
+    for (const Entry& e : keys.entries()) {
+        const bool asksForEncryption =
+            e.lower == u"encrypt" || e.lower == u"use encryption for data" || e.lower == u"ssl" ||
+            e.lower == u"sslmode" || e.lower == u"ssl mode" || e.lower == u"ssl-mode" ||
+            e.lower == u"ssl_mode" || e.lower == u"require ssl";
+        if (asksForEncryption && !declining.contains(AsciiCase::lower(e.value))) {
+            throw DbError(QStringLiteral("%1=%2 verlangt eine verschlüsselte Verbindung, die der "
+                                         "Anbieter %3 so nicht einrichtet: %4")
+                              .arg(e.key, e.value, provider, hint));
+        }
+    }
+}
+
 ConnectionSettings serverDatabase(const Keys& keys, const QString& driver) {
     ConnectionSettings s;
     s.driver = driver;
@@ -547,8 +578,20 @@ ConnectionSettings serverDatabase(const Keys& keys, const QString& driver) {
     s.password = keys.value({"password", "pwd"});
     if (driver == u"QPSQL") {
         s.server = ConnectionSettings::Server::Postgres;
+        s.sslMode = postgresSslMode(keys);
+        if (s.sslMode.isEmpty()) {
+            refuseUnsupportedEncryption(keys, QStringLiteral("PostgreSQL"),
+                                        QStringLiteral("geben Sie sslmode=require an"));
+        }
         s.options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
+        if (!s.sslMode.isEmpty()) {
+            s.options += QStringLiteral(";sslmode=") + s.sslMode;
+        }
     } else {
+        refuseUnsupportedEncryption(
+            keys, QStringLiteral("MySQL"),
+            QStringLiteral("nehmen Sie Provider=MSDASQL mit dem ODBC-Treiber und dessen "
+                           "Schlüsseln für TLS"));
         // The server answers a lock wait with its error after the session's
         // bound; the read time-out ends the wait for a server gone silent.
         s.server = ConnectionSettings::Server::MySql;

@@ -35,6 +35,9 @@ struct ConnectionSettings {
     // "TrustServerCertificate=no"), for that driver; FreeTDS knows them not
     // (its string holds "Encryption=require" where encryption is demanded).
     QStringList encryption;
+    // PostgreSQL: libpq's sslmode as the string sets it ("require"), for
+    // Qt's driver and psqlODBC alike; empty where the string sets none.
+    QString sslMode;
     // ODBC passed through: what the string names, as written (braces taken
     // off), and the keys it stands under, for messages that name them.
     struct OdbcNamed {

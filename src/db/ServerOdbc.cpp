@@ -102,6 +102,9 @@ ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QSt
     if (!parsed.password.isEmpty()) {
         odbc.append(QStringLiteral("PWD=") + odbcValue(parsed.password));
     }
+    if (!parsed.sslMode.isEmpty()) {
+        odbc.append(QStringLiteral("SSLMODE=") + parsed.sslMode);
+    }
     if (mariaDb) {
         odbc += mariaDbTimeouts();
     }

@@ -339,6 +339,41 @@ TEST(ConnectionString, PostgresqlAndMysqlHostPortCatalogLogin) {
                          "MYSQL_OPT_WRITE_TIMEOUT=35");
 }
 
+// Encryption asked for must not be dropped: PostgreSQL's sslmode reaches
+// its driver; a key its native driver would drop, or MySQL's, is refused,
+// and one that declines encryption changes nothing.
+TEST(ConnectionString, EncryptionAskedForReachesTheDriverOrIsRefused) {
+    const QString postgres = QStringLiteral("Provider=PostgreSQL;Data Source=db;");
+    ConnectionSettings s = parseConnectionString(postgres + "sslmode=require");
+    EXPECT_EQ(s.sslMode, "require");
+    EXPECT_EQ(s.options, "connect_timeout=15;sslmode=require");
+    s = parseConnectionString(postgres + "SSL Mode=Verify-Full;Encrypt=yes");
+    EXPECT_EQ(s.options, "connect_timeout=15;sslmode=verify-full");
+    for (const char* declined : {"Encrypt=no", "SSL Mode=Disable", "ssl=false", "Encrypt="}) {
+        SCOPED_TRACE(declined);
+        s = parseConnectionString(postgres + declined);
+        EXPECT_EQ(s.options, QString(declined).startsWith("SSL Mode")
+                                 ? "connect_timeout=15;sslmode=disable"
+                                 : "connect_timeout=15");
+    }
+    EXPECT_EQ(errorOf(postgres + "sslmode=required"),
+              "sslmode=required kennt PostgreSQL nicht; möglich sind disable, allow, prefer, "
+              "require, verify-ca, verify-full");
+    EXPECT_EQ(errorOf(postgres + "Encrypt=yes"),
+              "Encrypt=yes verlangt eine verschlüsselte Verbindung, die der Anbieter PostgreSQL "
+              "so nicht einrichtet: geben Sie sslmode=require an");
+    const QString mySql = QStringLiteral("Provider=MySQL;Data Source=db;");
+    for (const char* asked : {"SslMode=REQUIRED", "ssl-mode=VERIFY_IDENTITY", "Encrypt=true"}) {
+        SCOPED_TRACE(asked);
+        EXPECT_EQ(errorOf(mySql + asked),
+                  QString::fromLatin1(asked) +
+                      " verlangt eine verschlüsselte Verbindung, die der Anbieter MySQL so nicht "
+                      "einrichtet: nehmen Sie Provider=MSDASQL mit dem ODBC-Treiber und dessen "
+                      "Schlüsseln für TLS");
+    }
+    EXPECT_EQ(parseConnectionString(mySql + "SslMode=None").driver, "QMYSQL");
+}
+
 TEST(ConnectionString, ErrorsAreClearAndGerman) {
     EXPECT_EQ(errorOf(""), "Keine Verbindungszeichenfolge angegeben");
     EXPECT_EQ(errorOf("  \t "), "Keine Verbindungszeichenfolge angegeben");

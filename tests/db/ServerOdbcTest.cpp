@@ -53,6 +53,8 @@ TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
         {"Provider=PostgreSQL;Data Source=db;Initial Catalog=hm",
          {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"},
          "DRIVER={PostgreSQL Unicode(x64)};SERVER=db;PORT=5432;DATABASE=hm"},
+        {"Provider=PostgreSQL;Data Source=db;Initial Catalog=hm;sslmode=require", kAll,
+         "DRIVER={PostgreSQL Unicode};SERVER=db;PORT=5432;DATABASE=hm;SSLMODE=require"},
         {"Provider=MySQL;Data Source=127.0.0.1;Initial Catalog=hm;User ID=root", kAll,
          "DRIVER={MariaDB ODBC 3.1 Driver};SERVER=127.0.0.1;PORT=3306;DATABASE=hm;UID=root;"
          "CONN_TIMEOUT=15;READ_TIMEOUT=35;WRITE_TIMEOUT=35"},

@@ -430,6 +430,22 @@ struct ConnectionAttempt {
     qint64 seconds = 0;
 };
 
+// The test server offers no TLS: a login that demands it fails with the
+// driver's words rather than go unencrypted; one that only prefers it runs.
+TEST(ServerRunPostgres, AnSslModeInTheStringReachesTheDriver) {
+    const QString connection = createBackendDatabase(Backend::Postgres, QString(), true);
+    const ConnectionAttempt demanded(connection + ";sslmode=require");
+    ASSERT_TRUE(demanded.result.finished);
+    EXPECT_EQ(demanded.result.exitCode, 1);
+    EXPECT_TRUE(
+        demanded.result.standardError.contains("server does not support SSL, but SSL was required"))
+        << demanded.result.standardError.toStdString();
+    const ConnectionAttempt preferred(connection + ";SSL Mode=Prefer");
+    ASSERT_TRUE(preferred.result.finished);
+    EXPECT_EQ(preferred.result.exitCode, 0) << preferred.result.standardError.toStdString();
+    EXPECT_TRUE(preferred.install.logMessages().contains("Datenbank geöffnet"));
+}
+
 // A SQL Server address that accepts the connection and never answers: the
 // driver gives up after its login time-out, and the program ends with the
 // driver's text instead of hanging at start.
