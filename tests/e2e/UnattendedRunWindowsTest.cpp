@@ -336,6 +336,33 @@ TEST_F(ScheduledTask, AConfigurationFileHeldOpenByAnotherProgramIsSaidToBeUnread
         << result.standardError.toStdString();
 }
 
+// The servers' ODBC drivers would change these values on the way (MariaDB's
+// drops the blanks, psqlODBC keeps the braces in the name): the ini that
+// works on Linux's own drivers is refused in words before any login.
+TEST_F(ScheduledTask, AValueTheServersOdbcDriverWouldChangeIsRefusedBeforeConnecting) {
+    const struct {
+        const char* provider;
+        const char* key;
+    } cases[] = {
+        {"Provider=MySQL;Data Source=127.0.0.1;Initial Catalog=hm;User ID=hm;Password=\" geheim\"",
+         "Password"},
+        {"Provider=PostgreSQL;Data Source=127.0.0.1;Initial Catalog='hm;x';User ID=hm;Password=p",
+         "Initial Catalog"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.provider);
+        install.setIni("SQL", "Provider", QString::fromLatin1(c.provider));
+        const TaskResult result =
+            runAsScheduledTask(install, {"/file:" + install.path("liste.txt")});
+        ASSERT_TRUE(result.finished);
+        EXPECT_EQ(result.exitCode, 1u);
+        EXPECT_TRUE(result.standardError.contains(
+            QStringLiteral("Der Wert von \"%1\" in der Verbindungszeichenfolge ").arg(c.key)))
+            << result.standardError.toStdString();
+        EXPECT_FALSE(install.logMessages().contains("Datenbank geöffnet"));
+    }
+}
+
 TEST_F(ScheduledTask, AProtocolFolderThatIsMissingStopsTheTaskBeforeAnyChange) {
     // Written as a Windows administrator writes it, with letters beyond the
     // code page; the folder was never made.
