@@ -54,6 +54,26 @@ void requireUtf8Session(QSqlDatabase& db) {
     }
 }
 
+// MariaDB's ODBC driver (3.1 on Linux) miscounts text in UTF-16 that holds
+// a unit whose low byte is D8 to DB (Ø, Ù, Ú, Û, ヘ ...) and cuts it short:
+// a run would take "Ølaf@example.org" for "Ølaf@example.or", delete the row
+// and insert it again every night. Where the mail server's columns hold
+// UTF-8, the server sends their bytes as they are, and they are read as
+// UTF-8 here; other columns still travel as text.
+void readTextAsBytes(QSqlDatabase& db) {
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral(
+            "SELECT COUNT(*) FROM information_schema.columns WHERE table_schema = DATABASE() "
+            "AND column_name IN ('routeaddressaddress', 'routedomainname') AND "
+            "character_set_name NOT IN ('utf8', 'utf8mb3', 'utf8mb4')")) ||
+        !query.next()) {
+        throw DbError(SqlExec::driverText(query.lastError()));
+    }
+    if (query.value(0).toLongLong() == 0) {
+        execOrThrow(db, QStringLiteral("SET character_set_results = binary"));
+    }
+}
+
 // No statement waits longer than the bound for a lock or for the server's
 // answer: the error then carries the driver's text, as any database failure.
 void applySessionBounds(QSqlDatabase& db, ConnectionSettings::Server server) {
@@ -169,6 +189,9 @@ void Database::open() {
         applySessionBounds(db, m_server);
         if (m_server == ConnectionSettings::Server::MySql) {
             requireUtf8Session(db);
+            if (m_textAsBytes) {
+                readTextAsBytes(db);
+            }
         }
     } catch (const DbError&) {
         db.close();

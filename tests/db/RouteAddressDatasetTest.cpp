@@ -267,9 +267,18 @@ TEST_P(RouteAddressDatasetTest, ReadsEveryKindOfAddressAsTheDriverGivesIt) {
     const QString beyond = serverOf(GetParam()) == Backend::MariaDb
                                ? QStringLiteral("smile@example.com")
                                : QStringLiteral("\U0001F600@example.com");
-    for (const QString& address :
-         {QStringLiteral("rené@example.com"), QStringLiteral("日本@example.jp"), beyond, QString(),
-          QStringLiteral("Ä@Ö.de"), QStringLiteral("tab\there@example.com"), QString(255, u'x')}) {
+    // Ø, Ù, Ú, Û and ヘ hold a UTF-16 unit whose low byte one driver took
+    // for half of a surrogate pair, reading the address a letter short.
+    const QStringList written = {QStringLiteral("rené@example.com"),
+                                 QStringLiteral("日本@example.jp"),
+                                 beyond,
+                                 QString(),
+                                 QStringLiteral("Ølaf.Ùrsula.Ú.Û@example.dk"),
+                                 QStringLiteral("ヘテ@example.jp"),
+                                 QStringLiteral("Ä@Ö.de"),
+                                 QStringLiteral("tab\there@example.com"),
+                                 QString(255, u'x')};
+    for (const QString& address : written) {
         Database db;
         db.setConnectionString(m_connection);
         db.open();
@@ -294,7 +303,10 @@ TEST_P(RouteAddressDatasetTest, ReadsEveryKindOfAddressAsTheDriverGivesIt) {
     ra2.open();
     const Rows table = routeAddressRows(m_connection);
     EXPECT_EQ(all(ra2), addressesOf(table));
-    EXPECT_TRUE(table.contains(qMakePair(qint64(2), beyond)));
+    for (const QString& address : written) {
+        EXPECT_TRUE(all(ra2).contains(address.isNull() ? QStringLiteral("") : address))
+            << address.toStdString();
+    }
     if (sqlite) {
         EXPECT_TRUE(table.contains(qMakePair(qint64(3), QStringLiteral("blöb@b"))));
     }

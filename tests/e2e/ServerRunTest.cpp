@@ -679,7 +679,8 @@ TEST_P(OdbcBesideNative, GeneratedInstallationsGiveTheSameRowsProtocolAndLog) {
         "zo\u00eb@example.com",    "Ren\u00e9@Example.com",   "rene@example.com",
         "o'brien@example.com",     "back\\slash@example.com", "",
         "M\u00dcLLER@example.com", "m\u00fcller@example.com", "newsletter@example.com",
-        "d'art@example.org",       "\u00e4rger@example.org",  "trail@example.com "};
+        "d'art@example.org",       "\u00e4rger@example.org",  "trail@example.com ",
+        "\u00d8laf@example.org"};
     const QList<QByteArray> listPool = {"alice@example.com",
                                         "BOB@example.com",
                                         "zo\xeb@example.com",
@@ -691,6 +692,8 @@ TEST_P(OdbcBesideNative, GeneratedInstallationsGiveTheSameRowsProtocolAndLog) {
                                         "\xe4rger@example.org",
                                         "d'art@example.org",
                                         "neu\xe9@example.org",
+                                        "\xd8laf@example.org",
+                                        "\xdase@example.com",
                                         "newsletter@example.com",
                                         "trail@example.com",
                                         "-"};
