@@ -264,8 +264,8 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
     // An address longer than the column, or with a character beyond what
     // the column holds, would be refused by some servers in the middle of the
     // run, after the deletions, and cut or kept by others; one that starts
-    // with a second byte-order mark would be stored or read back without it,
-    // or garbled, and inserted anew every night.
+    // with a second byte-order mark, or holds U+FFFE or U+FFFF, would be
+    // stored or read back changed and inserted anew every night.
     const bool onlyBasicPlane = m_context.RA2.holdsOnlyBasicPlane();
     for (const PlannedChange& change : plan.changes) {
         if (change.kind != PlannedChange::Kind::Insert) {
@@ -275,7 +275,8 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
         const bool beyondPlane =
             onlyBasicPlane && RouteAddressStatements::beyondBasicPlane(change.address);
         const QString mark = RouteAddressStatements::byteOrderMarkAtStart(change.address);
-        if (!tooLong && !beyondPlane && mark.isEmpty()) {
+        const QString nonCharacter = RouteAddressStatements::nonCharacterIn(change.address);
+        if (!tooLong && !beyondPlane && mark.isEmpty() && nonCharacter.isEmpty()) {
             continue;
         }
         // The list keeps the file's order, its excepted lines "-", until
@@ -302,6 +303,13 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
                                               "speichert: \"%3\". Es wurde nichts geändert")
                                    .arg(line)
                                    .arg(mark, shown));
+        }
+        if (!nonCharacter.isEmpty()) {
+            throw TarveloError(QStringLiteral("Zeile %1 der Adressliste enthält das Zeichen %2, "
+                                              "das nicht jede Datenbank speichert: \"%3\". Es "
+                                              "wurde nichts geändert")
+                                   .arg(line)
+                                   .arg(nonCharacter, shown));
         }
         throw TarveloError(QStringLiteral("Zeile %1 der Adressliste enthält ein Zeichen, das die "
                                           "Tabelle hm_routeaddresses (utf8) nicht speichern kann: "

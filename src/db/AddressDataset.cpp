@@ -35,6 +35,12 @@ void checkByteOrderMark(const QString& address) {
                                      "nicht jede Datenbank speichert")
                           .arg(mark));
     }
+    const QString nonCharacter = RouteAddressStatements::nonCharacterIn(address);
+    if (!nonCharacter.isEmpty()) {
+        throw DbError(QStringLiteral("Die Adresse enthält das Zeichen %1, das nicht jede "
+                                     "Datenbank speichert")
+                          .arg(nonCharacter));
+    }
 }
 
 // The statement run for the query text: the text as written, with the key

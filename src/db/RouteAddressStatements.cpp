@@ -63,6 +63,15 @@ QString RouteAddressStatements::byteOrderMarkAtStart(QStringView address) {
     return {};
 }
 
+QString RouteAddressStatements::nonCharacterIn(QStringView address) {
+    for (const QChar c : address) {
+        if (c.unicode() == 0xFFFE || c.unicode() == 0xFFFF) {
+            return QStringLiteral("U+%1").arg(c.unicode(), 4, 16).toUpper();
+        }
+    }
+    return {};
+}
+
 QString RouteAddressStatements::deleteById() {
     return QStringLiteral("DELETE FROM hm_routeaddresses WHERE routeaddressid = ?");
 }

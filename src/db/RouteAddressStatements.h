@@ -35,6 +35,10 @@ bool beyondBasicPlane(QStringView address);
 // dropping it or swapping the bytes of the address, so the row would not
 // hold the address.
 QString byteOrderMarkAtStart(QStringView address);
+// "U+FFFE" or "U+FFFF" where the address holds one anywhere, else empty:
+// these are no characters, and SQLite reads them back as U+FFFD, so the
+// row would never again match its entry.
+QString nonCharacterIn(QStringView address);
 // "DELETE ... WHERE routeaddressid = ?".
 QString deleteById();
 // "INSERT ... (routeaddressrouteid, routeaddressaddress) VALUES (?, ?)",

@@ -501,6 +501,15 @@ TEST_F(SyncFailureTest, AnEntryLongerThanTheColumnEndsTheRunBeforeAnyChange) {
                                     .arg(QString::number(mark, 16).toUpper(),
                                          QString(mark == u'\uFEFF' ? 1 : 2, QChar(mark))));
     }
+    // U+FFFE and U+FFFF are no characters: SQLite reads them back as U+FFFD.
+    for (const char16_t nonCharacter : {u'\uFFFE', u'\uFFFF'}) {
+        writeUtf8(QStringLiteral("ne") + QChar(nonCharacter) + "u@b.org");
+        EXPECT_EQ(runFailure(), QStringLiteral("Zeile 2 der Adressliste enthält das Zeichen "
+                                               "U+%1, das nicht jede Datenbank speichert: "
+                                               "\"ne%2u@b.org\". Es wurde nichts geändert")
+                                    .arg(QString::number(nonCharacter, 16).toUpper())
+                                    .arg(QChar(nonCharacter)));
+    }
     // Within the address it is stored as it stands.
     writeUtf8(QStringLiteral("neu\uFEFF@b.org"));
     EXPECT_EQ(runFailure(), std::nullopt);

@@ -534,6 +534,13 @@ TEST_P(AddressDatasetTest, ChangesThatCannotBeMadeRaiseAndChangeNothing) {
                                     .arg(QLatin1String(mark));
         EXPECT_EQ(errorOf([&] { address.setAddress(0, marked); }), message);
         EXPECT_EQ(appendError(address, marked), message);
+        const QString within = QStringLiteral("x") + marked;
+        if (within.contains(QChar(0xFFFE))) {
+            const QString refused = QStringLiteral("Die Adresse enthält das Zeichen U+FFFE, das "
+                                                   "nicht jede Datenbank speichert");
+            EXPECT_EQ(errorOf([&] { address.setAddress(0, within); }), refused);
+            EXPECT_EQ(appendError(address, within), refused);
+        }
     }
     EXPECT_EQ(routeAddressRows(m_connection), before);
     // A character beyond the basic plane, which MariaDB's utf8 column cannot
