@@ -2,7 +2,11 @@
 
 #include "core/Mtools.h"
 
-#include <QFileInfo>
+#include "platform/NativeFile.h"
+#include "platform/TarveloError.h"
+#include "platform/TextFile.h"
+
+#include <QFile>
 
 namespace {
 
@@ -29,13 +33,26 @@ QString protocolFileName(const QDate& date, const QTime& time, ProtocolKind kind
            QStringLiteral(".log");
 }
 
-QString unusedProtocolPath(const QString& dir, const QDateTime& moment, ProtocolKind kind) {
+void writeProtocol(const QString& dir, const QDateTime& moment, ProtocolKind kind,
+                   const QStringList& lines) {
     for (QDateTime name = moment;; name = name.addSecs(1)) {
         // One reading of the moment: read twice around midnight, the name
         // would carry the old day's date with the new day's time.
         const QString path = dir + protocolFileName(name.date(), name.time(), kind);
-        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
-            return path;
+        // The name is held by an empty file before the protocol takes its
+        // place: another run looking at the folder meanwhile passes it over.
+        const NativeFile::Claim claim = NativeFile::claimName(path);
+        if (claim == NativeFile::Claim::Taken) {
+            continue;
         }
+        try {
+            TextFile::replaceLinesNoFollow(path, lines);
+        } catch (const TarveloError&) {
+            if (claim == NativeFile::Claim::Made) {
+                QFile::remove(path);
+            }
+            throw;
+        }
+        return;
     }
 }

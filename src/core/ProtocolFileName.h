@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 
 // The files a synchronisation run leaves in the protocol directory: the
@@ -15,10 +16,13 @@ enum class ProtocolKind { Completed, DryRun, Failed, Stopped };
 QString protocolFileName(const QDate& date, const QTime& time,
                          ProtocolKind kind = ProtocolKind::Completed);
 
-// Where in dir (ending in its separator, or a name prefix) the file of a run
-// ending at moment goes: the name of that moment, or where an earlier run's
-// file holds it, that of the next second whose name is free. The protocol is
-// the only account of what a run changed, and two runs can end at the same
-// local time: one after the other in the same second, or an hour apart in
-// the hour the clocks go back.
-QString unusedProtocolPath(const QString& dir, const QDateTime& moment, ProtocolKind kind);
+// Writes the lines as the file in dir (ending in its separator, or a name
+// prefix) of a run ending at moment: under the name of that moment, or where
+// another run's file holds it, that of the next second whose name is free.
+// The protocol is the only account of what a run changed, and two runs can
+// end at the same local time: one after the other in the same second, two
+// installations sharing the folder at once, or an hour apart in the hour the
+// clocks go back. Raises "Datei … kann nicht erstellt werden", nothing left
+// at the name.
+void writeProtocol(const QString& dir, const QDateTime& moment, ProtocolKind kind,
+                   const QStringList& lines);

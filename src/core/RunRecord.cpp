@@ -5,15 +5,15 @@
 #include "platform/OneLine.h"
 #include "platform/StandardError.h"
 #include "platform/TarveloError.h"
-#include "platform/TextFile.h"
 
 namespace {
 // The record is the only trace of the changes a failed or stopped run made:
 // where its file cannot be written (a full disk), its lines go to standard
 // error, which a scheduler keeps (the journal, cron's mail).
-void writeOrShow(const QString& path, const QStringList& lines) {
+void writeOrShow(const QString& dir, const QDateTime& now, ProtocolKind kind,
+                 const QStringList& lines) {
     try {
-        TextFile::replaceLinesNoFollow(path, lines);
+        writeProtocol(dir, now, kind, lines);
     } catch (const TarveloError& error) {
         StandardError::writeLine(error.message() + QStringLiteral(". Ihr Inhalt:"));
         for (const QString& line : lines) {
@@ -108,7 +108,7 @@ void RunRecord::writeFailure(const QString& message, const QDateTime& now) {
     // A driver's message may run over several lines; the record's last line
     // is the whole of it, as in the log.
     lines.append(QStringLiteral("Fehler: ") + OneLine::forLog(message));
-    writeOrShow(unusedProtocolPath(dir, now, ProtocolKind::Failed), lines);
+    writeOrShow(dir, now, ProtocolKind::Failed, lines);
 }
 
 void RunRecord::writeStop(const QString& closing, const QDateTime& now) {
@@ -118,5 +118,5 @@ void RunRecord::writeStop(const QString& closing, const QDateTime& now) {
         return;
     }
     lines.append(closing);
-    writeOrShow(unusedProtocolPath(dir, now, ProtocolKind::Stopped), lines);
+    writeOrShow(dir, now, ProtocolKind::Stopped, lines);
 }

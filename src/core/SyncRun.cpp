@@ -404,8 +404,7 @@ void SyncRun::writeProtocolFile(ProtocolKind kind) {
         return;
     }
     if (!m_protocol.isEmpty()) {
-        TextFile::replaceLinesNoFollow(
-            unusedProtocolPath(m_context.ProtokollDir, m_context.clock.now(), kind), m_protocol);
+        writeProtocol(m_context.ProtokollDir, m_context.clock.now(), kind, m_protocol);
     }
 }
 

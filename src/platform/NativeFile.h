@@ -47,6 +47,13 @@ enum class NewFileAccess {
 bool replaceNoFollow(const QString& path, const QByteArray& bytes,
                      NewFileAccess access = NewFileAccess::Inherited);
 
+// Makes an empty regular file at path where the name is free; a link there,
+// even one pointing nowhere, holds the name as a file does. Two programs
+// naming files in one folder never both get a name this way, as they
+// would by looking first and placing their file after.
+enum class Claim { Made, Taken, Failed };
+Claim claimName(const QString& path);
+
 // Whether replaceNoFollow could make its file beside path now: the folder
 // exists and takes a new file, and the file's name is not too long for it.
 // Tried with a hidden file there, removed at once; path itself is not

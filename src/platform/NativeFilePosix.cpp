@@ -190,6 +190,19 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
     return true;
 }
 
+NativeFile::Claim NativeFile::claimName(const QString& path) {
+    const QByteArray target = QFile::encodeName(path);
+    const int fd =
+        ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        ::close(fd);
+        return Claim::Made;
+    }
+    const bool exists = errno == EEXIST;
+    struct stat there {};
+    return exists || ::lstat(target.constData(), &there) == 0 ? Claim::Taken : Claim::Failed;
+}
+
 bool NativeFile::canCreateBeside(const QString& path) {
     const QByteArray target = QFile::encodeName(path);
     // The hidden file's name is cut short; the file's own must fit the folder.

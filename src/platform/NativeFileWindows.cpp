@@ -247,6 +247,21 @@ bool NativeFile::replaceNoFollow(const QString& path, const QByteArray& bytes,
     return placed;
 }
 
+NativeFile::Claim NativeFile::claimName(const QString& path) {
+    const std::wstring target = native(path);
+    const HANDLE made =
+        ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (made != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(made);
+        return Claim::Made;
+    }
+    const DWORD error = ::GetLastError();
+    const bool exists = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                        ::GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return exists ? Claim::Taken : Claim::Failed;
+}
+
 bool NativeFile::canCreateBeside(const QString& path) {
     const std::wstring target = native(path);
     // The hidden file's name is cut short; the file's own must fit the

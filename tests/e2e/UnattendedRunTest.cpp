@@ -13,11 +13,15 @@
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -561,6 +565,43 @@ TEST_F(UnattendedRun, AProtocolNameTakenByALinkOrAnEarlierFileIsPassedOver) {
                   .size(),
               planted.size() + 2)
         << "no temporary file left behind";
+}
+
+// Installations for several mail servers may share one protocol folder
+// (the package's /var/log/tarvelo/) and run at the same minute: runs that
+// end in the same second each keep their own protocol, none replaced.
+TEST(UnattendedShared, InstallationsSharingAProtocolFolderEachKeepTheirProtocol) {
+    QTemporaryDir shared;
+    ASSERT_TRUE(shared.isValid());
+    std::vector<std::unique_ptr<ScratchInstall>> installs;
+    for (int i = 0; i < 6; ++i) {
+        auto install = std::make_unique<ScratchInstall>();
+        install->useSqliteDatabase(true);
+        install->writeNightlyFiles();
+        install->setIni("Options", "Protokoll", shared.path() + u'/');
+        installs.push_back(std::move(install));
+    }
+    std::vector<std::unique_ptr<QProcess>> runs;
+    for (const auto& install : installs) {
+        runs.push_back(install->start({"/file:" + install->path("liste.txt")}));
+    }
+    QByteArrayList expected;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        ASSERT_TRUE(runs[i]->waitForFinished(120'000));
+        EXPECT_EQ(runs[i]->exitCode(), 0) << runs[i]->readAllStandardError().toStdString();
+        expected.append("Datei: " + installs[i]->path("liste.txt").toLocal8Bit() + "\r\n");
+    }
+    QByteArrayList headers;
+    const QDir folder(shared.path());
+    for (const QString& name :
+         folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot | QDir::System)) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        headers.append(file.readLine());
+    }
+    std::sort(expected.begin(), expected.end());
+    std::sort(headers.begin(), headers.end());
+    EXPECT_EQ(headers, expected);
 }
 
 TEST(UnattendedEncodings, ListAndExceptionsInEveryExportEncodingGiveTheSameRun) {
