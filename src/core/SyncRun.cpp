@@ -28,6 +28,37 @@
 
 namespace {
 
+// Why the mail server's column would not keep an address to insert as it
+// stands; empty where it would. Longer than the column, or with a character
+// beyond what the column holds: some servers refuse it in the middle of the
+// run, after the deletions, others cut or keep it. Starting with a second
+// byte-order mark, or holding U+FFFE or U+FFFF: stored or read back changed,
+// and inserted anew every night.
+QString whyUnstorable(const QString& address, bool onlyBasicPlane) {
+    using namespace RouteAddressStatements;
+    if (address.size() > kAddressLength) {
+        return QStringLiteral("ist länger als %1 Zeichen und passt nicht in die Tabelle "
+                              "hm_routeaddresses")
+            .arg(kAddressLength);
+    }
+    const QString mark = byteOrderMarkAtStart(address);
+    if (!mark.isEmpty()) {
+        return QStringLiteral("beginnt mit einer Byte-Order-Mark (%1), die nicht jede Datenbank "
+                              "speichert")
+            .arg(mark);
+    }
+    const QString nonCharacter = nonCharacterIn(address);
+    if (!nonCharacter.isEmpty()) {
+        return QStringLiteral("enthält das Zeichen %1, das nicht jede Datenbank speichert")
+            .arg(nonCharacter);
+    }
+    if (onlyBasicPlane && beyondBasicPlane(address)) {
+        return QStringLiteral("enthält ein Zeichen, das die Tabelle hm_routeaddresses (utf8) "
+                              "nicht speichern kann");
+    }
+    return {};
+}
+
 // From the moment the run takes the Start button and the routes grid until
 // it gives them back: on every way out the button is enabled, the grid
 // follows the routes again and RA2 is closed.
@@ -261,22 +292,13 @@ void SyncRun::readList(const QString& listFile, const ExceptionList& exceptions)
 }
 
 void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
-    // An address longer than the column, or with a character beyond what
-    // the column holds, would be refused by some servers in the middle of the
-    // run, after the deletions, and cut or kept by others; one that starts
-    // with a second byte-order mark, or holds U+FFFE or U+FFFF, would be
-    // stored or read back changed and inserted anew every night.
     const bool onlyBasicPlane = m_context.RA2.holdsOnlyBasicPlane();
     for (const PlannedChange& change : plan.changes) {
         if (change.kind != PlannedChange::Kind::Insert) {
             continue;
         }
-        const bool tooLong = change.address.size() > RouteAddressStatements::kAddressLength;
-        const bool beyondPlane =
-            onlyBasicPlane && RouteAddressStatements::beyondBasicPlane(change.address);
-        const QString mark = RouteAddressStatements::byteOrderMarkAtStart(change.address);
-        const QString nonCharacter = RouteAddressStatements::nonCharacterIn(change.address);
-        if (!tooLong && !beyondPlane && mark.isEmpty() && nonCharacter.isEmpty()) {
+        const QString why = whyUnstorable(change.address, onlyBasicPlane);
+        if (why.isEmpty()) {
             continue;
         }
         // The list keeps the file's order, its excepted lines "-", until
@@ -288,34 +310,11 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
         if (shown.back().isHighSurrogate()) {
             shown.chop(1); // not half a character
         }
-        shown = OneLine::forLog(shown);
-        if (tooLong) {
-            throw TarveloError(QStringLiteral("Zeile %1 der Adressliste ist länger als %2 Zeichen "
-                                              "und passt nicht in die Tabelle hm_routeaddresses: "
-                                              "\"%3...\". Es wurde nichts geändert")
-                                   .arg(line)
-                                   .arg(RouteAddressStatements::kAddressLength)
-                                   .arg(shown));
-        }
-        if (!mark.isEmpty()) {
-            throw TarveloError(QStringLiteral("Zeile %1 der Adressliste beginnt mit einer "
-                                              "Byte-Order-Mark (%2), die nicht jede Datenbank "
-                                              "speichert: \"%3\". Es wurde nichts geändert")
-                                   .arg(line)
-                                   .arg(mark, shown));
-        }
-        if (!nonCharacter.isEmpty()) {
-            throw TarveloError(QStringLiteral("Zeile %1 der Adressliste enthält das Zeichen %2, "
-                                              "das nicht jede Datenbank speichert: \"%3\". Es "
-                                              "wurde nichts geändert")
-                                   .arg(line)
-                                   .arg(nonCharacter, shown));
-        }
-        throw TarveloError(QStringLiteral("Zeile %1 der Adressliste enthält ein Zeichen, das die "
-                                          "Tabelle hm_routeaddresses (utf8) nicht speichern kann: "
-                                          "\"%2\". Es wurde nichts geändert")
-                               .arg(line)
-                               .arg(shown));
+        const bool cut = change.address.size() > RouteAddressStatements::kAddressLength;
+        throw TarveloError(
+            QStringLiteral("Zeile %1 der Adressliste %2: \"%3%4\". Es wurde nichts geändert")
+                .arg(line)
+                .arg(why, OneLine::forLog(shown), cut ? QStringLiteral("...") : QString()));
     }
     // A batch that fails is rolled back: on a table without transactions its
     // changes would stay, and the record, which lists what was committed,
