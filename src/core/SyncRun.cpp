@@ -41,16 +41,9 @@ QString whyUnstorable(const QString& address, bool onlyBasicPlane) {
                               "hm_routeaddresses")
             .arg(kAddressLength);
     }
-    const QString mark = byteOrderMarkAtStart(address);
-    if (!mark.isEmpty()) {
-        return QStringLiteral("beginnt mit einer Byte-Order-Mark (%1), die nicht jede Datenbank "
-                              "speichert")
-            .arg(mark);
-    }
-    const QString nonCharacter = nonCharacterIn(address);
-    if (!nonCharacter.isEmpty()) {
-        return QStringLiteral("enthält das Zeichen %1, das nicht jede Datenbank speichert")
-            .arg(nonCharacter);
+    const QString changed = whyNotKeptAsWritten(address);
+    if (!changed.isEmpty()) {
+        return changed;
     }
     if (onlyBasicPlane && beyondBasicPlane(address)) {
         return QStringLiteral("enthält ein Zeichen, das die Tabelle hm_routeaddresses (utf8) "

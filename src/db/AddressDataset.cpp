@@ -28,18 +28,10 @@ void checkLineBreaks(const QString& address) {
     }
 }
 
-void checkByteOrderMark(const QString& address) {
-    const QString mark = RouteAddressStatements::byteOrderMarkAtStart(address);
-    if (!mark.isEmpty()) {
-        throw DbError(QStringLiteral("Die Adresse beginnt mit einer Byte-Order-Mark (%1), die "
-                                     "nicht jede Datenbank speichert")
-                          .arg(mark));
-    }
-    const QString nonCharacter = RouteAddressStatements::nonCharacterIn(address);
-    if (!nonCharacter.isEmpty()) {
-        throw DbError(QStringLiteral("Die Adresse enthält das Zeichen %1, das nicht jede "
-                                     "Datenbank speichert")
-                          .arg(nonCharacter));
+void checkKeptAsWritten(const QString& address) {
+    const QString why = RouteAddressStatements::whyNotKeptAsWritten(address);
+    if (!why.isEmpty()) {
+        throw DbError(QStringLiteral("Die Adresse ") + why);
     }
 }
 
@@ -156,7 +148,7 @@ void AddressDataset::setAddress(int row, const QString& address) {
     }
     checkLength(address);
     checkLineBreaks(address);
-    checkByteOrderMark(address);
+    checkKeptAsWritten(address);
     checkCharacters(address);
     const std::shared_ptr<void> guard = guardChange();
     const qint64 id = m_rows.at(row).id;
@@ -184,7 +176,7 @@ qint64 AddressDataset::insertRow(const QString& address) {
     }
     checkLength(address);
     checkLineBreaks(address);
-    checkByteOrderMark(address);
+    checkKeptAsWritten(address);
     checkCharacters(address);
     const std::shared_ptr<void> guard = guardChange();
     const QSqlDatabase db = m_database.openHandle();

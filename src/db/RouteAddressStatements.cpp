@@ -53,20 +53,19 @@ bool RouteAddressStatements::beyondBasicPlane(QStringView address) {
     return std::any_of(address.cbegin(), address.cend(), [](QChar c) { return c.isSurrogate(); });
 }
 
-QString RouteAddressStatements::byteOrderMarkAtStart(QStringView address) {
-    if (address.startsWith(QChar(0xFEFF))) {
-        return QStringLiteral("U+FEFF");
+QString RouteAddressStatements::whyNotKeptAsWritten(QStringView address) {
+    const auto named = [](QChar c) {
+        return QStringLiteral("U+%1").arg(c.unicode(), 4, 16).toUpper();
+    };
+    if (address.startsWith(QChar(0xFEFF)) || address.startsWith(QChar(0xFFFE))) {
+        return QStringLiteral("beginnt mit einer Byte-Order-Mark (%1), die nicht jede Datenbank "
+                              "speichert")
+            .arg(named(address.front()));
     }
-    if (address.startsWith(QChar(0xFFFE))) {
-        return QStringLiteral("U+FFFE");
-    }
-    return {};
-}
-
-QString RouteAddressStatements::nonCharacterIn(QStringView address) {
     for (const QChar c : address) {
         if (c.unicode() == 0xFFFE || c.unicode() == 0xFFFF) {
-            return QStringLiteral("U+%1").arg(c.unicode(), 4, 16).toUpper();
+            return QStringLiteral("enthält das Zeichen %1, das nicht jede Datenbank speichert")
+                .arg(named(c));
         }
     }
     return {};

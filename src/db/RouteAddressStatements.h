@@ -30,15 +30,12 @@ AddressStorage addressStorage(const Database& database);
 // Whether the address holds a character that a column storing only the
 // basic plane cannot keep.
 bool beyondBasicPlane(QStringView address);
-// "U+FEFF" or "U+FFFE" where the address starts with one, else empty: the
-// drivers take it for a byte-order mark of the text, SQLite's and Qt's
-// dropping it or swapping the bytes of the address, so the row would not
-// hold the address.
-QString byteOrderMarkAtStart(QStringView address);
-// "U+FFFE" or "U+FFFF" where the address holds one anywhere, else empty:
-// these are no characters, and SQLite reads them back as U+FFFD, so the
-// row would never again match its entry.
-QString nonCharacterIn(QStringView address);
+// Why a row would not hold the address as written, in words that follow
+// "Die Adresse": one that starts with U+FEFF or U+FFFE, which the drivers
+// take for a byte-order mark of the text (SQLite's and Qt's drop it or swap
+// the address's bytes), or that holds U+FFFE or U+FFFF anywhere, no
+// characters, which SQLite reads back as U+FFFD. Empty where it would.
+QString whyNotKeptAsWritten(QStringView address);
 // "DELETE ... WHERE routeaddressid = ?".
 QString deleteById();
 // "INSERT ... (routeaddressrouteid, routeaddressaddress) VALUES (?, ?)",
