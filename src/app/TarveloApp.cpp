@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 #include <optional>
@@ -183,7 +184,12 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     // The window's thread is a single-threaded apartment from before the
     // window until after it, for the mail server's administration object.
     const ComApartment apartment;
-    QApplication app(argc, argv);
+    // The command line is Tarvelo's own: the toolkit sees only the program's
+    // name, so that a stray "-platform" or "-style" on a task's line is
+    // counted and ignored like any unknown parameter, instead of ending the
+    // program or taking the parameter after it.
+    int toolkitArgc = std::min(argc, 1);
+    QApplication app(toolkitArgc, argv);
     // The programs Tarvelo starts (the route refresh's command, the editor
     // of the exception file) choose their platform as they would anyway.
     if (platformChosen) {
@@ -220,7 +226,7 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     })
                                   : ErrorReporter::MessageBox());
 
-    const QStringList parameters = CommandLine::parameters(ProgramArguments::current());
+    const QStringList parameters = CommandLine::parameters(ProgramArguments::current(argc, argv));
     RunWaits runWaits = waits;
     runWaits.unattended = !screen;
     AppPaths paths;

@@ -6,8 +6,8 @@
 // The program's arguments as the system hands them on, its own name left out.
 namespace ProgramArguments {
 // On Windows taken from the command line as it was written, elsewhere as the
-// shell handed them on.
-QStringList current();
+// shell handed them on to main().
+QStringList current(int argc, char* argv[]);
 // A whole command line, the program's own name first, split as scheduled
 // tasks on Windows have always had it split: blanks and control characters
 // separate, a double quote opens or closes text that keeps its blanks and is

@@ -1,7 +1,9 @@
 #include "platform/ProgramArguments.h"
 
-#include <QCoreApplication>
-
-QStringList ProgramArguments::current() {
-    return QCoreApplication::arguments().mid(1);
+QStringList ProgramArguments::current(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    return arguments;
 }

@@ -110,11 +110,15 @@ TEST_F(UnattendedRun, SwitchesInCapitalsWorkAndNearMissesAreIgnored) {
     EXPECT_FALSE(install.logMessages().join('\n').contains("Verarbeite nur"))
         << "an empty domain switch is ignored";
 
-    result = install.run({"/DBSYNC", "/DOMAIN:@EXAMPLE.com"});
+    // The toolkit's own options are unknown parameters too: neither ending
+    // the program nor taking the switch after them.
+    result = install.run(
+        {"-style", "/DBSYNC", "-platform", "bogus", "/DOMAIN:@EXAMPLE.com", "-reverse"});
     ASSERT_TRUE(result.finished);
     EXPECT_EQ(result.exitCode, 0) << result.standardError.toStdString();
     EXPECT_EQ(exampleComRows(), kExampleComAfter);
     const QStringList log = install.logMessages();
+    EXPECT_TRUE(log.contains("6 Parameter sind zu verarbeiten"));
     EXPECT_TRUE(log.contains("Verarbeite nur @example.com"));
     EXPECT_TRUE(log.contains("Domain: @example.com"));
     EXPECT_EQ(log.last(), "Schliesse Programm");
