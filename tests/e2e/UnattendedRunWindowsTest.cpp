@@ -287,6 +287,20 @@ TEST_F(ScheduledTask, AFolderEndingInABackslashBeforeAQuoteStaysAFolder) {
         << log.join(u'\n').toStdString();
 }
 
+// Options of the toolkit's own on a task's line neither end the program nor
+// take the switch after them.
+TEST_F(ScheduledTask, TheToolkitsOwnOptionsAreUnknownParametersToo) {
+    const TaskResult result = runAsScheduledTask(
+        install, {"-style", "/file:" + install.path("liste.txt"), "-platform", "bogus", "/dryrun"},
+        {});
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, 0u) << result.standardError.toStdString();
+    const QStringList log = install.logMessages();
+    EXPECT_TRUE(log.contains("5 Parameter sind zu verarbeiten")) << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log.contains("Testlauf: die Datenbank wird nicht geändert"))
+        << log.join(u'\n').toStdString();
+}
+
 TEST_F(ScheduledTask, WithStandardErrorGoingNowhereTheLogHoldsEverything) {
     const ComStandin registered;
     TaskResult result = runAsScheduledTask(
