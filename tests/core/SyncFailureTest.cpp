@@ -174,6 +174,25 @@ TEST_F(SyncFailureTest, TableThatCannotBeReadEndsTheRunAfterTheHeader) {
     expectControlsGivenBack();
 }
 
+// Reading that fails after the first rows (a damaged page): a run on the
+// rows read so far would insert again what stands behind the failure, and
+// keep the stale rows there.
+TEST_F(SyncFailureTest, ATableWhoseReadingFailsPartWayChangesNothing) {
+    seed({{3, "a@b.org"}, {3, "c@b.org"}, {3, "n@b.org"}});
+    execOn(bed.database, "ALTER TABLE hm_routeaddresses RENAME TO stored");
+    execOn(bed.database, "CREATE VIEW hm_routeaddresses AS SELECT routeaddressid, "
+                         "routeaddressrouteid, CASE WHEN routeaddressid = 2 THEN "
+                         "CAST(abs(-9223372036854775808) AS TEXT) ELSE routeaddressaddress END "
+                         "AS routeaddressaddress FROM stored");
+    bed.writeList({"a@b.org", "n@b.org"});
+    const std::optional<QString> failure = runFailure();
+    ASSERT_TRUE(failure.has_value());
+    EXPECT_TRUE(failure->contains("integer overflow")) << failure->toStdString();
+    EXPECT_EQ(bed.window.protokollLines(), QStringList({header()}));
+    EXPECT_EQ(recordLines("fehler"), QStringList({header(), "Fehler: " + *failure}));
+    expectControlsGivenBack();
+}
+
 // The list and the table are read side by side; when both fail, the list's
 // failure is the one reported, and before the header, as when the list is
 // read first.

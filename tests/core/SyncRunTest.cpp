@@ -72,9 +72,10 @@ TEST_F(SyncRunTest, StarDeletesStaleRowsOfEveryRouteAndInsertsIntoTheRouteOfTheD
 
 TEST_F(SyncRunTest, DomainFilterDeletesByContainmentButInsertsByEquality) {
     seed({{2, "stale@example.com.au"}, {3, "stale@b.org"}, {1, "stale@example.com"}});
-    bed.writeList({"new@example.com", "new@example.com.au", "new@b.org"});
+    bed.writeList({"new@example.com", "new@example.com.au", "new@b.org", "new@xexample.com"});
     // "@example.com" occurs in addresses of example.com.au as well: their
-    // stale rows go, and their entries go to the route example.com.
+    // stale rows go, and their entries go to the route example.com; the "@"
+    // belongs to the filter, so xexample.com is none of its domains.
     EXPECT_EQ(run("@example.com"),
               QStringList({header(), "Delete stale@example.com.au", "Delete stale@example.com",
                            "Insert 1 new@example.com", "Insert 1 new@example.com.au", kEnd}));
@@ -128,7 +129,9 @@ TEST_F(SyncRunTest, EmptyLinesAreNeverInsertedAndKeepOnlyAnEmptyAddress) {
 }
 
 TEST_F(SyncRunTest, ConsecutiveStaleRowsAreAllDeleted) {
-    seed({{3, "s1@b.org"},
+    // A row that begins with the filter is within it as well.
+    seed({{3, "@b.org"},
+          {3, "s1@b.org"},
           {3, "s2@b.org"},
           {3, "s3@b.org"},
           {3, "keep@b.org"},
@@ -136,10 +139,10 @@ TEST_F(SyncRunTest, ConsecutiveStaleRowsAreAllDeleted) {
           {3, "s5@b.org"}});
     bed.writeList({"keep@b.org"});
     EXPECT_EQ(run("@b.org"),
-              QStringList({header(), "Delete s1@b.org", "Delete s2@b.org", "Delete s3@b.org",
-                           "Delete s4@b.org", "Delete s5@b.org", kEnd}));
+              QStringList({header(), "Delete @b.org", "Delete s1@b.org", "Delete s2@b.org",
+                           "Delete s3@b.org", "Delete s4@b.org", "Delete s5@b.org", kEnd}));
     EXPECT_EQ(bed.rows(), QList<TableRow>({{3, "keep@b.org"}}));
-    EXPECT_EQ(window().zaehler(), "6 Änderungen");
+    EXPECT_EQ(window().zaehler(), "7 Änderungen");
 }
 
 TEST_F(SyncRunTest, EntryHoldingSeveralRoutesDomainsGoesToTheFirstRouteInNameOrder) {
@@ -149,6 +152,15 @@ TEST_F(SyncRunTest, EntryHoldingSeveralRoutesDomainsGoesToTheFirstRouteInNameOrd
     // "x@example.com.au", and example.com comes before example.com.au.
     EXPECT_EQ(run("*"), QStringList({header(), "Insert 3 a@example.com@b.org",
                                      "Insert 1 x@example.com.au", "Insert 1 y@example.com", kEnd}));
+
+    // Of two routes whose names differ only in case, the first in name order
+    // takes the entry, with a filter as with "*"; only A to Z are lower-cased,
+    // so MÜLLER.de names no route müller.de.
+    bed.seed({{5, "Example.com"}, {3, "example.com"}, {4, "müller.de"}}, {});
+    bed.writeList({"a@example.com", "b@MÜLLER.de"});
+    EXPECT_EQ(run("@example.com"), QStringList({header(), "Insert 5 a@example.com", kEnd}));
+    bed.seed({{5, "Example.com"}, {3, "example.com"}, {4, "müller.de"}}, {});
+    EXPECT_EQ(run("*"), QStringList({header(), "Insert 5 a@example.com", kEnd}));
 }
 
 TEST_F(SyncRunTest, ExceptedEntriesBecomeDashesAndTheirRowsGoUnderTheFilter) {
@@ -180,6 +192,21 @@ TEST_F(SyncRunTest, SortedListInsertsInAlphabeticalOrderUnsortedInFileOrder) {
     EXPECT_EQ(run("*"), QStringList({header(), "Insert 3 A@b.org", "Insert 3 b@b.org",
                                      "Insert 3 c@b.org", "Insert 1 x@example.com", kEnd}));
     EXPECT_EQ(bed.Liste.lines(), QStringList({"A@b.org", "b@b.org", "c@b.org", "x@example.com"}));
+
+    // Route by route in name order, each route's entries in the list's order.
+    QStringList interleaved;
+    QStringList expected = {header()};
+    for (int i = 19; i >= 0; --i) {
+        interleaved << QStringLiteral("u%1@example.com").arg(i)
+                    << QStringLiteral("u%1@b.org").arg(i);
+        expected.insert(1 + 19 - i, QStringLiteral("Insert 3 u%1@b.org").arg(i));
+        expected.append(QStringLiteral("Insert 1 u%1@example.com").arg(i));
+    }
+    expected.append(kEnd);
+    seed({});
+    bed.Liste.setSorted(false);
+    bed.writeList(interleaved);
+    EXPECT_EQ(run("*"), expected);
 }
 
 TEST(SyncProtocolFileName, PadsMonthDayAndTimeButNotTheYear) {

@@ -737,41 +737,70 @@ TEST(GuardedRun, AServerThatStopsAnsweringIsEndedByTheWatchdog) {
 
 // "/maxdelete:" counts the deletions before the first one: beyond the limit
 // nothing changes; at it or below, the run is the normal one. The list
-// below would delete 3 of the 4 rows of @example.com.
+// below would delete 3 of the 4 rows of @example.com. Only deletions count
+// against the limit, insertions never; a dry run is refused as the real run
+// would be, so its preview never promises a run that is then stopped.
 TEST(GuardedRun, TheDeletionGuardStopsARunBeyondItsLimitBeforeAnyChange) {
+    const char* const aliceOnly = "alice@example.com\r\n";
+    const char* const withANewcomer = "alice@example.com\r\nzoe@example.com\r\n";
     const struct {
         const char* limit;
+        const char* list;
+        bool dryRun;
         int status;
         const char* message;
     } cases[] = {
-        {"2", 1,
+        {"2", aliceOnly, false, 1,
          "Der Lauf würde 3 Adressen löschen, erlaubt sind höchstens 2 (/maxdelete:2). Es wurde "
          "nichts geändert"},
-        {"3", 0, ""},
-        {"4", 0, ""},
-        {"74%", 1,
+        {"3", aliceOnly, false, 0, ""},
+        {"4", aliceOnly, false, 0, ""},
+        {"3", withANewcomer, false, 0, ""},
+        {"74%", aliceOnly, false, 1,
          "Der Lauf würde 3 von 4 Adressen der Domain löschen, erlaubt sind höchstens 74 % "
          "(/maxdelete:74%). Es wurde nichts geändert"},
-        {"75%", 0, ""},
-        {"100%", 0, ""},
-        {"abc", 1, "Ungültiger Wert \"abc\" für /maxdelete:"},
-        {"101%", 1, "Ungültiger Wert \"101%\" für /maxdelete:"},
+        {"75%", aliceOnly, false, 0, ""},
+        {"75%", withANewcomer, false, 0, ""},
+        {"100%", aliceOnly, false, 0, ""},
+        {"abc", aliceOnly, false, 1, "Ungültiger Wert \"abc\" für /maxdelete:"},
+        {"101%", aliceOnly, false, 1, "Ungültiger Wert \"101%\" für /maxdelete:"},
+        {"2", aliceOnly, true, 1,
+         "Der Lauf würde 3 Adressen löschen, erlaubt sind höchstens 2 (/maxdelete:2). Es wurde "
+         "nichts geändert"},
+        {"3", withANewcomer, true, 0, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.limit);
+        SCOPED_TRACE(std::string(c.limit) + (c.list == aliceOnly ? " alice" : " alice, zoe") +
+                     (c.dryRun ? " /dryrun" : ""));
         Scheduled s;
-        s.install.writeFile("liste.txt", "alice@example.com\r\n");
-        const auto result = s.install.run(s.args({QStringLiteral("/maxdelete:") + c.limit}));
+        s.install.writeFile("liste.txt", c.list);
+        QStringList switches({QStringLiteral("/maxdelete:") + c.limit});
+        if (c.dryRun) {
+            switches.append("/dryrun");
+        }
+        const auto result = s.install.run(s.args(switches));
         ASSERT_TRUE(result.finished);
         EXPECT_EQ(result.exitCode, c.status) << result.standardError.toStdString();
         if (c.status == 0) {
-            EXPECT_EQ(s.exampleComRows(), QStringList({"alice@example.com"}));
+            if (c.dryRun) {
+                EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
+                ASSERT_EQ(s.protocolFiles().size(), 1);
+                EXPECT_TRUE(s.protocolFiles()[0].endsWith("-test.log"));
+            } else if (c.list == aliceOnly) {
+                EXPECT_EQ(s.exampleComRows(), QStringList({"alice@example.com"}));
+            } else {
+                EXPECT_EQ(s.exampleComRows(),
+                          QStringList({"alice@example.com", "zoe@example.com"}));
+            }
             continue;
         }
         EXPECT_TRUE(result.standardError.contains(QString::fromUtf8(c.message)))
             << result.standardError.toStdString();
         EXPECT_EQ(s.exampleComRows(), kExampleComBefore);
         EXPECT_FALSE(s.install.logMessages().contains("Ende DBsync"));
+        if (c.dryRun) {
+            EXPECT_TRUE(s.protocolFiles().filter("-test.log").isEmpty());
+        }
     }
 }
 
