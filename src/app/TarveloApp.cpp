@@ -254,7 +254,11 @@ int runTarvelo(int argc, char* argv[], const RunWaits& waits) {
     // while the command line is processed reaches the loop.
     int status = 0;
     QTimer::singleShot(0, &*window, [&] {
-        window->show();
+        if (screen && ScreenPlatforms::startsMinimised()) {
+            window->showMinimized();
+        } else {
+            window->show();
+        }
         if (!screen) {
             status = unattendedExitStatus(*window, reporter, parameters);
             QCoreApplication::exit(status);

@@ -71,6 +71,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -82,6 +83,8 @@ private:
     void buildMenus();
     void connectControls();
     void layoutControls();
+    // FormShow, the first time the window is shown and not minimised.
+    void formShowOnce();
     // Keys of the grids: Ctrl+Delete, and appending in the address grid.
     bool gridKeyPress(QTableView* grid, const QKeyEvent& key);
     void deleteCurrentRow(QTableView* grid);

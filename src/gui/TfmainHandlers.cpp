@@ -21,7 +21,20 @@ void Tfmain::FormCreate() {
 void Tfmain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     layoutControls();
-    if (!m_formShown) {
+    formShowOnce();
+}
+
+// A window started minimised runs its command line when the user first
+// restores it, not while it waits in the task bar.
+void Tfmain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isVisible()) {
+        formShowOnce();
+    }
+}
+
+void Tfmain::formShowOnce() {
+    if (!m_formShown && !isMinimized()) {
         m_formShown = true;
         FormShow();
     }

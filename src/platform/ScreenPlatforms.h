@@ -18,6 +18,10 @@ bool hidden();
 // True where it cannot be told, and where nothing listens: the toolkit then
 // fails at once and says why.
 bool answers(const QByteArray& platform);
+// Whether the process was started to show its window minimised without
+// activation (a shortcut set to "Minimized"): the window then waits in the
+// task bar until the user restores it.
+bool startsMinimised();
 // What names the screen, for the note that it could not be used.
 QString description();
 // Where this desktop is told which program opens text files, for the note

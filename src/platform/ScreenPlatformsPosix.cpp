@@ -170,6 +170,11 @@ bool ScreenPlatforms::hidden() {
     return false;
 }
 
+// No desktop here hands a program a show command.
+bool ScreenPlatforms::startsMinimised() {
+    return false;
+}
+
 bool ScreenPlatforms::answers(const QByteArray& platform) {
     if (platform.split(':').constFirst().trimmed().toLower() != "xcb") {
         return true;

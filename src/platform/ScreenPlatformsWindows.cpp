@@ -52,6 +52,14 @@ bool ScreenPlatforms::hidden() {
     return !screenUsable();
 }
 
+bool ScreenPlatforms::startsMinimised() {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoW(&startup);
+    return (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 &&
+           startup.wShowWindow == SW_SHOWMINNOACTIVE;
+}
+
 bool ScreenPlatforms::answers(const QByteArray&) {
     return true;
 }

@@ -201,6 +201,26 @@ TEST_F(CommandsTest, OpenDialogSetsTheListPathOnlyWhenConfirmed) {
     EXPECT_FALSE(iniText().contains("gibt-es-nicht"));
 }
 
+// Started minimised (a shortcut set to "Minimized"), the window waits in the
+// task bar; its command line runs once, when the user first restores it.
+TEST_F(CommandsTest, AWindowStartedMinimisedRunsItsCommandLineWhenFirstRestored) {
+    Tfmain& w = createWindow({"/domain:example.com"});
+    w.showMinimized();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(logLines().filter("Parameter sind zu verarbeiten").isEmpty())
+        << logLines().join('\n').toStdString();
+
+    w.showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(logLines().filter("1 Parameter sind zu verarbeiten").size(), 1);
+    EXPECT_EQ(control<QLineEdit>("Domain")->text(), "@example.com");
+
+    w.showMinimized();
+    w.showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(logLines().filter("Parameter sind zu verarbeiten").size(), 1) << "once a process";
+}
+
 TEST_F(CommandsTest, BeendenClosesExactlyLikeTheCloseButton) {
     const QString chosen = dir.filePath("andere-liste.txt");
     writeFile(chosen, "x@example.com\r\n");
