@@ -127,6 +127,19 @@ TEST(ConnectionString, KeysIgnoreCaseBlanksAndQuotesAreRemoved) {
         parseConnectionString("Provider=SQLOLEDB.1;Data Source=srv;User ID=sa;Password=' ge heim '")
             .password,
         "{ ge heim }");
+
+    // A key named twice, under its own name or another of its names: the
+    // last one counts, as with ADO, so an appended value is the one used.
+    EXPECT_EQ(parseConnectionString("Provider=SQLite;Data Source=/alt.db;data source=/hm.db")
+                  .databaseName,
+              "/hm.db");
+    const ConnectionSettings twice = parseConnectionString(
+        "Provider=MySQL;Data Source=a;User ID=old;UID=hm;Password=alt;PWD=neu;"
+        "Initial Catalog=x;Database=hmail;Provider=PostgreSQL");
+    EXPECT_EQ(twice.driver, "QPSQL");
+    EXPECT_EQ(twice.user, "hm");
+    EXPECT_EQ(twice.password, "neu");
+    EXPECT_EQ(twice.databaseName, "hmail");
 }
 
 TEST(ConnectionString, OdbcProviderPassesTheOtherKeysOn) {

@@ -87,10 +87,16 @@ TEST(DosDateTime, OfFileIsTheLastWriteTime) {
     EXPECT_EQ(DosDateTime::ofFile(file), dosValue(2050, 7, 8, 22, 10, 11));
 }
 
-TEST(DosDateTime, OfFileBefore1980IsMinusOne) {
+// Outside 1980 to 2107 the format holds no such date: packed, 2108 would
+// read as 1980.
+TEST(DosDateTime, OfFileOutsideTheFormatsYearsIsMinusOne) {
     QTemporaryDir dir;
     const QString file = dir.filePath("alt.txt");
     ASSERT_TRUE(FileTestTools::writeBytes(file, "x"));
     ASSERT_TRUE(setModified(file, local(1975, 6, 1, 12, 0, 0)));
     EXPECT_EQ(DosDateTime::ofFile(file), -1);
+    ASSERT_TRUE(setModified(file, local(2108, 3, 4, 5, 6, 8)));
+    EXPECT_EQ(DosDateTime::ofFile(file), -1);
+    ASSERT_TRUE(setModified(file, local(2107, 12, 31, 12, 0, 0)));
+    EXPECT_EQ(DosDateTime::ofFile(file), dosValue(2107, 12, 31, 12, 0, 0));
 }
