@@ -34,6 +34,8 @@ TEST(StopSignalsDeathTest, WithoutARequestTheSignalsEndTheProgramAgain) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
+            // As a service starts it; nohup would have it ignored already.
+            std::signal(SIGHUP, SIG_DFL);
             { const StopSignals duringTheChanges; }
             StopSignals::endIfReceived(); // none received: returns
             std::raise(SIGHUP);
