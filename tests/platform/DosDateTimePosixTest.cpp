@@ -10,7 +10,6 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <utime.h>
 
 namespace {
 
@@ -53,11 +52,11 @@ TEST(DosDateTimeZone, OfFileIsInLocalTimeWithSummerTime) {
     } cases[] = {{"2026-07-01T10:00:00Z", 12}, {"2026-01-15T10:00:00Z", 11}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.utc);
-        struct utimbuf times {};
-        times.modtime = static_cast<time_t>(
-            QDateTime::fromString(QString::fromLatin1(c.utc), Qt::ISODate).toSecsSinceEpoch());
-        times.actime = times.modtime;
-        ASSERT_EQ(::utime(QFile::encodeName(file).constData(), &times), 0);
+        QFile list(file);
+        ASSERT_TRUE(list.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(list.setFileTime(QDateTime::fromString(QString::fromLatin1(c.utc), Qt::ISODate),
+                                     QFileDevice::FileModificationTime));
+        list.close();
         const qint64 value = DosDateTime::ofFile(file);
         EXPECT_EQ((value >> 11) & 31, c.hour);
         EXPECT_EQ(value & 0x7FF, 0) << "minutes and seconds";
