@@ -115,6 +115,16 @@ TEST_F(TextFileTest, ReadLinesSeesTheEncodingOfAnExport) {
          "alice@example.com\n\xEF\xBB\xBF"
          "bob@example.com\n",
          {"alice@example.com", "bob@example.com"}},
+        // The first line too loses one mark besides the file's own, no more.
+        {"UTF-8 marks doubled at the start of lines",
+         "\xEF\xBB\xBF\xEF\xBB\xBF"
+         "a@x\n\xEF\xBB\xBF\xEF\xBB\xBF"
+         "b@x\n\xEF\xBB\xBF\xEF\xBB\xBF\xEF\xBB\xBF"
+         "c@x",
+         {"a@x", QStringLiteral("\uFEFFb@x"), QStringLiteral("\uFEFF\uFEFFc@x")}},
+        {"UTF-16 mark doubled at the start",
+         utf16WithMark(QStringLiteral("\uFEFFa@x"), true),
+         {"a@x"}},
         {"UTF-16 mark starting a later line",
          utf16WithMark(QStringLiteral("a@example.com\n\uFEFFb@example.com\r\uFEFF\uFEFFc@x"), true),
          {"a@example.com", "b@example.com", QStringLiteral("\uFEFFc@x")}},
