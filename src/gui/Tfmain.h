@@ -7,6 +7,7 @@
 #include <QMainWindow>
 
 #include <memory>
+#include <utility>
 
 class Dialogs;
 class QLabel;
@@ -91,7 +92,11 @@ private:
     void appendAddressRow();
     void guard(const std::function<void()>& handler);
     void logWhenIdle(const QString& message);
+    // The cell editor open in a grid, with its grid; both null where none is.
+    std::pair<QTableView*, QWidget*> openEdit() const;
     void storeOpenEdit();
+    // An open cell editor whose text is not what its cell holds.
+    bool editNotStored() const;
     void leaveAddressEditor(QWidget* editor, bool backward);
     // An error of a grid's dataset, reported with the keyboard kept in that grid.
     void reportGridError(QTableView* grid, const QString& message);

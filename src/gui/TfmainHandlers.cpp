@@ -5,10 +5,12 @@
 #include "gui/Dialogs.h"
 #include "gui/RunBreather.h"
 #include "platform/ScreenPlatforms.h"
+#include "platform/TarveloError.h"
 
 #include <QAbstractItemDelegate>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMetaProperty>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QTableView>
@@ -75,22 +77,51 @@ void Tfmain::btsyncClick() {
     guard([this] { m_session->btsyncClick(); });
 }
 
+// A preview changes nothing, not even an address still being typed: it
+// waits until that is stored or dropped. An editor opened and left as it
+// was holds nothing back.
 void Tfmain::Testlauf1Click() {
-    storeOpenEdit();
-    guard([this] { m_session->Testlauf1Click(); });
+    guard([this] {
+        if (editNotStored()) {
+            throw TarveloError(QStringLiteral(
+                "Eine Eingabe im Raster ist noch nicht gespeichert: erst mit Enter speichern "
+                "oder mit Esc verwerfen, dann den Testlauf starten, der nichts ändert"));
+        }
+        m_session->Testlauf1Click();
+    });
+}
+
+std::pair<QTableView*, QWidget*> Tfmain::openEdit() const {
+    QWidget* editor = focusWidget();
+    for (QTableView* grid : {Routen, DBGrid2}) {
+        if (editor != nullptr && editor != grid && grid->isAncestorOf(editor)) {
+            return {grid, editor};
+        }
+    }
+    return {nullptr, nullptr};
 }
 
 // An address typed in a grid but not yet confirmed is stored before a run or
 // the export reads the table, however it is started: a click on Start stores
 // it by taking the focus, a menu command or the export button takes none.
 void Tfmain::storeOpenEdit() {
-    QWidget* editor = focusWidget();
-    for (QTableView* grid : {Routen, DBGrid2}) {
-        if (editor != nullptr && editor != grid && grid->isAncestorOf(editor)) {
-            emit grid->itemDelegate()->commitData(editor);
-            emit grid->itemDelegate()->closeEditor(editor);
-        }
+    const auto [grid, editor] = openEdit();
+    if (grid != nullptr) {
+        emit grid->itemDelegate()->commitData(editor);
+        emit grid->itemDelegate()->closeEditor(editor);
     }
+}
+
+bool Tfmain::editNotStored() const {
+    const auto [grid, editor] = openEdit();
+    if (grid == nullptr) {
+        return false;
+    }
+    const QModelIndex cell = grid->currentIndex();
+    const QByteArray property = editor->metaObject()->userProperty().name();
+    return grid->indexWidget(cell) != editor ||
+           editor->property(property).toString() !=
+               grid->model()->data(cell, Qt::EditRole).toString();
 }
 
 void Tfmain::RoutenCellClick() {
