@@ -132,6 +132,24 @@ TEST_F(CommandsTest, EnterOnTheFocusedStartButtonStartsOneRun) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
 
+// A shortcut's command line may hold the deletion guard without a run: the
+// window keeps to it at every Start, the preview's included.
+TEST_F(CommandsTest, AWindowStartedWithTheDeletionGuardKeepsItAtEveryStart) {
+    openWindow({QStringLiteral("/MaxDelete:5")});
+    const auto rowsBefore = tableRows();
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    action("Testlauf1")->trigger();
+    QTest::mouseClick(control<QPushButton>("btsync"), Qt::LeftButton);
+    EXPECT_EQ(messages, QStringList(3, QStringLiteral("Der Lauf würde 12 Adressen löschen, "
+                                                      "erlaubt sind höchstens 5 (/maxdelete:5). "
+                                                      "Es wurde nichts geändert")));
+    EXPECT_EQ(tableRows(), rowsBefore);
+    // Each run refused leaves its record, the preview none.
+    EXPECT_EQ(
+        protocolFiles(dir.filePath("protokolle")),
+        QStringList({"hmail-20260304-050607-fehler.log", "hmail-20260304-050608-fehler.log"}));
+}
+
 TEST_F(CommandsTest, StartButtonIsDisabledWhileTheRunWorksAndEnabledAfter) {
     waits.breath = std::chrono::milliseconds(0);
     Tfmain& w = openWindow();
