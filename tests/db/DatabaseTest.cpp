@@ -226,6 +226,10 @@ TEST_P(DatabaseOnBackend, KnowsTheSystemBehindItAndBoundsItsWaits) {
     switch (serverOf(GetParam())) {
     case Backend::Sqlite:
         EXPECT_EQ(m_database.server(), Server::Sqlite);
+        // Milliseconds: another writer's lock is waited for, not failed at once.
+        ASSERT_TRUE(query.exec("PRAGMA busy_timeout"));
+        ASSERT_TRUE(query.next());
+        EXPECT_EQ(query.value(0).toLongLong(), 30000);
         break;
     case Backend::Postgres:
         EXPECT_EQ(m_database.server(), Server::Postgres);
