@@ -366,6 +366,29 @@ TEST_F(HmailServerPlugin, CommandThatCannotBeStartedIsNamed) {
     EXPECT_TRUE(remote.calls().isEmpty());
 }
 
+// A stop heard only once the command has confirmed and ended (Ctrl+C, a
+// service manager) is no failure: the mail server has reloaded its routes.
+TEST_F(HmailServerPlugin, AStopHeardAfterTheConfirmedEndIsNoFailure) {
+    const auto stopOnceEnded = [this] {
+        const auto calls = remote.calls();
+        // Until the command is gone, collected as ended, the wait goes on.
+        return calls.isEmpty() || calls[0].pid <= 0 || ::kill(pid_t(calls[0].pid), 0) == 0;
+    };
+    QString password = QStringLiteral("Geheim");
+    EXPECT_NO_THROW(refreshRoutes(password, remote.automationDir(), stopOnceEnded));
+    EXPECT_EQ(remote.calls().size(), 1);
+
+    // Ended badly, the same stop is what ended it.
+    remote.answer(143);
+    try {
+        refreshRoutes(password, remote.automationDir(), stopOnceEnded);
+        ADD_FAILURE() << "no error";
+    } catch (const TarveloError& error) {
+        EXPECT_TRUE(error.message().startsWith(QStringLiteral("Abgebrochen: ")))
+            << error.message().toStdString();
+    }
+}
+
 TEST_F(HmailServerPlugin, CommandThatNeverEndsIsEndedAfterTheTimeLimit) {
     remote.setCommand(remote.defaultCommand(), 2);
     remote.setFlag("hang");
