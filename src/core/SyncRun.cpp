@@ -34,9 +34,9 @@ namespace {
 // run, after the deletions, others cut or keep it. Starting with a second
 // byte-order mark, or holding U+FFFE or U+FFFF: stored or read back changed,
 // and inserted anew every night.
-QString whyUnstorable(const QString& address, bool onlyBasicPlane) {
+QString whyUnstorable(const QString& address, const RouteAddressDataset& table) {
     using namespace RouteAddressStatements;
-    if (address.size() > kAddressLength) {
+    if (table.tooLong(address)) {
         return QStringLiteral("ist länger als %1 Zeichen und passt nicht in die Tabelle "
                               "hm_routeaddresses")
             .arg(kAddressLength);
@@ -45,7 +45,7 @@ QString whyUnstorable(const QString& address, bool onlyBasicPlane) {
     if (!changed.isEmpty()) {
         return changed;
     }
-    if (onlyBasicPlane && beyondBasicPlane(address)) {
+    if (table.holdsOnlyBasicPlane() && beyondBasicPlane(address)) {
         return QStringLiteral("enthält ein Zeichen, das die Tabelle hm_routeaddresses (utf8) "
                               "nicht speichern kann");
     }
@@ -285,12 +285,11 @@ void SyncRun::readList(const QString& listFile, const ExceptionList& exceptions)
 }
 
 void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
-    const bool onlyBasicPlane = m_context.RA2.holdsOnlyBasicPlane();
     for (const PlannedChange& change : plan.changes) {
         if (change.kind != PlannedChange::Kind::Insert) {
             continue;
         }
-        const QString why = whyUnstorable(change.address, onlyBasicPlane);
+        const QString why = whyUnstorable(change.address, m_context.RA2);
         if (why.isEmpty()) {
             continue;
         }
@@ -303,7 +302,7 @@ void SyncRun::refuse(const SyncPlan& plan, const QString& listFile) const {
         if (shown.back().isHighSurrogate()) {
             shown.chop(1); // not half a character
         }
-        const bool cut = change.address.size() > RouteAddressStatements::kAddressLength;
+        const bool cut = m_context.RA2.tooLong(change.address);
         throw TarveloError(
             QStringLiteral("Zeile %1 der Adressliste %2: \"%3%4\". Es wurde nichts geändert")
                 .arg(line)

@@ -12,8 +12,8 @@
 #include <QVariant>
 
 namespace {
-void checkLength(const QString& address) {
-    if (address.size() > RouteAddressStatements::kAddressLength) {
+void checkLength(const QString& address, ConnectionSettings::Server server) {
+    if (RouteAddressStatements::tooLong(address, server)) {
         throw DbError(QStringLiteral("Die Adresse ist länger als %1 Zeichen")
                           .arg(RouteAddressStatements::kAddressLength));
     }
@@ -146,7 +146,7 @@ void AddressDataset::setAddress(int row, const QString& address) {
                                      "stehen (Löschen mit Strg+Entf)")
                           .arg(m_rows.at(row).address));
     }
-    checkLength(address);
+    checkLength(address, m_database.server());
     checkLineBreaks(address);
     checkKeptAsWritten(address);
     checkCharacters(address);
@@ -174,7 +174,7 @@ qint64 AddressDataset::insertRow(const QString& address) {
     if (m_routeId < 0) {
         throw DbError(QStringLiteral("Keine Route geladen: die Adresse gehört zu keiner Route"));
     }
-    checkLength(address);
+    checkLength(address, m_database.server());
     checkLineBreaks(address);
     checkKeptAsWritten(address);
     checkCharacters(address);

@@ -57,6 +57,10 @@ void RouteAddressDataset::open() {
     m_open = true;
 }
 
+bool RouteAddressDataset::tooLong(QStringView address) const {
+    return RouteAddressStatements::tooLong(address, m_database.server());
+}
+
 void RouteAddressDataset::prepareChange(QSqlQuery& query, const QString& sql) {
     // Prepared before the first change, where a server that has just gone
     // away is often first noticed: the toolkit's words alone would not say

@@ -29,6 +29,9 @@ public:
     // Multilingual Plane: the mail server's MySQL tables are utf8 (three
     // bytes a character), where an emoji is refused or stored as "?".
     bool holdsOnlyBasicPlane() const { return m_onlyBasicPlane; }
+    // Whether the address is longer than the column, counted as the server
+    // behind counts it.
+    bool tooLong(QStringView address) const;
     // The table's storage engine where it keeps no transactions (MyISAM on
     // an older MySQL): a rollback there leaves the changes made; else empty.
     const QString& engineWithoutTransactions() const { return m_engineWithoutTransactions; }

@@ -49,6 +49,16 @@ RouteAddressStatements::addressStorage(const Database& database) {
     return storage;
 }
 
+bool RouteAddressStatements::tooLong(QStringView address, Server server) {
+    if (address.size() <= kAddressLength) {
+        return false;
+    }
+    if (server == Server::SqlServer || server == Server::OtherOdbc) {
+        return true;
+    }
+    return address.toUcs4().size() > kAddressLength;
+}
+
 bool RouteAddressStatements::beyondBasicPlane(QStringView address) {
     return std::any_of(address.cbegin(), address.cend(), [](QChar c) { return c.isSurrogate(); });
 }

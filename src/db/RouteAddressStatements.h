@@ -15,6 +15,11 @@ namespace RouteAddressStatements {
 using Server = ConnectionSettings::Server;
 // The mail server's routeaddressaddress holds at most this many characters.
 inline constexpr qsizetype kAddressLength = 255;
+// Whether the address is longer than the column on this server. SQL Server
+// counts its nvarchar in UTF-16 units, where a character beyond the basic
+// plane takes two; PostgreSQL and MySQL count characters. A server not known
+// is taken at the stricter count.
+bool tooLong(QStringView address, Server server);
 // Every row's key and address, in key order: the run's read of the table.
 QString selectAll();
 // How MySQL and MariaDB store the address column, from information_schema;

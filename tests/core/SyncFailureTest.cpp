@@ -489,6 +489,19 @@ TEST_F(SyncFailureTest, AnEntryLongerThanTheColumnEndsTheRunBeforeAnyChange) {
     EXPECT_EQ(runFailure(), std::nullopt);
     EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}}));
 
+    // The column counts characters: 200 emoji and "@b.org" are 206 of them,
+    // though 406 UTF-16 units. A list with emoji comes as UTF-8.
+    const QString wide = QStringLiteral("\U0001F600").repeated(200) + "@b.org";
+    {
+        QFile list(bed.listFile);
+        ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        list.write((fits + "\r\n" + wide + "\r\n").toUtf8());
+    }
+    EXPECT_EQ(runFailure(), std::nullopt);
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}, {3, wide}}));
+    bed.writeList({fits});
+    EXPECT_EQ(runFailure(), std::nullopt);
+
     // Nor can every driver store a NUL character: one driver cuts the
     // address there, another refuses it in the middle of the run.
     const QString nul = QStringLiteral("nu") + QChar(u'\0') + QStringLiteral("l@b.org");

@@ -2,6 +2,7 @@
 #include "DbBackendTest.h"
 #include "QStringPrinter.h"
 #include "db/Database.h"
+#include "db/RouteAddressStatements.h"
 #include "platform/TarveloError.h"
 
 #include <QAbstractItemModelTester>
@@ -9,6 +10,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <ostream>
 
 namespace {
@@ -229,6 +231,39 @@ protected:
 };
 
 } // namespace
+
+// The column holds 255 characters as the server counts them: SQL Server in
+// UTF-16 units, where an emoji takes two, the others in characters. A
+// server not known is held to the stricter count.
+TEST(AddressColumn, IsMeasuredAsTheServerCountsIt) {
+    using Server = ConnectionSettings::Server;
+    const QString emoji = QStringLiteral("\U0001F600");
+    const QList<Server> counting = {Server::Sqlite, Server::Postgres, Server::MySql};
+    const QList<Server> inUnits = {Server::SqlServer, Server::OtherOdbc};
+    struct Case {
+        QString address;
+        bool tooLongCounted;
+        bool tooLongInUnits;
+    };
+    const QList<Case> cases = {
+        {QString(255, u'a'), false, false},        {QString(256, u'a'), true, true},
+        {emoji.repeated(127) + "a", false, false}, // 128 characters, 255 units
+        {emoji.repeated(128), false, true},        // 128 characters, 256 units
+        {emoji.repeated(255), false, true},        // 255 characters
+        {emoji.repeated(255) + "a", true, true},   // 256 characters
+        {QString(256, QChar(0xD800)), true, true}, // lone halves count one each
+    };
+    for (const Case& c : cases) {
+        for (const Server server : counting) {
+            EXPECT_EQ(RouteAddressStatements::tooLong(c.address, server), c.tooLongCounted)
+                << c.address.size() << " units, server " << int(server);
+        }
+        for (const Server server : inUnits) {
+            EXPECT_EQ(RouteAddressStatements::tooLong(c.address, server), c.tooLongInUnits)
+                << c.address.size() << " units, server " << int(server);
+        }
+    }
+}
 
 TEST(AddressQuery, InitialTextLineByLine) {
     EXPECT_EQ(AddressDataset::initialQueryLines(),
@@ -558,6 +593,15 @@ TEST_P(AddressDatasetTest, ChangesThatCannotBeMadeRaiseAndChangeNothing) {
     // 255 characters fit.
     EXPECT_EQ(append(address, QString(255, u'a')), 3);
     EXPECT_EQ(routeAddressRows(m_connection).last().second, QString(255, u'a'));
+    // So do 200 emoji and "@example.org", 412 UTF-16 units but 212
+    // characters, where the column holds them at all.
+    if (serverOf(GetParam()) != Backend::MariaDb) {
+        const QString wide = QStringLiteral("\U0001F600").repeated(200) + "@example.org";
+        address.setAddress(0, wide);
+        const Rows rows = routeAddressRows(m_connection);
+        EXPECT_TRUE(std::any_of(rows.cbegin(), rows.cend(),
+                                [&](const auto& row) { return row.second == wide; }));
+    }
 
     // Rows outside the dataset, and a closed dataset.
     EXPECT_EQ(errorOf([&] { address.deleteRow(9); }), "Es gibt keinen Datensatz 10");

@@ -746,6 +746,32 @@ TEST_P(OdbcBesideNative, AnAddressTooLongForTheColumnEndsBothRunsAlike) {
     EXPECT_TRUE(odbc.log.last().startsWith("Fehler: ")) << odbc.log.last().toStdString();
 }
 
+// The column's 255 characters are counted as the server counts them: 200
+// emoji and "@example.org" (212 characters, 412 UTF-16 units) fit
+// PostgreSQL's column; MariaDB's utf8 column holds no emoji at all.
+TEST_P(OdbcBesideNative, AnAddressOfWideCharactersIsMeasuredAsTheServerCountsIt) {
+    const QString wide = QStringLiteral("\U0001F600").repeated(200) + "@example.org";
+    writeList(wide.toUtf8() + "\r\n");
+    const Outcome native = runOn(GetParam(), {}, "example.org");
+    const Outcome odbc = runOn(odbcOf(GetParam()), {}, "example.org");
+    EXPECT_EQ(odbc.exitCode, native.exitCode);
+    EXPECT_EQ(odbc.rows, native.rows);
+    EXPECT_EQ(odbc.log, native.log);
+    const bool stored = std::any_of(native.rows.cbegin(), native.rows.cend(),
+                                    [&](const auto& row) { return row.second == wide; });
+    ASSERT_FALSE(native.log.isEmpty());
+    if (GetParam() == Backend::Postgres) {
+        EXPECT_EQ(native.exitCode, 0);
+        EXPECT_TRUE(stored);
+    } else {
+        EXPECT_EQ(native.exitCode, 1);
+        EXPECT_FALSE(stored);
+        EXPECT_TRUE(native.log.last().contains("enthält ein Zeichen, das die Tabelle "
+                                               "hm_routeaddresses (utf8) nicht speichern kann"))
+            << native.log.last().toStdString();
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, OdbcBesideNative,
                          ::testing::Values(Backend::Postgres, Backend::MariaDb), backendName);
 
