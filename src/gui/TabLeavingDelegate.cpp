@@ -7,6 +7,13 @@ TabLeavingDelegate::TabLeavingDelegate(QObject* parent, std::function<void(QWidg
 
 bool TabLeavingDelegate::eventFilter(QObject* object, QEvent* event) {
     auto* editor = qobject_cast<QWidget*>(object);
+    // The menu bar takes the focus for the keyboard (Alt, Alt+letter) and
+    // gives it back when left: the entry stays open and unstored, as it does
+    // for a menu opened with the mouse.
+    if (editor != nullptr && event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() == Qt::MenuBarFocusReason) {
+        return false;
+    }
     if (editor != nullptr && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));

@@ -8,6 +8,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTest>
@@ -35,6 +36,11 @@ QLineEdit* startTyping(QTableView* grid, int row, const QString& text) {
     QTest::keyClicks(editor, text);
     return editor;
 }
+
+// What "Testlauf" answers while an address typed in a grid is not stored.
+const QString kPreviewRefusesAnOpenEdit =
+    QStringLiteral("Eine Eingabe im Raster ist noch nicht gespeichert: erst mit Enter speichern "
+                   "oder mit Esc verwerfen, dann den Testlauf starten, der nichts ändert");
 
 // Types into a cell of a grid and confirms with Enter.
 void typeIntoCell(QTableView* grid, int row, const QString& text) {
@@ -244,10 +250,7 @@ TEST_F(AddressGridTest, APreviewLeavesAnAddressStillBeingTypedUnstored) {
     QLineEdit* editor = startTyping(DBGrid2(), 2, QStringLiteral("getippt@example.com"));
     ASSERT_NE(editor, nullptr);
     action("Testlauf1")->trigger();
-    EXPECT_EQ(messages, QStringList(QStringLiteral(
-                            "Eine Eingabe im Raster ist noch nicht gespeichert: erst mit Enter "
-                            "speichern oder mit Esc verwerfen, dann den Testlauf starten, der "
-                            "nichts ändert")));
+    EXPECT_EQ(messages, QStringList(kPreviewRefusesAnOpenEdit));
     EXPECT_EQ(addressesOfRoute(1), before);
     EXPECT_EQ(DBGrid2()->indexWidget(cell), editor);
     EXPECT_EQ(editor->text(), QStringLiteral("getippt@example.com"));
@@ -261,6 +264,57 @@ TEST_F(AddressGridTest, APreviewLeavesAnAddressStillBeingTypedUnstored) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
     EXPECT_TRUE(control<QPlainTextEdit>("Protokoll")->toPlainText().contains("Datei: "));
     EXPECT_EQ(addressesOfRoute(1), before);
+}
+
+// Alt, or Alt and a menu's letter, takes the keyboard to the menu bar. The
+// entry being typed stays open and unstored, as with a menu opened by the
+// mouse; left with Esc, the menu bar gives the keyboard back to it, so the
+// letters typed next go on into the address and start no menu command.
+TEST_F(AddressGridTest, TheMenuBarByKeyboardLeavesAnAddressStillBeingTypedOpen) {
+    Tfmain& w = openWindow();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    const QStringList before = addressesOfRoute(1);
+    const QModelIndex cell = DBGrid2()->model()->index(2, 0);
+    QLineEdit* editor = startTyping(DBGrid2(), 2, QStringLiteral("getippt@example.com"));
+    ASSERT_NE(editor, nullptr);
+    ASSERT_EQ(QApplication::focusWidget(), editor);
+
+    // Alt and the letter of "Formulare", the menu left with Esc twice.
+    QTest::keyClick(editor, Qt::Key_F, Qt::AltModifier);
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_NE(popup, nullptr) << "the menu did not open";
+    EXPECT_EQ(addressesOfRoute(1), before);
+    QTest::keyClick(popup, Qt::Key_Escape);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(addressesOfRoute(1), before);
+    EXPECT_EQ(DBGrid2()->indexWidget(cell), editor);
+    EXPECT_EQ(QApplication::focusWidget(), editor);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("fd"));
+    EXPECT_EQ(editor->text(), QStringLiteral("getippt@example.comfd"));
+    EXPECT_FALSE(control<QPlainTextEdit>("Protokoll")->toPlainText().contains("Domain: "));
+
+    // "Testlauf" chosen by keyboard refuses as it does from the mouse.
+    QTest::keyClick(editor, Qt::Key_F, Qt::AltModifier);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    menu->setActiveAction(action("Testlauf1"));
+    QTest::keyClick(menu, Qt::Key_Return);
+    EXPECT_EQ(messages, QStringList(kPreviewRefusesAnOpenEdit));
+    EXPECT_EQ(addressesOfRoute(1), before);
+    EXPECT_EQ(DBGrid2()->indexWidget(cell), editor);
+    EXPECT_EQ(editor->text(), QStringLiteral("getippt@example.comfd"));
+
+    // Alt alone, pressed and released, and left with Esc.
+    editor->setFocus();
+    QTest::keyClick(editor, Qt::Key_Alt);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(addressesOfRoute(1), before);
+    EXPECT_EQ(QApplication::focusWidget(), editor);
+    // Enter stores the entry as typed.
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(addressesOfRoute(1).contains(QStringLiteral("getippt@example.comfd")));
 }
 
 TEST_F(AddressGridTest, AnAddressStillBeingTypedIsStoredAndWrittenByTheExport) {
