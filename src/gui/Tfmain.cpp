@@ -1,5 +1,6 @@
 #include "gui/Tfmain.h"
 
+#include "gui/MenuBarKeyboard.h"
 #include "gui/ProtocolPane.h"
 #include "gui/RowIndicatorHeader.h"
 #include "gui/RunBreather.h"
@@ -285,6 +286,7 @@ void Tfmain::buildStatusBar() {
 }
 
 void Tfmain::buildMenus() {
+    new MenuBarKeyboard(menuBar());
     QMenu* datei = menuBar()->addMenu(QStringLiteral("&Datei"));
     datei->setObjectName(QStringLiteral("Datei1"));
     QAction* exportAction = datei->addAction(QStringLiteral("Domain - &Export"));

@@ -108,6 +108,42 @@ TEST_F(WindowLayoutTest, CaptionFontAndPlaceOnTheScreen) {
     EXPECT_LE(std::abs(offset.y()), 1) << offset.y();
 }
 
+// A menu left with Esc, or whose command has run, gives the keyboard back to
+// the control that had it, also when a second menu was opened by its letter
+// while the first was still highlighted: letters typed next must not be
+// taken for menu commands ("fd" would start a run).
+TEST_F(WindowLayoutTest, TheMenuBarGivesTheKeyboardBackToTheControlThatHadIt) {
+    for (const bool runCommand : {false, true}) {
+        SCOPED_TRACE(runCommand ? "Testlauf" : "Esc");
+        // A window of its own each time, and the window's own focus: the
+        // offscreen screen leaves a closed menu the active window.
+        Tfmain& w = openWindow();
+        const auto openByLetter = [&w](Qt::Key letter) {
+            QTest::keyClick(w.focusWidget(), letter, Qt::AltModifier);
+            return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        };
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        DBGrid2()->setFocus();
+        QMenu* datei = openByLetter(Qt::Key_D);
+        ASSERT_NE(datei, nullptr);
+        QTest::keyClick(datei, Qt::Key_Escape);
+        QMenu* formulare = openByLetter(Qt::Key_F);
+        ASSERT_NE(formulare, nullptr);
+        if (runCommand) {
+            formulare->setActiveAction(action("Testlauf1"));
+            QTest::keyClick(formulare, Qt::Key_Return);
+        } else {
+            QTest::keyClick(formulare, Qt::Key_Escape);
+            QTest::keyClick(w.focusWidget(), Qt::Key_Escape);
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w.focusWidget(), DBGrid2());
+        EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    }
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
 TEST_F(WindowLayoutTest, GridsShowOneColumnEach) {
     openWindow();
     QTableView* routen = Routen();
