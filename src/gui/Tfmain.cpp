@@ -19,6 +19,7 @@
 #include <QStyle>
 #include <QTableView>
 #include <QToolButton>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -116,7 +117,10 @@ void Tfmain::centreOnScreen() {
         return;
     }
     const QRect area = screen->availableGeometry();
-    const QSize outer = frameGeometry().size();
+    // The frame the window system puts around the window, once the window
+    // is made: Windows knows it then, an X window manager only later.
+    const QMargins frame = windowHandle() != nullptr ? windowHandle()->frameMargins() : QMargins();
+    const QSize outer = size().grownBy(frame);
     move(area.x() + (area.width() - outer.width()) / 2,
          area.y() + (area.height() - outer.height()) / 2);
 }

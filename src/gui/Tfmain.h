@@ -105,6 +105,7 @@ private:
     Dialogs& m_dialogs;
     ErrorReporter& m_reporter;
     QStringList m_parameters;
+    bool m_placed = false;
     bool m_formShown = false;
     // Errors the address grid has reported: an edit refused.
     int m_addressErrors = 0;

@@ -22,6 +22,10 @@ void Tfmain::FormCreate() {
 
 void Tfmain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
+    if (!m_placed) {
+        m_placed = true;
+        centreOnScreen(); // now with the window's frame
+    }
     layoutControls();
     formShowOnce();
 }
