@@ -39,15 +39,19 @@ void refuseOdbcBlanks(QStringView value, const QString& key) {
     }
 }
 
+static QString inBraces(const QString& value) {
+    return u'{' + QString(value).replace(QStringLiteral("}"), QStringLiteral("}}")) + u'}';
+}
+
 QString odbcValue(const QString& value) {
     const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
                        !value.contains(u'=') && value == value.trimmed();
-    if (plain) {
-        return value;
-    }
-    QString escaped = value;
-    escaped.replace(QStringLiteral("}"), QStringLiteral("}}"));
-    return u'{' + escaped + u'}';
+    return plain ? value : inBraces(value);
+}
+
+QString odbcPassword(const QString& value) {
+    const bool encoded = value.contains(u'+') || value.contains(u'%');
+    return encoded ? inBraces(value) : odbcValue(value);
 }
 
 namespace {
@@ -269,7 +273,10 @@ QString odbcAttribute(const Entry& entry) {
                           .arg(entry.key));
     }
     refuseOdbcBlanks(braced ? QStringView(value).sliced(1, value.size() - 2) : value, entry.key);
-    return braced ? value : odbcValue(value);
+    if (braced) {
+        return value;
+    }
+    return isPasswordKey(entry.lower) ? odbcPassword(value) : odbcValue(value);
 }
 
 // A value as the user reads it: one written in ODBC's braces without them.

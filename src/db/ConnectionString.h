@@ -65,6 +65,10 @@ ConnectionSettings parseConnectionString(const QString& connectionString);
 // A value as an ODBC attribute takes it: as it is, or in braces ('}'
 // doubled) where it could be read as more than a value.
 QString odbcValue(const QString& value);
+// A password as ODBC text: braced also where it holds '+' or '%'.
+// PostgreSQL's driver reads a password outside braces as URL-encoded ('+'
+// a blank, "%41" an 'A'); in braces every driver takes it as written.
+QString odbcPassword(const QString& value);
 // The options of Qt's ODBC driver that bound the login and the wait for any
 // answer on the connection.
 QString odbcTimeoutOptions();

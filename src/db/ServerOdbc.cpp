@@ -100,7 +100,7 @@ ConnectionSettings serverThroughOdbc(const ConnectionSettings& parsed, const QSt
         odbc.append(QStringLiteral("UID=") + odbcValue(parsed.user));
     }
     if (!parsed.password.isEmpty()) {
-        odbc.append(QStringLiteral("PWD=") + odbcValue(parsed.password));
+        odbc.append(QStringLiteral("PWD=") + odbcPassword(parsed.password));
     }
     if (!parsed.sslMode.isEmpty()) {
         odbc.append(QStringLiteral("SSLMODE=") + parsed.sslMode);

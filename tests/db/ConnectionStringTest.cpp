@@ -251,6 +251,12 @@ TEST(ConnectionString, OdbcValuesAreBracedOrKeptAsWritten) {
         {"PWD={ab}x", "{{ab}}x}"},
         {"Password='geh eim'", "geh eim"},
         {"PWD=", ""},
+        // PostgreSQL's driver would read '+' and "%41" as URL-encoded.
+        {"PWD=Sommer+2026", "{Sommer+2026}"},
+        {"PWD='Sommer+2026'", "{Sommer+2026}"},
+        {"PWD=abc%41def", "{abc%41def}"},
+        {"Password=\"50%}+\"", "{50%}}+}"},
+        {"PWD={a+b}", "{a+b}"},
     };
     for (const auto& c : cases) {
         const ConnectionSettings s = parseConnectionString(
@@ -258,12 +264,15 @@ TEST(ConnectionString, OdbcValuesAreBracedOrKeptAsWritten) {
         EXPECT_EQ(s.password, QString::fromUtf8(c.odbc)) << c.written;
         EXPECT_EQ(s.databaseName, "hm") << c.written;
     }
-    // Any other key alike; a data source name too.
+    // Any other key alike; a data source name too. Only the password is
+    // braced for '+' and '%'.
     const ConnectionSettings s = parseConnectionString(
-        "Provider=MSDASQL;Data Source='my;dsn';Database='h m;x';Driver={MariaDB Unicode}");
-    EXPECT_TRUE(
-        s.databaseName.startsWith("DSN={my;dsn};Database={h m;x};Driver={MariaDB Unicode};"))
+        "Provider=MSDASQL;Data Source='my;dsn';Database='h m;x';Driver={MariaDB Unicode};"
+        "Server=a+b%41;UID=u+x%41");
+    EXPECT_TRUE(s.databaseName.startsWith(
+        "DSN={my;dsn};Database={h m;x};Driver={MariaDB Unicode};Server=a+b%41;"))
         << s.databaseName.toStdString();
+    EXPECT_EQ(s.user, "u+x%41");
 }
 
 TEST(ConnectionString, AValueOdbcCannotCarryIsRefusedInGerman) {

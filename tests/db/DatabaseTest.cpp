@@ -256,7 +256,9 @@ TEST_P(DatabaseOnBackend, KnowsTheSystemBehindItAndBoundsItsWaits) {
 TARVELO_DB_BACKENDS(DatabaseOnBackend);
 
 // A password with ';', '"', '}' and '=' reaches the server intact through
-// ODBC, written in ADO's quotes of either kind or in ODBC's own braces.
+// ODBC, written in ADO's quotes of either kind or in ODBC's own braces; so
+// does one with '+' and '%', which PostgreSQL's driver would read as
+// URL-encoded outside braces, written plain too.
 class OdbcLogin : public DbBackendTest {};
 
 TEST_P(OdbcLogin, QuotedAndBracedPasswordsReachTheServerIntact) {
@@ -268,28 +270,45 @@ TEST_P(OdbcLogin, QuotedAndBracedPasswordsReachTheServerIntact) {
     ASSERT_TRUE(driverPart.contains(QStringLiteral("Database=")));
     const QString database =
         m_connection.section(QStringLiteral("Database="), 1).section(u';', 0, 0);
-    const QString user = database + QStringLiteral("_u");
-    const QString password = QStringLiteral("a;b\"c}d=e");
-    if (mariaDb) {
-        execSql(server, QStringLiteral("CREATE USER '%1'@'127.0.0.1' IDENTIFIED BY '%2'; "
-                                       "GRANT ALL PRIVILEGES ON %3.* TO '%1'@'127.0.0.1'")
-                            .arg(user, password, database));
-    } else {
-        execSql(server, QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(user, password));
-        execSql(m_connection, QStringLiteral("GRANT SELECT ON hm_routes TO ") + user);
+    const struct {
+        const char* suffix;
+        QString password;
+        std::initializer_list<const char*> written;
+        const char* wrong;
+    } logins[] = {
+        {"_u",
+         QStringLiteral("a;b\"c}d=e"),
+         {"PWD='a;b\"c}d=e'", "PWD=\"a;b\"\"c}d=e\"", "PWD={a;b\"c}}d=e}",
+          "Password = 'a;b\"c}d=e' "},
+         "PWD='a;b\"c}d=E'"},
+        {"_p",
+         QStringLiteral("Sommer+2026%41"),
+         {"PWD=Sommer+2026%41", "PWD='Sommer+2026%41'", "PWD={Sommer+2026%41}"},
+         "PWD=Sommer 2026A"},
+    };
+    for (const auto& login : logins) {
+        const QString user = database + QLatin1String(login.suffix);
+        if (mariaDb) {
+            execSql(server, QStringLiteral("CREATE USER '%1'@'127.0.0.1' IDENTIFIED BY '%2'; "
+                                           "GRANT ALL PRIVILEGES ON %3.* TO '%1'@'127.0.0.1'")
+                                .arg(user, login.password, database));
+        } else {
+            execSql(server,
+                    QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'").arg(user, login.password));
+            execSql(m_connection, QStringLiteral("GRANT SELECT ON hm_routes TO ") + user);
+        }
+        for (const char* written : login.written) {
+            SCOPED_TRACE(written);
+            Database session;
+            session.setConnectionString(driverPart + QStringLiteral(";UID=") + user + u';' +
+                                        QString::fromUtf8(written));
+            session.open();
+            EXPECT_EQ(routeCount(session), 4);
+        }
+        EXPECT_TRUE(openError(driverPart + QStringLiteral(";UID=") + user + u';' +
+                              QString::fromUtf8(login.wrong))
+                        .contains(mariaDb ? "Access denied" : "password authentication failed"));
     }
-    for (const char* written : {"PWD='a;b\"c}d=e'", "PWD=\"a;b\"\"c}d=e\"", "PWD={a;b\"c}}d=e}",
-                                "Password = 'a;b\"c}d=e' "}) {
-        SCOPED_TRACE(written);
-        Database session;
-        session.setConnectionString(driverPart + QStringLiteral(";UID=") + user + u';' +
-                                    QString::fromUtf8(written));
-        session.open();
-        EXPECT_EQ(routeCount(session), 4);
-    }
-    EXPECT_TRUE(
-        openError(driverPart + QStringLiteral(";UID=") + user + QStringLiteral(";PWD='a;b\"c}d=E'"))
-            .contains(mariaDb ? "Access denied" : "password authentication failed"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Odbc, OdbcLogin,

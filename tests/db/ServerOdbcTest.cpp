@@ -50,6 +50,14 @@ TEST(ServerOdbc, EachServerGetsItsOwnDriverThePreferredFirst) {
          kAll,
          "DRIVER={PostgreSQL Unicode};SERVER=db.example.com;PORT=5433;DATABASE=hmailserver;"
          "UID=hmail;PWD={ge;heim}"},
+        // '+' and '%' braced: PostgreSQL's driver would read them URL-encoded.
+        {"Provider=PostgreSQL;Data Source=db;Initial Catalog=hm;User ID=u+x;Password=Sommer+2026",
+         kAll,
+         "DRIVER={PostgreSQL Unicode};SERVER=db;PORT=5432;DATABASE=hm;UID=u+x;"
+         "PWD={Sommer+2026}"},
+        {"Provider=MySQL;Data Source=db;Password=50%x", kAll,
+         "DRIVER={MariaDB ODBC 3.1 Driver};SERVER=db;PORT=3306;PWD={50%x};"
+         "CONN_TIMEOUT=15;READ_TIMEOUT=35;WRITE_TIMEOUT=35"},
         {"Provider=PostgreSQL;Data Source=db;Initial Catalog=hm",
          {"PostgreSQL Unicode(x64)", "PostgreSQL Unicode"},
          "DRIVER={PostgreSQL Unicode(x64)};SERVER=db;PORT=5432;DATABASE=hm"},
