@@ -590,7 +590,11 @@ ConnectionSettings serverDatabase(const Keys& keys, const QString& driver) {
             refuseUnsupportedEncryption(keys, QStringLiteral("PostgreSQL"),
                                         QStringLiteral("geben Sie sslmode=require an"));
         }
-        s.options = QStringLiteral("connect_timeout=%1").arg(kConnectTimeoutSeconds);
+        // A server with the old string syntax (standard_conforming_strings
+        // off) warns of every backslash the driver sends; libpq would write
+        // each warning, with the address in it, to standard error.
+        s.options = QStringLiteral("connect_timeout=%1;options=-cescape_string_warning=off")
+                        .arg(kConnectTimeoutSeconds);
         if (!s.sslMode.isEmpty()) {
             s.options += QStringLiteral(";sslmode=") + s.sslMode;
         }

@@ -368,15 +368,17 @@ TEST(ConnectionString, EncryptionAskedForReachesTheDriverOrIsRefused) {
     const QString postgres = QStringLiteral("Provider=PostgreSQL;Data Source=db;");
     ConnectionSettings s = parseConnectionString(postgres + "sslmode=require");
     EXPECT_EQ(s.sslMode, "require");
-    EXPECT_EQ(s.options, "connect_timeout=15;sslmode=require");
+    EXPECT_EQ(s.options, "connect_timeout=15;options=-cescape_string_warning=off;sslmode=require");
     s = parseConnectionString(postgres + "SSL Mode=Verify-Full;Encrypt=yes");
-    EXPECT_EQ(s.options, "connect_timeout=15;sslmode=verify-full");
+    EXPECT_EQ(s.options,
+              "connect_timeout=15;options=-cescape_string_warning=off;sslmode=verify-full");
     for (const char* declined : {"Encrypt=no", "SSL Mode=Disable", "ssl=false", "Encrypt="}) {
         SCOPED_TRACE(declined);
         s = parseConnectionString(postgres + declined);
-        EXPECT_EQ(s.options, QString(declined).startsWith("SSL Mode")
-                                 ? "connect_timeout=15;sslmode=disable"
-                                 : "connect_timeout=15");
+        EXPECT_EQ(s.options,
+                  QString(declined).startsWith("SSL Mode")
+                      ? "connect_timeout=15;options=-cescape_string_warning=off;sslmode=disable"
+                      : "connect_timeout=15;options=-cescape_string_warning=off");
     }
     EXPECT_EQ(errorOf(postgres + "sslmode=required"),
               "sslmode=required kennt PostgreSQL nicht; möglich sind disable, allow, prefer, "

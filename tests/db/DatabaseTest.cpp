@@ -238,6 +238,13 @@ TEST_P(DatabaseOnBackend, KnowsTheSystemBehindItAndBoundsItsWaits) {
             ASSERT_TRUE(query.next());
             EXPECT_EQ(query.value(0).toString(), "30s") << setting;
         }
+        // Through libpq, no warning of the old string syntax reaches
+        // standard error.
+        if (GetParam() == Backend::Postgres) {
+            ASSERT_TRUE(query.exec("SHOW escape_string_warning"));
+            ASSERT_TRUE(query.next());
+            EXPECT_EQ(query.value(0).toString(), "off");
+        }
         break;
     case Backend::MariaDb:
         EXPECT_EQ(m_database.server(), Server::MySql);
