@@ -88,6 +88,11 @@ TEST(DeleteLimitTest, CountsAndSharesAtTheirEdges) {
     EXPECT_TRUE(share.exceededBy(1, 0));  // rows outside the filter cannot be its share
     EXPECT_FALSE(DeleteLimit::parse("100%").exceededBy(7, 7));
     EXPECT_FALSE(DeleteLimit::parse("5000000000").exceededBy(4999999999, 1));
+    // Every digit counts.
+    EXPECT_FALSE(DeleteLimit::parse("9876543210").exceededBy(9876543210, 1));
+    EXPECT_TRUE(DeleteLimit::parse("9876543210").exceededBy(9876543211, 1));
+    EXPECT_FALSE(DeleteLimit::parse("99%").exceededBy(99, 100));
+    EXPECT_TRUE(DeleteLimit::parse("99%").exceededBy(100, 100));
     for (const char* wrong : {"", "%", "-1", "+1", " 1", "1.5", "5 %", "101%", "x", "3%%", "٥",
                               "99999999999999999999", "99999999999999999999%"}) {
         EXPECT_THROW(DeleteLimit::parse(QString::fromUtf8(wrong)), TarveloError) << wrong;
@@ -165,6 +170,9 @@ TEST(CommandLineParse, WrongBatchSizeIsNamedAsWritten) {
         }
     }
     EXPECT_EQ(CommandLine::batchSize("100000"), 100000);
+    // Every digit counts.
+    EXPECT_EQ(CommandLine::batchSize("98765"), 98765);
+    EXPECT_EQ(CommandLine::batchSize("43210"), 43210);
     // Leading zeros, however many, leave the number as it is.
     EXPECT_EQ(CommandLine::batchSize("0001000"), 1000);
     EXPECT_EQ(CommandLine::batchSize("0000100000"), 100000);
