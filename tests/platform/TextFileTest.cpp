@@ -234,6 +234,14 @@ TEST_F(TextFileTest, ReadLinesRefusesAFileOverItsGivenBound) {
               QStringLiteral("Datei %1 ist größer als 16 MiB (16777217 Bytes) und wird nicht "
                              "gelesen")
                   .arg(file));
+    // The bound itself is no refusal: a file of exactly that size is read
+    // whole, never taken for an empty one (no exception would apply).
+    const QByteArray exact = "carol\r\n" + QByteArray((qint64(16) << 20) - 7, 'x');
+    ASSERT_TRUE(writeBytes(file, exact));
+    const QStringList lines = TextFile::readLines(file, nullptr, qint64(16) << 20);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_EQ(lines.first(), "carol");
+    EXPECT_EQ(lines.last().size(), (qint64(16) << 20) - 7);
 }
 
 TEST_F(TextFileTest, ReadLinesCountsLinesAsItSplitsThemAndRefusesTooMany) {
