@@ -240,7 +240,7 @@ TEST_P(DatabaseOnBackend, KnowsTheSystemBehindItAndBoundsItsWaits) {
         }
         // Through libpq, no warning of the old string syntax reaches
         // standard error.
-        if (GetParam() == Backend::Postgres) {
+        if (m_database.openHandle().driverName() == "QPSQL") {
             ASSERT_TRUE(query.exec("SHOW escape_string_warning"));
             ASSERT_TRUE(query.next());
             EXPECT_EQ(query.value(0).toString(), "off");
