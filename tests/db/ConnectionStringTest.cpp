@@ -171,6 +171,11 @@ TEST(ConnectionString, OdbcProviderPassesTheOtherKeysOn) {
     // string as it is, so it carries "DSN=" itself.
     s = parseConnectionString("Provider=MSDASQL;DSN=hmail;Description=old server=new");
     EXPECT_EQ(s.databaseName, "DSN=hmail;Description={old server=new}");
+    // A server without driver or data source name: the driver manager takes
+    // its default data source.
+    s = parseConnectionString("Provider=MSDASQL;Server=db;Database=hm");
+    EXPECT_EQ(s.driver, "QODBC");
+    EXPECT_EQ(s.databaseName, "Server=db;Database=hm");
 
     // What ADO's dialog and a .udl file write: the ODBC string in "Extended
     // Properties", the login beside it or inside.

@@ -220,6 +220,19 @@ TEST(Startup, EachStartupFailureNamesItsCause) {
                     entry(i) + ") kann nicht geöffnet werden: ";
          },
          false},
+        {"ODBC server by its IPv6 address, bracketed before the port",
+         [](const ScratchInstall& i) {
+             i.setIni("SQL", "Provider",
+                      "Provider=MSDASQL;Driver={MariaDB Unicode};Server=::1;Port=1;"
+                      "Database=hm;UID=hm;PWD=geheim");
+         },
+         [&](const ScratchInstall& i) {
+             return "Die Datenbank \"hm\" auf dem Server \"[::1]:1\" über den ODBC-Treiber "
+                    "\"MariaDB Unicode\" für den Benutzer \"hm\" (Database, Server, Port, "
+                    "Driver, UID in " +
+                    entry(i) + ") kann nicht geöffnet werden: ";
+         },
+         false},
         {"ODBC data source by its name",
          [](const ScratchInstall& i) {
              i.setIni("SQL", "Provider",
