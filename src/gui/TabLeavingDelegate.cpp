@@ -7,12 +7,16 @@ TabLeavingDelegate::TabLeavingDelegate(QObject* parent, std::function<void(QWidg
 
 bool TabLeavingDelegate::eventFilter(QObject* object, QEvent* event) {
     auto* editor = qobject_cast<QWidget*>(object);
-    // The menu bar takes the focus for the keyboard (Alt, Alt+letter) and
-    // gives it back when left: the entry stays open and unstored, as it does
-    // for a menu opened with the mouse.
-    if (editor != nullptr && event->type() == QEvent::FocusOut &&
-        static_cast<QFocusEvent*>(event)->reason() == Qt::MenuBarFocusReason) {
-        return false;
+    // The menu bar takes the focus for the keyboard (Alt, Alt+letter), a
+    // message box or another window takes the window's: both give it back.
+    // The entry stays open and unstored, as for a menu opened with the mouse;
+    // a message that asks to store it with Enter or drop it with Esc must
+    // not have stored it already.
+    if (editor != nullptr && event->type() == QEvent::FocusOut) {
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::MenuBarFocusReason || reason == Qt::ActiveWindowFocusReason) {
+            return false;
+        }
     }
     if (editor != nullptr && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);

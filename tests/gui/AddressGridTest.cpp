@@ -269,8 +269,9 @@ TEST_F(AddressGridTest, APreviewLeavesAnAddressStillBeingTypedUnstored) {
 // Alt, or Alt and a menu's letter, takes the keyboard to the menu bar. The
 // entry being typed stays open and unstored, as with a menu opened by the
 // mouse; left with Esc, the menu bar gives the keyboard back to it, so the
-// letters typed next go on into the address and start no menu command.
-TEST_F(AddressGridTest, TheMenuBarByKeyboardLeavesAnAddressStillBeingTypedOpen) {
+// letters typed next go on into the address and start no menu command. So
+// it does while a message box or another window has the keyboard.
+TEST_F(AddressGridTest, MenusAndOtherWindowsLeaveAnAddressStillBeingTypedOpen) {
     Tfmain& w = openWindow();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
@@ -311,6 +312,24 @@ TEST_F(AddressGridTest, TheMenuBarByKeyboardLeavesAnAddressStillBeingTypedOpen) 
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     EXPECT_EQ(addressesOfRoute(1), before);
     EXPECT_EQ(QApplication::focusWidget(), editor);
+
+    // A message box, such as the one that refuses the preview, or another
+    // window takes the keyboard from the window: the entry stays open and
+    // has the keyboard again when the window comes back.
+    QWidget other;
+    other.setFocusPolicy(Qt::StrongFocus);
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    QCoreApplication::processEvents();
+    EXPECT_NE(QApplication::focusWidget(), editor);
+    EXPECT_EQ(addressesOfRoute(1), before);
+    EXPECT_EQ(DBGrid2()->indexWidget(cell), editor);
+    other.close();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    EXPECT_EQ(QApplication::focusWidget(), editor);
+
     // Enter stores the entry as typed.
     QTest::keyClick(editor, Qt::Key_Return);
     QCoreApplication::processEvents();
