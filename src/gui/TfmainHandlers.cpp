@@ -9,6 +9,7 @@
 
 #include <QAbstractItemDelegate>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMetaProperty>
 #include <QMouseEvent>
@@ -167,6 +168,11 @@ void Tfmain::Ausnahmen1Click() {
             return QStringLiteral("Die Datei \"%1\" kann nicht geöffnet werden: %2")
                 .arg(file, reason);
         };
+        // The desktop would blame a missing editor, or open an empty one.
+        if (!QFileInfo(file).isFile()) {
+            m_session->LogMessage(notOpened(QStringLiteral("sie fehlt")));
+            return;
+        }
         const QPointer<Tfmain> window(this);
         const auto failedLater = [window, notOpened](const QString& reason) {
             if (window) {

@@ -118,6 +118,18 @@ TEST_F(ExceptionCommandTest, AusnahmenOpensTheExceptionFileByItsFullPath) {
     EXPECT_TRUE(messages.isEmpty());
 }
 
+TEST_F(ExceptionCommandTest, AusnahmenWithoutTheFileNamesTheFileNotTheEditor) {
+    QFile::remove(paths.exceptionFile);
+    openWindow();
+    action("Ausnahmen1")->trigger();
+    EXPECT_TRUE(dialogs.openedDocuments.isEmpty());
+    EXPECT_EQ(logLines().last(), "04.03.2026 05:06:07: Die Datei \"" +
+                                     QDir::toNativeSeparators(dir.filePath("ausnahmen.txt")) +
+                                     "\" kann nicht geöffnet werden: sie fehlt");
+    EXPECT_FALSE(QFile::exists(paths.exceptionFile));
+    EXPECT_TRUE(messages.isEmpty());
+}
+
 TEST_F(ExceptionCommandTest, AusnahmenWhereNothingOpensTextFilesSaysSoInTheLog) {
     // Where the administrator tells the desktop which program opens text.
 #ifdef Q_OS_WIN
