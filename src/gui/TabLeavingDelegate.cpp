@@ -7,14 +7,16 @@ TabLeavingDelegate::TabLeavingDelegate(QObject* parent, std::function<void(QWidg
 
 bool TabLeavingDelegate::eventFilter(QObject* object, QEvent* event) {
     auto* editor = qobject_cast<QWidget*>(object);
-    // The menu bar takes the focus for the keyboard (Alt, Alt+letter), a
-    // message box or another window takes the window's: both give it back.
-    // The entry stays open and unstored, as for a menu opened with the mouse;
-    // a message that asks to store it with Enter or drop it with Esc must
-    // not have stored it already.
+    // The menu bar takes the focus for the keyboard (Alt, Alt+letter), so
+    // does a menu once used by keyboard when it opens again; a message box
+    // or another window takes the window's: all give it back. The entry
+    // stays open and unstored, as for a menu opened the first time; a
+    // message that asks to store it with Enter or drop it with Esc must not
+    // have stored it already.
     if (editor != nullptr && event->type() == QEvent::FocusOut) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-        if (reason == Qt::MenuBarFocusReason || reason == Qt::ActiveWindowFocusReason) {
+        if (reason == Qt::MenuBarFocusReason || reason == Qt::PopupFocusReason ||
+            reason == Qt::ActiveWindowFocusReason) {
             return false;
         }
     }
