@@ -6,6 +6,9 @@
 class QMenuBar;
 class QWidget;
 
+// The menus by keyboard as on Windows: F10 opens the first menu, Shift+F10
+// the focused control's context menu, as the Menu key does.
+//
 // Left, the menu bar gives the keyboard back to the control that had it
 // before. Opened by a menu's letter while it already holds the keyboard
 // (Alt+D, Esc, Alt+F), it takes itself for that control and keeps the

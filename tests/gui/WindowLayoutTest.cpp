@@ -144,6 +144,39 @@ TEST_F(WindowLayoutTest, TheMenuBarGivesTheKeyboardBackToTheControlThatHadIt) {
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
 
+// F10 and Shift+F10 as on Windows: the first menu, and the context menu of
+// the control that has the keyboard.
+TEST_F(WindowLayoutTest, F10OpensTheFirstMenuAndShiftF10TheContextMenu) {
+    Tfmain& w = openWindow();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    DBGrid2()->setFocus();
+    QTest::keyClick(w.focusWidget(), Qt::Key_F10);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->title(), "&Datei");
+    // Esc closes the menu and leaves its title marked, a second Esc that.
+    QTest::keyClick(menu, Qt::Key_Escape);
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+    EXPECT_EQ(w.focusWidget(), DBGrid2());
+
+    // A window of its own: the offscreen screen leaves a closed menu the
+    // active window.
+    Tfmain& second = openWindow();
+    second.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&second));
+    DBGrid2()->setFocus();
+    QTest::keyClick(second.focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
+    menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->objectName(), "popup");
+    QTest::keyClick(menu, Qt::Key_Escape);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
 TEST_F(WindowLayoutTest, GridsShowOneColumnEach) {
     openWindow();
     QTableView* routen = Routen();
