@@ -146,7 +146,7 @@ TEST_F(WindowLayoutTest, TheMenuBarGivesTheKeyboardBackToTheControlThatHadIt) {
 
 // F10 and Shift+F10 as on Windows: the first menu, and the context menu of
 // the control that has the keyboard.
-TEST_F(WindowLayoutTest, F10OpensTheFirstMenuAndShiftF10TheContextMenu) {
+TEST_F(WindowLayoutTest, KeyboardF10OpensTheFirstMenuAndShiftF10TheContextMenu) {
     Tfmain& w = openWindow();
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
