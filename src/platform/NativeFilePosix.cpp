@@ -47,6 +47,13 @@ int openForWriting(const QString& path, int flags, mode_t mode, bool folderOwnsN
     return fd;
 }
 
+// Creating a file, ENOENT means a folder on the way is missing, for which
+// Windows has a code of its own: "Ungültiger Dateiname", not "Datei nicht
+// gefunden" for a file that is yet to be made.
+IoError creationError(int err) {
+    return err == ENOENT ? IoError::fromCode(3) : IoError::fromErrno(err);
+}
+
 // Whether the name is a regular file itself, not a link to one.
 bool namesRegularFile(const QString& path) {
     struct stat st {};
@@ -224,7 +231,7 @@ bool NativeFile::canCreateBeside(const QString& path) {
 void NativeFile::append(const QString& path, const QByteArray& bytes) {
     const int fd = openForWriting(path, O_APPEND | O_CREAT, 0644, true);
     if (fd < 0) {
-        throw IoError::fromErrno(errno);
+        throw creationError(errno);
     }
     const ssize_t written = ::write(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
     const int writeErr = errno;
@@ -252,7 +259,7 @@ void NativeFile::append(const QString& path, const QByteArray& bytes) {
 NativeFile::Output::Output(const QString& path) : m_path(path) {
     const int fd = openForWriting(path, O_CREAT | O_TRUNC, 0666);
     if (fd < 0) {
-        throw IoError::fromErrno(errno);
+        throw creationError(errno);
     }
     m_handle = fd;
     struct stat info {};

@@ -354,11 +354,3 @@ TEST_F(TextFileTest, ALogOrLockFileRootCreatesBelongsToItsFoldersOwner) {
     EXPECT_EQ(complaint, "");
     EXPECT_EQ(readBytes(log), QByteArray("erste\r\nzweite\r\n"));
 }
-
-TEST_F(TextFileTest, AppendLineInMissingDirectoryIsNotFound) {
-    const auto error =
-        ioErrorOf([&] { TextFile::appendLine(path("fehlt/tarvelo.log"), QStringLiteral("x")); });
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->code(), 2);
-    EXPECT_EQ(error->message(), QStringLiteral("Datei nicht gefunden"));
-}

@@ -346,6 +346,16 @@ TEST_F(TextFileTest, AppendLineToDirectoryFails) {
     EXPECT_TRUE(QFileInfo(dir).isDir());
 }
 
+TEST_F(TextFileTest, AppendLineInMissingDirectoryIsPathNotFound) {
+    // Windows' own code for a missing directory on the way, as Windows
+    // programs report it, also on Linux.
+    const auto error =
+        ioErrorOf([&] { TextFile::appendLine(path("fehlt/tarvelo.log"), QStringLiteral("x")); });
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code(), 3);
+    EXPECT_EQ(error->message(), QStringLiteral("Ungültiger Dateiname"));
+}
+
 TEST_F(TextFileTest, AppendLineBelowARegularFileIsInvalidName) {
     ASSERT_TRUE(writeBytes(path("plain"), "x"));
     const auto error =

@@ -101,16 +101,6 @@ TEST_F(TextFileTest, BackslashedPathsWithBlanksAreReadAndWritten) {
               QStringList({QStringLiteral("Jürgen@example.com"), "b@example.com"}));
 }
 
-TEST_F(TextFileTest, AppendLineInMissingDirectoryIsPathNotFound) {
-    // Windows' own code for a missing directory on the way, as Windows
-    // programs report it.
-    const auto error =
-        ioErrorOf([&] { TextFile::appendLine(path("fehlt/tarvelo.log"), QStringLiteral("x")); });
-    ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(error->code(), 3);
-    EXPECT_EQ(error->message(), QStringLiteral("Ungültiger Dateiname"));
-}
-
 TEST_F(TextFileTest, ReplaceLinesNoFollowReplacesASymbolicLinkNotItsTarget) {
     const QString target = path("ziel.txt");
     const QString link = path("hmail-20260101-120000.log");
