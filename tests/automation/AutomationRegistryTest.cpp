@@ -27,6 +27,25 @@ TEST(AutomationRegistry, PluginInTheSearchDirectoryRegistersItsProgIds) {
                                              QStringLiteral("release application")}));
 }
 
+// Two libraries that serve one ProgID (a copy left beside the plugin): the
+// first in name order serves it, whichever the directory lists first.
+TEST(AutomationRegistry, OfTwoPluginsForOneProgIdTheFirstByNameServesIt) {
+    StandinScratch scratch;
+    const QString dir = scratch.automationDir();
+    const QString plugin =
+        AutomationRegistry::find(QStringLiteral("hMailServer.Application"), dir).pluginPath;
+    ASSERT_FALSE(plugin.isEmpty());
+    const QString suffix = plugin.mid(plugin.lastIndexOf(u'.'));
+    const QString before = dir + QStringLiteral("/0-kopie") + suffix;
+    const QString after = dir + QStringLiteral("/zz-kopie") + suffix;
+    ASSERT_TRUE(QFile::copy(plugin, after));
+    EXPECT_EQ(AutomationRegistry::find(QStringLiteral("hMailServer.Application"), dir).pluginPath,
+              plugin);
+    ASSERT_TRUE(QFile::copy(plugin, before));
+    EXPECT_EQ(AutomationRegistry::find(QStringLiteral("hMailServer.Application"), dir).pluginPath,
+              before);
+}
+
 TEST(AutomationRegistry, UnregisteredProgIdIsAnInvalidClassString) {
     const QString invalid = QStringLiteral("Ungültige Klassenzeichenfolge");
     {

@@ -216,6 +216,8 @@ TEST_F(HmailServerPlugin, FailingCommandReportsItsLastLineOnStandardError) {
          QStringLiteral("Zugriff verweigert")},
         {"a line of megabytes, cut to a message of a thousand characters", 1,
          QByteArray(3000000, 'x') + '\n', nullptr, QString(1000, u'x') + QStringLiteral(" …")},
+        {"a line of exactly a thousand characters, whole", 1, QByteArray(1000, 'y') + '\n', nullptr,
+         QString(1000, u'y')},
         {"status 0 without the script's confirmation, as from cmd.exe", 0,
          "'try' is not recognized as an internal or external command,\r\noperable program or "
          "batch file.\r\n",
