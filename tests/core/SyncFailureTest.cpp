@@ -501,6 +501,18 @@ TEST_F(SyncFailureTest, AnEntryLongerThanTheColumnEndsTheRunBeforeAnyChange) {
     EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}, {3, wide}}));
     bed.writeList({fits});
     EXPECT_EQ(runFailure(), std::nullopt);
+    // The message shows the first 40 units, but never half a character.
+    const QString cutInAPair =
+        QString(39, u'l') + QStringLiteral("\U0001F600") + QString(250, u'm') + "@b.org";
+    {
+        QFile list(bed.listFile);
+        ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        list.write((fits + "\r\n" + cutInAPair + "\r\n").toUtf8());
+    }
+    EXPECT_EQ(runFailure(), "Zeile 2 der Adressliste ist länger als 255 Zeichen und passt nicht "
+                            "in die Tabelle hm_routeaddresses: \"" +
+                                QString(39, u'l') + "...\". Es wurde nichts geändert");
+    EXPECT_EQ(bed.rows(), QList<TableRow>({{3, fits}}));
 
     // Nor can every driver store a NUL character: one driver cuts the
     // address there, another refuses it in the middle of the run.

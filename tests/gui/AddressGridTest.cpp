@@ -7,6 +7,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -448,6 +449,24 @@ TEST_F(AddressGridTest, DownOnTheLastRowAppendsARowThatIsStoredWhenFilled) {
     EXPECT_EQ(shownAddresses().size(), 5);
     EXPECT_EQ(shownAddresses()[4], "neu@example.com");
     EXPECT_NE(DBGrid2()->model()->headerData(4, Qt::Vertical).toString(), "*");
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+// Only the plain keys append: Shift+Down selects, Ctrl+Insert copies, and
+// what is typed next must edit the current address, not become a new one.
+TEST_F(AddressGridTest, DownOrInsertWithAModifierAppendsNoRow) {
+    openWindow();
+    clickCell(DBGrid2(), 3);
+    for (const Qt::KeyboardModifier modifier :
+         {Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier}) {
+        for (const Qt::Key key : {Qt::Key_Down, Qt::Key_Insert}) {
+            SCOPED_TRACE(QKeySequence(int(modifier) | int(key)).toString().toStdString());
+            DBGrid2()->setCurrentIndex(DBGrid2()->model()->index(3, 0));
+            QTest::keyClick(DBGrid2(), key, modifier);
+            EXPECT_EQ(shownAddresses().size(), 4);
+        }
+    }
+    EXPECT_EQ(tableRows().size(), 14);
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }
 
