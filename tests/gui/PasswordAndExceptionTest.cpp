@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPlainTextEdit>
 #include <QTableView>
 #include <QTest>
 
@@ -161,4 +162,25 @@ TEST_F(ExceptionCommandTest, AusnahmenWhoseLauncherFindsNoProgramLaterSaysSoInTh
     EXPECT_TRUE(QTest::qWaitFor([&] { return logLines().last() == expected; }));
     EXPECT_EQ(logLines().last(), expected);
     EXPECT_TRUE(messages.isEmpty());
+}
+
+// The launcher's late answer arrives while a run started at once works: it
+// waits for the run's end, not to be cleared with the pane or to stand
+// between the run's lines.
+TEST_F(ExceptionCommandTest, ALateAnswerOfTheLauncherWaitsForTheRunsEnd) {
+    dialogs.desktopFailsLater = QStringLiteral("xdg-open endete mit Status 2");
+    openWindow();
+    action("Ausnahmen1")->trigger();
+    action("DatenbankSync1")->trigger();
+    const QString expected = "04.03.2026 05:06:07: Die Datei \"" +
+                             QDir::toNativeSeparators(dir.filePath("ausnahmen.txt")) +
+                             "\" kann nicht geöffnet werden: xdg-open endete mit Status 2";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return logLines().last() == expected; }));
+    const QStringList log = logLines();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log[log.size() - 2], "04.03.2026 05:06:07: Ende DBsync");
+    EXPECT_TRUE(control<QPlainTextEdit>("Protokoll")
+                    ->toPlainText()
+                    .endsWith(expected.mid(expected.indexOf(u' ') + 1)))
+        << control<QPlainTextEdit>("Protokoll")->toPlainText().toStdString();
 }
