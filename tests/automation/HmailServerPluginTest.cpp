@@ -3,6 +3,7 @@
 #include "automation/AutomationRegistry.h"
 #include "automation/RouteRefresh.h"
 #include "platform/TarveloError.h"
+#include "plugins/hmailserver/RemoteCommand.h"
 
 #include <QDir>
 #include <QFile>
@@ -350,6 +351,20 @@ TEST_F(HmailServerPlugin, ATimeLimitThatIsNoNumberOfSecondsIsNamedBeforeAnyStart
         EXPECT_EQ(refresh(), QString()) << timeout.toStdString();
     }
     EXPECT_EQ(remote.calls().size(), 3);
+    // Without the key, or with it empty, a command has a minute.
+    for (const auto& [key, seconds] : {std::pair<QByteArray, int>{"", 60},
+                                       {"Timeout=\r\n", 60},
+                                       {"Timeout=3600\r\n", 3600},
+                                       {"Timeout= 1 \r\n", 1}}) {
+        SCOPED_TRACE(key.toStdString());
+        remote.writeConfig("[Remote]\r\nCommand=" + remote.defaultCommand().toUtf8() + "\r\n" +
+                           key);
+        RemoteCommand command;
+        QString error;
+        ASSERT_TRUE(RemoteCommand::load(remote.configFile(), &command, &error))
+            << error.toStdString();
+        EXPECT_EQ(command.timeoutSeconds, seconds);
+    }
 }
 
 TEST_F(HmailServerPlugin, CommandThatCannotBeStartedIsNamed) {
