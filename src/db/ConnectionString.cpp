@@ -39,9 +39,11 @@ void refuseOdbcBlanks(QStringView value, const QString& key) {
     }
 }
 
-static QString inBraces(const QString& value) {
+namespace {
+QString inBraces(const QString& value) {
     return u'{' + QString(value).replace(QStringLiteral("}"), QStringLiteral("}}")) + u'}';
 }
+} // namespace
 
 QString odbcValue(const QString& value) {
     const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&

@@ -7,8 +7,8 @@
 // A grid's cell editor that hands Tab and Shift+Tab to the window: they
 // leave the grid for the next control, as they do without an editor, instead
 // of opening the editor of the next cell. `leave` gets the editor and whether
-// the keyboard goes backwards. The menu bar, a message box or another
-// window taking the keyboard leaves the editor open.
+// the keyboard goes backwards. The menu bar, a menu, a message box or
+// another window taking the keyboard leaves the editor open.
 class TabLeavingDelegate : public QStyledItemDelegate {
 public:
     TabLeavingDelegate(QObject* parent, std::function<void(QWidget*, bool)> leave);
